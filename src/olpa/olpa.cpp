@@ -1,0 +1,350 @@
+#include "olpa.h"
+
+#include "olpagfx.h"
+#include "olpaparser.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+int olpa_janela_largura, olpa_janela_altura;
+int olpa_bt_largura, olpa_bt_altura, olpa_bt_relevo;
+
+GtkWidget *olpa_janela, *olpa_layout, *olpa_saida, *olpa_imagem, *olpa_botoes;
+GtkWidget *olpa_bt_novo, *olpa_bt_abrir, *olpa_bt_salvar, *olpa_bt_executar, *olpa_bt_limpar;
+GtkWidget *olpa_campo_codigo_container, *olpa_campo_codigo_formatado;
+GtkWidget *olpa_campo_console_container, *olpa_campo_console;
+GtkTextBuffer *olpa_campo_codigo_buffer, *olpa_campo_console_buffer;
+GtkSourceLanguageManager *olpa_linguagem_manager;
+GtkSourceLanguage *olpa_linguagem;
+
+int olpa_arquivo_temnome;
+std::string olpa_nome_arquivo;
+std::string olpa_codigo_texto;
+
+const char *const OLPA_TITULO = "olpa v0.51";
+const char *const OLPA_TEXTO_INICIAL = "// bem-vindo ao olpa, digite seu codigo\n\n";
+const char *const OLPA_CONSOLE_INICIAL = "## console do olpa: aguardando dados ##\n";
+const char *const OLPA_IMAGEM_INICIAL = "olpalib/init.png";
+
+namespace {
+
+const char CATEGORIA_ERRO[] = "erro";
+
+// The console's looks. Colours set on the widget itself do not reach a text
+// view's text area under GTK 3 themes; a style sheet does.
+const char ESTILO[] = "#olpa-console, #olpa-console text {"
+                      "  background-color: #000000; color: #ffffff; font-family: monospace; }"
+                      "#olpa-console.olpa-erro, #olpa-console.olpa-erro text {"
+                      "  background-color: #ff0000; }"
+                      "#olpa-codigo { font-family: monospace; }";
+
+struct GFreeDeleter {
+  void operator()(char *p) const { g_free(p); }
+};
+using GTexto = std::unique_ptr<char, GFreeDeleter>;
+
+bool em_erro = false;
+
+void console_insere(const char *texto) {
+  gtk_text_buffer_insert_at_cursor(olpa_campo_console_buffer, texto, -1);
+}
+
+void console_substitui(const char *texto) {
+  gtk_text_buffer_set_text(olpa_campo_console_buffer, texto, -1);
+}
+
+void marca_erro(int linha) {
+  GtkTextIter iter;
+  gtk_text_buffer_get_iter_at_line(olpa_campo_codigo_buffer, &iter, linha - 1);
+  if (gtk_text_iter_get_line(&iter) != linha - 1)
+    return;
+  gtk_source_buffer_create_source_mark(GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer), nullptr,
+                                       CATEGORIA_ERRO, &iter);
+}
+
+void limpa_marcas() {
+  GtkTextIter inicio, fim;
+  gtk_text_buffer_get_bounds(olpa_campo_codigo_buffer, &inicio, &fim);
+  gtk_source_buffer_remove_source_marks(GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer), &inicio, &fim,
+                                        CATEGORIA_ERRO);
+}
+
+void define_cor_console(bool erro) {
+  GtkStyleContext *estilo = gtk_widget_get_style_context(olpa_campo_console);
+  if (erro)
+    gtk_style_context_add_class(estilo, "olpa-erro");
+  else
+    gtk_style_context_remove_class(estilo, "olpa-erro");
+  em_erro = erro;
+}
+
+GtkWidget *cria_botao(const char *rotulo, GCallback acao, gpointer dados, const char *dica) {
+  GtkWidget *botao = gtk_button_new();
+  gtk_button_set_relief(GTK_BUTTON(botao), static_cast<GtkReliefStyle>(olpa_bt_relevo));
+  gtk_button_set_label(GTK_BUTTON(botao), rotulo);
+  gtk_widget_set_size_request(botao, olpa_bt_largura, olpa_bt_altura);
+  gtk_widget_set_tooltip_text(botao, dica);
+  gtk_box_pack_start(GTK_BOX(olpa_botoes), botao, TRUE, TRUE, 0);
+  g_signal_connect(botao, "clicked", acao, dados);
+  return botao;
+}
+
+// Shortcuts press the buttons, so a key and a click do the same thing.
+void atalho(GtkAccelGroup *grupo, GtkWidget *botao, guint tecla, GdkModifierType mods) {
+  gtk_widget_add_accelerator(botao, "clicked", grupo, tecla, mods, GTK_ACCEL_VISIBLE);
+}
+
+void configura_atalhos() {
+  GtkAccelGroup *grupo = gtk_accel_group_new();
+  gtk_window_add_accel_group(GTK_WINDOW(olpa_janela), grupo);
+  atalho(grupo, olpa_bt_executar, GDK_KEY_F5, static_cast<GdkModifierType>(0));
+  atalho(grupo, olpa_bt_executar, GDK_KEY_r, GDK_CONTROL_MASK);
+  atalho(grupo, olpa_bt_salvar, GDK_KEY_s, GDK_CONTROL_MASK);
+  atalho(grupo, olpa_bt_abrir, GDK_KEY_o, GDK_CONTROL_MASK);
+  atalho(grupo, olpa_bt_novo, GDK_KEY_n, GDK_CONTROL_MASK);
+  g_object_unref(grupo);
+}
+
+void configura_marcas() {
+  GtkSourceMarkAttributes *atributos = gtk_source_mark_attributes_new();
+  gtk_source_mark_attributes_set_icon_name(atributos, "dialog-error");
+  GdkRGBA fundo = {1.0, 0.85, 0.85, 1.0};
+  gtk_source_mark_attributes_set_background(atributos, &fundo);
+  gtk_source_view_set_mark_attributes(GTK_SOURCE_VIEW(olpa_campo_codigo_formatado), CATEGORIA_ERRO,
+                                      atributos, 1);
+  g_object_unref(atributos);
+}
+
+gboolean prepara_proxima_execucao(gpointer) {
+  parser_prepara();
+  return G_SOURCE_REMOVE;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- window
+
+void olpa_UI(int largura, int altura, const char *titulo) {
+  olpa_janela_largura = largura;
+  olpa_janela_altura = altura;
+  olpa_bt_largura = 60;
+  olpa_bt_altura = 30;
+  olpa_bt_relevo = GTK_RELIEF_NORMAL; // GTK 3 draws its "half" relief as the normal one
+  olpa_defs();
+
+  GtkCssProvider *css = gtk_css_provider_new();
+  gtk_css_provider_load_from_data(css, ESTILO, -1, nullptr);
+  gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
+                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  g_object_unref(css);
+
+  olpa_janela = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  gtk_window_set_title(GTK_WINDOW(olpa_janela), titulo);
+  gtk_window_set_default_size(GTK_WINDOW(olpa_janela), olpa_janela_largura, olpa_janela_altura);
+  gtk_window_set_position(GTK_WINDOW(olpa_janela), GTK_WIN_POS_CENTER);
+  gtk_window_set_resizable(GTK_WINDOW(olpa_janela), TRUE);
+  gtk_container_set_border_width(GTK_CONTAINER(olpa_janela), 10);
+
+  olpa_layout = gtk_fixed_new();
+  gtk_container_add(GTK_CONTAINER(olpa_janela), olpa_layout);
+
+  olpa_saida = gtk_box_new(GTK_ORIENTATION_VERTICAL, 5);
+  gtk_box_set_homogeneous(GTK_BOX(olpa_saida), FALSE);
+  gtk_fixed_put(GTK_FIXED(olpa_layout), olpa_saida, 360, 0);
+  olpa_imagem = gtk_image_new_from_file(OLPA_IMAGEM_INICIAL);
+  gtk_widget_set_size_request(olpa_imagem, 640, 480);
+  gtk_box_pack_start(GTK_BOX(olpa_saida), olpa_imagem, FALSE, FALSE, 0);
+
+  olpa_botoes = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 5);
+  gtk_box_set_homogeneous(GTK_BOX(olpa_botoes), TRUE);
+  gtk_fixed_put(GTK_FIXED(olpa_layout), olpa_botoes, 0, 0);
+  gtk_widget_set_size_request(olpa_botoes, 340, olpa_bt_altura);
+  olpa_bt_novo = cria_botao("Novo", G_CALLBACK(olpa_confirma_limpar), olpa_janela,
+                            "Começa um programa novo (Ctrl+N)");
+  olpa_bt_abrir =
+      cria_botao("Abrir", G_CALLBACK(olpa_abrir), olpa_janela, "Abre um arquivo .olp (Ctrl+O)");
+  olpa_bt_salvar = cria_botao("Salvar", G_CALLBACK(olpa_salvar), olpa_janela,
+                              "Salva o programa num arquivo .olp (Ctrl+S)");
+  olpa_bt_executar = cria_botao("Rodar", G_CALLBACK(olpa_botao_executar), nullptr,
+                                "Compila e roda o programa (F5 ou Ctrl+R)");
+  olpa_bt_limpar = cria_botao("Limpar", G_CALLBACK(olpa_limpa_tela_e_console), nullptr,
+                              "Limpa o console e a imagem");
+
+  olpa_campo_codigo_container = gtk_scrolled_window_new(nullptr, nullptr);
+  gtk_widget_set_size_request(olpa_campo_codigo_container, 340, 320);
+  gtk_fixed_put(GTK_FIXED(olpa_layout), olpa_campo_codigo_container, 0, 50);
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(olpa_campo_codigo_container),
+                                 GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
+  olpa_campo_console_container = gtk_scrolled_window_new(nullptr, nullptr);
+  gtk_widget_set_size_request(olpa_campo_console_container, 340, 100);
+  gtk_fixed_put(GTK_FIXED(olpa_layout), olpa_campo_console_container, 0, 380);
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(olpa_campo_console_container),
+                                 GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
+
+  // Text views scroll by themselves under GTK 3: they go straight into their
+  // scrolled windows, with no viewport between.
+  olpa_campo_console = gtk_text_view_new();
+  gtk_widget_set_name(olpa_campo_console, "olpa-console");
+  olpa_campo_console_buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(olpa_campo_console));
+  gtk_text_buffer_set_text(olpa_campo_console_buffer, OLPA_CONSOLE_INICIAL, -1);
+  gtk_container_add(GTK_CONTAINER(olpa_campo_console_container), olpa_campo_console);
+  gtk_text_view_set_editable(GTK_TEXT_VIEW(olpa_campo_console), FALSE);
+  olpa_console_normal();
+
+  olpa_campo_codigo_formatado = gtk_source_view_new();
+  gtk_widget_set_name(olpa_campo_codigo_formatado, "olpa-codigo");
+  GtkSourceView *editor = GTK_SOURCE_VIEW(olpa_campo_codigo_formatado);
+  gtk_source_view_set_auto_indent(editor, TRUE);
+  gtk_source_view_set_indent_width(editor, 2);
+  gtk_source_view_set_highlight_current_line(editor, TRUE);
+  gtk_source_view_set_show_line_numbers(editor, TRUE);
+  gtk_source_view_set_show_line_marks(editor, TRUE);
+  gtk_source_view_set_right_margin_position(editor, 80);
+  gtk_source_view_set_show_right_margin(editor, TRUE);
+  gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(editor), GTK_WRAP_WORD_CHAR);
+  gtk_container_add(GTK_CONTAINER(olpa_campo_codigo_container), olpa_campo_codigo_formatado);
+  olpa_campo_codigo_buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(editor));
+  gtk_text_buffer_set_text(olpa_campo_codigo_buffer, OLPA_TEXTO_INICIAL, -1);
+  gtk_text_buffer_set_modified(olpa_campo_codigo_buffer, FALSE);
+  configura_marcas();
+
+  olpa_linguagem_manager = gtk_source_language_manager_new();
+  olpa_linguagem = gtk_source_language_manager_get_language(olpa_linguagem_manager, "c");
+  if (olpa_linguagem)
+    gtk_source_buffer_set_language(GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer), olpa_linguagem);
+
+  configura_atalhos();
+  g_signal_connect(olpa_janela, "delete-event", G_CALLBACK(olpa_destroi_janela), nullptr);
+  gtk_widget_show_all(olpa_janela);
+
+  parser_define_saida({console_insere, console_substitui, olpa_console_erro, marca_erro});
+  g_idle_add(prepara_proxima_execucao, nullptr);
+}
+
+void olpa_defs(void) {
+  olpa_arquivo_temnome = 0;
+  olpa_gfx_defs();
+}
+
+void olpa_console_erro(void) {
+  define_cor_console(true);
+  gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
+}
+
+void olpa_console_normal(void) { define_cor_console(false); }
+
+bool olpa_console_em_erro(void) { return em_erro; }
+
+int olpa_linhas_marcadas(void) {
+  int n = 0;
+  GtkTextIter iter;
+  gtk_text_buffer_get_start_iter(olpa_campo_codigo_buffer, &iter);
+  do {
+    GSList *marcas = gtk_source_buffer_get_source_marks_at_iter(
+        GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer), &iter, CATEGORIA_ERRO);
+    n += marcas ? 1 : 0;
+    g_slist_free(marcas);
+  } while (gtk_text_iter_forward_line(&iter));
+  return n;
+}
+
+gboolean olpa_destroi_janela(GtkWidget *, GdkEvent *, gpointer) {
+  if (olpa_codigo_modificado()) {
+    // "Deseja sair sem salvar as alterações?" and "Confirmação", in ISO-8859-1.
+    GTexto pergunta(olpa_utf8("Deseja sair sem salvar as altera\xe7\xf5"
+                              "es?"));
+    GTexto titulo(olpa_utf8("Confirma\xe7\xe3o"));
+    GtkWidget *dialogo = gtk_message_dialog_new(
+        GTK_WINDOW(olpa_janela), GTK_DIALOG_DESTROY_WITH_PARENT, GTK_MESSAGE_QUESTION,
+        GTK_BUTTONS_YES_NO, "%s", pergunta.get());
+    gtk_window_set_title(GTK_WINDOW(dialogo), titulo.get());
+    const gint resposta = gtk_dialog_run(GTK_DIALOG(dialogo));
+    gtk_widget_destroy(dialogo);
+    if (resposta != GTK_RESPONSE_YES)
+      return TRUE;
+  }
+  gtk_main_quit();
+  return TRUE; // the window stays until the process ends
+}
+
+// ---------------------------------------------------------------- run, clear, new
+
+const char *olpa_copia_codigo(void) {
+  GtkTextIter inicio, fim;
+  gtk_text_buffer_get_bounds(olpa_campo_codigo_buffer, &inicio, &fim);
+  GTexto texto(gtk_text_buffer_get_text(olpa_campo_codigo_buffer, &inicio, &fim, FALSE));
+  olpa_codigo_texto = texto.get();
+  return olpa_codigo_texto.c_str();
+}
+
+void olpa_botao_executar(GtkWidget *, gpointer) {
+  olpa_console_normal();
+  limpa_marcas();
+  gtk_text_buffer_set_text(olpa_campo_console_buffer, "[olpa] compilando\n", -1);
+  olpa_codigo_fonte(olpa_copia_codigo());
+}
+
+void olpa_codigo_fonte(const char *codigo) {
+  const int resultado = parser_executa(codigo);
+  g_idle_add(prepara_proxima_execucao, nullptr);
+  if (resultado != 1)
+    return;
+  gtk_text_buffer_insert_at_cursor(olpa_campo_console_buffer, "[olpa] sucesso!\n", -1);
+  const int tamanho = olpa_tamanho_arquivo(olpa_arquivo_exportar);
+  printf("[tamanho] %s, %d\n", olpa_arquivo_exportar, tamanho);
+  fflush(stdout);
+  if (olpa_gfx_png_falhou()) {
+    // The file there is not this run's picture.
+    gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
+    return;
+  }
+  if (tamanho >= 1)
+    gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), olpa_arquivo_exportar);
+}
+
+void olpa_limpa_tela_e_console(GtkWidget *, gpointer) {
+  gtk_text_buffer_set_text(olpa_campo_console_buffer, OLPA_CONSOLE_INICIAL, -1);
+  gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
+  olpa_console_normal();
+  limpa_marcas();
+  if (olpa_tamanho_arquivo(OLPA_ARQUIVO_PADRAO) >= 1)
+    remove(OLPA_ARQUIVO_PADRAO);
+  olpa_defs();
+}
+
+void olpa_limpa_codigo_e_console(void) {
+  gtk_text_buffer_set_text(olpa_campo_codigo_buffer, OLPA_TEXTO_INICIAL, -1);
+  gtk_text_buffer_set_modified(olpa_campo_codigo_buffer, FALSE);
+  olpa_limpa_tela_e_console(nullptr, nullptr);
+}
+
+void olpa_confirma_limpar(GtkWidget *, gpointer janela) {
+  // "Deseja abandonar todas as alterações?" and "Confirmação", in ISO-8859-1.
+  GTexto pergunta(olpa_utf8("Deseja abandonar todas as altera\xe7\xf5"
+                            "es?"));
+  GTexto titulo(olpa_utf8("Confirma\xe7\xe3o"));
+  GtkWidget *dialogo =
+      gtk_message_dialog_new(GTK_WINDOW(janela), GTK_DIALOG_DESTROY_WITH_PARENT,
+                             GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO, "%s", pergunta.get());
+  gtk_window_set_title(GTK_WINDOW(dialogo), titulo.get());
+  if (gtk_dialog_run(GTK_DIALOG(dialogo)) == GTK_RESPONSE_YES)
+    olpa_limpa_codigo_e_console();
+  gtk_widget_destroy(dialogo);
+}
+
+// ---------------------------------------------------------------- helpers
+
+int olpa_tamanho_arquivo(const char *caminho) {
+  FILE *f = fopen(caminho, "rb");
+  if (!f)
+    return 0;
+  fseek(f, 0, SEEK_END);
+  const long tamanho = ftell(f);
+  fclose(f);
+  return tamanho < 0 ? 0 : tamanho > G_MAXINT ? G_MAXINT : static_cast<int>(tamanho);
+}
+
+char *olpa_utf8(const char *texto) {
+  return g_convert(texto, -1, "UTF-8", "ISO-8859-1", nullptr, nullptr, nullptr);
+}

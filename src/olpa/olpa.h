@@ -1,0 +1,65 @@
+// The application shell: the one window, its console looks, and the actions
+// of its five buttons.
+#pragma once
+
+#include <gtk/gtk.h>
+#include <gtksourceview/gtksource.h>
+
+#include <string>
+
+// Layout settings.
+extern int olpa_janela_largura, olpa_janela_altura;
+extern int olpa_bt_largura, olpa_bt_altura, olpa_bt_relevo;
+
+// Widgets, alive for the life of the process.
+extern GtkWidget *olpa_janela, *olpa_layout, *olpa_saida, *olpa_imagem, *olpa_botoes;
+extern GtkWidget *olpa_bt_novo, *olpa_bt_abrir, *olpa_bt_salvar, *olpa_bt_executar,
+    *olpa_bt_limpar;
+extern GtkWidget *olpa_campo_codigo_container, *olpa_campo_codigo_formatado;
+extern GtkWidget *olpa_campo_console_container, *olpa_campo_console;
+extern GtkTextBuffer *olpa_campo_codigo_buffer, *olpa_campo_console_buffer;
+extern GtkSourceLanguageManager *olpa_linguagem_manager;
+extern GtkSourceLanguage *olpa_linguagem;
+
+// File state.
+extern int olpa_arquivo_temnome;
+extern std::string olpa_nome_arquivo; // empty while no file was chosen
+extern std::string olpa_codigo_texto;  // the copy of the editor text of the last run or save
+
+// Fixed texts and paths.
+extern const char *const OLPA_TITULO;
+extern const char *const OLPA_TEXTO_INICIAL;
+extern const char *const OLPA_CONSOLE_INICIAL;
+extern const char *const OLPA_IMAGEM_INICIAL;
+
+void olpa_UI(int largura, int altura, const char *titulo);
+void olpa_defs(void);
+void olpa_console_erro(void);
+void olpa_console_normal(void);
+// Whether the console shows its error look.
+bool olpa_console_em_erro(void);
+
+// Button actions.
+void olpa_botao_executar(GtkWidget *botao, gpointer dados);
+void olpa_codigo_fonte(const char *codigo);
+void olpa_limpa_tela_e_console(GtkWidget *botao, gpointer dados);
+void olpa_limpa_codigo_e_console(void);
+void olpa_confirma_limpar(GtkWidget *botao, gpointer janela);
+void olpa_abrir(GtkWidget *botao, gpointer janela);
+void olpa_salvar(GtkWidget *botao, gpointer janela);
+gboolean olpa_destroi_janela(GtkWidget *janela, GdkEvent *evento, gpointer dados);
+
+// Code files.
+int olpa_carrega_codigo(void);
+bool olpa_salvar_codigo(void);
+void olpa_aviso(const char *mensagem);
+// Whether the editor holds changes not saved since the last load, save or "Novo".
+bool olpa_codigo_modificado(void);
+
+// Helpers.
+int olpa_tamanho_arquivo(const char *caminho);
+char *olpa_utf8(const char *texto); // ISO-8859-1 to UTF-8; g_free the result
+// The whole editor text, as a run or a save takes it.
+const char *olpa_copia_codigo(void);
+// Lines marked as holding errors in the editor (for tests).
+int olpa_linhas_marcadas(void);

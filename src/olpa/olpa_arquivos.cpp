@@ -1,0 +1,181 @@
+// Code files: "Abrir" and "Salvar". The learner's code is never lost: a file
+// that cannot be loaded leaves the editor as it was, and a save replaces the
+// old file only once the new one is completely written.
+#include "olpa.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include <glib/gstdio.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr gsize TAMANHO_MAXIMO = 64000; // files must be smaller than this
+const char PASTA_EXEMPLOS[] = "../exemplos";
+
+struct GFreeDeleter {
+  void operator()(void *p) const { g_free(p); }
+};
+using GTexto = std::unique_ptr<char, GFreeDeleter>;
+
+// "Arquivo inválido!" in ISO-8859-1, as olpa_aviso expects.
+const char ARQUIVO_INVALIDO[] = "Arquivo inv\xe1lido!";
+
+void aviso_utf8(const char *mensagem) {
+  GtkWidget *dialogo =
+      gtk_message_dialog_new(GTK_WINDOW(olpa_janela), GTK_DIALOG_DESTROY_WITH_PARENT,
+                             GTK_MESSAGE_WARNING, GTK_BUTTONS_OK, "%s", mensagem);
+  gtk_window_set_title(GTK_WINDOW(dialogo), "Aviso");
+  gtk_dialog_run(GTK_DIALOG(dialogo));
+  gtk_widget_destroy(dialogo);
+}
+
+GtkWidget *cria_seletor(const char *titulo, GtkFileChooserAction acao, const char *aceitar) {
+  GtkWidget *dialogo = gtk_file_chooser_dialog_new(titulo, GTK_WINDOW(olpa_janela), acao,
+                                                   "_Cancelar", GTK_RESPONSE_CANCEL, aceitar,
+                                                   GTK_RESPONSE_ACCEPT, nullptr);
+  GtkFileFilter *filtro = gtk_file_filter_new();
+  gtk_file_filter_set_name(filtro, "Arquivos do Olpa (*.olp)");
+  gtk_file_filter_add_pattern(filtro, "*.olp");
+  gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialogo), filtro);
+  return dialogo;
+}
+
+void abre_em_exemplos(GtkWidget *dialogo) {
+  GTexto pasta(g_canonicalize_filename(PASTA_EXEMPLOS, nullptr));
+  gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialogo), pasta.get());
+}
+
+std::string escolhido(GtkWidget *dialogo) {
+  GTexto nome(gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialogo)));
+  return nome ? nome.get() : "";
+}
+
+// Text as the editor can take it: UTF-8 as it is; anything else is taken for
+// a program written by an older Windows editor.
+std::string em_utf8(const char *bytes, gsize tamanho) {
+  if (g_utf8_validate(bytes, static_cast<gssize>(tamanho), nullptr))
+    return std::string(bytes, tamanho);
+  for (const char *origem : {"WINDOWS-1252", "ISO-8859-1"}) {
+    GTexto texto(g_convert(bytes, static_cast<gssize>(tamanho), "UTF-8", origem, nullptr, nullptr,
+                           nullptr));
+    if (texto)
+      return texto.get();
+  }
+  return {};
+}
+
+const char *motivo(const GError *erro) {
+  switch (erro->code) {
+  case G_FILE_ERROR_NOENT:
+  case G_FILE_ERROR_NOTDIR:
+    return "a pasta não existe";
+  case G_FILE_ERROR_ACCES:
+  case G_FILE_ERROR_PERM:
+    return "sem permissão para escrever";
+  case G_FILE_ERROR_ROFS:
+    return "o disco é somente leitura";
+  case G_FILE_ERROR_NOSPC:
+    return "o disco está cheio";
+  case G_FILE_ERROR_ISDIR:
+    return "existe uma pasta com esse nome";
+  case G_FILE_ERROR_NAMETOOLONG:
+    return "o nome é longo demais";
+  default:
+    return erro->message;
+  }
+}
+
+} // namespace
+
+void olpa_aviso(const char *mensagem) {
+  GTexto convertida(olpa_utf8(mensagem));
+  aviso_utf8(convertida ? convertida.get() : mensagem);
+}
+
+bool olpa_codigo_modificado(void) {
+  return gtk_text_buffer_get_modified(olpa_campo_codigo_buffer);
+}
+
+void olpa_abrir(GtkWidget *, gpointer) {
+  GtkWidget *dialogo = cria_seletor("Abrir", GTK_FILE_CHOOSER_ACTION_OPEN, "_Abrir");
+  abre_em_exemplos(dialogo);
+  if (gtk_dialog_run(GTK_DIALOG(dialogo)) == GTK_RESPONSE_ACCEPT) {
+    olpa_nome_arquivo = escolhido(dialogo);
+    printf("olp: %s\n", olpa_nome_arquivo.c_str());
+    olpa_carrega_codigo();
+  }
+  gtk_widget_destroy(dialogo);
+}
+
+int olpa_carrega_codigo(void) {
+  printf("arquivo a abrir: %s\n", olpa_nome_arquivo.c_str());
+  const int tamanho = olpa_tamanho_arquivo(olpa_nome_arquivo.c_str());
+  gchar *bytes = nullptr;
+  gsize lidos = 0;
+  if (tamanho < 1 || static_cast<gsize>(tamanho) >= TAMANHO_MAXIMO ||
+      !g_file_get_contents(olpa_nome_arquivo.c_str(), &bytes, &lidos, nullptr)) {
+    olpa_aviso(ARQUIVO_INVALIDO);
+    return 0;
+  }
+  GTexto dono(bytes);
+  // The file may have changed since it was measured; a NUL byte means it is
+  // not a program at all.
+  if (lidos < 1 || lidos >= TAMANHO_MAXIMO || memchr(bytes, '\0', lidos)) {
+    olpa_aviso(ARQUIVO_INVALIDO);
+    return 0;
+  }
+  printf("tamanho: %d\n", tamanho);
+  const std::string texto = em_utf8(bytes, lidos);
+  printf("%s\n\n", texto.c_str());
+  fflush(stdout);
+  gtk_text_buffer_set_text(olpa_campo_codigo_buffer, texto.c_str(), -1);
+  olpa_limpa_tela_e_console(nullptr, nullptr);
+  olpa_arquivo_temnome = 1;
+  gtk_text_buffer_set_modified(olpa_campo_codigo_buffer, FALSE);
+  return 1;
+}
+
+void olpa_salvar(GtkWidget *, gpointer) {
+  GtkWidget *dialogo = cria_seletor("Salvar", GTK_FILE_CHOOSER_ACTION_SAVE, "_Salvar");
+  gtk_file_chooser_set_do_overwrite_confirmation(GTK_FILE_CHOOSER(dialogo), TRUE);
+  printf("arquivo a salvar: %s\n",
+         olpa_nome_arquivo.empty() ? "(nenhum)" : olpa_nome_arquivo.c_str());
+  if (olpa_arquivo_temnome) {
+    printf("salvando arquivo já conhecido: %s\n", olpa_nome_arquivo.c_str());
+    gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(dialogo), olpa_nome_arquivo.c_str());
+  } else {
+    puts("escolhendo novo arquivo...");
+    abre_em_exemplos(dialogo);
+    gtk_file_chooser_set_current_name(GTK_FILE_CHOOSER(dialogo), "meuprojeto.olp");
+  }
+  fflush(stdout);
+  if (gtk_dialog_run(GTK_DIALOG(dialogo)) == GTK_RESPONSE_ACCEPT) {
+    olpa_nome_arquivo = escolhido(dialogo);
+    olpa_arquivo_temnome = 1;
+    olpa_salvar_codigo();
+  }
+  gtk_widget_destroy(dialogo);
+}
+
+bool olpa_salvar_codigo(void) {
+  const char *texto = olpa_copia_codigo();
+  const char *nome = olpa_nome_arquivo.c_str();
+  GError *erro = nullptr;
+  // Root may write anywhere, but a read-only file should still say no.
+  const bool protegido = g_file_test(nome, G_FILE_TEST_EXISTS) && g_access(nome, W_OK) != 0;
+  if (protegido || !g_file_set_contents(nome, texto, static_cast<gssize>(strlen(texto)), &erro)) {
+    GTexto mensagem(g_strdup_printf("Não foi possível salvar o arquivo \"%s\": %s.", nome,
+                                    protegido ? "sem permissão para escrever" : motivo(erro)));
+    if (erro)
+      g_error_free(erro);
+    aviso_utf8(mensagem.get());
+    return false;
+  }
+  gtk_text_buffer_insert_at_cursor(olpa_campo_console_buffer, "[olpa] arquivo salvo.\n", -1);
+  gtk_text_buffer_set_modified(olpa_campo_codigo_buffer, FALSE);
+  return true;
+}

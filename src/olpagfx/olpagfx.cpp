@@ -1,0 +1,319 @@
+#include "olpagfx.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include <glib.h>
+
+const char *const OLPA_ARQUIVO_PADRAO = "../telas/imagem.png";
+
+OlpaSurface olpa_tela;
+OlpaCairo olpa_tela_buffer;
+int olpa_x, olpa_y;
+float olpa_r, olpa_g, olpa_b, olpa_alpha;
+char olpa_arquivo_exportar[OLPA_CAMINHO_MAX] = "../telas/imagem.png";
+int olpa_arquivo_gravamanual;
+
+namespace {
+
+const char PASTA_TELAS[] = "../telas/";
+
+void escreve_stdout(const char *texto, size_t tamanho) {
+  fwrite(texto, 1, tamanho, stdout);
+}
+
+OlpaEscritor saida_console = escreve_stdout;
+OlpaEscritor saida_trace = escreve_stdout;
+unsigned char *memoria_pixels;
+int png_gravado;
+int png_falhou;
+
+void trace(const char *formato, const char *caminho) {
+  std::string linha = formato;
+  linha.replace(linha.find("%s"), 2, caminho);
+  saida_trace(linha.data(), linha.size());
+}
+
+void console_erro(const std::string &mensagem) {
+  const std::string linha = "[erro] " + mensagem + "\n";
+  saida_console(linha.data(), linha.size());
+}
+
+cairo_t *tela() { return olpa_tela_buffer.get(); }
+
+// Points the export path at "../telas/<nome>"; refuses what cannot be a name.
+bool define_exportar(const char *funcao, const char *nome) {
+  if (!nome) {
+    console_erro(std::string(funcao) + ": o nome do arquivo está vazio (NULL).");
+    return false;
+  }
+  if (sizeof PASTA_TELAS - 1 + strlen(nome) >= OLPA_CAMINHO_MAX) {
+    console_erro(std::string(funcao) + ": nome de arquivo longo demais (no máximo " +
+                 std::to_string(OLPA_CAMINHO_MAX - sizeof PASTA_TELAS) + " caracteres).");
+    return false;
+  }
+  g_snprintf(olpa_arquivo_exportar, sizeof olpa_arquivo_exportar, "%s%s", PASTA_TELAS, nome);
+  trace("[arq-n] %s\n", olpa_arquivo_exportar);
+  return true;
+}
+
+void grava_exportar() {
+  char motivo[256];
+  if (olpa_gfx_grava_png(olpa_tela.get(), olpa_arquivo_exportar, motivo, sizeof motivo)) {
+    png_gravado = 1;
+    png_falhou = 0;
+    return;
+  }
+  png_falhou = 1;
+  console_erro(std::string("não foi possível gravar a imagem \"") + olpa_arquivo_exportar +
+               "\": " + motivo + ".");
+}
+
+void aplica_cor() {
+  const float red = _olpa_normaliza(olpa_r, 1, 255);
+  const float green = _olpa_normaliza(olpa_g, 1, 255);
+  const float blue = _olpa_normaliza(olpa_b, 1, 255);
+  const float alpha = _olpa_normaliza(olpa_alpha, 1, 100);
+  if (tela())
+    cairo_set_source_rgba(tela(), red, green, blue, alpha);
+}
+
+void abre_tela() {
+  olpa_tela_buffer.reset();
+  olpa_tela.reset();
+  if (memoria_pixels)
+    olpa_tela.reset(cairo_image_surface_create_for_data(memoria_pixels, CAIRO_FORMAT_ARGB32,
+                                                        OLPA_TELA_LARGURA, OLPA_TELA_ALTURA,
+                                                        OLPA_TELA_STRIDE));
+  else
+    olpa_tela.reset(
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA));
+  olpa_tela_buffer.reset(cairo_create(olpa_tela.get()));
+}
+
+} // namespace
+
+void olpa_gfx_define_console(OlpaEscritor escritor) {
+  saida_console = escritor ? escritor : escreve_stdout;
+}
+void olpa_gfx_define_trace(OlpaEscritor escritor) {
+  saida_trace = escritor ? escritor : escreve_stdout;
+}
+void olpa_gfx_define_pixels(unsigned char *pixels) { memoria_pixels = pixels; }
+
+void olpa_gfx_defs(void) {
+  g_strlcpy(olpa_arquivo_exportar, OLPA_ARQUIVO_PADRAO, sizeof olpa_arquivo_exportar);
+  olpa_arquivo_gravamanual = 0;
+}
+
+// ---------------------------------------------------------------- canvas
+
+void inicia(void) {
+  olpa_r = olpa_g = olpa_b = 255;
+  olpa_alpha = 100;
+  olpa_x = 320;
+  olpa_y = 240;
+  abre_tela();
+  cairo_set_source_rgba(tela(), 0, 0, 0, 1.0);
+  cairo_rectangle(tela(), 0, 0, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA);
+  cairo_fill(tela());
+  cairo_set_source_rgba(tela(), 1.0, 1.0, 1.0, 1.0);
+}
+
+void inicia_arquivo(const char *nome) {
+  if (!define_exportar("inicia_arquivo", nome))
+    return;
+  olpa_arquivo_gravamanual = 1;
+  inicia();
+}
+
+void grava_tela(const char *nome) {
+  if (!define_exportar("grava_tela", nome) || !tela())
+    return;
+  grava_exportar();
+}
+
+void termina(void) {
+  if (!tela())
+    return;
+  if (!olpa_arquivo_gravamanual) {
+    trace("[arq-s] %s\n", olpa_arquivo_exportar);
+    grava_exportar();
+  }
+  olpa_gfx_fecha_tela();
+}
+
+void escreve_console(const char *texto) {
+  if (texto)
+    saida_console(texto, strlen(texto));
+}
+
+// ---------------------------------------------------------------- pen and lines
+
+void anda_ate(int x, int y) {
+  olpa_x = x;
+  olpa_y = y;
+  if (tela())
+    cairo_move_to(tela(), x, y);
+}
+
+void anda(int dx, int dy) {
+  olpa_x += dx;
+  olpa_y += dy;
+  if (tela())
+    cairo_move_to(tela(), olpa_x, olpa_y);
+}
+
+void linha(int x1, int y1, int x2, int y2) {
+  if (!tela())
+    return;
+  cairo_move_to(tela(), x1, y1);
+  cairo_line_to(tela(), x2, y2);
+  olpa_x = x2;
+  olpa_y = y2;
+  cairo_stroke(tela());
+}
+
+void linha_ate(int dx, int dy) {
+  if (!tela())
+    return;
+  cairo_move_to(tela(), olpa_x, olpa_y);
+  cairo_rel_line_to(tela(), dx, dy);
+  cairo_stroke(tela());
+}
+
+void retangulo(int x, int y, int largura, int altura) {
+  if (!tela())
+    return;
+  cairo_rectangle(tela(), x, y, largura, altura);
+  cairo_stroke(tela());
+}
+
+void traco(int largura) {
+  if (tela())
+    cairo_set_line_width(tela(), largura);
+}
+
+void origem(int x, int y) {
+  if (tela())
+    cairo_translate(tela(), x, y);
+}
+
+void escala(int sx, int sy) {
+  if (tela())
+    cairo_scale(tela(), sx, sy);
+}
+
+void rotaciona(int graus) {
+  if (tela())
+    cairo_rotate(tela(), (graus * 3.141592653589793) / 180.0);
+}
+
+// ---------------------------------------------------------------- colour
+
+float _olpa_normaliza(float valor, float maximo_destino, float maximo_origem) {
+  return valor * maximo_destino / maximo_origem;
+}
+
+void cor(int r, int g, int b) {
+  olpa_r = r;
+  olpa_g = g;
+  olpa_b = b;
+  aplica_cor();
+}
+
+void cor_e_opacidade(int r, int g, int b, int a) {
+  olpa_r = r;
+  olpa_g = g;
+  olpa_b = b;
+  olpa_alpha = a;
+  aplica_cor();
+}
+
+void opacidade(int a) {
+  olpa_alpha = a;
+  aplica_cor();
+}
+
+// ---------------------------------------------------------------- state hand-over
+
+void olpa_gfx_fecha_tela(void) {
+  olpa_tela_buffer.reset();
+  olpa_tela.reset();
+}
+
+void olpa_gfx_nova_execucao(void) {
+  png_gravado = 0;
+  png_falhou = 0;
+}
+int olpa_gfx_png_gravado(void) { return png_gravado; }
+int olpa_gfx_png_falhou(void) { return png_falhou; }
+
+void olpa_gfx_exporta_estado(OlpaEstado *e) {
+  *e = OlpaEstado{};
+  g_strlcpy(e->arquivo_exportar, olpa_arquivo_exportar, sizeof e->arquivo_exportar);
+  e->gravamanual = olpa_arquivo_gravamanual;
+  e->x = olpa_x;
+  e->y = olpa_y;
+  e->r = olpa_r;
+  e->g = olpa_g;
+  e->b = olpa_b;
+  e->alpha = olpa_alpha;
+  e->png_gravado = png_gravado;
+  e->png_falhou = png_falhou;
+  cairo_t *cr = tela();
+  if (!cr)
+    return;
+  e->tela_aberta = 1;
+  e->tela_com_erro = cairo_status(cr) != CAIRO_STATUS_SUCCESS;
+  if (e->tela_com_erro)
+    return;
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  const double valores[6] = {m.xx, m.yx, m.xy, m.yy, m.x0, m.y0};
+  memcpy(e->matriz, valores, sizeof valores);
+  e->largura_traco = cairo_get_line_width(cr);
+  if (cairo_pattern_get_rgba(cairo_get_source(cr), &e->fonte[0], &e->fonte[1], &e->fonte[2],
+                             &e->fonte[3]) != CAIRO_STATUS_SUCCESS)
+    e->fonte[0] = e->fonte[1] = e->fonte[2] = e->fonte[3] = 1.0;
+}
+
+void olpa_gfx_importa_estado(const OlpaEstado &e) {
+  // The state may come from a program that wrote over its own memory:
+  // take nothing on trust.
+  g_strlcpy(olpa_arquivo_exportar, e.arquivo_exportar, sizeof olpa_arquivo_exportar);
+  if (!g_utf8_validate(olpa_arquivo_exportar, -1, nullptr) || olpa_arquivo_exportar[0] == '\0')
+    olpa_gfx_defs();
+  olpa_arquivo_gravamanual = e.gravamanual != 0;
+  olpa_x = e.x;
+  olpa_y = e.y;
+  olpa_r = e.r;
+  olpa_g = e.g;
+  olpa_b = e.b;
+  olpa_alpha = e.alpha;
+  png_gravado = e.png_gravado != 0;
+  png_falhou = e.png_falhou != 0;
+
+  olpa_gfx_fecha_tela();
+  if (!e.tela_aberta)
+    return;
+  abre_tela();
+  cairo_t *cr = tela();
+  bool valido = !e.tela_com_erro && std::isfinite(e.largura_traco);
+  for (double v : e.matriz)
+    valido = valido && std::isfinite(v);
+  for (double v : e.fonte)
+    valido = valido && std::isfinite(v);
+  if (!valido) {
+    cairo_scale(cr, 0, 0); // same error state a singular matrix leaves
+    return;
+  }
+  cairo_matrix_t m;
+  cairo_matrix_init(&m, e.matriz[0], e.matriz[1], e.matriz[2], e.matriz[3], e.matriz[4],
+                    e.matriz[5]);
+  cairo_set_matrix(cr, &m);
+  cairo_set_line_width(cr, e.largura_traco);
+  cairo_set_source_rgba(cr, e.fonte[0], e.fonte[1], e.fonte[2], e.fonte[3]);
+}

@@ -1,0 +1,101 @@
+// The drawing library offered to learners' programs: one 640 x 480 canvas,
+// a pen, colour and opacity, and text for the console. GTK-free: the runner
+// and the tests link it without a display.
+#pragma once
+
+#include <cairo.h>
+
+#include <memory>
+
+// --- functions learners' programs call (bound by name in the runner) ---
+void inicia(void);
+void inicia_arquivo(const char *nome);
+void grava_tela(const char *nome);
+void termina(void);
+void escreve_console(const char *texto);
+
+void anda(int dx, int dy);
+void anda_ate(int x, int y);
+void linha(int x1, int y1, int x2, int y2);
+void linha_ate(int dx, int dy);
+void retangulo(int x, int y, int largura, int altura); // never offered to programs
+void traco(int largura);
+void origem(int x, int y);
+void escala(int sx, int sy);
+void rotaciona(int graus);
+
+void cor(int r, int g, int b);
+void cor_e_opacidade(int r, int g, int b, int a);
+void opacidade(int a);
+float _olpa_normaliza(float valor, float maximo_destino, float maximo_origem);
+
+// --- the library's globals ---
+constexpr int OLPA_TELA_LARGURA = 640;
+constexpr int OLPA_TELA_ALTURA = 480;
+constexpr int OLPA_TELA_STRIDE = OLPA_TELA_LARGURA * 4;
+constexpr int OLPA_TELA_BYTES = OLPA_TELA_STRIDE * OLPA_TELA_ALTURA;
+constexpr int OLPA_CAMINHO_MAX = 256;
+extern const char *const OLPA_ARQUIVO_PADRAO; // "../telas/imagem.png"
+
+struct OlpaSurfaceDeleter {
+  void operator()(cairo_surface_t *s) const { cairo_surface_destroy(s); }
+};
+struct OlpaCairoDeleter {
+  void operator()(cairo_t *c) const { cairo_destroy(c); }
+};
+using OlpaSurface = std::unique_ptr<cairo_surface_t, OlpaSurfaceDeleter>;
+using OlpaCairo = std::unique_ptr<cairo_t, OlpaCairoDeleter>;
+
+extern OlpaSurface olpa_tela;      // the canvas, while open
+extern OlpaCairo olpa_tela_buffer; // its drawing context
+extern int olpa_x, olpa_y;
+extern float olpa_r, olpa_g, olpa_b, olpa_alpha;
+extern char olpa_arquivo_exportar[OLPA_CAMINHO_MAX];
+extern int olpa_arquivo_gravamanual;
+
+// Default export path and automatic saving.
+void olpa_gfx_defs(void);
+
+// --- where the library's output goes (set by whoever hosts the programs) ---
+// Console text (escreve_console and the library's own "[erro]" lines).
+using OlpaEscritor = void (*)(const char *texto, size_t tamanho);
+void olpa_gfx_define_console(OlpaEscritor escritor);
+// Trace lines ("[arq-n] ...", "[arq-s] ..."): standard output by default.
+void olpa_gfx_define_trace(OlpaEscritor escritor);
+// Memory the canvas pixels live in (OLPA_TELA_BYTES, 4-byte aligned); null
+// lets cairo allocate its own. Shared memory lets a child hand the canvas back.
+void olpa_gfx_define_pixels(unsigned char *pixels);
+
+// Everything of the library that outlives one run, as plain data, so it can
+// cross a process boundary in both directions.
+struct OlpaEstado {
+  char arquivo_exportar[OLPA_CAMINHO_MAX];
+  int gravamanual;
+  int x, y;
+  float r, g, b, alpha;
+  int tela_aberta;
+  int tela_com_erro; // the context is in an error state: later drawing does nothing
+  double matriz[6];  // xx, yx, xy, yy, x0, y0
+  double largura_traco;
+  double fonte[4]; // source colour as cairo holds it
+  // Per run: whether a picture was written and whether writing one failed,
+  // and where the last written picture went.
+  int png_gravado;
+  int png_falhou;
+};
+
+void olpa_gfx_exporta_estado(OlpaEstado *estado);
+// Takes a state back (normalising anything a misbehaving program may have
+// scribbled over); reopens the canvas on the current pixel memory if open.
+void olpa_gfx_importa_estado(const OlpaEstado &estado);
+// Closes the canvas without writing it.
+void olpa_gfx_fecha_tela(void);
+// Clears the per-run flags (png_gravado, png_falhou).
+void olpa_gfx_nova_execucao(void);
+int olpa_gfx_png_gravado(void);
+int olpa_gfx_png_falhou(void);
+
+// Writes the canvas (or any 640 x 480 ARGB32 surface) as PNG; on failure
+// returns false with a Portuguese reason.
+bool olpa_gfx_grava_png(cairo_surface_t *superficie, const char *caminho, char *motivo,
+                        size_t tamanho_motivo);

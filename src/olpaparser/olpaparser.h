@@ -1,0 +1,64 @@
+// Compiling and running a learner's program. Each run compiles, links and
+// runs in a child process, so that nothing the program does (crash, endless
+// loop, memory grab, exit) can take the application or the learner's code
+// with it. The drawing library's state is handed to the child before the run
+// and back after it, so it carries from one run to the next as if everything
+// ran in one process. GTK-free.
+#pragma once
+
+#include <string>
+
+// Where a run's outcome goes; the window and the command-line runner each
+// install their own. Any hook may be null.
+struct ParserSaida {
+  void (*console_insere)(const char *texto);    // append at the console's cursor
+  void (*console_substitui)(const char *texto); // replace the whole console text
+  void (*console_erro)();                       // error look + start picture
+  void (*marca_erro)(int linha);                // mark an error line in the editor
+};
+
+void parser_define_saida(const ParserSaida &saida);
+
+// Compiles and runs one program. 1 when it compiled, linked and its main (if
+// any) returned or called exit; 0 when anything failed, after the failure has
+// been reported through the hooks.
+int parser_executa(const char *codigo);
+
+// 1 when a compiler state can be created, 0 when not.
+int parser_inicia(void);
+
+// Descriptor that trace lines and compiler warnings go to (standard output
+// by default).
+void parser_define_trace(int fd);
+
+// Time limit of a run, in seconds (10 by default).
+void parser_define_tempo_limite(double segundos);
+
+// Forks the child for the next run ahead of time, while nothing is waiting.
+// parser_executa forks one itself when none is ready.
+void parser_prepara(void);
+// Ends a prepared child, if any (before the application exits).
+void parser_encerra(void);
+
+// Translates one compiler diagnostic. Errors come back as "[erro] linha N:
+// ...\n" (or "[erro] ...\n"), with the line in *linha (0 when none);
+// anything else (warnings) comes back empty.
+std::string parser_traduz_diagnostico(const char *mensagem, int *linha);
+
+// Limit of program text shown per run.
+constexpr size_t PARSER_LIMITE_SAIDA = 1024 * 1024;
+
+// Phases of the last run, in milliseconds, for benchmarks.
+struct ParserTempos {
+  double preparo;  // fork of the child (0 when it was ready)
+  double envio;    // state and code handed to the child
+  double compila;  // tcc_compile_string
+  double liga;     // relocation
+  double programa; // the program's main
+  double total;    // parser_executa, start to end
+};
+const ParserTempos &parser_tempos(void);
+
+// The same pipeline inside the calling process, without any protection:
+// a baseline for benchmarks only.
+int parser_executa_no_processo(const char *codigo);
