@@ -2,8 +2,13 @@
 #include "olpa.h"
 #include "olpaparser.h"
 
+#include <cstdlib>
+
 int main(int argc, char **argv) {
   gtk_init(&argc, &argv);
+  // A shorter time limit, for the window's own tests.
+  if (const char *limite = getenv("OLPA_TEMPO_LIMITE"))
+    parser_define_tempo_limite(atof(limite));
   olpa_UI(1020, 500, OLPA_TITULO);
   gtk_main();
   parser_encerra();
