@@ -37,7 +37,10 @@ const char ESTILO[] = "#olpa-console, #olpa-console text {"
                       "  background-color: #000000; color: #ffffff; font-family: monospace; }"
                       "#olpa-console.olpa-erro, #olpa-console.olpa-erro text {"
                       "  background-color: #ff0000; }"
-                      "#olpa-codigo { font-family: monospace; }";
+                      "#olpa-codigo { font-family: monospace; }"
+                      // Theme paddings would make five buttons wider than the
+                      // 340-pixel column, pushing "Limpar" over the picture.
+                      "#olpa-botoes button { min-width: 0; padding-left: 2px; padding-right: 2px; }";
 
 struct GFreeDeleter {
   void operator()(char *p) const { g_free(p); }
@@ -157,6 +160,7 @@ void olpa_UI(int largura, int altura, const char *titulo) {
   gtk_box_pack_start(GTK_BOX(olpa_saida), olpa_imagem, FALSE, FALSE, 0);
 
   olpa_botoes = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 5);
+  gtk_widget_set_name(olpa_botoes, "olpa-botoes");
   gtk_box_set_homogeneous(GTK_BOX(olpa_botoes), TRUE);
   gtk_fixed_put(GTK_FIXED(olpa_layout), olpa_botoes, 0, 0);
   gtk_widget_set_size_request(olpa_botoes, 340, olpa_bt_altura);
