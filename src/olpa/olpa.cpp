@@ -38,9 +38,9 @@ const char ESTILO[] = "#olpa-console, #olpa-console text {"
                       "#olpa-console.olpa-erro, #olpa-console.olpa-erro text {"
                       "  background-color: #ff0000; }"
                       "#olpa-codigo { font-family: monospace; }"
-                      // Theme paddings would make five buttons wider than the
-                      // 340-pixel column, pushing "Limpar" over the picture.
-                      "#olpa-botoes button { min-width: 0; padding-left: 2px; padding-right: 2px; }";
+                      // Theme paddings would make the five buttons wider and
+                      // taller than the 340 x 30 bar, pushing "Limpar" over the picture.
+                      "#olpa-botoes button { min-width: 0; min-height: 0; padding: 2px; }";
 
 struct GFreeDeleter {
   void operator()(char *p) const { g_free(p); }
