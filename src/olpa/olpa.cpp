@@ -119,6 +119,18 @@ void configura_marcas() {
   g_object_unref(atributos);
 }
 
+// Window icons: the sizes found in olpalib/icones/ (none is fine).
+void define_icones() {
+  GList *icones = nullptr;
+  for (const int n : {16, 24, 32, 48, 64}) {
+    const std::string caminho = "olpalib/icones/olpa-" + std::to_string(n) + ".png";
+    if (GdkPixbuf *icone = gdk_pixbuf_new_from_file(caminho.c_str(), nullptr))
+      icones = g_list_append(icones, icone);
+  }
+  gtk_window_set_default_icon_list(icones);
+  g_list_free_full(icones, g_object_unref);
+}
+
 gboolean prepara_proxima_execucao(gpointer) {
   parser_prepara();
   return G_SOURCE_REMOVE;
@@ -142,6 +154,7 @@ void olpa_UI(int largura, int altura, const char *titulo) {
                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   g_object_unref(css);
 
+  define_icones();
   olpa_janela = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(olpa_janela), titulo);
   gtk_window_set_default_size(GTK_WINDOW(olpa_janela), olpa_janela_largura, olpa_janela_altura);
@@ -194,6 +207,8 @@ void olpa_UI(int largura, int altura, const char *titulo) {
   gtk_text_buffer_set_text(olpa_campo_console_buffer, OLPA_CONSOLE_INICIAL, -1);
   gtk_container_add(GTK_CONTAINER(olpa_campo_console_container), olpa_campo_console);
   gtk_text_view_set_editable(GTK_TEXT_VIEW(olpa_campo_console), FALSE);
+  // Error lines are longer than the 340-pixel column; a learner must read them whole.
+  gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(olpa_campo_console), GTK_WRAP_WORD_CHAR);
   olpa_console_normal();
 
   olpa_campo_codigo_formatado = gtk_source_view_new();
