@@ -1,0 +1,106 @@
+// The price of isolation: a small program run in a child process (as the
+// window runs it, with the child pre-forked and without) against the same
+// run inside this process, with the page faults a run costs.
+//
+// bench_isolamento [repetitions]
+#include "medidas.h"
+#include "olpagfx.h"
+#include "olpaparser.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+
+using medidas::agora_ms;
+using medidas::mediana;
+
+namespace {
+
+const char PEQUENO[] = "int main(void) { inicia(); cor(255, 0, 0); traco(4);"
+                       " linha(0, 0, 640, 480); termina(); return 0; }";
+
+std::string console;
+void guarda(const char *t) {
+  console += t;
+}
+
+void confere(int r, const char *como) {
+  if (r != 1) {
+    fprintf(stderr, "%s run failed:\n%s\n", como, console.c_str());
+    exit(1);
+  }
+  console.clear();
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  const int n = argc > 1 ? atoi(argv[1]) : 200;
+  FILE *figuras = medidas::separa_figuras();
+  const int nulo = open("/dev/null", O_WRONLY);
+  medidas::Raiz raiz(OLPA_INIT_PNG);
+  parser_define_saida({guarda, guarda, nullptr, nullptr});
+  parser_define_trace(nulo);
+  olpa_gfx_define_trace([](const char *, size_t) {});
+
+  std::vector<double> pronto, frio, dentro, preparo, so_fork;
+  std::vector<double> faltas_filho, faltas_pai, faltas_filho_maior;
+  std::vector<double> envio, compila, liga, programa, resto;
+  for (int i = 0; i < n; i++) {
+    // As the window does it: the child forked while nothing waits.
+    parser_prepara();
+    const rusage f0 = medidas::uso(RUSAGE_CHILDREN), p0 = medidas::uso(RUSAGE_SELF);
+    double t = agora_ms();
+    confere(parser_executa(PEQUENO), "isolated");
+    pronto.push_back(agora_ms() - t);
+    const ParserTempos fases = parser_tempos();
+    envio.push_back(fases.envio);
+    compila.push_back(fases.compila);
+    liga.push_back(fases.liga);
+    programa.push_back(fases.programa);
+    resto.push_back(fases.total - fases.envio - fases.compila - fases.liga - fases.programa);
+    const rusage f1 = medidas::uso(RUSAGE_CHILDREN), p1 = medidas::uso(RUSAGE_SELF);
+    faltas_filho.push_back(static_cast<double>(f1.ru_minflt - f0.ru_minflt));
+    faltas_filho_maior.push_back(static_cast<double>(f1.ru_majflt - f0.ru_majflt));
+    faltas_pai.push_back(static_cast<double>(p1.ru_minflt - p0.ru_minflt));
+
+    // With the fork inside the run.
+    t = agora_ms();
+    confere(parser_executa(PEQUENO), "cold isolated");
+    frio.push_back(agora_ms() - t);
+    preparo.push_back(parser_tempos().preparo);
+
+    t = agora_ms();
+    confere(parser_executa_no_processo(PEQUENO), "in-process");
+    dentro.push_back(agora_ms() - t);
+
+    // Bare fork + exit + wait of this process, for scale.
+    t = agora_ms();
+    const pid_t pid = fork();
+    if (pid == 0)
+      _exit(0);
+    waitpid(pid, nullptr, 0);
+    so_fork.push_back(agora_ms() - t);
+  }
+  parser_encerra();
+
+  const double iso = mediana(pronto), base = mediana(dentro);
+  fprintf(figuras, "small program, %d repetitions (medians)\n", n);
+  fprintf(figuras, "  in-process run (baseline)            %8.3f ms\n", base);
+  fprintf(figuras, "  isolated run, child pre-forked       %8.3f ms   ratio %.2fx\n", iso,
+          iso / base);
+  fprintf(figuras,
+          "  isolated run, fork inside the run    %8.3f ms   ratio %.2fx  (fork: %.3f ms)\n",
+          mediana(frio), mediana(frio) / base, mediana(preparo));
+  fprintf(figuras, "  bare fork + _exit + waitpid          %8.3f ms\n", mediana(so_fork));
+  fprintf(figuras, "  page faults of the child per run     %8.0f minor, %.0f major\n",
+          mediana(faltas_filho), mediana(faltas_filho_maior));
+  fprintf(figuras, "  page faults of this process per run  %8.0f minor\n", mediana(faltas_pai));
+  fprintf(figuras, "  RSS of this process                  %8ld kB\n", medidas::rss_kb());
+  fprintf(figuras,
+          "  isolated run by phase: envio %.3f, compila %.3f, liga %.3f, programa %.3f,"
+          " fork/hand-back/wait %.3f ms\n",
+          mediana(envio), mediana(compila), mediana(liga), mediana(programa), mediana(resto));
+  fprintf(figuras, "  goal isolated < 10 ms: %s\n", iso < 10 ? "met" : "NOT met");
+  fclose(figuras);
+  return 0;
+}

@@ -1,0 +1,111 @@
+// Small helpers shared by the benchmarks: a temporary run tree, medians,
+// generated programs, and reading this process's own figures.
+#pragma once
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <glib.h>
+#include <glib/gstdio.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace medidas {
+
+inline double agora_ms() {
+  return g_get_monotonic_time() / 1000.0;
+}
+
+inline double mediana(std::vector<double> v) {
+  if (v.empty())
+    return 0;
+  std::sort(v.begin(), v.end());
+  const size_t m = v.size() / 2;
+  return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
+}
+
+// A run tree of its own under /tmp (bin/olpalib/init.png, telas/,
+// exemplos/); the working directory is its bin while it lives.
+struct Raiz {
+  std::string raiz;
+  explicit Raiz(const char *init_png) {
+    char modelo[] = "/tmp/olpa-medidas-XXXXXX";
+    if (!g_mkdtemp(modelo)) {
+      perror("mkdtemp");
+      exit(2);
+    }
+    raiz = modelo;
+    g_mkdir_with_parents((raiz + "/bin/olpalib").c_str(), 0755);
+    g_mkdir_with_parents((raiz + "/telas").c_str(), 0755);
+    g_mkdir_with_parents((raiz + "/exemplos").c_str(), 0755);
+    gchar *conteudo = nullptr;
+    gsize tamanho = 0;
+    if (g_file_get_contents(init_png, &conteudo, &tamanho, nullptr))
+      g_file_set_contents((raiz + "/bin/olpalib/init.png").c_str(), conteudo,
+                          static_cast<gssize>(tamanho), nullptr);
+    g_free(conteudo);
+    if (chdir((raiz + "/bin").c_str()) != 0) {
+      perror("chdir");
+      exit(2);
+    }
+  }
+  ~Raiz() {
+    if (chdir("/") == 0) {
+      const std::string comando = "rm -rf '" + raiz + "'";
+      if (system(comando.c_str()) != 0)
+        fprintf(stderr, "could not remove %s\n", raiz.c_str());
+    }
+  }
+  Raiz(const Raiz &) = delete;
+  Raiz &operator=(const Raiz &) = delete;
+};
+
+// A picture program with `linhas` lines of drawing, one call per line.
+inline std::string programa(int linhas) {
+  std::string p = "int main(void) {\n  inicia();\n  cor(255, 0, 0);\n";
+  // Short strokes, so drawing stays a small part of a large program's time.
+  for (int i = 0; i < linhas; i++) {
+    const int x = i % 630, y = (i / 630 * 7) % 470;
+    p += "  linha(" + std::to_string(x) + ", " + std::to_string(y) + ", " + std::to_string(x + 8) +
+         ", " + std::to_string(y + 8) + ");\n";
+  }
+  p += "  termina();\n  return 0;\n}\n";
+  return p;
+}
+
+// VmRSS of this process, in kB.
+inline long rss_kb() {
+  long kb = -1;
+  if (FILE *f = fopen("/proc/self/status", "r")) {
+    char linha[256];
+    while (fgets(linha, sizeof linha, f))
+      if (sscanf(linha, "VmRSS: %ld", &kb) == 1)
+        break;
+    fclose(f);
+  }
+  return kb;
+}
+
+// The runner and the window print trace lines and compiler warnings on
+// standard output: figures go to a copy of it, the rest to /dev/null.
+inline FILE *separa_figuras() {
+  fflush(stdout);
+  FILE *figuras = fdopen(dup(STDOUT_FILENO), "w");
+  const int nulo = open("/dev/null", O_WRONLY);
+  dup2(nulo, STDOUT_FILENO);
+  close(nulo);
+  setvbuf(figuras, nullptr, _IOLBF, 0);
+  return figuras;
+}
+
+inline rusage uso(int quem) {
+  rusage r{};
+  getrusage(quem, &r);
+  return r;
+}
+
+} // namespace medidas
