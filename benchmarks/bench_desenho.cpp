@@ -1,0 +1,192 @@
+// The drawing library's own costs: a linha call made by a learner's compiled
+// program in the isolated runner against the same stroke made by direct
+// cairo calls, and the PNG written by termina against cairo's own writer.
+//
+// bench_desenho [repetitions]
+#include "medidas.h"
+#include "olpagfx.h"
+#include "olpaparser.h"
+
+#include <cairo.h>
+#include <fcntl.h>
+
+using medidas::agora_ms;
+using medidas::mediana;
+
+namespace {
+
+constexpr int LINHAS = 100000;
+
+// Short strokes spread over the canvas. No termina: the PNG is measured apart.
+const char PROGRAMA[] = "int main(void) {\n"
+                        "  int i, x, y;\n"
+                        "  inicia();\n"
+                        "  cor(255, 0, 0);\n"
+                        "  for (i = 0; i < 100000; i++) {\n"
+                        "    x = i % 630;\n"
+                        "    y = (i / 630 * 7) % 470;\n"
+                        "    linha(x, y, x + 8, y + 8);\n"
+                        "  }\n"
+                        "  return 0;\n"
+                        "}\n";
+
+std::string console;
+
+long tamanho(const char *caminho) {
+  GStatBuf st;
+  return g_stat(caminho, &st) == 0 ? static_cast<long>(st.st_size) : -1;
+}
+
+void guarda(const char *t) {
+  console += t;
+}
+
+void confere(int r, const char *como) {
+  if (r != 1) {
+    fprintf(stderr, "%s run failed:\n%s\n", como, console.c_str());
+    exit(1);
+  }
+  console.clear();
+}
+
+// What inicia and the program's loop do, as plain cairo calls.
+OlpaSurface desenha_direto(double *ms) {
+  const double t = agora_ms();
+  OlpaSurface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 640, 480));
+  OlpaCairo cr(cairo_create(s.get()));
+  cairo_set_source_rgba(cr.get(), 0, 0, 0, 1.0);
+  cairo_rectangle(cr.get(), 0, 0, 640, 480);
+  cairo_fill(cr.get());
+  cairo_set_source_rgba(cr.get(), 1.0, 0, 0, 1.0);
+  for (int i = 0; i < LINHAS; i++) {
+    const int x = i % 630, y = (i / 630 * 7) % 470;
+    cairo_move_to(cr.get(), x, y);
+    cairo_line_to(cr.get(), x + 8, y + 8);
+    cairo_stroke(cr.get());
+  }
+  cairo_surface_flush(s.get());
+  *ms = agora_ms() - t;
+  return s;
+}
+
+// The picture of the worked example: mostly black, one red diagonal.
+OlpaSurface diagonal() {
+  OlpaSurface s(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 640, 480));
+  OlpaCairo cr(cairo_create(s.get()));
+  cairo_set_source_rgba(cr.get(), 0, 0, 0, 1.0);
+  cairo_paint(cr.get());
+  cairo_set_source_rgba(cr.get(), 1.0, 0, 0, 1.0);
+  cairo_set_line_width(cr.get(), 4);
+  cairo_move_to(cr.get(), 0, 0);
+  cairo_line_to(cr.get(), 640, 480);
+  cairo_stroke(cr.get());
+  cairo_surface_flush(s.get());
+  return s;
+}
+
+// termina itself (our writer) and cairo_surface_write_to_png, on the same
+// picture, each made again before every timing.
+void mede_png(FILE *figuras, const char *nome, void (*desenha)(), cairo_surface_t *igual, int n) {
+  std::vector<double> termina_ms, cairo_ms;
+  for (int i = 0; i < n; i++) {
+    inicia();
+    desenha();
+    double t = agora_ms();
+    termina();
+    termina_ms.push_back(agora_ms() - t);
+    if (!olpa_gfx_png_gravado()) {
+      fprintf(stderr, "termina wrote nothing\n");
+      exit(1);
+    }
+    t = agora_ms();
+    if (cairo_surface_write_to_png(igual, "../telas/cairo.png") != CAIRO_STATUS_SUCCESS) {
+      fprintf(stderr, "cairo_surface_write_to_png failed\n");
+      exit(1);
+    }
+    cairo_ms.push_back(agora_ms() - t);
+  }
+  const double nosso = mediana(termina_ms), dele = mediana(cairo_ms);
+  fprintf(figuras,
+          "%-16s termina %7.2f ms   cairo_surface_write_to_png %7.2f ms   ratio %.2fx"
+          "   (files %ld / %ld bytes)\n",
+          nome, nosso, dele, nosso / dele, tamanho("../telas/imagem.png"),
+          tamanho("../telas/cairo.png"));
+}
+
+void desenha_muitas() {
+  cor(255, 0, 0);
+  for (int i = 0; i < LINHAS; i++) {
+    const int x = i % 630, y = (i / 630 * 7) % 470;
+    linha(x, y, x + 8, y + 8);
+  }
+}
+
+void desenha_diagonal() {
+  cor(255, 0, 0);
+  traco(4);
+  linha(0, 0, 640, 480);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  const int n = argc > 1 ? atoi(argv[1]) : 7;
+  FILE *figuras = medidas::separa_figuras();
+  const int nulo = open("/dev/null", O_WRONLY);
+  medidas::Raiz raiz(OLPA_INIT_PNG);
+  parser_define_saida({guarda, guarda, nullptr, nullptr});
+  parser_define_trace(nulo);
+  olpa_gfx_define_trace([](const char *, size_t) {});
+
+  std::vector<double> isolado, no_processo, direto;
+  OlpaSurface muitas;
+  for (int i = 0; i < n; i++) {
+    olpa_gfx_fecha_tela();
+    parser_prepara();
+    confere(parser_executa(PROGRAMA), "isolated");
+    isolado.push_back(parser_tempos().programa);
+
+    olpa_gfx_fecha_tela();
+    confere(parser_executa_no_processo(PROGRAMA), "in-process");
+    no_processo.push_back(parser_tempos().programa);
+
+    double ms = 0;
+    muitas = desenha_direto(&ms);
+    direto.push_back(ms);
+  }
+  olpa_gfx_fecha_tela();
+
+  const double por_linha = 1e6 / LINHAS;
+  const double iso = mediana(isolado), dentro = mediana(no_processo), cairo = mediana(direto);
+  fprintf(figuras, "%d linha calls (8-pixel strokes), median of %d runs:\n", LINHAS, n);
+  fprintf(figuras, "  learner program, isolated runner  %8.2f ms  %6.3f us/call  ratio %.3fx\n",
+          iso, iso * por_linha / 1000, iso / cairo);
+  fprintf(figuras, "  learner program, in this process  %8.2f ms  %6.3f us/call  ratio %.3fx\n",
+          dentro, dentro * por_linha / 1000, dentro / cairo);
+  fprintf(figuras, "  direct cairo calls (baseline)     %8.2f ms  %6.3f us/call\n", cairo,
+          cairo * por_linha / 1000);
+
+  fprintf(figuras, "PNG written by termina, median of %d:\n", 3 * n);
+  const OlpaSurface so_diagonal = diagonal();
+  mede_png(figuras, "  red diagonal", desenha_diagonal, so_diagonal.get(), 3 * n);
+  mede_png(figuras, "  100000 lines", desenha_muitas, muitas.get(), 3 * n);
+
+  // Raw writer against cairo's on the same surface, without termina around it.
+  std::vector<double> nosso, dele;
+  char motivo[256];
+  for (int i = 0; i < 3 * n; i++) {
+    double t = agora_ms();
+    if (!olpa_gfx_grava_png(muitas.get(), "../telas/nosso.png", motivo, sizeof motivo)) {
+      fprintf(stderr, "olpa_gfx_grava_png: %s\n", motivo);
+      return 1;
+    }
+    nosso.push_back(agora_ms() - t);
+    t = agora_ms();
+    cairo_surface_write_to_png(muitas.get(), "../telas/cairo.png");
+    dele.push_back(agora_ms() - t);
+  }
+  fprintf(figuras,
+          "  olpa_gfx_grava_png %.2f ms vs cairo_surface_write_to_png %.2f ms: ratio %.2fx\n",
+          mediana(nosso), mediana(dele), mediana(nosso) / mediana(dele));
+  return 0;
+}
