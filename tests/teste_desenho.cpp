@@ -417,6 +417,32 @@ TEST_F(Desenha, GravaTelaEDepoisTerminaSobrescreve) {
   EXPECT_STREQ(olpa_arquivo_exportar, "../telas/x.png");
 }
 
+// 640 x 480, 8-bit RGBA, not interlaced: what cairo's own writer declares.
+TEST_F(Desenha, PngDe640Por480ComAlfa) {
+  ASSERT_EQ(roda("inicia(); termina();"), 1);
+  const std::string png = le_arquivo(tela());
+  ASSERT_GT(png.size(), 33u);
+  EXPECT_EQ(png.substr(0, 8), "\x89PNG\r\n\x1a\n");
+  EXPECT_EQ(png.substr(8, 8), std::string("\0\0\0\x0dIHDR", 8));
+  EXPECT_EQ(png.substr(16, 13), std::string("\0\0\x02\x80\0\0\x01\xe0\x08\x06\0\0\0", 13));
+}
+
+// Trace lines name each export path set and each automatic save.
+TEST_F(Desenha, LinhasDeTrace) {
+  const std::string caminho = raiz.raiz + "/trace.txt";
+  const int fd = open(caminho.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  parser_define_trace(fd);
+  ASSERT_EQ(roda("inicia_arquivo(\"a.png\"); grava_tela(\"b.png\"); termina();"), 1);
+  olpa_gfx_defs();
+  ASSERT_EQ(roda("inicia(); grava_tela(\"c.png\"); termina(); inicia(); termina();"), 1);
+  parser_define_trace(nulo);
+  close(fd);
+  EXPECT_EQ(le_arquivo(caminho), "[arq-n] ../telas/a.png\n[arq-n] ../telas/b.png\n"
+                                 "[arq-n] ../telas/c.png\n[arq-s] ../telas/c.png\n"
+                                 "[arq-s] ../telas/c.png\n");
+}
+
 TEST_F(Desenha, IniciaArquivoNaoGrava) {
   escreve_arquivo(tela("a.png"), "antigo");
   ASSERT_EQ(roda("inicia_arquivo(\"a.png\"); linha(0, 0, 640, 480); termina();"), 1);
