@@ -596,6 +596,12 @@ void marca_erros(const std::string &controle) {
   }
 }
 
+// Our own messages start a line of their own, whatever the program left
+// unfinished, so that "[erro" and "[olpa" always begin a console line.
+std::string em_linha_propria(const std::string &antes, const std::string &mensagem) {
+  return (antes.empty() || antes.back() == '\n' ? "" : "\n") + mensagem;
+}
+
 std::string texto_valido(const std::string &bruto) {
   if (g_utf8_validate(bruto.data(), static_cast<gssize>(bruto.size()), nullptr) &&
       bruto.find('\0') == std::string::npos)
@@ -685,8 +691,9 @@ int parser_executa(const char *codigo) {
 
   std::string texto = texto_valido(relato.console);
   if (relato.descartado > 0)
-    texto += "[olpa] a saída do programa passou de 1 MiB; o restante (" +
-             std::to_string(relato.descartado) + " bytes) foi descartado.\n";
+    texto += em_linha_propria(texto, "[olpa] a saída do programa passou de 1 MiB; o restante (" +
+                                         std::to_string(relato.descartado) +
+                                         " bytes) foi descartado.\n");
   const bool terminou = tem_evento(relato.controle, 'F') && !relato.estourou_tempo;
   const bool sem_estado = tem_evento(relato.controle, 'X');
   const bool falhou_compilacao = tem_evento(relato.controle, 'C') || tem_evento(relato.controle, 'L');
@@ -709,7 +716,7 @@ int parser_executa(const char *codigo) {
   } else {
     // Stopped from outside: whatever the canvas held is no longer trusted.
     olpa_gfx_fecha_tela();
-    insere(texto + motivo_da_parada(relato));
+    insere(texto + em_linha_propria(texto, motivo_da_parada(relato)));
     resultado = 0;
   }
   marca_erros(relato.controle);
