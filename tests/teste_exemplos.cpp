@@ -1,0 +1,116 @@
+// The example programs shipped to learners: each one runs with the
+// command-line runner, succeeds, and leaves a picture with something in it;
+// together they show every function a program can call.
+#include "apoio.h"
+
+#include <glib.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string EXEMPLOS = std::string(OLPA_FONTE_DIR) + "/exemplos";
+
+std::vector<std::string> nomes_dos_exemplos() {
+  std::vector<std::string> nomes;
+  GDir *pasta = g_dir_open(EXEMPLOS.c_str(), 0, nullptr);
+  if (!pasta)
+    return nomes;
+  while (const char *nome = g_dir_read_name(pasta))
+    if (g_str_has_suffix(nome, ".olp"))
+      nomes.push_back(std::string(nome, strlen(nome) - 4));
+  g_dir_close(pasta);
+  std::sort(nomes.begin(), nomes.end());
+  return nomes;
+}
+
+struct Resultado {
+  int codigo = -1;
+  std::string saida, erros;
+};
+
+// olpa-rodar FILE, in the current directory (a temporary run tree's bin).
+Resultado olpa_rodar(const std::string &arquivo) {
+  const std::string programa = std::string(OLPA_BIN_DIR) + "/olpa-rodar";
+  const char *argv[] = {programa.c_str(), arquivo.c_str(), nullptr};
+  Resultado r;
+  gchar *saida = nullptr, *erros = nullptr;
+  gint status = 0;
+  if (!g_spawn_sync(nullptr, const_cast<gchar **>(argv), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr,
+                    &saida, &erros, &status, nullptr))
+    return r;
+  r.saida = saida;
+  r.erros = erros;
+  g_free(saida);
+  g_free(erros);
+  r.codigo = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+// The picture a run left: the runner reports "[tamanho] PATH, BYTES" last.
+std::string figura_gravada(const std::string &erros) {
+  static const std::regex tamanho(R"(\[tamanho\] (.*), (\d+)\n)");
+  std::string caminho;
+  for (std::sregex_iterator i(erros.begin(), erros.end(), tamanho), fim; i != fim; ++i)
+    caminho = (*i)[1];
+  return caminho;
+}
+
+class Exemplo : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Exemplo, RodaComSucessoEDesenhaAlgo) {
+  RaizTemporaria raiz;
+  const std::string nome = GetParam();
+  const Resultado r = olpa_rodar(EXEMPLOS + "/" + nome + ".olp");
+  EXPECT_EQ(r.codigo, 0) << r.saida << r.erros;
+  EXPECT_EQ(r.saida.rfind("[olpa] compilando\n", 0), 0u) << r.saida;
+  const std::string sucesso = "[olpa] sucesso!\n";
+  ASSERT_GE(r.saida.size(), sucesso.size());
+  EXPECT_EQ(r.saida.substr(r.saida.size() - sucesso.size()), sucesso) << r.saida;
+  EXPECT_EQ(r.saida.find("[erro"), std::string::npos) << r.saida;
+
+  const std::string figura = figura_gravada(r.erros);
+  ASSERT_FALSE(figura.empty()) << r.erros;
+  EXPECT_EQ(figura.rfind("../telas/", 0), 0u) << figura;
+  OlpaSurface s = le_png(figura);
+  ASSERT_TRUE(s) << figura;
+  EXPECT_EQ(cairo_image_surface_get_width(s.get()), 640);
+  EXPECT_EQ(cairo_image_surface_get_height(s.get()), 480);
+  // At least a long line's worth of pixels that are not the black background.
+  EXPECT_GT(conta_diferentes_de(s.get(), 0xff000000u), 1000) << figura;
+  // The gallery in the documentation has its picture.
+  EXPECT_TRUE(existe(std::string(OLPA_FONTE_DIR) + "/docs/imagens/" + nome + ".png")) << nome;
+}
+
+INSTANTIATE_TEST_SUITE_P(Todos, Exemplo, ::testing::ValuesIn(nomes_dos_exemplos()),
+                         [](const ::testing::TestParamInfo<std::string> &info) {
+                           return info.param;
+                         });
+
+TEST(Exemplos, SaoPeloMenosDoze) {
+  EXPECT_GE(nomes_dos_exemplos().size(), 12u);
+}
+
+// Learners find an example for every function they can call.
+TEST(Exemplos, JuntosUsamTodasAsFuncoes) {
+  std::string todos;
+  for (const std::string &nome : nomes_dos_exemplos())
+    todos += le_arquivo(EXEMPLOS + "/" + nome + ".olp");
+  // Only code counts, not the comments that mention a function.
+  todos = std::regex_replace(todos, std::regex("//[^\n]*"), "");
+  const char *funcoes[] = {
+      "inicia",    "inicia_arquivo", "grava_tela", "termina",   "escreve_console",
+      "anda",      "anda_ate",       "linha",      "linha_ate", "traco",
+      "origem",    "escala",         "rotaciona",  "cor",       "cor_e_opacidade",
+      "opacidade", "sprintf"};
+  for (const char *f : funcoes)
+    EXPECT_TRUE(std::regex_search(todos, std::regex(std::string("\\b") + f + "\\s*\\(")))
+        << f << " não aparece em nenhum exemplo";
+}
+
+} // namespace
