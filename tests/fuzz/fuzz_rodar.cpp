@@ -103,6 +103,26 @@ const char *const FICHAS[] = {
     "rotaciona(2147483647);",
     "traco(-1);",
     "escreve_console(\"a\\n\");",
+    // Programs that misbehave on purpose.
+    "while(1) escreve_console(\"inunda a tela \");",
+    "int f(int x) { return f(x + 1) + 1; }",
+    "f(1);",
+    "static char enorme[1 << 30]; enorme[1 << 29] = 1;",
+    "char pilha[100000000]; pilha[0] = 1;",
+    "for(;;) malloc(1 << 24);",
+    "abort();",
+    "escreve_console((char *)1);",
+    "escreve_console(0);",
+    "grava_tela(0);",
+    "grava_tela(\"\");",
+    "inicia_arquivo(0);",
+    "escala(-1, -1);",
+    "linha(2147483647, -2147483648, 0, 0);",
+    "traco(2147483647);",
+    "int z = 0; z = 1 / z;",
+    "sprintf((char *)0, \"%d\", 1);",
+    "while (1) inicia();",
+    "for(;;) grava_tela(\"n.png\");",
 };
 
 std::vector<std::string> linhas_de(const std::string &t) {
@@ -153,10 +173,16 @@ std::string muta(std::string p, Sorteio &s) {
       p = junta(v);
       break;
     }
-    case 4:
-    case 5: // token spliced in
+    case 4: // token spliced in anywhere
       p.insert(s.ate(p.size() + 1), FICHAS[s.ate(sizeof FICHAS / sizeof *FICHAS)]);
       break;
+    case 5: { // token put at the start of a line, where a statement may stand
+      auto v = linhas_de(p);
+      if (!v.empty())
+        v[s.ate(v.size())].insert(0, FICHAS[s.ate(sizeof FICHAS / sizeof *FICHAS)]);
+      p = junta(v);
+      break;
+    }
     case 6: { // a number made huge or negative
       const size_t i = s.ate(p.size() + 1);
       const size_t d = p.find_first_of("0123456789", i);
@@ -248,6 +274,14 @@ std::string canario() {
   if (pixel(s.get(), 320, 240) != 0xffff0000u || pixel(s.get(), 600, 20) != 0xff000000u)
     return "known program's picture is wrong";
   return "";
+}
+
+// Long consoles shown by their two ends.
+std::string resumo(const std::string &t) {
+  if (t.size() <= 600)
+    return t;
+  return t.substr(0, 300) + "\n[... " + std::to_string(t.size() - 600) + " bytes ...]\n" +
+         t.substr(t.size() - 300);
 }
 
 int indice_atual = -1;
@@ -368,7 +402,7 @@ int main(int argc, char **argv) {
     if (!problema.empty()) {
       achados++;
       fprintf(stderr, "FINDING at program %ld (seed %llu): %s\n--- console ---\n%s\n", i,
-              static_cast<unsigned long long>(semente), problema.c_str(), console.texto.c_str());
+              static_cast<unsigned long long>(semente), problema.c_str(), resumo(console.texto).c_str());
       if (!guarda.empty()) {
         g_mkdir_with_parents(guarda.c_str(), 0755);
         escreve_arquivo(guarda + "/achado-" + std::to_string(semente) + "-" + std::to_string(i) +
