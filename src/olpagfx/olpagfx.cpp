@@ -49,6 +49,11 @@ bool define_exportar(const char *funcao, const char *nome) {
     console_erro(std::string(funcao) + ": o nome do arquivo está vazio (NULL).");
     return false;
   }
+  // The path goes back to the window, which only takes UTF-8.
+  if (!g_utf8_validate(nome, -1, nullptr)) {
+    console_erro(std::string(funcao) + ": o nome do arquivo não é um texto UTF-8 válido.");
+    return false;
+  }
   if (sizeof PASTA_TELAS - 1 + strlen(nome) >= OLPA_CAMINHO_MAX) {
     console_erro(std::string(funcao) + ": nome de arquivo longo demais (no máximo " +
                  std::to_string(OLPA_CAMINHO_MAX - sizeof PASTA_TELAS) + " caracteres).");
