@@ -601,6 +601,18 @@ TEST_F(Desenha, NomeLongoDemaisNaoMudaNada) {
       "nome_no_limite", [](cairo_t *cr) { ref_linha(cr, 0, 0, 640, 480); }, cabe);
 }
 
+// The export path goes back to the window after the run: a name that is
+// not UTF-8 is refused like the other names that cannot be used.
+TEST_F(Desenha, NomeQueNaoEUtf8NaoMudaNada) {
+  ASSERT_EQ(roda("inicia(); grava_tela(\"x\\xe1.png\"); inicia_arquivo(\"\\xff\"); "
+                 "linha(0, 0, 640, 480); termina();"),
+            1);
+  EXPECT_EQ(console, "[erro] grava_tela: o nome do arquivo não é um texto UTF-8 válido.\n"
+                     "[erro] inicia_arquivo: o nome do arquivo não é um texto UTF-8 válido.\n");
+  EXPECT_FALSE(existe(tela("x\xe1.png")));
+  confere("nome_nao_utf8", [](cairo_t *cr) { ref_linha(cr, 0, 0, 640, 480); });
+}
+
 TEST_F(Desenha, PngQueNaoPodeSerGravadoAvisaNoConsole) {
   ASSERT_EQ(system(("rm -rf '" + raiz.telas + "'").c_str()), 0);
   ASSERT_EQ(roda("inicia(); grava_tela(\"x.png\"); termina(); escreve_console(\"fim\\n\");"), 1);
