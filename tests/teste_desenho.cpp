@@ -417,7 +417,7 @@ TEST_F(Desenha, GravaTelaEDepoisTerminaSobrescreve) {
   EXPECT_STREQ(olpa_arquivo_exportar, "../telas/x.png");
 }
 
-// 640 x 480, 8-bit RGBA, not interlaced: what cairo's own writer declares.
+// 640 x 480 with 8-bit RGBA (the canvas's 32-bit ARGB), not interlaced.
 TEST_F(Desenha, PngDe640Por480ComAlfa) {
   ASSERT_EQ(roda("inicia(); termina();"), 1);
   const std::string png = le_arquivo(tela());
@@ -514,6 +514,19 @@ TEST_F(Desenha, CanetaSobreviveATermina) {
   EXPECT_EQ(olpa_r, 5);
   EXPECT_EQ(olpa_b, 7);
   EXPECT_EQ(olpa_alpha, 4);
+}
+
+// A program that does not compile never ran: the open canvas stays as it was.
+TEST_F(Desenha, ErroDeCompilacaoNaoFechaATela) {
+  ASSERT_EQ(roda("inicia(); traco(6); linha(0, 0, 640, 480);"), 1);
+  EXPECT_EQ(roda("linha(0, 480, 640, 0) termina();"), 0);
+  EXPECT_EQ(console.rfind("[erro] linha ", 0), 0u) << console;
+  ASSERT_EQ(roda("linha(0, 240, 640, 240); termina();"), 1);
+  confere("depois_do_erro_de_compilacao", [](cairo_t *cr) {
+    cairo_set_line_width(cr, 6);
+    ref_linha(cr, 0, 0, 640, 480);
+    ref_linha(cr, 0, 240, 640, 240);
+  });
 }
 
 // A run stopped from outside (crash, time limit) leaves the canvas closed,
