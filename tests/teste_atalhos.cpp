@@ -1,5 +1,5 @@
 // Keyboard shortcuts of the window: a key does what a click on its button
-// does, and each button's tooltip tells its key.
+// does, and each button's tooltip tells its key. Also the window's icon.
 #include <gtest/gtest.h>
 
 #include "apoio.h"
@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -125,6 +126,7 @@ const char PROGRAMA[] = "int main(void) {\n"
                         "  termina();\n"
                         "  return 0;\n"
                         "}\n";
+const int TAMANHOS_DO_ICONE[] = {16, 24, 32, 48, 64};
 const char COM_ERRO[] = "int main(void) {\n  int x = y;\n}\n";
 
 class Atalhos : public ::testing::Test {
@@ -132,6 +134,12 @@ protected:
   static RaizTemporaria *raiz;
   static void SetUpTestSuite() {
     raiz = new RaizTemporaria;
+    // The icons the build drew, where the window looks for them.
+    g_mkdir_with_parents("olpalib/icones", 0755);
+    for (const int n : TAMANHOS_DO_ICONE) {
+      const std::string nome = "/olpalib/icones/olpa-" + std::to_string(n) + ".png";
+      escreve_arquivo("." + nome, le_arquivo(std::string(OLPA_BIN_DIR) + nome));
+    }
     olpa_UI(1020, 500, OLPA_TITULO);
     processa_eventos();
   }
@@ -262,6 +270,20 @@ TEST_F(Atalhos, CadaBotaoDizSeuAtalho) {
     }
     g_free(dica);
   }
+}
+
+TEST_F(Atalhos, AJanelaTemOIconeEmCincoTamanhos) {
+  GList *icones = gtk_window_get_icon_list(GTK_WINDOW(olpa_janela));
+  if (!icones)
+    icones = gtk_window_get_default_icon_list();
+  std::vector<int> tamanhos;
+  for (GList *l = icones; l; l = l->next) {
+    GdkPixbuf *icone = GDK_PIXBUF(l->data);
+    EXPECT_EQ(gdk_pixbuf_get_width(icone), gdk_pixbuf_get_height(icone));
+    tamanhos.push_back(gdk_pixbuf_get_width(icone));
+  }
+  g_list_free(icones);
+  EXPECT_EQ(tamanhos, std::vector<int>(std::begin(TAMANHOS_DO_ICONE), std::end(TAMANHOS_DO_ICONE)));
 }
 
 } // namespace
