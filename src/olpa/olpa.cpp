@@ -318,6 +318,16 @@ void olpa_codigo_fonte(const char *codigo) {
     gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
     return;
   }
+  if (const unsigned char *rgba = parser_imagem_gravada(olpa_arquivo_exportar)) {
+    // The run just wrote these pixels there: no need to decode the file again.
+    GdkPixbuf *vista = gdk_pixbuf_new_from_data(rgba, GDK_COLORSPACE_RGB, TRUE, 8, OLPA_TELA_LARGURA,
+                                                OLPA_TELA_ALTURA, OLPA_TELA_STRIDE, nullptr, nullptr);
+    GdkPixbuf *copia = gdk_pixbuf_copy(vista);
+    gtk_image_set_from_pixbuf(GTK_IMAGE(olpa_imagem), copia);
+    g_object_unref(copia);
+    g_object_unref(vista);
+    return;
+  }
   if (tamanho >= 1)
     gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), olpa_arquivo_exportar);
 }

@@ -27,6 +27,8 @@ void escreve_stdout(const char *texto, size_t tamanho) {
 OlpaEscritor saida_console = escreve_stdout;
 OlpaEscritor saida_trace = escreve_stdout;
 unsigned char *memoria_pixels;
+unsigned char *ultima_rgba;
+char *ultima_caminho;
 int png_gravado;
 int png_falhou;
 
@@ -66,9 +68,14 @@ bool define_exportar(const char *funcao, const char *nome) {
 
 void grava_exportar() {
   char motivo[256];
-  if (olpa_gfx_grava_png(olpa_tela.get(), olpa_arquivo_exportar, motivo, sizeof motivo)) {
+  if (ultima_caminho)
+    ultima_caminho[0] = '\0';
+  if (olpa_gfx_grava_png(olpa_tela.get(), olpa_arquivo_exportar, motivo, sizeof motivo,
+                         ultima_rgba)) {
     png_gravado = 1;
     png_falhou = 0;
+    if (ultima_caminho)
+      g_strlcpy(ultima_caminho, olpa_arquivo_exportar, OLPA_CAMINHO_MAX);
     return;
   }
   png_falhou = 1;
@@ -107,6 +114,10 @@ void olpa_gfx_define_trace(OlpaEscritor escritor) {
   saida_trace = escritor ? escritor : escreve_stdout;
 }
 void olpa_gfx_define_pixels(unsigned char *pixels) { memoria_pixels = pixels; }
+void olpa_gfx_define_ultima_imagem(unsigned char *rgba, char *caminho) {
+  ultima_rgba = rgba && caminho ? rgba : nullptr;
+  ultima_caminho = rgba && caminho ? caminho : nullptr;
+}
 
 void olpa_gfx_defs(void) {
   g_strlcpy(olpa_arquivo_exportar, OLPA_ARQUIVO_PADRAO, sizeof olpa_arquivo_exportar);
@@ -164,9 +175,15 @@ void anda_ate(int x, int y) {
     cairo_move_to(tela(), x, y);
 }
 
+// 32-bit wrap-around, as the pen's integer addition is meant, without the
+// undefined behaviour of signed overflow.
+static int soma(int a, int b) {
+  return static_cast<int>(static_cast<unsigned>(a) + static_cast<unsigned>(b));
+}
+
 void anda(int dx, int dy) {
-  olpa_x += dx;
-  olpa_y += dy;
+  olpa_x = soma(olpa_x, dx);
+  olpa_y = soma(olpa_y, dy);
   if (tela())
     cairo_move_to(tela(), olpa_x, olpa_y);
 }

@@ -95,7 +95,13 @@ void olpa_gfx_nova_execucao(void);
 int olpa_gfx_png_gravado(void);
 int olpa_gfx_png_falhou(void);
 
-// Writes the canvas (or any 640 x 480 ARGB32 surface) as PNG; on failure
-// returns false with a Portuguese reason.
+// Writes the canvas (or any ARGB32 surface) as PNG; on failure returns false
+// with a Portuguese reason. When `rgba` is given, it also receives the rows
+// exactly as written (8-bit RGBA, width * 4 bytes a row).
 bool olpa_gfx_grava_png(cairo_surface_t *superficie, const char *caminho, char *motivo,
-                        size_t tamanho_motivo);
+                        size_t tamanho_motivo, unsigned char *rgba = nullptr);
+
+// Where the pixels of the last picture written at the export path are kept
+// (OLPA_TELA_BYTES of RGBA) and its path (OLPA_CAMINHO_MAX), so the window
+// can show them without decoding the file again. Null turns this off.
+void olpa_gfx_define_ultima_imagem(unsigned char *rgba, char *caminho);

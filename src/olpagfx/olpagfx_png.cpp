@@ -48,7 +48,7 @@ void desfaz_premultiplicacao(const uint32_t *origem, unsigned char *destino, int
   }
 }
 
-bool codifica(cairo_surface_t *s, Saida *saida) {
+bool codifica(cairo_surface_t *s, Saida *saida, unsigned char *rgba) {
   const int largura = cairo_image_surface_get_width(s);
   const int altura = cairo_image_surface_get_height(s);
   const int stride = cairo_image_surface_get_stride(s);
@@ -57,7 +57,7 @@ bool codifica(cairo_surface_t *s, Saida *saida) {
   if (!png)
     return false;
   png_infop info = png_create_info_struct(png);
-  std::vector<unsigned char> linha(static_cast<size_t>(largura) * 4);
+  std::vector<unsigned char> linha(rgba ? 0 : static_cast<size_t>(largura) * 4);
   if (!info || setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, info ? &info : nullptr);
     return false;
@@ -69,9 +69,10 @@ bool codifica(cairo_surface_t *s, Saida *saida) {
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   for (int y = 0; y < altura; y++) {
-    desfaz_premultiplicacao(reinterpret_cast<const uint32_t *>(dados + y * stride), linha.data(),
+    unsigned char *destino = rgba ? rgba + static_cast<size_t>(y) * largura * 4 : linha.data();
+    desfaz_premultiplicacao(reinterpret_cast<const uint32_t *>(dados + y * stride), destino,
                             largura);
-    png_write_row(png, linha.data());
+    png_write_row(png, destino);
   }
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
@@ -103,11 +104,11 @@ const char *motivo_em_portugues(int erro) {
 } // namespace
 
 bool olpa_gfx_grava_png(cairo_surface_t *superficie, const char *caminho, char *motivo,
-                        size_t tamanho_motivo) {
+                        size_t tamanho_motivo, unsigned char *rgba) {
   cairo_surface_flush(superficie);
   Saida saida;
   saida.bytes.reserve(64 * 1024);
-  if (cairo_surface_status(superficie) != CAIRO_STATUS_SUCCESS || !codifica(superficie, &saida)) {
+  if (cairo_surface_status(superficie) != CAIRO_STATUS_SUCCESS || !codifica(superficie, &saida, rgba)) {
     g_strlcpy(motivo, "falha ao codificar a imagem", tamanho_motivo);
     return false;
   }

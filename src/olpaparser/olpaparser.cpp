@@ -46,7 +46,9 @@ struct Compartilhado {
   OlpaEstado saida;
   volatile sig_atomic_t pista;
   double compila, liga, programa;
+  char ultima_caminho[OLPA_CAMINHO_MAX];
   alignas(64) unsigned char pixels[OLPA_TELA_BYTES];
+  alignas(64) unsigned char ultima_rgba[OLPA_TELA_BYTES];
 };
 
 Compartilhado *memoria;
@@ -377,6 +379,7 @@ int compila_e_roda(const char *codigo, bool controlar) {
   prepara_sinais_do_filho();
   olpa_gfx_importa_estado(memoria->entrada);
   olpa_gfx_nova_execucao();
+  olpa_gfx_define_ultima_imagem(memoria->ultima_rgba, memoria->ultima_caminho);
   compila_e_roda(codigo.c_str(), true);
   _exit(0);
 }
@@ -626,6 +629,13 @@ void parser_define_tempo_limite(double s) { tempo_limite = s > 0 ? s : 10.0; }
 
 const ParserTempos &parser_tempos(void) { return tempos; }
 
+const unsigned char *parser_imagem_gravada(const char *caminho) {
+  if (!memoria || !caminho || memoria->ultima_caminho[0] == '\0')
+    return nullptr;
+  memoria->ultima_caminho[OLPA_CAMINHO_MAX - 1] = '\0';
+  return strcmp(memoria->ultima_caminho, caminho) == 0 ? memoria->ultima_rgba : nullptr;
+}
+
 void parser_prepara(void) {
   if (pronto.pid <= 0 && !cria_filho(&pronto))
     pronto = Filho{};
@@ -669,6 +679,7 @@ int parser_executa(const char *codigo) {
   olpa_gfx_exporta_estado(&memoria->entrada);
   memoria->saida = memoria->entrada;
   memoria->pista = PISTA_NENHUMA;
+  memoria->ultima_caminho[0] = '\0';
   memoria->compila = memoria->liga = memoria->programa = 0;
   const uint64_t tamanho = strlen(codigo);
   const bool enviado = write(f.comando, &tamanho, sizeof tamanho) ==
@@ -715,6 +726,7 @@ int parser_executa(const char *codigo) {
     resultado = 0;
   } else {
     // Stopped from outside: whatever the canvas held is no longer trusted.
+    memoria->ultima_caminho[0] = '\0';
     olpa_gfx_fecha_tela();
     insere(texto + em_linha_propria(texto, motivo_da_parada(relato)));
     resultado = 0;

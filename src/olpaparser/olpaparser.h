@@ -45,6 +45,11 @@ void parser_encerra(void);
 // anything else (warnings) comes back empty.
 std::string parser_traduz_diagnostico(const char *mensagem, int *linha);
 
+// The pixels (640 x 480 RGBA, as in the file) of the picture the last run
+// wrote at `caminho`, when that run's last picture went there; null when not.
+// Valid until the next run.
+const unsigned char *parser_imagem_gravada(const char *caminho);
+
 // Limit of program text shown per run.
 constexpr size_t PARSER_LIMITE_SAIDA = 1024 * 1024;
 
