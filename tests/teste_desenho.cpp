@@ -157,12 +157,15 @@ const Caso CASOS[] = {
        ref_linha_ate(cr, 320, 240, 100, 0);
        ref_linha_ate(cr, 320, 240, 100, 0);
      }},
+    // The pen's additions wrap around in 32 bits.
     {"anda",
      "inicia(); anda(10, 10); linha_ate(0, 50); anda(-100, 3); linha_ate(-20, -30); "
+     "anda_ate(2147483647, 100); anda(1, 0); anda(2147483647, 0); linha_ate(50, 50); "
      "termina();",
      [](cairo_t *cr) {
        ref_linha_ate(cr, 330, 250, 0, 50);
        ref_linha_ate(cr, 230, 253, -20, -30);
+       ref_linha_ate(cr, -1, 100, 50, 50);
      }},
     {"anda_ate",
      "inicia(); anda_ate(50, 60); linha_ate(30, -20); anda_ate(600, 400); anda(5, 5);"
