@@ -6,6 +6,8 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -261,6 +263,23 @@ TEST_F(Executor, MesmoTextoDuasVezesMesmoResultado) {
   EXPECT_EQ(a.console, b.console);
   EXPECT_EQ(png, le_arquivo(raiz.telas + "/imagem.png"));
   EXPECT_FALSE(png.empty());
+}
+
+TEST(Estado, EstadoEstragadoNaoEntra) {
+  // What comes back from a child may have been scribbled over by the program.
+  OlpaEstado e;
+  memset(&e, 'a', sizeof e);
+  e.tela_aberta = 1;
+  e.tela_com_erro = 0;
+  e.largura_traco = std::nan("");
+  olpa_gfx_importa_estado(e);
+  EXPECT_STREQ(olpa_arquivo_exportar, "../telas/imagem.png");
+  EXPECT_EQ(olpa_arquivo_gravamanual, 1);
+  ASSERT_TRUE(olpa_tela_buffer);
+  EXPECT_NE(cairo_status(olpa_tela_buffer.get()), CAIRO_STATUS_SUCCESS);
+  linha(0, 0, 100, 100); // harmless on a canvas in its error state
+  olpa_gfx_fecha_tela();
+  olpa_gfx_defs();
 }
 
 TEST(Diagnosticos, TraduzOsErrosMaisComuns) {

@@ -305,8 +305,10 @@ void olpa_gfx_exporta_estado(OlpaEstado *e) {
 void olpa_gfx_importa_estado(const OlpaEstado &e) {
   // The state may come from a program that wrote over its own memory:
   // take nothing on trust.
-  g_strlcpy(olpa_arquivo_exportar, e.arquivo_exportar, sizeof olpa_arquivo_exportar);
-  if (!g_utf8_validate(olpa_arquivo_exportar, -1, nullptr) || olpa_arquivo_exportar[0] == '\0')
+  memcpy(olpa_arquivo_exportar, e.arquivo_exportar, sizeof olpa_arquivo_exportar - 1);
+  olpa_arquivo_exportar[sizeof olpa_arquivo_exportar - 1] = '\0';
+  if (!g_utf8_validate(olpa_arquivo_exportar, -1, nullptr) ||
+      strncmp(olpa_arquivo_exportar, PASTA_TELAS, sizeof PASTA_TELAS - 1) != 0)
     olpa_gfx_defs();
   olpa_arquivo_gravamanual = e.gravamanual != 0;
   olpa_x = e.x;
