@@ -34,9 +34,9 @@ void aviso_utf8(const char *mensagem) {
 }
 
 GtkWidget *cria_seletor(const char *titulo, GtkFileChooserAction acao, const char *aceitar) {
-  GtkWidget *dialogo = gtk_file_chooser_dialog_new(titulo, GTK_WINDOW(olpa_janela), acao,
-                                                   "_Cancelar", GTK_RESPONSE_CANCEL, aceitar,
-                                                   GTK_RESPONSE_ACCEPT, nullptr);
+  GtkWidget *dialogo =
+      gtk_file_chooser_dialog_new(titulo, GTK_WINDOW(olpa_janela), acao, "_Cancelar",
+                                  GTK_RESPONSE_CANCEL, aceitar, GTK_RESPONSE_ACCEPT, nullptr);
   GtkFileFilter *filtro = gtk_file_filter_new();
   gtk_file_filter_set_name(filtro, "Arquivos do Olpa (*.olp)");
   gtk_file_filter_add_pattern(filtro, "*.olp");
@@ -47,6 +47,21 @@ GtkWidget *cria_seletor(const char *titulo, GtkFileChooserAction acao, const cha
 void abre_em_exemplos(GtkWidget *dialogo) {
   GTexto pasta(g_canonicalize_filename(PASTA_EXEMPLOS, nullptr));
   gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialogo), pasta.get());
+}
+
+// GTK selects only a file that exists; a known file that is gone, or was never
+// written, is offered by its folder and name instead.
+void oferece_arquivo(GtkWidget *dialogo, const std::string &caminho) {
+  GtkFileChooser *seletor = GTK_FILE_CHOOSER(dialogo);
+  if (g_file_test(caminho.c_str(), G_FILE_TEST_IS_REGULAR)) {
+    gtk_file_chooser_set_filename(seletor, caminho.c_str());
+    return;
+  }
+  GTexto pasta(g_path_get_dirname(caminho.c_str()));
+  GTexto nome(g_filename_display_basename(caminho.c_str()));
+  if (!gtk_file_chooser_set_current_folder(seletor, pasta.get()))
+    abre_em_exemplos(dialogo);
+  gtk_file_chooser_set_current_name(seletor, nome.get());
 }
 
 std::string escolhido(GtkWidget *dialogo) {
@@ -60,8 +75,8 @@ std::string em_utf8(const char *bytes, gsize tamanho) {
   if (g_utf8_validate(bytes, static_cast<gssize>(tamanho), nullptr))
     return std::string(bytes, tamanho);
   for (const char *origem : {"WINDOWS-1252", "ISO-8859-1"}) {
-    GTexto texto(g_convert(bytes, static_cast<gssize>(tamanho), "UTF-8", origem, nullptr, nullptr,
-                           nullptr));
+    GTexto texto(
+        g_convert(bytes, static_cast<gssize>(tamanho), "UTF-8", origem, nullptr, nullptr, nullptr));
     if (texto)
       return texto.get();
   }
@@ -146,7 +161,7 @@ void olpa_salvar(GtkWidget *, gpointer) {
          olpa_nome_arquivo.empty() ? "(nenhum)" : olpa_nome_arquivo.c_str());
   if (olpa_arquivo_temnome) {
     printf("salvando arquivo já conhecido: %s\n", olpa_nome_arquivo.c_str());
-    gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(dialogo), olpa_nome_arquivo.c_str());
+    oferece_arquivo(dialogo, olpa_nome_arquivo);
   } else {
     puts("escolhendo novo arquivo...");
     abre_em_exemplos(dialogo);
