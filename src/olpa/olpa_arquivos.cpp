@@ -4,6 +4,7 @@
 #include "olpa.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -99,6 +100,10 @@ const char *motivo(const GError *erro) {
     return "existe uma pasta com esse nome";
   case G_FILE_ERROR_NAMETOOLONG:
     return "o nome é longo demais";
+  case G_FILE_ERROR_IO:
+    return "erro de leitura ou gravação no disco";
+  case G_FILE_ERROR_LOOP:
+    return "o caminho tem links em ciclo";
   default:
     return erro->message;
   }
@@ -128,7 +133,9 @@ void olpa_abrir(GtkWidget *, gpointer) {
 
 int olpa_carrega_codigo(void) {
   printf("arquivo a abrir: %s\n", olpa_nome_arquivo.c_str());
-  const int tamanho = olpa_tamanho_arquivo(olpa_nome_arquivo.c_str());
+  // Only a regular file: opening a pipe to measure it would block forever.
+  const bool regular = g_file_test(olpa_nome_arquivo.c_str(), G_FILE_TEST_IS_REGULAR);
+  const int tamanho = regular ? olpa_tamanho_arquivo(olpa_nome_arquivo.c_str()) : 0;
   gchar *bytes = nullptr;
   gsize lidos = 0;
   if (tamanho < 1 || static_cast<gsize>(tamanho) >= TAMANHO_MAXIMO ||
@@ -147,7 +154,11 @@ int olpa_carrega_codigo(void) {
   const std::string texto = em_utf8(bytes, lidos);
   printf("%s\n\n", texto.c_str());
   fflush(stdout);
+  // Undo must not bring another program back into the loaded file.
+  GtkSourceBuffer *codigo = GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer);
+  gtk_source_buffer_begin_not_undoable_action(codigo);
   gtk_text_buffer_set_text(olpa_campo_codigo_buffer, texto.c_str(), -1);
+  gtk_source_buffer_end_not_undoable_action(codigo);
   olpa_limpa_tela_e_console(nullptr, nullptr);
   olpa_arquivo_temnome = 1;
   gtk_text_buffer_set_modified(olpa_campo_codigo_buffer, FALSE);
@@ -178,12 +189,28 @@ void olpa_salvar(GtkWidget *, gpointer) {
 
 bool olpa_salvar_codigo(void) {
   const char *texto = olpa_copia_codigo();
-  const char *nome = olpa_nome_arquivo.c_str();
+  // The new text replaces the file a link points to, not the link, and keeps
+  // the file's permissions.
+  std::string destino = olpa_nome_arquivo;
+  int modo = 0666;
+  GStatBuf info;
+  if (g_stat(destino.c_str(), &info) == 0) {
+    modo = info.st_mode & 07777;
+    std::unique_ptr<char, decltype(&free)> real(realpath(destino.c_str(), nullptr), free);
+    if (real)
+      destino = real.get();
+  }
   GError *erro = nullptr;
   // Root may write anywhere, but a read-only file should still say no.
-  const bool protegido = g_file_test(nome, G_FILE_TEST_EXISTS) && g_access(nome, W_OK) != 0;
-  if (protegido || !g_file_set_contents(nome, texto, static_cast<gssize>(strlen(texto)), &erro)) {
-    GTexto mensagem(g_strdup_printf("Não foi possível salvar o arquivo \"%s\": %s.", nome,
+  const bool protegido =
+      g_file_test(destino.c_str(), G_FILE_TEST_EXISTS) && g_access(destino.c_str(), W_OK) != 0;
+  if (protegido || !g_file_set_contents_full(
+                       destino.c_str(), texto, static_cast<gssize>(strlen(texto)),
+                       static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT |
+                                                          G_FILE_SET_CONTENTS_ONLY_EXISTING),
+                       modo, &erro)) {
+    GTexto nome(g_filename_display_name(olpa_nome_arquivo.c_str()));
+    GTexto mensagem(g_strdup_printf("Não foi possível salvar o arquivo \"%s\": %s.", nome.get(),
                                     protegido ? "sem permissão para escrever" : motivo(erro)));
     if (erro)
       g_error_free(erro);
