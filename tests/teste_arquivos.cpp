@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <glib/gstdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -94,6 +98,16 @@ GtkWidget *dialogo_do_topo(const std::vector<GtkWidget *> &visiveis) {
   return mensagem ? mensagem : seletor;
 }
 
+// A dialog's memory is soon reused for the next one: forget it once it is gone.
+void esquece(gpointer, GObject *dialogo) {
+  respondidos.erase(GTK_WIDGET(dialogo));
+}
+
+void marca_respondido(GtkWidget *dialogo) {
+  if (respondidos.insert(dialogo).second)
+    g_object_weak_ref(G_OBJECT(dialogo), esquece, nullptr);
+}
+
 // "Yes" to a question, so that a close question cannot keep the main loop.
 void desiste(GtkWidget *dialogo) {
   gtk_dialog_response(GTK_DIALOG(dialogo),
@@ -123,7 +137,7 @@ gboolean tique(gpointer) {
     return G_SOURCE_CONTINUE;
   if (passos.empty()) {
     ADD_FAILURE() << "unexpected dialog: " << descreve(topo);
-    respondidos.insert(topo);
+    marca_respondido(topo);
     desiste(topo);
     return G_SOURCE_CONTINUE;
   }
@@ -133,7 +147,7 @@ gboolean tique(gpointer) {
   // Copy first: the step may queue others.
   const Passo passo = passos.front();
   if (passo.responde(topo, chamadas++)) {
-    respondidos.insert(topo);
+    marca_respondido(topo);
     passos.pop_front();
     tentativas = chamadas = 0;
     dialogos_respondidos++;
@@ -479,10 +493,21 @@ TEST_F(Arquivos, TextoDeEditorAntigoEConvertido) {
   EXPECT_EQ(le_arquivo(outro), "// \xc2\x81 é\n");
 }
 
-TEST_F(Arquivos, ArquivoComByteNuloERecusado) {
+TEST_F(Arquivos, ArquivoQueNaoEProgramaERecusado) {
   const std::string arquivo = em_exemplos("nulo.olp");
   escreve_arquivo(arquivo, std::string("int x;\0int y;\n", 14));
   carrega_recusado(arquivo);
+
+  // A pipe or a folder named like a program (typed into the chooser by hand).
+  const std::string cano = em_exemplos("cano.olp");
+  ASSERT_EQ(mkfifo(cano.c_str(), 0644), 0);
+  const std::string pasta = em_exemplos("pasta.olp");
+  g_mkdir_with_parents(pasta.c_str(), 0755);
+  for (const std::string &nome : {cano, pasta}) {
+    olpa_nome_arquivo = nome;
+    com_dialogos({aviso(ARQUIVO_INVALIDO, false)}, [] { EXPECT_EQ(olpa_carrega_codigo(), 0); });
+    EXPECT_EQ(editor(), "// meu programa\n");
+  }
 }
 
 TEST_F(Arquivos, TamanhoLimite) {
@@ -524,6 +549,27 @@ TEST_F(Arquivos, DestinoQueNaoPodeSerGravadoPreservaOArquivoAntigo) {
       [] { EXPECT_FALSE(olpa_salvar_codigo()); });
   EXPECT_FALSE(existe(olpa_nome_arquivo));
   EXPECT_EQ(console(), OLPA_CONSOLE_INICIAL);
+}
+
+TEST_F(Arquivos, SalvarPorUmLinkGravaNoArquivoApontado) {
+  const std::string real = em_exemplos("real.olp"), atalho = em_exemplos("atalho.olp");
+  escreve_arquivo(real, "int r;\n");
+  ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+  ASSERT_EQ(symlink("real.olp", atalho.c_str()), 0);
+  poe_no_editor("// antes\n");
+  com_dialogos({abrir(atalho)}, [] { olpa_abrir(nullptr, olpa_janela); });
+  EXPECT_EQ(editor(), "int r;\n");
+  // Undo does not bring the program that was there before back.
+  EXPECT_FALSE(gtk_source_buffer_can_undo(GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer)));
+
+  poe_no_editor("int s;\n");
+  com_dialogos({salvar(pasta_exemplos(), "atalho.olp"), substituir(true)},
+               [] { olpa_salvar(nullptr, olpa_janela); });
+  EXPECT_TRUE(g_file_test(atalho.c_str(), G_FILE_TEST_IS_SYMLINK));
+  EXPECT_EQ(le_arquivo(real), "int s;\n");
+  GStatBuf info;
+  ASSERT_EQ(g_stat(real.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
 TEST_F(Arquivos, SalvarPorCimaPedeConfirmacao) {
