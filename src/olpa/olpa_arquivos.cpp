@@ -30,6 +30,14 @@ void aviso_utf8(const char *mensagem) {
       gtk_message_dialog_new(GTK_WINDOW(olpa_janela), GTK_DIALOG_DESTROY_WITH_PARENT,
                              GTK_MESSAGE_WARNING, GTK_BUTTONS_OK, "%s", mensagem);
   gtk_window_set_title(GTK_WINDOW(dialogo), "Aviso");
+  // A long file name is one word: let it break, or the reason after it ends
+  // up beyond the edge of the screen.
+  GtkWidget *area = gtk_message_dialog_get_message_area(GTK_MESSAGE_DIALOG(dialogo));
+  GList *filhos = gtk_container_get_children(GTK_CONTAINER(area));
+  for (GList *l = filhos; l; l = l->next)
+    if (GTK_IS_LABEL(l->data))
+      gtk_label_set_line_wrap_mode(GTK_LABEL(l->data), PANGO_WRAP_WORD_CHAR);
+  g_list_free(filhos);
   gtk_dialog_run(GTK_DIALOG(dialogo));
   gtk_widget_destroy(dialogo);
 }
