@@ -295,6 +295,10 @@ Passo aviso(const std::string &texto, bool sobre_seletor) {
             EXPECT_EQ(gtk_window_get_transient_for(GTK_WINDOW(d)), GTK_WINDOW(olpa_janela));
             EXPECT_TRUE(gtk_dialog_get_widget_for_response(GTK_DIALOG(d), GTK_RESPONSE_OK));
             EXPECT_EQ(algum_seletor_visivel(), sobre_seletor);
+            // However long the file name, the whole text fits on the screen.
+            int largura = 0;
+            gtk_widget_get_preferred_width(d, nullptr, &largura);
+            EXPECT_LE(largura, 800);
             gtk_dialog_response(GTK_DIALOG(d), GTK_RESPONSE_OK);
             return true;
           }};
