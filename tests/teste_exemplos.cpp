@@ -113,4 +113,22 @@ TEST(Exemplos, JuntosUsamTodasAsFuncoes) {
         << f << " não aparece em nenhum exemplo";
 }
 
+// The reference's gallery shows every example, and every picture the
+// documents point at exists.
+TEST(Exemplos, AReferenciaMostraTodos) {
+  const std::string fonte = OLPA_FONTE_DIR;
+  const std::string referencia = le_arquivo(fonte + "/docs/referencia.md");
+  for (const std::string &nome : nomes_dos_exemplos())
+    EXPECT_NE(referencia.find("(imagens/" + nome + ".png)"), std::string::npos) << nome;
+  const std::regex figura(R"(\]\(((docs/)?imagens/[^)]+\.png)\))");
+  for (const char *documento : {"/docs/referencia.md", "/README.md"}) {
+    const std::string texto = le_arquivo(fonte + documento);
+    const std::string pasta = std::string(documento) == "/README.md" ? "/" : "/docs/";
+    int figuras = 0;
+    for (std::sregex_iterator i(texto.begin(), texto.end(), figura), fim; i != fim; ++i, ++figuras)
+      EXPECT_TRUE(existe(fonte + pasta + (*i)[1].str())) << documento << ": " << (*i)[1];
+    EXPECT_GT(figuras, 0) << documento;
+  }
+}
+
 } // namespace
