@@ -33,7 +33,8 @@ morre() {
 # A run tree of our own: bin/ (working directory), telas/, exemplos/.
 mkdir -p "$T/bin/olpalib" "$T/telas" "$T/exemplos"
 cp "$BIN_ORIGEM/olpa" "$T/bin/" || morre "no olpa binary in $BIN_ORIGEM"
-cp "$BIN_ORIGEM/olpalib/init.png" "$T/bin/olpalib/" || morre "no start picture"
+cp -r "$BIN_ORIGEM/olpalib/." "$T/bin/olpalib/" || morre "no olpalib"
+[ -f "$T/bin/olpalib/init.png" ] || morre "no start picture"
 # The start picture as raw pixels, to compare with the screen.
 CONVERT=/usr/bin/convert
 [ -x "$CONVERT" ] || CONVERT=convert
