@@ -162,11 +162,11 @@ int olpa_carrega_codigo(void) {
   const std::string texto = em_utf8(bytes, lidos);
   printf("%s\n\n", texto.c_str());
   fflush(stdout);
-  // Undo must not bring another program back into the loaded file.
-  GtkSourceBuffer *codigo = GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer);
-  gtk_source_buffer_begin_not_undoable_action(codigo);
+  // Undoable on purpose, in one step: "Abrir" asks nothing, so undo is the
+  // way back to unsaved work that a load replaced.
+  gtk_text_buffer_begin_user_action(olpa_campo_codigo_buffer);
   gtk_text_buffer_set_text(olpa_campo_codigo_buffer, texto.c_str(), -1);
-  gtk_source_buffer_end_not_undoable_action(codigo);
+  gtk_text_buffer_end_user_action(olpa_campo_codigo_buffer);
   olpa_limpa_tela_e_console(nullptr, nullptr);
   olpa_arquivo_temnome = 1;
   gtk_text_buffer_set_modified(olpa_campo_codigo_buffer, FALSE);
