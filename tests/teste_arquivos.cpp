@@ -440,6 +440,14 @@ TEST_F(Arquivos, SalvarSemNomeOfereceMeuprojetoEmExemplos) {
   EXPECT_EQ(olpa_arquivo_temnome, 1);
   EXPECT_EQ(console(), std::string(OLPA_CONSOLE_INICIAL) + SALVO);
   EXPECT_FALSE(olpa_codigo_modificado());
+
+  // A name typed without the extension is used as typed.
+  const std::string sem_extensao = em_exemplos("sem_extensao");
+  com_dialogos({salvar(pasta_exemplos(), "meuprojeto.olp", sem_extensao)},
+               [] { olpa_salvar(nullptr, olpa_janela); });
+  EXPECT_EQ(le_arquivo(sem_extensao), "int main() { return 0; }\n");
+  EXPECT_FALSE(existe(sem_extensao + ".olp"));
+  EXPECT_EQ(olpa_nome_arquivo, sem_extensao);
 }
 
 TEST_F(Arquivos, SalvarECarregarDevolvemOsMesmosBytes) {
