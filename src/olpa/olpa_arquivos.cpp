@@ -209,7 +209,8 @@ bool olpa_salvar_codigo(void) {
       destino = real.get();
   }
   GError *erro = nullptr;
-  // Root may write anywhere, but a read-only file should still say no.
+  // The rename that replaces the file ignores the file's own write
+  // permission; a read-only file must still say no.
   const bool protegido =
       g_file_test(destino.c_str(), G_FILE_TEST_EXISTS) && g_access(destino.c_str(), W_OK) != 0;
   if (protegido || !g_file_set_contents_full(
