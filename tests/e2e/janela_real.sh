@@ -166,7 +166,7 @@ novo() {
 cd "$T/bin"
 GSETTINGS_BACKEND=memory LC_ALL=C.UTF-8 LANGUAGE=C OLPA_TEMPO_LIMITE=1 ./olpa >"$T/saida.txt" 2>&1 &
 APP=$!
-JANELA=$(timeout "$PRAZO" xdotool search --sync --name '^olpa v0\.51$' | head -1)
+JANELA=$(timeout "$PRAZO" xdotool search --sync --all --pid "$APP" --name '^olpa v0\.51$' | head -1)
 [ -n "$JANELA" ] || morre "the window did not show"
 eval "$(xdotool getwindowgeometry --shell "$JANELA")"
 CX=$((X + 10))
