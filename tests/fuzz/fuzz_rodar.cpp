@@ -402,7 +402,8 @@ int main(int argc, char **argv) {
     if (!problema.empty()) {
       achados++;
       fprintf(stderr, "FINDING at program %ld (seed %llu): %s\n--- console ---\n%s\n", i,
-              static_cast<unsigned long long>(semente), problema.c_str(), resumo(console.texto).c_str());
+              static_cast<unsigned long long>(semente), problema.c_str(),
+              resumo(console.texto).c_str());
       if (!guarda.empty()) {
         g_mkdir_with_parents(guarda.c_str(), 0755);
         escreve_arquivo(guarda + "/achado-" + std::to_string(semente) + "-" + std::to_string(i) +
