@@ -6,6 +6,7 @@
 
 #include <glib.h>
 #include <glib/gstdio.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #ifndef OLPA_INIT_PNG
@@ -83,6 +84,25 @@ long conta_diferentes_de(cairo_surface_t *s, uint32_t fundo) {
     for (int x = 0; x < cairo_image_surface_get_width(s); x++)
       n += pixel(s, x, y) != fundo;
   return n;
+}
+
+ResultadoProcesso executa_processo(const std::vector<std::string> &argv) {
+  std::vector<const char *> args;
+  for (const std::string &a : argv)
+    args.push_back(a.c_str());
+  args.push_back(nullptr);
+  ResultadoProcesso r;
+  gchar *saida = nullptr, *erros = nullptr;
+  gint status = 0;
+  if (!g_spawn_sync(nullptr, const_cast<gchar **>(args.data()), nullptr, G_SPAWN_DEFAULT, nullptr,
+                    nullptr, &saida, &erros, &status, nullptr))
+    return r;
+  r.saida = saida;
+  r.erros = erros;
+  g_free(saida);
+  g_free(erros);
+  r.codigo = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
 }
 
 std::string le_arquivo(const std::string &caminho) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "olpagfx.h"
 
@@ -31,6 +32,13 @@ uint32_t pixel(cairo_surface_t *s, int x, int y);
 long compara(cairo_surface_t *a, cairo_surface_t *b, const std::string &diff);
 // Number of pixels that are not `fundo`.
 long conta_diferentes_de(cairo_surface_t *s, uint32_t fundo);
+
+// Runs a program to its end; its exit code (-1 when it did not exit) and outputs.
+struct ResultadoProcesso {
+  int codigo = -1;
+  std::string saida, erros;
+};
+ResultadoProcesso executa_processo(const std::vector<std::string> &argv);
 
 std::string le_arquivo(const std::string &caminho);
 void escreve_arquivo(const std::string &caminho, const std::string &conteudo);

@@ -29,27 +29,9 @@ std::vector<std::string> nomes_dos_exemplos() {
   return nomes;
 }
 
-struct Resultado {
-  int codigo = -1;
-  std::string saida, erros;
-};
-
 // olpa-rodar FILE, in the current directory (a temporary run tree's bin).
-Resultado olpa_rodar(const std::string &arquivo) {
-  const std::string programa = std::string(OLPA_BIN_DIR) + "/olpa-rodar";
-  const char *argv[] = {programa.c_str(), arquivo.c_str(), nullptr};
-  Resultado r;
-  gchar *saida = nullptr, *erros = nullptr;
-  gint status = 0;
-  if (!g_spawn_sync(nullptr, const_cast<gchar **>(argv), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr,
-                    &saida, &erros, &status, nullptr))
-    return r;
-  r.saida = saida;
-  r.erros = erros;
-  g_free(saida);
-  g_free(erros);
-  r.codigo = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+ResultadoProcesso olpa_rodar(const std::string &arquivo) {
+  return executa_processo({std::string(OLPA_BIN_DIR) + "/olpa-rodar", arquivo});
 }
 
 // The picture a run left: the runner reports "[tamanho] PATH, BYTES" last.
@@ -66,7 +48,7 @@ class Exemplo : public ::testing::TestWithParam<std::string> {};
 TEST_P(Exemplo, RodaComSucessoEDesenhaAlgo) {
   RaizTemporaria raiz;
   const std::string nome = GetParam();
-  const Resultado r = olpa_rodar(EXEMPLOS + "/" + nome + ".olp");
+  const ResultadoProcesso r = olpa_rodar(EXEMPLOS + "/" + nome + ".olp");
   EXPECT_EQ(r.codigo, 0) << r.saida << r.erros;
   EXPECT_EQ(r.saida.rfind("[olpa] compilando\n", 0), 0u) << r.saida;
   const std::string sucesso = "[olpa] sucesso!\n";

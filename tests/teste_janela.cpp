@@ -3,6 +3,7 @@
 #include <gtest/gtest.h> // before X11's headers, whose macros clash with it
 
 #include "apoio.h"
+#include "apoio_gui.h"
 #include "olpa.h"
 #include "olpaparser.h"
 
@@ -14,23 +15,7 @@
 
 namespace {
 
-void processa_eventos() {
-  gdk_display_sync(gdk_display_get_default());
-  for (int i = 0; i < 5; i++) {
-    while (gtk_events_pending())
-      gtk_main_iteration();
-    g_usleep(10 * 1000);
-  }
-}
-
-std::string texto(GtkTextBuffer *buffer) {
-  GtkTextIter a, b;
-  gtk_text_buffer_get_bounds(buffer, &a, &b);
-  char *t = gtk_text_buffer_get_text(buffer, &a, &b, FALSE);
-  std::string s = t;
-  g_free(t);
-  return s;
-}
+std::string texto(GtkTextBuffer *buffer) { return texto_do_buffer(buffer); }
 
 void define_codigo(const std::string &codigo) {
   gtk_text_buffer_set_text(olpa_campo_codigo_buffer, codigo.c_str(), -1);

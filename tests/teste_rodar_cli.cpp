@@ -9,10 +9,7 @@
 
 namespace {
 
-struct Resultado {
-  int codigo = -1;
-  std::string saida, erros;
-};
+using Resultado = ResultadoProcesso;
 
 Resultado olpa_rodar(const std::vector<std::string> &argumentos, const std::string &entrada = "") {
   std::vector<std::string> todos = {std::string(OLPA_BIN_DIR) + "/olpa-rodar"};
@@ -27,19 +24,7 @@ Resultado olpa_rodar(const std::vector<std::string> &argumentos, const std::stri
     g_free(citado);
   }
   comando += "< " + entrada_arquivo;
-  const char *argv[] = {"/bin/sh", "-c", comando.c_str(), nullptr};
-  Resultado r;
-  gchar *saida = nullptr, *erros = nullptr;
-  gint status = 0;
-  if (!g_spawn_sync(nullptr, const_cast<gchar **>(argv), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr,
-                    &saida, &erros, &status, nullptr))
-    return r;
-  r.saida = saida;
-  r.erros = erros;
-  g_free(saida);
-  g_free(erros);
-  r.codigo = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+  return executa_processo({"/bin/sh", "-c", comando});
 }
 
 class OlpaRodar : public ::testing::Test {

@@ -4,6 +4,7 @@
 // view holds exactly the right picture. OLPA_SOAK_EXECUCOES sets how many
 // runs (300 by default; 1000 for a long soak).
 #include "apoio.h"
+#include "apoio_gui.h"
 #include "olpa.h"
 #include "olpaparser.h"
 
@@ -62,14 +63,7 @@ void deixa_ocioso() {
     gtk_main_iteration_do(FALSE);
 }
 
-std::string console() {
-  GtkTextIter a, b;
-  gtk_text_buffer_get_bounds(olpa_campo_console_buffer, &a, &b);
-  char *t = gtk_text_buffer_get_text(olpa_campo_console_buffer, &a, &b, FALSE);
-  std::string s = t;
-  g_free(t);
-  return s;
-}
+std::string console() { return texto_do_buffer(olpa_campo_console_buffer); }
 
 // 0xRRGGBB of the pixbuf at (x, y).
 uint32_t rgb(GdkPixbuf *p, int x, int y) {
