@@ -132,11 +132,9 @@ void desenha_diagonal() {
 int main(int argc, char **argv) {
   const int n = argc > 1 ? atoi(argv[1]) : 9;
   FILE *figuras = medidas::separa_figuras();
-  const int nulo = open("/dev/null", O_WRONLY);
   medidas::Raiz raiz(OLPA_INIT_PNG);
   parser_define_saida({guarda, guarda, nullptr, nullptr});
-  parser_define_trace(nulo);
-  olpa_gfx_define_trace([](const char *, size_t) {});
+  medidas::sem_rastros();
 
   // Other processes share the machine: each timing is put against the
   // direct drawing measured right before and after it, and the ratios are

@@ -66,11 +66,9 @@ double custo_de_falta_cow() {
 int main(int argc, char **argv) {
   const int n = argc > 1 ? atoi(argv[1]) : 200;
   FILE *figuras = medidas::separa_figuras();
-  const int nulo = open("/dev/null", O_WRONLY);
   medidas::Raiz raiz(OLPA_INIT_PNG);
   parser_define_saida({guarda, guarda, nullptr, nullptr});
-  parser_define_trace(nulo);
-  olpa_gfx_define_trace([](const char *, size_t) {});
+  medidas::sem_rastros();
 
   std::vector<double> pronto, frio, dentro, preparo, so_fork;
   std::vector<double> faltas_filho, faltas_pai, faltas_filho_maior;

@@ -14,7 +14,16 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "olpagfx.h"
+#include "olpaparser.h"
+
 namespace medidas {
+
+// Trace lines of the runner and the drawing library would drown the figures.
+inline void sem_rastros() {
+  parser_define_trace(open("/dev/null", O_WRONLY));
+  olpa_gfx_define_trace([](const char *, size_t) {});
+}
 
 inline double agora_ms() {
   return g_get_monotonic_time() / 1000.0;

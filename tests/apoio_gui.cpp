@@ -17,3 +17,13 @@ std::string texto_do_buffer(GtkTextBuffer *buffer) {
   g_free(t);
   return s;
 }
+
+GtkWidget *janela_visivel(GType tipo) {
+  GList *janelas = gtk_window_list_toplevels();
+  GtkWidget *achada = nullptr;
+  for (GList *l = janelas; l; l = l->next)
+    if (G_TYPE_CHECK_INSTANCE_TYPE(l->data, tipo) && gtk_widget_get_visible(GTK_WIDGET(l->data)))
+      achada = GTK_WIDGET(l->data);
+  g_list_free(janelas);
+  return achada;
+}

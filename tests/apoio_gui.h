@@ -9,3 +9,5 @@
 void processa_eventos();
 // The whole text of a text buffer.
 std::string texto_do_buffer(GtkTextBuffer *buffer);
+// The visible top-level window of type `tipo` (a dialog), null when none.
+GtkWidget *janela_visivel(GType tipo);

@@ -76,13 +76,7 @@ void responde(GType tipo, GtkResponseType resposta, Dialogo *visto) {
       50,
       [](gpointer p) -> gboolean {
         auto *d = static_cast<Dados *>(p);
-        GList *janelas = gtk_window_list_toplevels();
-        GtkWidget *dialogo = nullptr;
-        for (GList *l = janelas; l; l = l->next)
-          if (G_TYPE_CHECK_INSTANCE_TYPE(l->data, d->tipo) &&
-              gtk_widget_get_visible(GTK_WIDGET(l->data)))
-            dialogo = GTK_WIDGET(l->data);
-        g_list_free(janelas);
+        GtkWidget *dialogo = janela_visivel(d->tipo);
         if (!dialogo)
           return ++d->tentativas < 100 ? G_SOURCE_CONTINUE : (delete d, G_SOURCE_REMOVE);
         d->visto->visto = true;

@@ -100,12 +100,7 @@ void responde_pergunta(GtkResponseType resposta, std::string *titulo, std::strin
       50,
       [](gpointer p) -> gboolean {
         auto *d = static_cast<Dados *>(p);
-        GList *janelas = gtk_window_list_toplevels();
-        GtkWidget *dialogo = nullptr;
-        for (GList *l = janelas; l; l = l->next)
-          if (GTK_IS_MESSAGE_DIALOG(l->data) && gtk_widget_get_visible(GTK_WIDGET(l->data)))
-            dialogo = GTK_WIDGET(l->data);
-        g_list_free(janelas);
+        GtkWidget *dialogo = janela_visivel(GTK_TYPE_MESSAGE_DIALOG);
         if (!dialogo)
           return G_SOURCE_CONTINUE;
         *d->titulo = gtk_window_get_title(GTK_WINDOW(dialogo));
