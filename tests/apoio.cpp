@@ -13,7 +13,9 @@
 #error "OLPA_INIT_PNG must name the built start picture"
 #endif
 
-std::string imagem_inicial_construida() { return OLPA_INIT_PNG; }
+std::string imagem_inicial_construida() {
+  return OLPA_INIT_PNG;
+}
 
 RaizTemporaria::RaizTemporaria() {
   char modelo[] = "/tmp/olpa-teste-XXXXXX";
@@ -121,4 +123,6 @@ void escreve_arquivo(const std::string &caminho, const std::string &conteudo) {
     throw std::runtime_error("could not write " + caminho);
 }
 
-bool existe(const std::string &caminho) { return g_file_test(caminho.c_str(), G_FILE_TEST_EXISTS); }
+bool existe(const std::string &caminho) {
+  return g_file_test(caminho.c_str(), G_FILE_TEST_EXISTS);
+}

@@ -13,7 +13,9 @@
 
 namespace {
 
-std::string texto(GtkTextBuffer *buffer) { return texto_do_buffer(buffer); }
+std::string texto(GtkTextBuffer *buffer) {
+  return texto_do_buffer(buffer);
+}
 
 // A key press as the keyboard would deliver it to the window.
 void aperta(guint tecla, GdkModifierType modificadores) {

@@ -22,10 +22,18 @@ struct Execucao {
 
 Execucao *atual;
 
-void insere(const char *texto) { atual->console += texto; }
-void substitui(const char *texto) { atual->console = texto; }
-void erro() { atual->vezes_erro++; }
-void marca(int linha) { atual->linhas.push_back(linha); }
+void insere(const char *texto) {
+  atual->console += texto;
+}
+void substitui(const char *texto) {
+  atual->console = texto;
+}
+void erro() {
+  atual->vezes_erro++;
+}
+void marca(int linha) {
+  atual->linhas.push_back(linha);
+}
 
 Execucao roda(const std::string &codigo) {
   Execucao e;
@@ -322,6 +330,8 @@ TEST(Diagnosticos, TraduzOsErrosMaisComuns) {
   }
 }
 
-TEST(Sonda, CompiladorDisponivel) { EXPECT_EQ(parser_inicia(), 1); }
+TEST(Sonda, CompiladorDisponivel) {
+  EXPECT_EQ(parser_inicia(), 1);
+}
 
 } // namespace

@@ -15,7 +15,9 @@
 
 namespace {
 
-std::string texto(GtkTextBuffer *buffer) { return texto_do_buffer(buffer); }
+std::string texto(GtkTextBuffer *buffer) {
+  return texto_do_buffer(buffer);
+}
 
 void define_codigo(const std::string &codigo) {
   gtk_text_buffer_set_text(olpa_campo_codigo_buffer, codigo.c_str(), -1);
@@ -192,7 +194,8 @@ TEST_F(Janela, EditorEConsoleComoComecam) {
   EXPECT_EQ(gtk_source_view_get_indent_width(editor), 2);
   EXPECT_TRUE(gtk_source_view_get_auto_indent(editor));
   EXPECT_EQ(gtk_text_view_get_wrap_mode(GTK_TEXT_VIEW(editor)), GTK_WRAP_WORD_CHAR);
-  GtkSourceLanguage *c = gtk_source_buffer_get_language(GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer));
+  GtkSourceLanguage *c =
+      gtk_source_buffer_get_language(GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer));
   ASSERT_NE(c, nullptr);
   EXPECT_STREQ(gtk_source_language_get_id(c), "c");
   EXPECT_FALSE(gtk_text_view_get_editable(GTK_TEXT_VIEW(olpa_campo_console)));

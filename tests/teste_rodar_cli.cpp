@@ -45,8 +45,8 @@ TEST_F(OlpaRodar, MostraOConsoleDeCadaExecucaoEmOrdem) {
                      "[olpa] compilando\n[erro] linha 2: 'y' não foi declarado (faltou declarar "
                      "a variável ou a função?)\n");
   EXPECT_NE(r.erros.find("[arq-s] ../telas/imagem.png\n"), std::string::npos) << r.erros;
-  const std::string tamanho =
-      "[tamanho] ../telas/imagem.png, " + std::to_string(le_arquivo(raiz.telas + "/imagem.png").size());
+  const std::string tamanho = "[tamanho] ../telas/imagem.png, " +
+                              std::to_string(le_arquivo(raiz.telas + "/imagem.png").size());
   EXPECT_NE(r.erros.find(tamanho), std::string::npos) << r.erros;
   auto png = le_png(raiz.telas + "/imagem.png");
   ASSERT_TRUE(png);
@@ -119,8 +119,8 @@ TEST_F(OlpaRodar, UsoErradoOuArquivoIlegivelSaiComDois) {
 }
 
 TEST_F(OlpaRodar, ArquivoIlegivelNaoRodaNenhum) {
-  const Resultado r = olpa_rodar(
-      {programa("a.olp", "int main(void) { inicia(); termina(); }"), "nao-existe.olp"});
+  const Resultado r =
+      olpa_rodar({programa("a.olp", "int main(void) { inicia(); termina(); }"), "nao-existe.olp"});
   EXPECT_EQ(r.codigo, 2);
   EXPECT_EQ(r.saida, "");
   EXPECT_FALSE(existe(raiz.telas + "/imagem.png"));

@@ -63,7 +63,9 @@ void deixa_ocioso() {
     gtk_main_iteration_do(FALSE);
 }
 
-std::string console() { return texto_do_buffer(olpa_campo_console_buffer); }
+std::string console() {
+  return texto_do_buffer(olpa_campo_console_buffer);
+}
 
 // 0xRRGGBB of the pixbuf at (x, y).
 uint32_t rgb(GdkPixbuf *p, int x, int y) {

@@ -251,9 +251,13 @@ void olpa_console_erro(void) {
   gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
 }
 
-void olpa_console_normal(void) { define_cor_console(false); }
+void olpa_console_normal(void) {
+  define_cor_console(false);
+}
 
-bool olpa_console_em_erro(void) { return em_erro; }
+bool olpa_console_em_erro(void) {
+  return em_erro;
+}
 
 int olpa_linhas_marcadas(void) {
   int n = 0;
@@ -274,9 +278,9 @@ gboolean olpa_destroi_janela(GtkWidget *, GdkEvent *, gpointer) {
     GTexto pergunta(olpa_utf8("Deseja sair sem salvar as altera\xe7\xf5"
                               "es?"));
     GTexto titulo(olpa_utf8("Confirma\xe7\xe3o"));
-    GtkWidget *dialogo = gtk_message_dialog_new(
-        GTK_WINDOW(olpa_janela), GTK_DIALOG_DESTROY_WITH_PARENT, GTK_MESSAGE_QUESTION,
-        GTK_BUTTONS_YES_NO, "%s", pergunta.get());
+    GtkWidget *dialogo =
+        gtk_message_dialog_new(GTK_WINDOW(olpa_janela), GTK_DIALOG_DESTROY_WITH_PARENT,
+                               GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO, "%s", pergunta.get());
     gtk_window_set_title(GTK_WINDOW(dialogo), titulo.get());
     const gint resposta = gtk_dialog_run(GTK_DIALOG(dialogo));
     gtk_widget_destroy(dialogo);
@@ -320,8 +324,9 @@ void olpa_codigo_fonte(const char *codigo) {
   }
   if (const unsigned char *rgba = parser_imagem_gravada(olpa_arquivo_exportar)) {
     // The run just wrote these pixels there: no need to decode the file again.
-    GdkPixbuf *vista = gdk_pixbuf_new_from_data(rgba, GDK_COLORSPACE_RGB, TRUE, 8, OLPA_TELA_LARGURA,
-                                                OLPA_TELA_ALTURA, OLPA_TELA_STRIDE, nullptr, nullptr);
+    GdkPixbuf *vista =
+        gdk_pixbuf_new_from_data(rgba, GDK_COLORSPACE_RGB, TRUE, 8, OLPA_TELA_LARGURA,
+                                 OLPA_TELA_ALTURA, OLPA_TELA_STRIDE, nullptr, nullptr);
     GdkPixbuf *copia = gdk_pixbuf_copy(vista);
     gtk_image_set_from_pixbuf(GTK_IMAGE(olpa_imagem), copia);
     g_object_unref(copia);

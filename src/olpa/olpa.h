@@ -13,8 +13,7 @@ extern int olpa_bt_largura, olpa_bt_altura, olpa_bt_relevo;
 
 // Widgets, alive for the life of the process.
 extern GtkWidget *olpa_janela, *olpa_layout, *olpa_saida, *olpa_imagem, *olpa_botoes;
-extern GtkWidget *olpa_bt_novo, *olpa_bt_abrir, *olpa_bt_salvar, *olpa_bt_executar,
-    *olpa_bt_limpar;
+extern GtkWidget *olpa_bt_novo, *olpa_bt_abrir, *olpa_bt_salvar, *olpa_bt_executar, *olpa_bt_limpar;
 extern GtkWidget *olpa_campo_codigo_container, *olpa_campo_codigo_formatado;
 extern GtkWidget *olpa_campo_console_container, *olpa_campo_console;
 extern GtkTextBuffer *olpa_campo_codigo_buffer, *olpa_campo_console_buffer;
@@ -24,7 +23,7 @@ extern GtkSourceLanguage *olpa_linguagem;
 // File state.
 extern int olpa_arquivo_temnome;
 extern std::string olpa_nome_arquivo; // empty while no file was chosen
-extern std::string olpa_codigo_texto;  // the copy of the editor text of the last run or save
+extern std::string olpa_codigo_texto; // the copy of the editor text of the last run or save
 
 // Fixed texts and paths.
 extern const char *const OLPA_TITULO;

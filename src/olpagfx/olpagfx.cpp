@@ -43,7 +43,9 @@ void console_erro(const std::string &mensagem) {
   saida_console(linha.data(), linha.size());
 }
 
-cairo_t *tela() { return olpa_tela_buffer.get(); }
+cairo_t *tela() {
+  return olpa_tela_buffer.get();
+}
 
 // Points the export path at "../telas/<nome>"; refuses what cannot be a name.
 bool define_exportar(const char *funcao, const char *nome) {
@@ -113,7 +115,9 @@ void olpa_gfx_define_console(OlpaEscritor escritor) {
 void olpa_gfx_define_trace(OlpaEscritor escritor) {
   saida_trace = escritor ? escritor : escreve_stdout;
 }
-void olpa_gfx_define_pixels(unsigned char *pixels) { memoria_pixels = pixels; }
+void olpa_gfx_define_pixels(unsigned char *pixels) {
+  memoria_pixels = pixels;
+}
 void olpa_gfx_define_ultima_imagem(unsigned char *rgba, char *caminho) {
   ultima_rgba = rgba && caminho ? rgba : nullptr;
   ultima_caminho = rgba && caminho ? caminho : nullptr;
@@ -270,8 +274,12 @@ void olpa_gfx_nova_execucao(void) {
   png_gravado = 0;
   png_falhou = 0;
 }
-int olpa_gfx_png_gravado(void) { return png_gravado; }
-int olpa_gfx_png_falhou(void) { return png_falhou; }
+int olpa_gfx_png_gravado(void) {
+  return png_gravado;
+}
+int olpa_gfx_png_falhou(void) {
+  return png_falhou;
+}
 
 void olpa_gfx_exporta_estado(OlpaEstado *e) {
   *e = OlpaEstado{};

@@ -21,8 +21,7 @@ struct Saida {
 };
 
 void escreve_bloco(png_structp png, png_bytep dados, png_size_t tamanho) {
-  static_cast<Saida *>(png_get_io_ptr(png))->bytes.append(reinterpret_cast<char *>(dados),
-                                                          tamanho);
+  static_cast<Saida *>(png_get_io_ptr(png))->bytes.append(reinterpret_cast<char *>(dados), tamanho);
 }
 
 void sem_flush(png_structp) {}
@@ -108,7 +107,8 @@ bool olpa_gfx_grava_png(cairo_surface_t *superficie, const char *caminho, char *
   cairo_surface_flush(superficie);
   Saida saida;
   saida.bytes.reserve(64 * 1024);
-  if (cairo_surface_status(superficie) != CAIRO_STATUS_SUCCESS || !codifica(superficie, &saida, rgba)) {
+  if (cairo_surface_status(superficie) != CAIRO_STATUS_SUCCESS ||
+      !codifica(superficie, &saida, rgba)) {
     g_strlcpy(motivo, "falha ao codificar a imagem", tamanho_motivo);
     return false;
   }

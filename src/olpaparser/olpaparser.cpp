@@ -57,7 +57,9 @@ int fd_trace = STDOUT_FILENO;
 double tempo_limite = 10.0;
 ParserTempos tempos;
 
-double agora_ms() { return g_get_monotonic_time() / 1000.0; }
+double agora_ms() {
+  return g_get_monotonic_time() / 1000.0;
+}
 
 bool cria_memoria() {
   if (memoria)
@@ -74,8 +76,8 @@ bool cria_memoria() {
 // ------------------------------------------------------------ the child
 
 // File descriptors inside a child, fixed so everything else can be closed.
-constexpr int FD_CONSOLE = 1; // the program's stdout/stderr and escreve_console
-constexpr int FD_COMANDO = 3; // code from the application
+constexpr int FD_CONSOLE = 1;  // the program's stdout/stderr and escreve_console
+constexpr int FD_COMANDO = 3;  // code from the application
 constexpr int FD_CONTROLE = 4; // events for the application
 constexpr int FD_TRACE = 5;    // the application's own standard output
 
@@ -104,9 +106,13 @@ void console_do_filho(const char *texto, size_t tamanho) {
   escreve_tudo(FD_CONSOLE, texto, tamanho);
 }
 
-void trace_do_filho(const char *texto, size_t tamanho) { escreve_tudo(FD_TRACE, texto, tamanho); }
+void trace_do_filho(const char *texto, size_t tamanho) {
+  escreve_tudo(FD_TRACE, texto, tamanho);
+}
 
-void escreve_stdout(const char *texto, size_t tamanho) { fwrite(texto, 1, tamanho, stdout); }
+void escreve_stdout(const char *texto, size_t tamanho) {
+  fwrite(texto, 1, tamanho, stdout);
+}
 
 // Where diagnostics go: the child's descriptors, or this process's own
 // streams for the in-process baseline.
@@ -168,7 +174,9 @@ void parser_erro(void *opaco, const char *mensagem) {
 
 // What programs reach under the names of exit: the run ends as if main had
 // returned, and nothing of the application's own exit handlers runs.
-[[noreturn]] void olpa_exit(int) { fim_do_programa(); }
+[[noreturn]] void olpa_exit(int) {
+  fim_do_programa();
+}
 
 [[noreturn]] void sem_memoria() {
   controle("R");
@@ -256,7 +264,9 @@ bool le_tudo(int fd, void *destino, size_t tamanho) {
   return true;
 }
 
-void registra(TCCState *s, const char *nome, const void *funcao) { tcc_add_symbol(s, nome, funcao); }
+void registra(TCCState *s, const char *nome, const void *funcao) {
+  tcc_add_symbol(s, nome, funcao);
+}
 
 void parser_carrega_funcoes() {
   TCCState *s = tcc_estado;
@@ -654,13 +664,21 @@ std::string texto_valido(const std::string &bruto) {
 
 } // namespace
 
-void parser_define_saida(const ParserSaida &saida) { saida_hooks = saida; }
+void parser_define_saida(const ParserSaida &saida) {
+  saida_hooks = saida;
+}
 
-void parser_define_trace(int fd) { fd_trace = fd; }
+void parser_define_trace(int fd) {
+  fd_trace = fd;
+}
 
-void parser_define_tempo_limite(double s) { tempo_limite = s > 0 ? s : 10.0; }
+void parser_define_tempo_limite(double s) {
+  tempo_limite = s > 0 ? s : 10.0;
+}
 
-const ParserTempos &parser_tempos(void) { return tempos; }
+const ParserTempos &parser_tempos(void) {
+  return tempos;
+}
 
 const unsigned char *parser_imagem_gravada(const char *caminho) {
   if (!memoria || !caminho || memoria->ultima_caminho[0] == '\0')
@@ -717,8 +735,8 @@ int parser_executa(const char *codigo) {
   memoria->ultima_caminho[0] = '\0';
   memoria->compila = memoria->liga = memoria->programa = 0;
   const uint64_t tamanho = strlen(codigo);
-  const bool enviado = write(f.comando, &tamanho, sizeof tamanho) ==
-                       static_cast<ssize_t>(sizeof tamanho);
+  const bool enviado =
+      write(f.comando, &tamanho, sizeof tamanho) == static_cast<ssize_t>(sizeof tamanho);
   if (enviado) {
     for (size_t feito = 0; feito < tamanho;) {
       const ssize_t n = write(f.comando, codigo + feito, tamanho - feito);
@@ -742,7 +760,8 @@ int parser_executa(const char *codigo) {
                                          " bytes) foi descartado.\n");
   const bool terminou = tem_evento(relato.controle, 'F') && !relato.estourou_tempo;
   const bool sem_estado = tem_evento(relato.controle, 'X');
-  const bool falhou_compilacao = tem_evento(relato.controle, 'C') || tem_evento(relato.controle, 'L');
+  const bool falhou_compilacao =
+      tem_evento(relato.controle, 'C') || tem_evento(relato.controle, 'L');
   const bool com_erros = tem_evento(relato.controle, 'E');
   tempos.compila = memoria->compila;
   tempos.liga = memoria->liga;
@@ -778,7 +797,9 @@ int parser_executa(const char *codigo) {
 
 namespace {
 std::string console_no_processo;
-void guarda_no_processo(const char *texto, size_t n) { console_no_processo.append(texto, n); }
+void guarda_no_processo(const char *texto, size_t n) {
+  console_no_processo.append(texto, n);
+}
 } // namespace
 
 int parser_executa_no_processo(const char *codigo) {
