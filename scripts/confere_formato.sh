@@ -13,14 +13,9 @@ if [ "${1:-}" = "--corrige" ]; then
   "$formatador" --style=file -i "${fontes[@]}"
   exit 0
 fi
-# One line per file that is not formatted, and its first differences.
-falhas=0
-for f in "${fontes[@]}"; do
-  if ! diferenca=$(diff -u "$f" <("$formatador" --style=file "$f")); then
-    echo "formato: $f não está formatado (scripts/confere_formato.sh --corrige):"
-    head -20 <<<"$diferenca"
-    falhas=$((falhas + 1))
-  fi
-done
-[ "$falhas" -eq 0 ] || exit 1
+# clang-format names each place that differs, "file:line:col: error: ...".
+if ! "$formatador" --style=file --dry-run -Werror "${fontes[@]}"; then
+  echo "formato: arquivos fora do formato; scripts/confere_formato.sh --corrige formata" >&2
+  exit 1
+fi
 echo "formato: ${#fontes[@]} arquivos conferidos"
