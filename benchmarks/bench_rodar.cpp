@@ -6,6 +6,8 @@
 // Run under a display: xvfb-run -a bench_rodar [repetitions-scale]
 #include "medidas.h"
 #include "olpa.h"
+#include "olpa_funcoes.h"
+#include "olpa_layout.h"
 #include "olpagfx.h"
 #include "olpaparser.h"
 
@@ -62,11 +64,8 @@ double piso_direto(const std::string &codigo) {
   const double t = agora_ms();
   TCCState *s = tcc_new();
   tcc_set_output_type(s, TCC_OUTPUT_MEMORY);
-  tcc_add_symbol(s, "inicia", reinterpret_cast<const void *>(inicia));
-  tcc_add_symbol(s, "termina", reinterpret_cast<const void *>(termina));
-  tcc_add_symbol(s, "cor", reinterpret_cast<const void *>(cor));
-  tcc_add_symbol(s, "traco", reinterpret_cast<const void *>(traco));
-  tcc_add_symbol(s, "linha", reinterpret_cast<const void *>(linha));
+  for (const OlpaFuncao &f : OLPA_FUNCOES)
+    tcc_add_symbol(s, f.nome, f.endereco);
   if (tcc_compile_string(s, codigo.c_str()) == -1) {
     fprintf(stderr, "the floor program did not compile\n");
     exit(1);
@@ -191,7 +190,7 @@ int main(int argc, char **argv) {
   gtk_init(&argc, &argv);
   figuras = medidas::separa_figuras();
   medidas::Raiz raiz(OLPA_INIT_PNG);
-  olpa_UI(1020, 500, OLPA_TITULO);
+  olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
   deixa_ocioso();
 
   auto rep = [&](int n) { return std::max(1, static_cast<int>(n * escala_rep)); };
