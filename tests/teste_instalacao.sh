@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs olpa into a temporary prefix and starts it the way a user would,
 # with a fresh HOME, under the display of the test run (Xvfb).
-# Usage: teste_instalacao.sh BUILD_DIR
+# Usage: OLPA_TITULO=TITLE teste_instalacao.sh BUILD_DIR
 set -euo pipefail
 
 construcao=$1
+titulo=${OLPA_TITULO:?OLPA_TITULO, the title of the window (CMake passes it)}
 tmp=$(mktemp -d /tmp/olpa-instalacao-XXXXXX)
 pid=""
 encerra() {
@@ -48,7 +49,7 @@ abre() {
   "$prefixo/bin/olpa" >"$tmp/saida.txt" 2>&1 &
   pid=$!
   for _ in $(seq 1 200); do
-    if xdotool search --pid "$pid" --name "^olpa v0\.51$" >/dev/null 2>&1; then
+    if xdotool search --all --pid "$pid" --name "^${titulo//./\\.}\$" >/dev/null 2>&1; then
       return 0
     fi
     kill -0 "$pid" 2>/dev/null || { cat "$tmp/saida.txt" >&2; falha "o olpa terminou ao abrir"; }

@@ -5,8 +5,8 @@
 #include "olpa_layout.h"
 #include "olpagfx.h"
 
-#ifndef OLPA_VERSAO
-#error "OLPA_VERSAO must give the project's version"
+#ifndef OLPA_TITULO_TEXTO
+#error "OLPA_TITULO_TEXTO must give the window's title, from the project's version"
 #endif
 
 int olpa_janela_largura, olpa_janela_altura;
@@ -24,7 +24,7 @@ int olpa_arquivo_temnome;
 std::string olpa_nome_arquivo;
 std::string olpa_codigo_texto;
 
-const char *const OLPA_TITULO = "olpa v" OLPA_VERSAO;
+const char *const OLPA_TITULO = OLPA_TITULO_TEXTO;
 const char *const OLPA_TEXTO_INICIAL = "// bem-vindo ao olpa, digite seu codigo\n\n";
 const char *const OLPA_CONSOLE_INICIAL = "## console do olpa: aguardando dados ##\n";
 const char *const OLPA_IMAGEM_INICIAL = "olpalib/init.png";

@@ -28,7 +28,7 @@ extern std::string olpa_nome_arquivo; // empty while no file was chosen
 extern std::string olpa_codigo_texto; // the copy of the editor text of the last run or save
 
 // Fixed texts and paths.
-extern const char *const OLPA_TITULO; // "olpa v" and the project's version
+extern const char *const OLPA_TITULO; // "olpa v" and the project's version, from CMake
 extern const char *const OLPA_TEXTO_INICIAL;
 extern const char *const OLPA_CONSOLE_INICIAL;
 extern const char *const OLPA_IMAGEM_INICIAL;

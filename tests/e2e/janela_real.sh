@@ -4,10 +4,12 @@
 # chosen pixels of real screenshots. Needs an X display (Xvfb), xdotool and
 # ImageMagick's import.
 #
-# Usage: janela_real.sh BIN_DIR   (the build's run tree bin, with olpa and olpalib/)
+# Usage: OLPA_TITULO=TITLE janela_real.sh BIN_DIR   (the build's run tree bin,
+# with olpa and olpalib/; the window's title as CMake gives it)
 set -uo pipefail
 
 BIN_ORIGEM=${1:?usage: janela_real.sh BIN_DIR}
+TITULO=${OLPA_TITULO:?OLPA_TITULO, the title of the window (CMake passes it)}
 PRAZO=${OLPA_E2E_PRAZO:-20} # seconds to wait for any expected screen
 
 falhas=0
@@ -166,7 +168,7 @@ novo() {
 cd "$T/bin"
 GSETTINGS_BACKEND=memory LC_ALL=C.UTF-8 LANGUAGE=C OLPA_TEMPO_LIMITE=1 ./olpa >"$T/saida.txt" 2>&1 &
 APP=$!
-JANELA=$(timeout "$PRAZO" xdotool search --sync --all --pid "$APP" --name '^olpa v0\.51$' | head -1)
+JANELA=$(timeout "$PRAZO" xdotool search --sync --all --pid "$APP" --name "^${TITULO//./\\.}\$" | head -1)
 [ -n "$JANELA" ] || morre "the window did not show"
 eval "$(xdotool getwindowgeometry --shell "$JANELA")"
 CX=$((X + 10))
