@@ -2,6 +2,7 @@
 // through the isolated runner, their pictures decoded and compared pixel by
 // pixel with the same drawing made by direct cairo calls.
 #include "apoio.h"
+#include "olpa_funcoes.h"
 #include "olpagfx.h"
 #include "olpaparser.h"
 
@@ -18,16 +19,13 @@
 
 namespace {
 
-// Prototypes a learner would write (or get from the implicit declarations).
-const char PROTOTIPOS[] =
-    "void inicia(void); void inicia_arquivo(const char *); void grava_tela(const char *);\n"
-    "void termina(void); void escreve_console(const char *);\n"
-    "void linha(int, int, int, int); void linha_ate(int, int); void anda(int, int);\n"
-    "void anda_ate(int, int); void rotaciona(int); void origem(int, int);\n"
-    "void escala(int, int); void traco(int); void cor(int, int, int);\n"
-    "void cor_e_opacidade(int, int, int, int); void opacidade(int);\n"
-    "int printf(const char *, ...); int puts(const char *); int sprintf(char *, const char *, "
-    "...);\n";
+// Prototypes a learner would write: every learner function's, from its table.
+std::string prototipos() {
+  std::string p = "int printf(const char *, ...); int puts(const char *);\n";
+  for (const OlpaFuncao &f : OLPA_FUNCOES)
+    p += std::string(f.prototipo) + "\n";
+  return p;
+}
 
 constexpr uint32_t PRETO = 0xff000000u;
 constexpr uint32_t BRANCO = 0xffffffffu;
@@ -83,7 +81,7 @@ double radianos(int graus) {
 }
 
 std::string programa(const std::string &corpo) {
-  return std::string(PROTOTIPOS) + "int main(void) {\n" + corpo + "\nreturn 0;\n}\n";
+  return prototipos() + "int main(void) {\n" + corpo + "\nreturn 0;\n}\n";
 }
 
 class Desenha : public ::testing::Test {

@@ -2,6 +2,7 @@
 // command-line runner, succeeds, and leaves a picture with something in it;
 // together they show every function a program can call.
 #include "apoio.h"
+#include "olpa_funcoes.h"
 
 #include <glib.h>
 #include <gtest/gtest.h>
@@ -85,14 +86,9 @@ TEST(Exemplos, JuntosUsamTodasAsFuncoes) {
     todos += le_arquivo(EXEMPLOS + "/" + nome + ".olp");
   // Only code counts, not the comments that mention a function.
   todos = std::regex_replace(todos, std::regex("//[^\n]*"), "");
-  const char *funcoes[] = {
-      "inicia",    "inicia_arquivo", "grava_tela", "termina",   "escreve_console",
-      "anda",      "anda_ate",       "linha",      "linha_ate", "traco",
-      "origem",    "escala",         "rotaciona",  "cor",       "cor_e_opacidade",
-      "opacidade", "sprintf"};
-  for (const char *f : funcoes)
-    EXPECT_TRUE(std::regex_search(todos, std::regex(std::string("\\b") + f + "\\s*\\(")))
-        << f << " não aparece em nenhum exemplo";
+  for (const OlpaFuncao &f : OLPA_FUNCOES)
+    EXPECT_TRUE(std::regex_search(todos, std::regex(std::string("\\b") + f.nome + "\\s*\\(")))
+        << f.nome << " não aparece em nenhum exemplo";
 }
 
 // The reference's gallery shows every example, and every picture the
