@@ -131,17 +131,7 @@ void mede(const char *nome, const std::string &codigo, int repeticoes, double me
     // The picture shown again as the window shows it: from the pixels the run
     // handed back, as a fresh copy.
     const double ti = agora_ms();
-    if (const unsigned char *rgba = parser_imagem_gravada(olpa_arquivo_exportar)) {
-      GdkPixbuf *vista =
-          gdk_pixbuf_new_from_data(rgba, GDK_COLORSPACE_RGB, TRUE, 8, OLPA_TELA_LARGURA,
-                                   OLPA_TELA_ALTURA, OLPA_TELA_STRIDE, nullptr, nullptr);
-      GdkPixbuf *copia = gdk_pixbuf_copy(vista);
-      gtk_image_set_from_pixbuf(GTK_IMAGE(olpa_imagem), copia);
-      g_object_unref(copia);
-      g_object_unref(vista);
-    } else {
-      gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), olpa_arquivo_exportar);
-    }
+    olpa_mostra_imagem(1); // the run left its picture there
     carga.push_back(agora_ms() - ti);
     const double tf = agora_ms();
     gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), olpa_arquivo_exportar);

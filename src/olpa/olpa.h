@@ -52,6 +52,9 @@ void olpa_codigo_fonte(const char *codigo);
 void olpa_limpa_tela_e_console(GtkWidget *botao, gpointer dados);
 void olpa_limpa_codigo_e_console(void);
 void olpa_confirma_limpar(GtkWidget *botao, gpointer janela);
+// The picture a successful run left at the export path (a file of `tamanho`
+// bytes), into the image view.
+void olpa_mostra_imagem(int tamanho);
 // Sends runs' console text and error lines to the window, and readies the
 // first run's child once the window is idle.
 void olpa_liga_execucoes(void);

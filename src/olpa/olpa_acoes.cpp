@@ -39,8 +39,9 @@ gboolean prepara_proxima_execucao(gpointer) {
   return G_SOURCE_REMOVE;
 }
 
-// The picture a successful run leaves at the export path, into the image view.
-void mostra_imagem(int tamanho) {
+} // namespace
+
+void olpa_mostra_imagem(int tamanho) {
   if (olpa_gfx_png_falhou()) {
     // The file there is not this run's picture.
     gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
@@ -60,8 +61,6 @@ void mostra_imagem(int tamanho) {
   if (tamanho >= 1)
     gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), olpa_arquivo_exportar);
 }
-
-} // namespace
 
 void olpa_liga_execucoes(void) {
   parser_define_saida({console_insere, console_substitui, olpa_console_erro, marca_erro});
@@ -105,7 +104,7 @@ void olpa_codigo_fonte(const char *codigo) {
   const int tamanho = olpa_tamanho_arquivo(olpa_arquivo_exportar);
   printf("[tamanho] %s, %d\n", olpa_arquivo_exportar, tamanho);
   fflush(stdout);
-  mostra_imagem(tamanho);
+  olpa_mostra_imagem(tamanho);
 }
 
 void olpa_limpa_tela_e_console(GtkWidget *, gpointer) {
