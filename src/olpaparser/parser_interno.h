@@ -30,7 +30,7 @@ bool parser_escreve_tudo(int fd, const void *dados, size_t tamanho);
 
 struct ParserAjustes {
   ParserSaida saida{};        // hooks; any may be null
-  int fd_trace = 1;           // where trace lines and warnings go
+  int fd_trace = 1;           // where trace lines and warnings go (standard output)
   double tempo_limite = 10.0; // seconds a run may take
 };
 extern ParserAjustes parser_ajustes;
