@@ -4,6 +4,7 @@
 #include "olpagfx.h"
 #include "olpaparser.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -25,9 +26,30 @@ void console_substitui(const char *texto) {
 }
 
 void uso() {
-  fprintf(stderr, "uso: olpa-rodar [--tempo-limite SEGUNDOS] ARQUIVO...\n"
-                  "Roda cada arquivo de código (\"-\" para a entrada padrão) como o botão "
-                  "\"Rodar\" e mostra o texto do console.\n");
+  fprintf(stderr,
+          "uso: olpa-rodar [--tempo-limite SEGUNDOS] [--sem-espera] [--quadros PASTA] ARQUIVO...\n"
+          "Roda cada arquivo de código (\"-\" para a entrada padrão) como o botão "
+          "\"Rodar\" e mostra o texto do console.\n"
+          "  --sem-espera     espera() não pausa\n"
+          "  --quadros PASTA  grava a tela em ../telas/PASTA/ a cada espera(), como "
+          "NNNNN-MS.png\n"
+          "                   (o número do quadro e quantos milissegundos ele fica na tela)\n");
+}
+
+// A folder inside ../telas for the frames of an animation: one plain name.
+bool prepara_quadros(const char *pasta) {
+  if (!*pasta || strchr(pasta, '/') || strcmp(pasta, ".") == 0 || strcmp(pasta, "..") == 0) {
+    fprintf(stderr, "olpa-rodar: --quadros pede o nome de uma pasta dentro de ../telas.\n");
+    return false;
+  }
+  const std::string caminho = std::string("../telas/") + pasta;
+  if (g_mkdir_with_parents(caminho.c_str(), 0755) != 0) {
+    fprintf(stderr, "olpa-rodar: não foi possível criar \"%s\": %s\n", caminho.c_str(),
+            g_strerror(errno));
+    return false;
+  }
+  parser_define_quadros(pasta);
+  return true;
 }
 
 bool le_arquivo(const char *nome, std::string *texto) {
@@ -85,6 +107,12 @@ int main(int argc, char **argv) {
         return 2;
       }
       parser_define_tempo_limite(s);
+      i++;
+    } else if (strcmp(argv[i], "--sem-espera") == 0) {
+      parser_define_sem_espera(true);
+    } else if (strcmp(argv[i], "--quadros") == 0) {
+      if (i + 1 >= argc || !prepara_quadros(argv[i + 1]))
+        return 2;
       i++;
     } else if (strcmp(argv[i], "--ajuda") == 0 || strcmp(argv[i], "--help") == 0) {
       uso();

@@ -251,6 +251,7 @@ bool olpa_pergunta(GtkWindow *pai, const char *pergunta) {
 }
 
 gboolean olpa_destroi_janela(GtkWidget *, GdkEvent *, gpointer) {
+  olpa_para_execucao();
   // "Deseja sair sem salvar as alterações?" in ISO-8859-1.
   if (olpa_codigo_modificado() &&
       !olpa_pergunta(GTK_WINDOW(olpa_janela), "Deseja sair sem salvar as altera\xe7\xf5"

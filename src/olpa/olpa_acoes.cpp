@@ -1,6 +1,7 @@
 // The run, clear and new actions: a run from the editor's text to the
-// console and the picture shown, the editor's error marks, and the clearing
-// that "Limpar", "Novo" and a loaded file share.
+// console and the picture shown, live while it lasts (the window never waits
+// for a program: "Rodar" reads "Parar" meanwhile), the editor's error marks,
+// and the clearing that "Limpar", "Novo" and a loaded file share.
 #include "olpa.h"
 
 #include "olpagfx.h"
@@ -10,12 +11,80 @@
 
 namespace {
 
+// While a run lasts, the console ends with a status line that its text goes
+// before, and that goes away when the run ends: the console then reads
+// exactly as if the run had been waited for.
+const char ESTADO_RODANDO[] = "[olpa] rodando…";
+const char ROTULO_PARAR[] = "Parar";
+const char DICA_PARAR[] = "Para o programa (Esc)";
+
+bool rodando; // a run of the window's is in progress
+// The status line is [fim_do_texto, fim_do_estado): text goes in at
+// fim_do_texto (right gravity, so it stays after what goes in), and what
+// others add after the status line stays out of it (left gravity).
+GtkTextMark *fim_do_texto, *fim_do_estado;
+bool seguindo = true;                 // the console keeps its last line in view
+std::string rotulo_rodar, dica_rodar; // the button as it is between runs
+
+GtkTextBuffer *console() {
+  return olpa_campo_console_buffer;
+}
+
+// Replaces the status line by `estado` (none when null), on a line of its own.
+void poe_estado(const char *estado) {
+  GtkTextIter a, z;
+  gtk_text_buffer_get_iter_at_mark(console(), &a, fim_do_texto);
+  gtk_text_buffer_get_iter_at_mark(console(), &z, fim_do_estado);
+  gtk_text_buffer_delete(console(), &a, &z);
+  if (!estado)
+    return;
+  const int onde = gtk_text_iter_get_offset(&a);
+  const std::string linha = (gtk_text_iter_starts_line(&a) ? "" : "\n") + std::string(estado);
+  gtk_text_buffer_insert_with_tags_by_name(console(), &a, linha.c_str(), -1, "olpa-estado",
+                                           nullptr);
+  gtk_text_buffer_move_mark(console(), fim_do_estado, &a);
+  gtk_text_buffer_get_iter_at_offset(console(), &a, onde);
+  gtk_text_buffer_move_mark(console(), fim_do_texto, &a);
+}
+
+void estado_no_fim(const char *estado) {
+  GtkTextIter fim;
+  gtk_text_buffer_get_end_iter(console(), &fim);
+  gtk_text_buffer_move_mark(console(), fim_do_texto, &fim);
+  gtk_text_buffer_move_mark(console(), fim_do_estado, &fim);
+  poe_estado(estado);
+}
+
+// The console keeps its last line in view, unless the learner scrolled up
+// to read: then it stays where it was put, until put back at the end.
+// (Scrolling by value, not to a mark: GTK animates the latter, and its steps
+// would read as the learner's.)
+void ao_rolar(GtkAdjustment *rolagem, gpointer) {
+  seguindo = gtk_adjustment_get_value(rolagem) + gtk_adjustment_get_page_size(rolagem) >=
+             gtk_adjustment_get_upper(rolagem) - 1;
+}
+
+void ao_crescer(GtkAdjustment *rolagem, gpointer) {
+  if (seguindo)
+    gtk_adjustment_set_value(rolagem, gtk_adjustment_get_upper(rolagem) -
+                                          gtk_adjustment_get_page_size(rolagem));
+}
+
 void console_insere(const char *texto) {
-  gtk_text_buffer_insert_at_cursor(olpa_campo_console_buffer, texto, -1);
+  GtkTextIter onde;
+  if (rodando)
+    gtk_text_buffer_get_iter_at_mark(console(), &onde, fim_do_texto);
+  else
+    gtk_text_buffer_get_end_iter(console(), &onde);
+  gtk_text_buffer_insert(console(), &onde, texto, -1);
+  if (rodando)
+    poe_estado(ESTADO_RODANDO); // on a line of its own after the new text
 }
 
 void console_substitui(const char *texto) {
-  gtk_text_buffer_set_text(olpa_campo_console_buffer, texto, -1);
+  gtk_text_buffer_set_text(console(), texto, -1);
+  if (rodando)
+    estado_no_fim(ESTADO_RODANDO);
 }
 
 void marca_erro(int linha) {
@@ -39,16 +108,51 @@ gboolean prepara_proxima_execucao(gpointer) {
   return G_SOURCE_REMOVE;
 }
 
+void mostra_quadro(const unsigned char *rgba) {
+  olpa_mostra_imagem(0, rgba);
+}
+
+void poe_botao(const char *rotulo, const char *dica) {
+  gtk_button_set_label(GTK_BUTTON(olpa_bt_executar), rotulo);
+  gtk_widget_set_tooltip_text(olpa_bt_executar, dica);
+}
+
+void ao_fim(int resultado) {
+  rodando = false;
+  poe_estado(nullptr);
+  poe_botao(rotulo_rodar.c_str(), dica_rodar.c_str());
+  g_idle_add(prepara_proxima_execucao, nullptr);
+  if (resultado == 1) {
+    console_insere("[olpa] sucesso!\n");
+    const int tamanho = olpa_tamanho_arquivo(olpa_arquivo_exportar);
+    printf("[tamanho] %s, %d\n", olpa_arquivo_exportar, tamanho);
+    fflush(stdout);
+    olpa_mostra_imagem(tamanho);
+  }
+}
+
+// A keyboard shortcut of the button (F5, Ctrl+R), rather than a click: it
+// clicks the button while a key is being pressed.
+bool por_atalho() {
+  GdkEvent *evento = gtk_get_current_event();
+  const bool tecla = evento && evento->type == GDK_KEY_PRESS;
+  if (evento)
+    gdk_event_free(evento);
+  return tecla;
+}
+
+gboolean ao_apertar(GtkWidget *, GdkEventKey *evento, gpointer) {
+  const guint modificadores = evento->state & gtk_accelerator_get_default_mod_mask();
+  if (!rodando || evento->keyval != GDK_KEY_Escape || modificadores != 0)
+    return FALSE;
+  olpa_para_execucao();
+  return TRUE;
+}
+
 } // namespace
 
-void olpa_mostra_imagem(int tamanho) {
-  if (olpa_gfx_png_falhou()) {
-    // The file there is not this run's picture.
-    gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
-    return;
-  }
-  if (const unsigned char *rgba = parser_imagem_gravada(olpa_arquivo_exportar)) {
-    // The run just wrote these pixels there: no need to decode the file again.
+void olpa_mostra_imagem(int tamanho, const unsigned char *rgba) {
+  if (rgba) {
     GdkPixbuf *vista =
         gdk_pixbuf_new_from_data(rgba, GDK_COLORSPACE_RGB, TRUE, 8, OLPA_TELA_LARGURA,
                                  OLPA_TELA_ALTURA, OLPA_TELA_STRIDE, nullptr, nullptr);
@@ -58,13 +162,41 @@ void olpa_mostra_imagem(int tamanho) {
     g_object_unref(vista);
     return;
   }
+  if (olpa_gfx_png_falhou()) {
+    // The file there is not this run's picture.
+    gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
+    return;
+  }
+  if (const unsigned char *gravada = parser_imagem_gravada(olpa_arquivo_exportar)) {
+    // The run just wrote these pixels there: no need to decode the file again.
+    olpa_mostra_imagem(0, gravada);
+    return;
+  }
   if (tamanho >= 1)
     gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), olpa_arquivo_exportar);
 }
 
 void olpa_liga_execucoes(void) {
   parser_define_saida({console_insere, console_substitui, olpa_console_erro, marca_erro});
+  GtkTextIter fim;
+  gtk_text_buffer_get_end_iter(console(), &fim);
+  fim_do_texto = gtk_text_buffer_create_mark(console(), nullptr, &fim, FALSE);
+  fim_do_estado = gtk_text_buffer_create_mark(console(), nullptr, &fim, TRUE);
+  gtk_text_buffer_create_tag(console(), "olpa-estado", "foreground", "#a0a0a0", nullptr);
+  GtkAdjustment *rolagem = gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(olpa_campo_console));
+  g_signal_connect(rolagem, "value-changed", G_CALLBACK(ao_rolar), nullptr);
+  g_signal_connect(rolagem, "changed", G_CALLBACK(ao_crescer), nullptr);
+  g_signal_connect(olpa_janela, "key-press-event", G_CALLBACK(ao_apertar), nullptr);
   g_idle_add(prepara_proxima_execucao, nullptr);
+}
+
+bool olpa_rodando(void) {
+  return rodando;
+}
+
+void olpa_para_execucao(void) {
+  if (rodando)
+    parser_interrompe();
 }
 
 int olpa_linhas_marcadas(void) {
@@ -89,25 +221,33 @@ const char *olpa_copia_codigo(void) {
 }
 
 void olpa_botao_executar(GtkWidget *, gpointer) {
+  if (rodando) {
+    // "Parar"; its shortcuts stop and start the editor's text again.
+    const bool de_novo = por_atalho();
+    olpa_para_execucao();
+    if (!de_novo)
+      return;
+  }
   olpa_console_normal();
   limpa_marcas();
-  gtk_text_buffer_set_text(olpa_campo_console_buffer, "[olpa] compilando\n", -1);
+  gtk_text_buffer_set_text(console(), "[olpa] compilando\n", -1);
   olpa_codigo_fonte(olpa_copia_codigo());
 }
 
 void olpa_codigo_fonte(const char *codigo) {
-  const int resultado = parser_executa(codigo);
-  g_idle_add(prepara_proxima_execucao, nullptr);
-  if (resultado != 1)
-    return;
-  gtk_text_buffer_insert_at_cursor(olpa_campo_console_buffer, "[olpa] sucesso!\n", -1);
-  const int tamanho = olpa_tamanho_arquivo(olpa_arquivo_exportar);
-  printf("[tamanho] %s, %d\n", olpa_arquivo_exportar, tamanho);
-  fflush(stdout);
-  olpa_mostra_imagem(tamanho);
+  olpa_para_execucao();
+  rodando = true;
+  seguindo = true;
+  estado_no_fim(ESTADO_RODANDO);
+  OlpaTexto dica(gtk_widget_get_tooltip_text(olpa_bt_executar));
+  rotulo_rodar = gtk_button_get_label(GTK_BUTTON(olpa_bt_executar));
+  dica_rodar = dica ? dica.get() : "";
+  poe_botao(ROTULO_PARAR, DICA_PARAR);
+  parser_comeca(codigo, {mostra_quadro, ao_fim});
 }
 
 void olpa_limpa_tela_e_console(GtkWidget *, gpointer) {
+  olpa_para_execucao();
   gtk_text_buffer_set_text(olpa_campo_console_buffer, OLPA_CONSOLE_INICIAL, -1);
   gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
   olpa_console_normal();
@@ -124,6 +264,7 @@ void olpa_limpa_codigo_e_console(void) {
 }
 
 void olpa_confirma_limpar(GtkWidget *, gpointer janela) {
+  olpa_para_execucao();
   // "Deseja abandonar todas as alterações?" in ISO-8859-1.
   if (olpa_pergunta(GTK_WINDOW(janela), "Deseja abandonar todas as altera\xe7\xf5"
                                         "es?"))

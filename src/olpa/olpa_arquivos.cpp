@@ -105,6 +105,7 @@ bool olpa_codigo_modificado(void) {
 }
 
 void olpa_abrir(GtkWidget *, gpointer) {
+  olpa_para_execucao();
   GtkWidget *dialogo = cria_seletor("Abrir", GTK_FILE_CHOOSER_ACTION_OPEN, "_Abrir");
   abre_em_exemplos(dialogo);
   if (gtk_dialog_run(GTK_DIALOG(dialogo)) == GTK_RESPONSE_ACCEPT) {

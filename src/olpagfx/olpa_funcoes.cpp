@@ -1,5 +1,5 @@
 // The table of the functions learners' programs can call: the drawing
-// library's sixteen, then the C library's sprintf.
+// library's seventeen, then the C library's sprintf.
 #include "olpa_funcoes.h"
 
 #include "olpagfx.h"
@@ -47,6 +47,8 @@ const OlpaFuncao OLPA_FUNCOES[OLPA_NUM_FUNCOES] = {
      "Escolhe a opacidade da caneta, de 0 (invisível) a 100 (cobre tudo)."},
     {"escreve_console", endereco(escreve_console), "void escreve_console(const char *texto);",
      "Escreve o texto no console, sem pular linha sozinho."},
+    {"espera", endereco(espera), "void espera(int milissegundos);",
+     "Pausa o programa (de 0 a 10000 milissegundos) mostrando a tela: serve para animar."},
     {"sprintf", endereco(sprintf), "int sprintf(char *texto, const char *formato, ...);",
      "Monta um texto com números num vetor de char, como o printf."},
 };

@@ -12,5 +12,5 @@ struct OlpaFuncao {
   const char *descricao; // one line, in Portuguese
 };
 
-constexpr size_t OLPA_NUM_FUNCOES = 17;
+constexpr size_t OLPA_NUM_FUNCOES = 18;
 extern const OlpaFuncao OLPA_FUNCOES[OLPA_NUM_FUNCOES];

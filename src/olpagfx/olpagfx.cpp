@@ -2,6 +2,7 @@
 // that learners' programs call, and the hand-over of its state.
 #include "olpagfx.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -42,8 +43,15 @@ void escreve_stdout(const char *texto, size_t tamanho) {
   fwrite(texto, 1, tamanho, stdout);
 }
 
+void dorme(int milissegundos) {
+  g_usleep(static_cast<gulong>(milissegundos) * 1000);
+}
+
 OlpaEscritor saida_console = escreve_stdout;
 OlpaEscritor saida_trace = escreve_stdout;
+OlpaEsperador esperador = dorme;
+std::atomic<uint32_t> *mudancas;
+bool espera_avisada; // an espera out of range was noted in this run
 unsigned char *memoria_pixels;
 unsigned char *ultima_rgba;
 char *ultima_caminho;
@@ -61,6 +69,12 @@ void console_erro(const std::string &mensagem) {
 
 cairo_t *tela() {
   return olpa_tela_buffer.get();
+}
+
+// The pixels changed: whoever shows them live may show them again.
+void mudou() {
+  if (mudancas)
+    mudancas->store(mudancas->load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
 }
 
 // Points the export path at "../telas/<nome>"; refuses what cannot be a name.
@@ -131,6 +145,12 @@ void olpa_gfx_define_console(OlpaEscritor escritor) {
 void olpa_gfx_define_trace(OlpaEscritor escritor) {
   saida_trace = escritor ? escritor : escreve_stdout;
 }
+void olpa_gfx_define_espera(OlpaEsperador e) {
+  esperador = e ? e : dorme;
+}
+void olpa_gfx_define_mudancas(std::atomic<uint32_t> *contador) {
+  mudancas = contador;
+}
 void olpa_gfx_define_pixels(unsigned char *pixels) {
   memoria_pixels = pixels;
 }
@@ -156,6 +176,7 @@ void inicia(void) {
   cairo_rectangle(tela(), 0, 0, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA);
   cairo_fill(tela());
   cairo_set_source_rgba(tela(), 1.0, 1.0, 1.0, 1.0);
+  mudou();
 }
 
 void inicia_arquivo(const char *nome) {
@@ -184,6 +205,18 @@ void termina(void) {
 void escreve_console(const char *texto) {
   if (texto)
     saida_console(texto, strlen(texto));
+}
+
+void espera(int milissegundos) {
+  const int ms = milissegundos < 0 ? 0 : std::min(milissegundos, OLPA_ESPERA_MAXIMA);
+  if (ms != milissegundos && !espera_avisada) {
+    espera_avisada = true;
+    const std::string aviso = "[olpa] espera(" + std::to_string(milissegundos) +
+                              "): o tempo vai de 0 a " + std::to_string(OLPA_ESPERA_MAXIMA) +
+                              " milissegundos; vale " + std::to_string(ms) + ".\n";
+    saida_console(aviso.data(), aviso.size());
+  }
+  esperador(ms);
 }
 
 // ---------------------------------------------------------------- pen and lines
@@ -216,6 +249,7 @@ void linha(int x1, int y1, int x2, int y2) {
   olpa_x = x2;
   olpa_y = y2;
   cairo_stroke(tela());
+  mudou();
 }
 
 void linha_ate(int dx, int dy) {
@@ -224,6 +258,7 @@ void linha_ate(int dx, int dy) {
   cairo_move_to(tela(), olpa_x, olpa_y);
   cairo_rel_line_to(tela(), dx, dy);
   cairo_stroke(tela());
+  mudou();
 }
 
 void retangulo(int x, int y, int largura, int altura) {
@@ -231,6 +266,7 @@ void retangulo(int x, int y, int largura, int altura) {
     return;
   cairo_rectangle(tela(), x, y, largura, altura);
   cairo_stroke(tela());
+  mudou();
 }
 
 void traco(int largura) {
@@ -289,6 +325,7 @@ void olpa_gfx_fecha_tela(void) {
 void olpa_gfx_nova_execucao(void) {
   olpa_estado.png_gravado = 0;
   olpa_estado.png_falhou = 0;
+  espera_avisada = false;
 }
 int olpa_gfx_png_gravado(void) {
   return olpa_estado.png_gravado;

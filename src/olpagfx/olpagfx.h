@@ -5,6 +5,8 @@
 
 #include <cairo.h>
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 
 // --- functions learners' programs call (bound by name in the runner) ---
@@ -13,6 +15,7 @@ void inicia_arquivo(const char *nome);
 void grava_tela(const char *nome);
 void termina(void);
 void escreve_console(const char *texto);
+void espera(int milissegundos);
 
 void anda(int dx, int dy);
 void anda_ate(int x, int y);
@@ -36,6 +39,7 @@ constexpr int OLPA_TELA_STRIDE = OLPA_TELA_LARGURA * 4;
 constexpr int OLPA_TELA_BYTES = OLPA_TELA_STRIDE * OLPA_TELA_ALTURA;
 constexpr int OLPA_CAMINHO_MAX = 256;
 extern const char *const OLPA_ARQUIVO_PADRAO; // "../telas/imagem.png"
+constexpr int OLPA_ESPERA_MAXIMA = 10000;     // milliseconds espera waits at most
 
 struct OlpaSurfaceDeleter {
   void operator()(cairo_surface_t *s) const { cairo_surface_destroy(s); }
@@ -85,6 +89,13 @@ using OlpaEscritor = void (*)(const char *texto, size_t tamanho);
 void olpa_gfx_define_console(OlpaEscritor escritor);
 // Trace lines ("[arq-n] ...", "[arq-s] ..."): standard output by default.
 void olpa_gfx_define_trace(OlpaEscritor escritor);
+// What espera does once its time is within range: waits (the default), or
+// whatever the host makes of it (a child tells the window, or skips it).
+using OlpaEsperador = void (*)(int milissegundos);
+void olpa_gfx_define_espera(OlpaEsperador esperador);
+// A counter bumped at every change of the canvas's pixels (null: none), so
+// that another process sharing them knows when to show them again.
+void olpa_gfx_define_mudancas(std::atomic<uint32_t> *contador);
 // Memory the canvas pixels live in (OLPA_TELA_BYTES, 4-byte aligned); null
 // lets cairo allocate its own. Shared memory lets a child hand the canvas back.
 void olpa_gfx_define_pixels(unsigned char *pixels);
@@ -96,7 +107,8 @@ const OlpaEstado &olpa_gfx_exporta_estado(void);
 void olpa_gfx_importa_estado(const OlpaEstado &estado);
 // Closes the canvas without writing it.
 void olpa_gfx_fecha_tela(void);
-// Clears the per-run flags (png_gravado, png_falhou).
+// Clears the per-run flags (png_gravado, png_falhou, the note of an espera
+// out of range).
 void olpa_gfx_nova_execucao(void);
 int olpa_gfx_png_gravado(void);
 int olpa_gfx_png_falhou(void);
@@ -106,6 +118,10 @@ int olpa_gfx_png_falhou(void);
 // exactly as written (8-bit RGBA, width * 4 bytes a row).
 bool olpa_gfx_grava_png(cairo_surface_t *superficie, const char *caminho, char *motivo,
                         size_t tamanho_motivo, unsigned char *rgba = nullptr);
+
+// Canvas pixels as cairo holds them (ARGB32, premultiplied) into 8-bit RGBA
+// rows, exactly as the PNG gets them: OLPA_TELA_BYTES each.
+void olpa_gfx_para_rgba(const unsigned char *argb, unsigned char *rgba);
 
 // Where the pixels of the last picture written at the export path are kept
 // (OLPA_TELA_BYTES of RGBA) and its path (OLPA_CAMINHO_MAX), so the window

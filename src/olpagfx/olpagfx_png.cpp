@@ -81,6 +81,12 @@ bool codifica(cairo_surface_t *s, Saida *saida, unsigned char *rgba) {
 
 } // namespace
 
+void olpa_gfx_para_rgba(const unsigned char *argb, unsigned char *rgba) {
+  for (int y = 0; y < OLPA_TELA_ALTURA; y++)
+    desfaz_premultiplicacao(reinterpret_cast<const uint32_t *>(argb + y * OLPA_TELA_STRIDE),
+                            rgba + y * OLPA_TELA_STRIDE, OLPA_TELA_LARGURA);
+}
+
 bool olpa_gfx_grava_png(cairo_surface_t *superficie, const char *caminho, char *motivo,
                         size_t tamanho_motivo, unsigned char *rgba) {
   cairo_surface_flush(superficie);

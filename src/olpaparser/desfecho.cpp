@@ -1,6 +1,7 @@
 // The outcome of a run: what the child reported (its events, its exit status,
 // what it left in shared memory, its console text) read once into one value,
 // and the one place that value becomes console text and calls of the hooks.
+// The program's own text is in the console already, shown as it came.
 #include "eventos.h"
 #include "parser_interno.h"
 
@@ -12,21 +13,6 @@
 
 namespace {
 
-// The program's text as the console can take it: valid UTF-8, no NUL.
-std::string texto_valido(const std::string &bruto) {
-  if (g_utf8_validate(bruto.data(), static_cast<gssize>(bruto.size()), nullptr) &&
-      bruto.find('\0') == std::string::npos)
-    return bruto;
-  std::string texto = bruto;
-  for (char &c : texto)
-    if (c == '\0')
-      c = ' ';
-  char *valido = g_utf8_make_valid(texto.data(), static_cast<gssize>(texto.size()));
-  std::string saida = valido;
-  g_free(valido);
-  return saida;
-}
-
 // Our own messages start a line of their own, whatever the program left
 // unfinished, so that "[erro" and "[olpa" always begin a console line.
 std::string em_linha_propria(const std::string &antes, const std::string &mensagem) {
@@ -36,6 +22,8 @@ std::string em_linha_propria(const std::string &antes, const std::string &mensag
 ComoTerminou como_terminou(const Execucao &ex, const Eventos &eventos) {
   if (eventos.tem(Evento::SemCompilador))
     return ComoTerminou::SemCompilador;
+  if (ex.interrompido)
+    return ComoTerminou::Interrompido;
   if (ex.estourou_tempo)
     return ComoTerminou::TempoEsgotado;
   if (eventos.tem(Evento::Fim))
@@ -86,7 +74,21 @@ const ParserSaida &hooks() {
   return parser_ajustes.saida;
 }
 
-int conclui(const Desfecho &d, const std::string &texto, bool aparencia_de_erro, int resultado) {
+// What follows the program's text in the console: the note of a cut, then
+// `mensagem` on a line of its own.
+std::string depois_do_programa(const Desfecho &d, const std::string &mensagem) {
+  std::string texto;
+  if (d.descartado > 0)
+    texto =
+        em_linha_propria(d.console, "[olpa] a saída do programa passou de 1 MiB; o restante (" +
+                                        std::to_string(d.descartado) + " bytes) foi descartado.\n");
+  if (mensagem.empty())
+    return texto;
+  return texto + em_linha_propria(texto.empty() ? d.console : texto, mensagem);
+}
+
+int conclui(const Desfecho &d, const std::string &mensagem, bool aparencia_de_erro, int resultado) {
+  const std::string texto = depois_do_programa(d, mensagem);
   if (hooks().console_insere && !texto.empty())
     hooks().console_insere(texto.c_str());
   if (hooks().marca_erro)
@@ -98,10 +100,10 @@ int conclui(const Desfecho &d, const std::string &texto, bool aparencia_de_erro,
 }
 
 // A run stopped from outside: whatever its canvas held is no longer trusted.
-int interrompido(const Desfecho &d, const std::string &motivo) {
+int interrompido(const Desfecho &d, const std::string &motivo, bool aparencia_de_erro = true) {
   parser_memoria->ultima_caminho[0] = '\0';
   olpa_gfx_fecha_tela();
-  return conclui(d, d.console + em_linha_propria(d.console, motivo), true, 0);
+  return conclui(d, motivo, aparencia_de_erro, 0);
 }
 
 } // namespace
@@ -115,11 +117,8 @@ Desfecho desfecho_le(const Execucao &ex) {
   d.pilha = m.pilha_estourou != 0;
   d.com_erros = eventos.tem(Evento::Erro);
   d.linhas = eventos.linhas_com_erro;
-  d.console = texto_valido(ex.texto);
-  if (ex.descartado > 0)
-    d.console += em_linha_propria(d.console,
-                                  "[olpa] a saída do programa passou de 1 MiB; o restante (" +
-                                      std::to_string(ex.descartado) + " bytes) foi descartado.\n");
+  d.console = ex.valido;
+  d.descartado = ex.descartado;
   if (d.como == ComoTerminou::Terminou)
     d.estado = m.estado;
   d.compila = m.compila;
@@ -132,7 +131,7 @@ int desfecho_mostra(const Desfecho &d) {
   switch (d.como) {
   case ComoTerminou::Terminou:
     olpa_gfx_importa_estado(d.estado);
-    return conclui(d, d.console, false, 1);
+    return conclui(d, "", false, 1);
   case ComoTerminou::NaoIniciou:
     return conclui(d,
                    "[erro] não foi possível iniciar a execução do programa (" +
@@ -144,7 +143,7 @@ int desfecho_mostra(const Desfecho &d) {
     return 0;
   case ComoTerminou::NaoCompilou:
     // Without an error shown there is nothing to mark the console red for.
-    return conclui(d, d.console, d.com_erros, 0);
+    return conclui(d, "", d.com_erros, 0);
   case ComoTerminou::TempoEsgotado: {
     const double s = parser_ajustes.tempo_limite;
     return interrompido(d, "[erro] o programa passou do tempo limite de " + segundos(s) +
@@ -157,6 +156,9 @@ int desfecho_mostra(const Desfecho &d) {
     return interrompido(d, "[erro] o programa é grande demais para a memória.\n");
   case ComoTerminou::Sinal:
     return interrompido(d, PAROU + motivo_do_sinal(d.sinal, d.pilha));
+  case ComoTerminou::Interrompido:
+    // The learner asked for it: not an error, and the canvas stays in view.
+    return interrompido(d, "[olpa] programa interrompido.\n", false);
   case ComoTerminou::Inesperado:
     break;
   }
