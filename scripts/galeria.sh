@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Draws the documentation's gallery: runs every example with the
 # command-line runner, as a learner would, and keeps a 320 x 240 copy of its
-# picture in docs/imagens/<example>.png.
+# picture in docs/imagens/<example>.png; an example that animates with
+# espera() also gets docs/imagens/<example>.gif, made of the frames the
+# runner writes at each espera (ImageMagick assembles them).
 # Usage: scripts/galeria.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 raiz="$(cd "$(dirname "$0")/.." && pwd)"
@@ -18,7 +20,9 @@ for exemplo in "$raiz"/exemplos/*.olp; do
   rm -rf "$tmp/bin" "$tmp/telas"
   mkdir -p "$tmp/bin" "$tmp/telas"
   ln -s "$construcao/olpa/bin/olpalib" "$tmp/bin/olpalib"
-  (cd "$tmp/bin" && "$rodar" "$exemplo" >"$tmp/saida.txt" 2>"$tmp/erros.txt") || {
+  opcoes=()
+  grep -q 'espera *(' "$exemplo" && opcoes=(--quadros quadros)
+  (cd "$tmp/bin" && "$rodar" "${opcoes[@]}" "$exemplo" >"$tmp/saida.txt" 2>"$tmp/erros.txt") || {
     cat "$tmp/saida.txt" >&2
     echo "galeria: $nome falhou" >&2
     exit 1
@@ -27,4 +31,16 @@ for exemplo in "$raiz"/exemplos/*.olp; do
   figura=$(sed -n 's/^\[tamanho\] \(.*\), [0-9]*$/\1/p' "$tmp/erros.txt" | tail -1)
   convert "$tmp/bin/$figura" -resize 320x240 -strip "$raiz/docs/imagens/$nome.png"
   echo "docs/imagens/$nome.png"
+  [ -d "$tmp/telas/quadros" ] || continue
+  # Frames are NNNNN-MS.png, shown MS milliseconds each (GIF counts hundredths);
+  # the final picture stays two seconds before the animation starts over.
+  quadros=()
+  for q in "$tmp"/telas/quadros/*.png; do
+    ms=${q##*-}
+    ms=${ms%.png}
+    [ "$ms" -gt 0 ] && quadros+=(-delay $(((ms + 5) / 10)) "$q")
+  done
+  convert "${quadros[@]}" -delay 200 "$tmp/bin/$figura" -resize 320x240 -loop 0 \
+    -layers Optimize "$raiz/docs/imagens/$nome.gif"
+  echo "docs/imagens/$nome.gif"
 done

@@ -1,6 +1,11 @@
 #include "apoio_gui.h"
 
+#include "olpa.h"
+
 void processa_eventos() {
+  // A run goes on from the main loop: its outcome is part of what is pending.
+  while (olpa_rodando())
+    gtk_main_iteration();
   gdk_display_sync(gdk_display_get_default());
   for (int i = 0; i < 5; i++) {
     while (gtk_events_pending())

@@ -59,6 +59,8 @@ int escolhe(int sorteado) {
 }
 
 void deixa_ocioso() {
+  while (olpa_rodando())
+    gtk_main_iteration();
   while (gtk_events_pending())
     gtk_main_iteration_do(FALSE);
 }
