@@ -105,6 +105,8 @@ void mede(const char *nome, const std::string &codigo, int repeticoes, double me
     const rusage antes = medidas::uso(RUSAGE_CHILDREN);
     const double t = agora_ms();
     gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
+    while (olpa_rodando())
+      gtk_main_iteration();
     const double total = agora_ms() - t;
     faltas.push_back(
         static_cast<double>(medidas::uso(RUSAGE_CHILDREN).ru_minflt - antes.ru_minflt));
