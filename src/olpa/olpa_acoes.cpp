@@ -3,6 +3,7 @@
 // for a program: "Rodar" reads "Parar" meanwhile), the editor's error marks,
 // and the clearing that "Limpar", "Novo" and a loaded file share.
 #include "olpa.h"
+#include "olpa_console.h"
 
 #include "olpagfx.h"
 #include "olpaparser.h"
@@ -11,9 +12,6 @@
 
 namespace {
 
-// While a run lasts, the console ends with a status line that its text goes
-// before, and that goes away when the run ends: the console then reads
-// exactly as if the run had been waited for.
 const char ESTADO_RODANDO[] = "[olpa] rodando…";
 const char ROTULO_PARAR[] = "Parar";
 const char DICA_PARAR[] = "Para o programa (Esc)";
@@ -22,77 +20,11 @@ const char DICA_PARAR[] = "Para o programa (Esc)";
 // exactly as when the window waited for them, with nothing flashing by.
 constexpr guint APARENCIA_RODANDO_MS = 100;
 
-bool rodando;          // a run of the window's is in progress
-bool clique_repetido;  // the button's last press was the second (or third) of a double click
-guint aparencia;       // the timer that gives it the running look, until then
-bool aparenta_rodando; // it has that look
-// The status line is [fim_do_texto, fim_do_estado): text goes in at
-// fim_do_texto (right gravity, so it stays after what goes in), and what
-// others add after the status line stays out of it (left gravity).
-GtkTextMark *fim_do_texto, *fim_do_estado;
-bool seguindo = true;                 // the console keeps its last line in view
+bool rodando;                         // a run of the window's is in progress
+guint aparencia;                      // the timer that gives it the running look, until then
+bool aparenta_rodando;                // it has that look
 std::string rotulo_rodar, dica_rodar; // the button as it is between runs
-
-GtkTextBuffer *console() {
-  return olpa_campo_console_buffer;
-}
-
-// Replaces the status line by `estado` (none when null), on a line of its own.
-void poe_estado(const char *estado) {
-  GtkTextIter a, z;
-  gtk_text_buffer_get_iter_at_mark(console(), &a, fim_do_texto);
-  gtk_text_buffer_get_iter_at_mark(console(), &z, fim_do_estado);
-  gtk_text_buffer_delete(console(), &a, &z);
-  if (!estado)
-    return;
-  const int onde = gtk_text_iter_get_offset(&a);
-  const std::string linha = (gtk_text_iter_starts_line(&a) ? "" : "\n") + std::string(estado);
-  gtk_text_buffer_insert_with_tags_by_name(console(), &a, linha.c_str(), -1, "olpa-estado",
-                                           nullptr);
-  gtk_text_buffer_move_mark(console(), fim_do_estado, &a);
-  gtk_text_buffer_get_iter_at_offset(console(), &a, onde);
-  gtk_text_buffer_move_mark(console(), fim_do_texto, &a);
-}
-
-void estado_no_fim(const char *estado) {
-  GtkTextIter fim;
-  gtk_text_buffer_get_end_iter(console(), &fim);
-  gtk_text_buffer_move_mark(console(), fim_do_texto, &fim);
-  gtk_text_buffer_move_mark(console(), fim_do_estado, &fim);
-  poe_estado(estado);
-}
-
-// The console keeps its last line in view, unless the learner scrolled up
-// to read: then it stays where it was put, until put back at the end.
-// (Scrolling by value, not to a mark: GTK animates the latter, and its steps
-// would read as the learner's.)
-void ao_rolar(GtkAdjustment *rolagem, gpointer) {
-  seguindo = gtk_adjustment_get_value(rolagem) + gtk_adjustment_get_page_size(rolagem) >=
-             gtk_adjustment_get_upper(rolagem) - 1;
-}
-
-void ao_crescer(GtkAdjustment *rolagem, gpointer) {
-  if (seguindo)
-    gtk_adjustment_set_value(rolagem, gtk_adjustment_get_upper(rolagem) -
-                                          gtk_adjustment_get_page_size(rolagem));
-}
-
-void console_insere(const char *texto) {
-  GtkTextIter onde;
-  if (rodando)
-    gtk_text_buffer_get_iter_at_mark(console(), &onde, fim_do_texto);
-  else
-    gtk_text_buffer_get_end_iter(console(), &onde);
-  gtk_text_buffer_insert(console(), &onde, texto, -1);
-  if (aparenta_rodando)
-    poe_estado(ESTADO_RODANDO); // on a line of its own after the new text
-}
-
-void console_substitui(const char *texto) {
-  gtk_text_buffer_set_text(console(), texto, -1);
-  if (rodando)
-    estado_no_fim(aparenta_rodando ? ESTADO_RODANDO : nullptr);
-}
+bool clique_repetido; // the button's last press was the second (or third) of a double click
 
 void marca_erro(int linha) {
   GtkTextIter iter;
@@ -127,7 +59,7 @@ void poe_botao(const char *rotulo, const char *dica) {
 gboolean aparenta(gpointer) {
   aparencia = 0;
   aparenta_rodando = true;
-  poe_estado(ESTADO_RODANDO);
+  olpa_console_estado(ESTADO_RODANDO);
   OlpaTexto dica(gtk_widget_get_tooltip_text(olpa_bt_executar));
   rotulo_rodar = gtk_button_get_label(GTK_BUTTON(olpa_bt_executar));
   dica_rodar = dica ? dica.get() : "";
@@ -140,14 +72,13 @@ void ao_fim(int resultado) {
   if (aparencia)
     g_source_remove(aparencia);
   aparencia = 0;
-  if (aparenta_rodando) {
-    poe_estado(nullptr);
+  olpa_console_termina();
+  if (aparenta_rodando)
     poe_botao(rotulo_rodar.c_str(), dica_rodar.c_str());
-  }
   aparenta_rodando = false;
   g_idle_add(prepara_proxima_execucao, nullptr);
   if (resultado == 1) {
-    console_insere("[olpa] sucesso!\n");
+    olpa_console_acrescenta("[olpa] sucesso!\n");
     const int tamanho = olpa_tamanho_arquivo(olpa_arquivo_exportar);
     printf("[tamanho] %s, %d\n", olpa_arquivo_exportar, tamanho);
     fflush(stdout);
@@ -216,15 +147,9 @@ void olpa_mostra_imagem(int tamanho, const unsigned char *rgba) {
 }
 
 void olpa_liga_execucoes(void) {
-  parser_define_saida({console_insere, console_substitui, olpa_console_erro, marca_erro});
-  GtkTextIter fim;
-  gtk_text_buffer_get_end_iter(console(), &fim);
-  fim_do_texto = gtk_text_buffer_create_mark(console(), nullptr, &fim, FALSE);
-  fim_do_estado = gtk_text_buffer_create_mark(console(), nullptr, &fim, TRUE);
-  gtk_text_buffer_create_tag(console(), "olpa-estado", "foreground", "#a0a0a0", nullptr);
-  GtkAdjustment *rolagem = gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(olpa_campo_console));
-  g_signal_connect(rolagem, "value-changed", G_CALLBACK(ao_rolar), nullptr);
-  g_signal_connect(rolagem, "changed", G_CALLBACK(ao_crescer), nullptr);
+  parser_define_saida(
+      {olpa_console_acrescenta, olpa_console_substitui, olpa_console_erro, marca_erro});
+  olpa_console_liga();
   g_signal_connect(olpa_janela, "key-press-event", G_CALLBACK(ao_apertar), nullptr);
   g_signal_connect(olpa_bt_executar, "button-press-event", G_CALLBACK(ao_pressionar), nullptr);
   g_idle_add(prepara_proxima_execucao, nullptr);
@@ -272,15 +197,14 @@ void olpa_botao_executar(GtkWidget *, gpointer) {
   }
   olpa_console_normal();
   limpa_marcas();
-  gtk_text_buffer_set_text(console(), "[olpa] compilando\n", -1);
+  gtk_text_buffer_set_text(olpa_campo_console_buffer, "[olpa] compilando\n", -1);
   olpa_codigo_fonte(olpa_copia_codigo());
 }
 
 void olpa_codigo_fonte(const char *codigo) {
   olpa_para_execucao();
   rodando = true;
-  seguindo = true;
-  estado_no_fim(nullptr);
+  olpa_console_comeca();
   aparencia = g_timeout_add(APARENCIA_RODANDO_MS, aparenta, nullptr);
   parser_comeca(codigo, {mostra_quadro, ao_fim});
 }
