@@ -125,7 +125,8 @@ gboolean ao_prazo(gpointer) {
 
 void arma_prazo(Rodada *r, double ms) {
   tira(&r->prazo);
-  r->prazo = anexa(g_timeout_source_new(static_cast<guint>(ms) + 1), ao_prazo, G_PRIORITY_DEFAULT);
+  r->prazo = anexa(g_timeout_source_new(static_cast<guint>(std::max(ms, 0.0)) + 1), ao_prazo,
+                   G_PRIORITY_DEFAULT);
 }
 
 void mostra_quadro(Rodada *r, uint32_t mudancas) {
