@@ -53,14 +53,6 @@ constexpr Retangulo IMAGEM{OLPA_IMAGEM_X, 0, OLPA_IMAGEM_LARGURA, OLPA_IMAGEM_AL
 constexpr Retangulo EDITOR{0, OLPA_EDITOR_Y, OLPA_COLUNA_LARGURA, OLPA_EDITOR_ALTURA};
 constexpr int RODAR = 3, LIMPAR = 4;
 
-const char PEQUENO[] = "int main(void) {\n"
-                       "  inicia();\n"
-                       "  cor(255, 0, 0);\n"
-                       "  traco(4);\n"
-                       "  linha(0, 0, 640, 480);\n"
-                       "  termina();\n"
-                       "  return 0;\n"
-                       "}\n";
 const char SEM_FIM[] = "int main(void) {\n"
                        "  int i = 0;\n"
                        "  inicia();\n"
@@ -136,8 +128,10 @@ Janela abre(const std::string &bin, const std::string &nome, int y) {
   // window's answer, nothing else.
   g_file_set_contents((j.raiz + "/config/gtk-3.0/settings.ini").c_str(),
                       "[Settings]\ngtk-enable-animations=0\ngtk-cursor-blink=0\n", -1, nullptr);
-  const std::pair<const char *, const char *> programas[] = {
-      {"pequeno", PEQUENO}, {"mil_linhas", nullptr}, {"sem_fim", SEM_FIM}, {"longo", CEM_MIL}};
+  const std::pair<const char *, const char *> programas[] = {{"pequeno", medidas::PEQUENO},
+                                                             {"mil_linhas", nullptr},
+                                                             {"sem_fim", SEM_FIM},
+                                                             {"longo", CEM_MIL}};
   for (const auto &[p, texto] : programas) {
     const std::string conteudo = texto ? texto : medidas::programa(1000);
     g_file_set_contents((j.raiz + "/exemplos/" + p + ".olp").c_str(), conteudo.c_str(), -1,

@@ -22,15 +22,6 @@ namespace {
 
 FILE *figuras = stdout;
 
-const char PEQUENO[] = "int main(void) {\n"
-                       "  inicia();\n"
-                       "  cor(255, 0, 0);\n"
-                       "  traco(4);\n"
-                       "  linha(0, 0, 640, 480);\n"
-                       "  termina();\n"
-                       "  return 0;\n"
-                       "}\n";
-
 // Lets GTK finish what it queued (redraws, highlighting, the pre-fork of the
 // next run's child), as it would between two presses of a person.
 void deixa_ocioso() {
@@ -186,7 +177,7 @@ int main(int argc, char **argv) {
   deixa_ocioso();
 
   auto rep = [&](int n) { return std::max(1, static_cast<int>(n * escala_rep)); };
-  mede("small program", PEQUENO, rep(60), 25);
+  mede("small program", medidas::PEQUENO, rep(60), 25);
   mede("1,000-line program", medidas::programa(1000), rep(30), 60);
   mede("100,000-line program", medidas::programa(100000), rep(3), 0);
   parser_encerra();
