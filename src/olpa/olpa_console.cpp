@@ -76,6 +76,10 @@ void poe_estado() {
   GtkTextIter a, z;
   gtk_text_buffer_get_iter_at_mark(console(), &a, fim_do_texto);
   gtk_text_buffer_get_iter_at_mark(console(), &z, fim_do_estado);
+  // Without a status line the marks stand together, and text that goes in
+  // there moves only fim_do_texto: there is still nothing between them.
+  if (gtk_text_iter_compare(&z, &a) < 0)
+    z = a;
   gtk_text_buffer_delete(console(), &a, &z);
   if (estado.empty())
     return;
@@ -132,7 +136,7 @@ void olpa_console_acrescenta(const char *texto) {
   else
     gtk_text_buffer_get_end_iter(console(), &onde);
   gtk_text_buffer_insert(console(), &onde, texto, -1);
-  if (em_execucao && !estado.empty())
+  if (em_execucao)
     poe_estado(); // on a line of its own after the new text
 }
 
