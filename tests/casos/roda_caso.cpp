@@ -36,7 +36,9 @@ void falha(const std::string &passo, const std::string &texto) {
   falhas++;
 }
 
-bool existe(const std::string &caminho) { return access(caminho.c_str(), F_OK) == 0; }
+bool existe(const std::string &caminho) {
+  return access(caminho.c_str(), F_OK) == 0;
+}
 
 std::vector<std::string> nomes_em(const std::string &pasta) {
   std::vector<std::string> nomes;
@@ -104,7 +106,10 @@ std::string descreve_telas() {
   std::string s;
   for (const std::string &nome : nomes_em(raiz + "/telas")) {
     const std::string b = le_arquivo(raiz + "/telas/" + nome);
-    auto u32 = [&](size_t i) { return (uint8_t)b[i] << 24 | (uint8_t)b[i + 1] << 16 | (uint8_t)b[i + 2] << 8 | (uint8_t)b[i + 3]; };
+    auto u32 = [&](size_t i) {
+      return (uint8_t)b[i] << 24 | (uint8_t)b[i + 1] << 16 | (uint8_t)b[i + 2] << 8 |
+             (uint8_t)b[i + 3];
+    };
     s += " " + nome;
     if (b.size() > 26 && b.compare(0, 8, "\x89PNG\r\n\x1a\n") == 0)
       s += " " + std::to_string(u32(16)) + "x" + std::to_string(u32(20)) +
@@ -155,7 +160,8 @@ std::string primeira_diferenca(const std::string &esperado, const std::string &o
   std::istringstream a(esperado), b(obtido);
   std::string la, lb;
   for (int n = 1;; n++) {
-    const bool ha = static_cast<bool>(std::getline(a, la)), hb = static_cast<bool>(std::getline(b, lb));
+    const bool ha = static_cast<bool>(std::getline(a, la)),
+               hb = static_cast<bool>(std::getline(b, lb));
     if (!ha && !hb)
       return "(só no fim de linha)";
     if (ha != hb || la != lb)
@@ -169,7 +175,8 @@ std::string primeira_diferenca(const std::string &esperado, const std::string &o
 // Hand-computed pixels: "X Y #AARRGGBB", "X0-X1 Y0-Y1 #AARRGGBB", each
 // colour optionally "~T" (every channel within T); "[nome.png]" turns to
 // another picture in telas/. Lines starting with "#" are comments.
-void confere_pontos(const std::string &passo, const std::string &arquivo, const std::string &exportada) {
+void confere_pontos(const std::string &passo, const std::string &arquivo,
+                    const std::string &exportada) {
   std::istringstream linhas(le_arquivo(arquivo));
   Imagem im;
   std::string nome = exportada;
@@ -205,16 +212,19 @@ void confere_pontos(const std::string &passo, const std::string &arquivo, const 
         const uint32_t p = x < 0 || y < 0 || x >= im.largura || y >= im.altura ? 0 : im.em(x, y);
         bool perto = true;
         for (int c = 0; c < 32; c += 8)
-          perto = perto && abs(static_cast<int>((p >> c) & 255) - static_cast<int>((cor >> c) & 255)) <= tol;
+          perto = perto &&
+                  abs(static_cast<int>((p >> c) & 255) - static_cast<int>((cor >> c) & 255)) <= tol;
         if (!perto && erradas++ == 0)
           primeira = g_strdup_printf("(%d, %d) é #%08X", x, y, p);
       }
     if (erradas)
-      falha(passo, nome + ": " + linha + ": " + std::to_string(erradas) + " pixels diferem; " + primeira);
+      falha(passo,
+            nome + ": " + linha + ": " + std::to_string(erradas) + " pixels diferem; " + primeira);
   }
 }
 
-void confere_imagem(const std::string &passo, const std::string &esperado, const std::string &saida) {
+void confere_imagem(const std::string &passo, const std::string &esperado,
+                    const std::string &saida) {
   const std::string exportada = olpa_arquivo_exportar;
   Imagem obtida;
   const bool ha = le_png(exportada, &obtida);
@@ -231,9 +241,10 @@ void confere_imagem(const std::string &passo, const std::string &esperado, const
     if (n != 0) {
       if (ha)
         escreve_arquivo(saida + ".obtida.png", le_arquivo(exportada));
-      falha(passo, n == -2   ? "não há imagem em " + exportada
-                   : n == -1 ? "a imagem tem outro tamanho"
-                             : std::to_string(n) + " pixels diferem; veja " + saida + ".diferenca.png");
+      falha(passo, n == -2 ? "não há imagem em " + exportada
+                   : n == -1
+                       ? "a imagem tem outro tamanho"
+                       : std::to_string(n) + " pixels diferem; veja " + saida + ".diferenca.png");
     }
   } else if (ha && !com_pontos) {
     falha(passo, "a imagem não tem referência (OLPA_REGRAVA=1 faz uma)");
@@ -278,7 +289,8 @@ void confere_olpa_rodar(const std::string &passo, const std::string &programa, c
   RaizTemporaria outra;
   char limite[32];
   g_ascii_dtostr(limite, sizeof limite, o.tempo_limite);
-  const char *argv[] = {OLPA_BIN_DIR "/olpa-rodar", "--tempo-limite", limite, programa.c_str(), nullptr};
+  const char *argv[] = {OLPA_BIN_DIR "/olpa-rodar", "--tempo-limite", limite, programa.c_str(),
+                        nullptr};
   gchar *saida = nullptr;
   gint status = 0;
   if (!g_spawn_sync(nullptr, const_cast<gchar **>(argv), nullptr, G_SPAWN_STDERR_TO_DEV_NULL,
@@ -318,7 +330,8 @@ Rodada passo(const std::string &nome, const std::string &esperado, const std::st
     if (regrava)
       escreve_arquivo(esperado + ".trace", linhas);
     else if (linhas != le_arquivo(esperado + ".trace"))
-      falha(nome, "o rastro difere na " + primeira_diferenca(le_arquivo(esperado + ".trace"), linhas));
+      falha(nome,
+            "o rastro difere na " + primeira_diferenca(le_arquivo(esperado + ".trace"), linhas));
   }
   confere_imagem(nome, esperado, saida);
   confere_processos(nome);
@@ -340,10 +353,11 @@ int main(int argc, char **argv) {
   const bool pasta = g_file_test(caso.c_str(), G_FILE_TEST_IS_DIR);
   const std::string arquivo_opcoes = caso + (pasta ? "/opcoes" : ".opcoes");
   // Cases that attack the machine run in a PID namespace of their own.
-  if (le_arquivo(arquivo_opcoes).find("isolado") != std::string::npos && !getenv("OLPA_CASO_ISOLADO")) {
+  if (le_arquivo(arquivo_opcoes).find("isolado") != std::string::npos &&
+      !getenv("OLPA_CASO_ISOLADO")) {
     char *eu = g_file_read_link("/proc/self/exe", nullptr);
     setenv("OLPA_CASO_ISOLADO", "1", 1);
-    std::vector<char *> args = {(char *)"unshare", (char *)"--pid", (char *)"--fork",
+    std::vector<char *> args = {(char *)"unshare",      (char *)"--pid",        (char *)"--fork",
                                 (char *)"--mount-proc", (char *)"--kill-child", eu};
     args.insert(args.end(), argv + 1, argv + argc);
     args.push_back(nullptr);
