@@ -4,6 +4,7 @@
 // Run under a display: xvfb-run -a bench_memoria [runs]
 #include "medidas.h"
 #include "olpa.h"
+#include "olpa_layout.h"
 #include "olpaparser.h"
 
 namespace {
@@ -36,7 +37,7 @@ int main(int argc, char **argv) {
   gtk_init(&argc, &argv);
   FILE *figuras = medidas::separa_figuras();
   medidas::Raiz raiz(OLPA_INIT_PNG);
-  olpa_UI(1020, 500, OLPA_TITULO);
+  olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
   deixa_ocioso();
   const long inicio = medidas::rss_kb();
   for (int i = 0; i < 10; i++)

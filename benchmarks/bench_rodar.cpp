@@ -6,6 +6,8 @@
 // Run under a display: xvfb-run -a bench_rodar [repetitions-scale]
 #include "medidas.h"
 #include "olpa.h"
+#include "olpa_funcoes.h"
+#include "olpa_layout.h"
 #include "olpagfx.h"
 #include "olpaparser.h"
 
@@ -62,11 +64,8 @@ double piso_direto(const std::string &codigo) {
   const double t = agora_ms();
   TCCState *s = tcc_new();
   tcc_set_output_type(s, TCC_OUTPUT_MEMORY);
-  tcc_add_symbol(s, "inicia", reinterpret_cast<const void *>(inicia));
-  tcc_add_symbol(s, "termina", reinterpret_cast<const void *>(termina));
-  tcc_add_symbol(s, "cor", reinterpret_cast<const void *>(cor));
-  tcc_add_symbol(s, "traco", reinterpret_cast<const void *>(traco));
-  tcc_add_symbol(s, "linha", reinterpret_cast<const void *>(linha));
+  for (const OlpaFuncao &f : OLPA_FUNCOES)
+    tcc_add_symbol(s, f.nome, f.endereco);
   if (tcc_compile_string(s, codigo.c_str()) == -1) {
     fprintf(stderr, "the floor program did not compile\n");
     exit(1);
@@ -132,17 +131,7 @@ void mede(const char *nome, const std::string &codigo, int repeticoes, double me
     // The picture shown again as the window shows it: from the pixels the run
     // handed back, as a fresh copy.
     const double ti = agora_ms();
-    if (const unsigned char *rgba = parser_imagem_gravada(olpa_arquivo_exportar)) {
-      GdkPixbuf *vista =
-          gdk_pixbuf_new_from_data(rgba, GDK_COLORSPACE_RGB, TRUE, 8, OLPA_TELA_LARGURA,
-                                   OLPA_TELA_ALTURA, OLPA_TELA_STRIDE, nullptr, nullptr);
-      GdkPixbuf *copia = gdk_pixbuf_copy(vista);
-      gtk_image_set_from_pixbuf(GTK_IMAGE(olpa_imagem), copia);
-      g_object_unref(copia);
-      g_object_unref(vista);
-    } else {
-      gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), olpa_arquivo_exportar);
-    }
+    olpa_mostra_imagem(1); // the run left its picture there
     carga.push_back(agora_ms() - ti);
     const double tf = agora_ms();
     gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), olpa_arquivo_exportar);
@@ -191,7 +180,7 @@ int main(int argc, char **argv) {
   gtk_init(&argc, &argv);
   figuras = medidas::separa_figuras();
   medidas::Raiz raiz(OLPA_INIT_PNG);
-  olpa_UI(1020, 500, OLPA_TITULO);
+  olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
   deixa_ocioso();
 
   auto rep = [&](int n) { return std::max(1, static_cast<int>(n * escala_rep)); };

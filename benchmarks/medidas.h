@@ -16,6 +16,7 @@
 
 #include "olpagfx.h"
 #include "olpaparser.h"
+#include "parser_medidas.h"
 
 namespace medidas {
 

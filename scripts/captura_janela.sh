@@ -7,9 +7,12 @@ set -euo pipefail
 raiz="$(cd "$(dirname "$0")/.." && pwd)"
 construcao="$(cd "${1:-$raiz/build}" && pwd)"
 exemplo="${2:-10_relogio}"
+# The window's title, as the build's CMake cache holds it.
+titulo=${OLPA_TITULO:-$(sed -n 's/^OLPA_TITULO:INTERNAL=//p' "$construcao/CMakeCache.txt")}
+[ -n "$titulo" ] || { echo "captura: o título da janela não está em $construcao/CMakeCache.txt" >&2; exit 1; }
 
 if [ -z "${OLPA_CAPTURA_DENTRO:-}" ]; then
-  exec env OLPA_CAPTURA_DENTRO=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$construcao" "$exemplo"
+  exec env OLPA_CAPTURA_DENTRO=1 OLPA_TITULO="$titulo" xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$construcao" "$exemplo"
 fi
 
 tmp=$(mktemp -d)
@@ -23,7 +26,7 @@ trap 'kill $pid 2>/dev/null; rm -rf "$tmp"' EXIT
 
 janela=""
 for _ in $(seq 1 100); do
-  janela=$(xdotool search --onlyvisible --pid "$pid" --name "^olpa v0\.51$" 2>/dev/null | head -1) && [ -n "$janela" ] && break
+  janela=$(xdotool search --all --onlyvisible --pid "$pid" --name "^${titulo//./\\.}\$" 2>/dev/null | head -1) && [ -n "$janela" ] && break
   sleep 0.1
 done
 [ -n "$janela" ] || { echo "captura: a janela não apareceu" >&2; exit 1; }

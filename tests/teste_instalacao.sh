@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs olpa into a temporary prefix and starts it the way a user would,
 # with a fresh HOME, under the display of the test run (Xvfb).
-# Usage: teste_instalacao.sh BUILD_DIR
+# Usage: OLPA_TITULO=TITLE teste_instalacao.sh BUILD_DIR
 set -euo pipefail
 tmp=$(mktemp -d /tmp/olpa-instalacao-XXXXXX)
 pid=""
@@ -27,7 +27,7 @@ done
 abre_e_fecha() { # starts the launcher, waits for its window, closes it
   "$p/bin/olpa" >"$tmp/saida.txt" 2>&1 &
   pid=$!
-  timeout 20 xdotool search --sync --pid $pid --name "^olpa v" >/dev/null || falha "sem janela"
+  timeout 20 xdotool search --sync --all --pid $pid --name "^${OLPA_TITULO//./\\.}\$" >/dev/null || falha "sem janela"
   [ "$(readlink -f /proc/$pid/cwd)" = "$(readlink -f "$HOME/olpa/bin")" ] || falha "pasta de trabalho"
   kill $pid && wait $pid 2>/dev/null || true
   pid=""

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h> // before X11's headers, whose macros clash with it
 
 #include "olpa.h"
+#include "olpa_layout.h"
 #include "olpagfx.h"
 #include "olpaparser.h"
 #include "suporte.h"
@@ -277,19 +278,22 @@ protected:
 
 TEST_F(Janela, ComoComeca) {
   EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(olpa_janela)), OLPA_TITULO);
+  constexpr int BT = (OLPA_COLUNA_LARGURA - 4 * OLPA_ESPACO) / 5, PASSO = BT + OLPA_ESPACO;
   struct {
     GtkWidget *w;
     int x, y, largura, altura;
     const char *rotulo;
   } esperados[] = {
-      {olpa_bt_novo, 0, 0, 64, 30, "Novo"},
-      {olpa_bt_abrir, 69, 0, 64, 30, "Abrir"},
-      {olpa_bt_salvar, 138, 0, 64, 30, "Salvar"},
-      {olpa_bt_executar, 207, 0, 64, 30, "Rodar"},
-      {olpa_bt_limpar, 276, 0, 64, 30, "Limpar"},
-      {olpa_campo_codigo_container, 0, 50, 340, 320, nullptr},
-      {olpa_campo_console_container, 0, 380, 340, 100, nullptr},
-      {olpa_imagem, 360, 0, 640, 480, nullptr},
+      {olpa_bt_novo, 0, 0, BT, OLPA_BT_ALTURA, "Novo"},
+      {olpa_bt_abrir, PASSO, 0, BT, OLPA_BT_ALTURA, "Abrir"},
+      {olpa_bt_salvar, 2 * PASSO, 0, BT, OLPA_BT_ALTURA, "Salvar"},
+      {olpa_bt_executar, 3 * PASSO, 0, BT, OLPA_BT_ALTURA, "Rodar"},
+      {olpa_bt_limpar, 4 * PASSO, 0, BT, OLPA_BT_ALTURA, "Limpar"},
+      {olpa_campo_codigo_container, 0, OLPA_EDITOR_Y, OLPA_COLUNA_LARGURA, OLPA_EDITOR_ALTURA,
+       nullptr},
+      {olpa_campo_console_container, 0, OLPA_CONSOLE_Y, OLPA_COLUNA_LARGURA, OLPA_CONSOLE_ALTURA,
+       nullptr},
+      {olpa_imagem, OLPA_IMAGEM_X, 0, OLPA_IMAGEM_LARGURA, OLPA_IMAGEM_ALTURA, nullptr},
   };
   for (const auto &e : esperados) {
     int x, y;
@@ -661,7 +665,7 @@ int main(int argc, char **argv) {
   ::testing::InitGoogleTest(&argc, argv);
   if (system("cp -r " OLPA_BIN_DIR "/olpalib/. olpalib/") != 0)
     return 1;
-  olpa_UI(1020, 500, OLPA_TITULO);
+  olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
   processa();
   const int r = RUN_ALL_TESTS();
   parser_encerra();

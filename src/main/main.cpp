@@ -1,5 +1,6 @@
 // olpa: write a C program, press "Rodar", see its picture.
 #include "olpa.h"
+#include "olpa_layout.h"
 #include "olpaparser.h"
 
 #include <cstdlib>
@@ -9,7 +10,7 @@ int main(int argc, char **argv) {
   // A shorter time limit, for the window's own tests.
   if (const char *limite = getenv("OLPA_TEMPO_LIMITE"))
     parser_define_tempo_limite(atof(limite));
-  olpa_UI(1020, 500, OLPA_TITULO);
+  olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
   gtk_main();
   parser_encerra();
   return parser_inicia();

@@ -17,8 +17,12 @@ namespace {
 
 std::string console;
 
-void console_insere(const char *texto) { console += texto; }
-void console_substitui(const char *texto) { console = texto; }
+void console_insere(const char *texto) {
+  console += texto;
+}
+void console_substitui(const char *texto) {
+  console = texto;
+}
 
 void uso() {
   fprintf(stderr, "uso: olpa-rodar [--tempo-limite SEGUNDOS] ARQUIVO...\n"

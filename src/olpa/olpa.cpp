@@ -1,11 +1,13 @@
+// The window: building it, its looks (styles, the console's two looks, the
+// editor's error marks, icons), its keyboard shortcuts and its closing.
 #include "olpa.h"
 
+#include "olpa_layout.h"
 #include "olpagfx.h"
-#include "olpaparser.h"
 
-#include <cstdio>
-#include <cstring>
-#include <memory>
+#ifndef OLPA_TITULO_TEXTO
+#error "OLPA_TITULO_TEXTO must give the window's title, from the project's version"
+#endif
 
 int olpa_janela_largura, olpa_janela_altura;
 int olpa_bt_largura, olpa_bt_altura, olpa_bt_relevo;
@@ -22,14 +24,12 @@ int olpa_arquivo_temnome;
 std::string olpa_nome_arquivo;
 std::string olpa_codigo_texto;
 
-const char *const OLPA_TITULO = "olpa v0.51";
+const char *const OLPA_TITULO = OLPA_TITULO_TEXTO;
 const char *const OLPA_TEXTO_INICIAL = "// bem-vindo ao olpa, digite seu codigo\n\n";
 const char *const OLPA_CONSOLE_INICIAL = "## console do olpa: aguardando dados ##\n";
 const char *const OLPA_IMAGEM_INICIAL = "olpalib/init.png";
 
 namespace {
-
-const char CATEGORIA_ERRO[] = "erro";
 
 // The console's looks. Colours set on the widget itself do not reach a text
 // view's text area under GTK 3 themes; a style sheet does.
@@ -39,39 +39,10 @@ const char ESTILO[] = "#olpa-console, #olpa-console text {"
                       "  background-color: #ff0000; }"
                       "#olpa-codigo { font-family: monospace; }"
                       // Theme paddings would make the five buttons wider and
-                      // taller than the 340 x 30 bar, pushing "Limpar" over the picture.
+                      // taller than the bar, pushing "Limpar" over the picture.
                       "#olpa-botoes button { min-width: 0; min-height: 0; padding: 2px; }";
 
-struct GFreeDeleter {
-  void operator()(char *p) const { g_free(p); }
-};
-using GTexto = std::unique_ptr<char, GFreeDeleter>;
-
 bool em_erro = false;
-
-void console_insere(const char *texto) {
-  gtk_text_buffer_insert_at_cursor(olpa_campo_console_buffer, texto, -1);
-}
-
-void console_substitui(const char *texto) {
-  gtk_text_buffer_set_text(olpa_campo_console_buffer, texto, -1);
-}
-
-void marca_erro(int linha) {
-  GtkTextIter iter;
-  gtk_text_buffer_get_iter_at_line(olpa_campo_codigo_buffer, &iter, linha - 1);
-  if (gtk_text_iter_get_line(&iter) != linha - 1)
-    return;
-  gtk_source_buffer_create_source_mark(GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer), nullptr,
-                                       CATEGORIA_ERRO, &iter);
-}
-
-void limpa_marcas() {
-  GtkTextIter inicio, fim;
-  gtk_text_buffer_get_bounds(olpa_campo_codigo_buffer, &inicio, &fim);
-  gtk_source_buffer_remove_source_marks(GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer), &inicio, &fim,
-                                        CATEGORIA_ERRO);
-}
 
 void define_cor_console(bool erro) {
   GtkStyleContext *estilo = gtk_widget_get_style_context(olpa_campo_console);
@@ -80,6 +51,26 @@ void define_cor_console(bool erro) {
   else
     gtk_style_context_remove_class(estilo, "olpa-erro");
   em_erro = erro;
+}
+
+void aplica_estilo() {
+  GtkCssProvider *css = gtk_css_provider_new();
+  gtk_css_provider_load_from_data(css, ESTILO, -1, nullptr);
+  gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
+                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+  g_object_unref(css);
+}
+
+// Window icons: the sizes found in olpalib/icones/ (none is fine).
+void define_icones() {
+  GList *icones = nullptr;
+  for (const int n : {16, 24, 32, 48, 64}) {
+    const std::string caminho = "olpalib/icones/olpa-" + std::to_string(n) + ".png";
+    if (GdkPixbuf *icone = gdk_pixbuf_new_from_file(caminho.c_str(), nullptr))
+      icones = g_list_append(icones, icone);
+  }
+  gtk_window_set_default_icon_list(icones);
+  g_list_free_full(icones, g_object_unref);
 }
 
 GtkWidget *cria_botao(const char *rotulo, GCallback acao, gpointer dados, const char *dica) {
@@ -114,69 +105,37 @@ void configura_marcas() {
   gtk_source_mark_attributes_set_icon_name(atributos, "dialog-error");
   GdkRGBA fundo = {1.0, 0.85, 0.85, 1.0};
   gtk_source_mark_attributes_set_background(atributos, &fundo);
-  gtk_source_view_set_mark_attributes(GTK_SOURCE_VIEW(olpa_campo_codigo_formatado), CATEGORIA_ERRO,
+  gtk_source_view_set_mark_attributes(GTK_SOURCE_VIEW(olpa_campo_codigo_formatado), OLPA_MARCA_ERRO,
                                       atributos, 1);
   g_object_unref(atributos);
 }
 
-// Window icons: the sizes found in olpalib/icones/ (none is fine).
-void define_icones() {
-  GList *icones = nullptr;
-  for (const int n : {16, 24, 32, 48, 64}) {
-    const std::string caminho = "olpalib/icones/olpa-" + std::to_string(n) + ".png";
-    if (GdkPixbuf *icone = gdk_pixbuf_new_from_file(caminho.c_str(), nullptr))
-      icones = g_list_append(icones, icone);
-  }
-  gtk_window_set_default_icon_list(icones);
-  g_list_free_full(icones, g_object_unref);
-}
-
-gboolean prepara_proxima_execucao(gpointer) {
-  parser_prepara();
-  return G_SOURCE_REMOVE;
-}
-
-} // namespace
-
-// ---------------------------------------------------------------- window
-
-void olpa_UI(int largura, int altura, const char *titulo) {
-  olpa_janela_largura = largura;
-  olpa_janela_altura = altura;
-  olpa_bt_largura = 60;
-  olpa_bt_altura = 30;
-  olpa_bt_relevo = GTK_RELIEF_NORMAL; // GTK 3 draws its "half" relief as the normal one
-  olpa_defs();
-
-  GtkCssProvider *css = gtk_css_provider_new();
-  gtk_css_provider_load_from_data(css, ESTILO, -1, nullptr);
-  gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
-                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-  g_object_unref(css);
-
-  define_icones();
+void cria_janela(int largura, int altura, const char *titulo) {
   olpa_janela = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(olpa_janela), titulo);
-  gtk_window_set_default_size(GTK_WINDOW(olpa_janela), olpa_janela_largura, olpa_janela_altura);
+  gtk_window_set_default_size(GTK_WINDOW(olpa_janela), largura, altura);
   gtk_window_set_position(GTK_WINDOW(olpa_janela), GTK_WIN_POS_CENTER);
   gtk_window_set_resizable(GTK_WINDOW(olpa_janela), TRUE);
-  gtk_container_set_border_width(GTK_CONTAINER(olpa_janela), 10);
-
+  gtk_container_set_border_width(GTK_CONTAINER(olpa_janela), OLPA_BORDA);
   olpa_layout = gtk_fixed_new();
   gtk_container_add(GTK_CONTAINER(olpa_janela), olpa_layout);
+}
 
-  olpa_saida = gtk_box_new(GTK_ORIENTATION_VERTICAL, 5);
+void cria_imagem() {
+  olpa_saida = gtk_box_new(GTK_ORIENTATION_VERTICAL, OLPA_ESPACO);
   gtk_box_set_homogeneous(GTK_BOX(olpa_saida), FALSE);
-  gtk_fixed_put(GTK_FIXED(olpa_layout), olpa_saida, 360, 0);
+  gtk_fixed_put(GTK_FIXED(olpa_layout), olpa_saida, OLPA_IMAGEM_X, 0);
   olpa_imagem = gtk_image_new_from_file(OLPA_IMAGEM_INICIAL);
-  gtk_widget_set_size_request(olpa_imagem, 640, 480);
+  gtk_widget_set_size_request(olpa_imagem, OLPA_IMAGEM_LARGURA, OLPA_IMAGEM_ALTURA);
   gtk_box_pack_start(GTK_BOX(olpa_saida), olpa_imagem, FALSE, FALSE, 0);
+}
 
-  olpa_botoes = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 5);
+void cria_botoes() {
+  olpa_botoes = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, OLPA_ESPACO);
   gtk_widget_set_name(olpa_botoes, "olpa-botoes");
   gtk_box_set_homogeneous(GTK_BOX(olpa_botoes), TRUE);
   gtk_fixed_put(GTK_FIXED(olpa_layout), olpa_botoes, 0, 0);
-  gtk_widget_set_size_request(olpa_botoes, 340, olpa_bt_altura);
+  gtk_widget_set_size_request(olpa_botoes, OLPA_COLUNA_LARGURA, olpa_bt_altura);
   olpa_bt_novo = cria_botao("Novo", G_CALLBACK(olpa_confirma_limpar), olpa_janela,
                             "Começa um programa novo (Ctrl+N)");
   olpa_bt_abrir =
@@ -187,30 +146,32 @@ void olpa_UI(int largura, int altura, const char *titulo) {
                                 "Compila e roda o programa (F5 ou Ctrl+R)");
   olpa_bt_limpar = cria_botao("Limpar", G_CALLBACK(olpa_limpa_tela_e_console), nullptr,
                               "Limpa o console e a imagem");
+}
 
-  olpa_campo_codigo_container = gtk_scrolled_window_new(nullptr, nullptr);
-  gtk_widget_set_size_request(olpa_campo_codigo_container, 340, 320);
-  gtk_fixed_put(GTK_FIXED(olpa_layout), olpa_campo_codigo_container, 0, 50);
-  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(olpa_campo_codigo_container),
-                                 GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
-  olpa_campo_console_container = gtk_scrolled_window_new(nullptr, nullptr);
-  gtk_widget_set_size_request(olpa_campo_console_container, 340, 100);
-  gtk_fixed_put(GTK_FIXED(olpa_layout), olpa_campo_console_container, 0, 380);
-  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(olpa_campo_console_container),
-                                 GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
+// A scrolled window at (0, y) of the left column. Text views scroll by
+// themselves under GTK 3: they go straight into it, with no viewport between.
+GtkWidget *cria_rolagem(int y, int altura) {
+  GtkWidget *rolagem = gtk_scrolled_window_new(nullptr, nullptr);
+  gtk_widget_set_size_request(rolagem, OLPA_COLUNA_LARGURA, altura);
+  gtk_fixed_put(GTK_FIXED(olpa_layout), rolagem, 0, y);
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(rolagem), GTK_POLICY_AUTOMATIC,
+                                 GTK_POLICY_AUTOMATIC);
+  return rolagem;
+}
 
-  // Text views scroll by themselves under GTK 3: they go straight into their
-  // scrolled windows, with no viewport between.
+void cria_console() {
   olpa_campo_console = gtk_text_view_new();
   gtk_widget_set_name(olpa_campo_console, "olpa-console");
   olpa_campo_console_buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(olpa_campo_console));
   gtk_text_buffer_set_text(olpa_campo_console_buffer, OLPA_CONSOLE_INICIAL, -1);
   gtk_container_add(GTK_CONTAINER(olpa_campo_console_container), olpa_campo_console);
   gtk_text_view_set_editable(GTK_TEXT_VIEW(olpa_campo_console), FALSE);
-  // Error lines are longer than the 340-pixel column; a learner must read them whole.
+  // Error lines are longer than the left column; a learner must read them whole.
   gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(olpa_campo_console), GTK_WRAP_WORD_CHAR);
   olpa_console_normal();
+}
 
+void cria_editor() {
   olpa_campo_codigo_formatado = gtk_source_view_new();
   gtk_widget_set_name(olpa_campo_codigo_formatado, "olpa-codigo");
   GtkSourceView *editor = GTK_SOURCE_VIEW(olpa_campo_codigo_formatado);
@@ -232,13 +193,31 @@ void olpa_UI(int largura, int altura, const char *titulo) {
   olpa_linguagem = gtk_source_language_manager_get_language(olpa_linguagem_manager, "c");
   if (olpa_linguagem)
     gtk_source_buffer_set_language(GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer), olpa_linguagem);
+}
 
+} // namespace
+
+void olpa_UI(int largura, int altura, const char *titulo) {
+  olpa_janela_largura = largura;
+  olpa_janela_altura = altura;
+  olpa_bt_largura = OLPA_BT_LARGURA;
+  olpa_bt_altura = OLPA_BT_ALTURA;
+  olpa_bt_relevo = GTK_RELIEF_NORMAL; // GTK 3 draws its "half" relief as the normal one
+  olpa_defs();
+
+  aplica_estilo();
+  define_icones();
+  cria_janela(olpa_janela_largura, olpa_janela_altura, titulo);
+  cria_imagem();
+  cria_botoes();
+  olpa_campo_codigo_container = cria_rolagem(OLPA_EDITOR_Y, OLPA_EDITOR_ALTURA);
+  olpa_campo_console_container = cria_rolagem(OLPA_CONSOLE_Y, OLPA_CONSOLE_ALTURA);
+  cria_console();
+  cria_editor();
   configura_atalhos();
   g_signal_connect(olpa_janela, "delete-event", G_CALLBACK(olpa_destroi_janela), nullptr);
   gtk_widget_show_all(olpa_janela);
-
-  parser_define_saida({console_insere, console_substitui, olpa_console_erro, marca_erro});
-  g_idle_add(prepara_proxima_execucao, nullptr);
+  olpa_liga_execucoes();
 }
 
 void olpa_defs(void) {
@@ -251,129 +230,32 @@ void olpa_console_erro(void) {
   gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
 }
 
-void olpa_console_normal(void) { define_cor_console(false); }
+void olpa_console_normal(void) {
+  define_cor_console(false);
+}
 
-bool olpa_console_em_erro(void) { return em_erro; }
+bool olpa_console_em_erro(void) {
+  return em_erro;
+}
 
-int olpa_linhas_marcadas(void) {
-  int n = 0;
-  GtkTextIter iter;
-  gtk_text_buffer_get_start_iter(olpa_campo_codigo_buffer, &iter);
-  do {
-    GSList *marcas = gtk_source_buffer_get_source_marks_at_iter(
-        GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer), &iter, CATEGORIA_ERRO);
-    n += marcas ? 1 : 0;
-    g_slist_free(marcas);
-  } while (gtk_text_iter_forward_line(&iter));
-  return n;
+bool olpa_pergunta(GtkWindow *pai, const char *pergunta) {
+  OlpaTexto texto(olpa_utf8(pergunta));
+  OlpaTexto titulo(olpa_utf8("Confirma\xe7\xe3o")); // "Confirmação" in ISO-8859-1
+  GtkWidget *dialogo =
+      gtk_message_dialog_new(pai, GTK_DIALOG_DESTROY_WITH_PARENT, GTK_MESSAGE_QUESTION,
+                             GTK_BUTTONS_YES_NO, "%s", texto.get());
+  gtk_window_set_title(GTK_WINDOW(dialogo), titulo.get());
+  const gint resposta = gtk_dialog_run(GTK_DIALOG(dialogo));
+  gtk_widget_destroy(dialogo);
+  return resposta == GTK_RESPONSE_YES;
 }
 
 gboolean olpa_destroi_janela(GtkWidget *, GdkEvent *, gpointer) {
-  if (olpa_codigo_modificado()) {
-    // "Deseja sair sem salvar as alterações?" and "Confirmação", in ISO-8859-1.
-    GTexto pergunta(olpa_utf8("Deseja sair sem salvar as altera\xe7\xf5"
-                              "es?"));
-    GTexto titulo(olpa_utf8("Confirma\xe7\xe3o"));
-    GtkWidget *dialogo = gtk_message_dialog_new(
-        GTK_WINDOW(olpa_janela), GTK_DIALOG_DESTROY_WITH_PARENT, GTK_MESSAGE_QUESTION,
-        GTK_BUTTONS_YES_NO, "%s", pergunta.get());
-    gtk_window_set_title(GTK_WINDOW(dialogo), titulo.get());
-    const gint resposta = gtk_dialog_run(GTK_DIALOG(dialogo));
-    gtk_widget_destroy(dialogo);
-    if (resposta != GTK_RESPONSE_YES)
-      return TRUE;
-  }
+  // "Deseja sair sem salvar as alterações?" in ISO-8859-1.
+  if (olpa_codigo_modificado() &&
+      !olpa_pergunta(GTK_WINDOW(olpa_janela), "Deseja sair sem salvar as altera\xe7\xf5"
+                                              "es?"))
+    return TRUE;
   gtk_main_quit();
   return TRUE; // the window stays until the process ends
-}
-
-// ---------------------------------------------------------------- run, clear, new
-
-const char *olpa_copia_codigo(void) {
-  GtkTextIter inicio, fim;
-  gtk_text_buffer_get_bounds(olpa_campo_codigo_buffer, &inicio, &fim);
-  GTexto texto(gtk_text_buffer_get_text(olpa_campo_codigo_buffer, &inicio, &fim, FALSE));
-  olpa_codigo_texto = texto.get();
-  return olpa_codigo_texto.c_str();
-}
-
-void olpa_botao_executar(GtkWidget *, gpointer) {
-  olpa_console_normal();
-  limpa_marcas();
-  gtk_text_buffer_set_text(olpa_campo_console_buffer, "[olpa] compilando\n", -1);
-  olpa_codigo_fonte(olpa_copia_codigo());
-}
-
-void olpa_codigo_fonte(const char *codigo) {
-  const int resultado = parser_executa(codigo);
-  g_idle_add(prepara_proxima_execucao, nullptr);
-  if (resultado != 1)
-    return;
-  gtk_text_buffer_insert_at_cursor(olpa_campo_console_buffer, "[olpa] sucesso!\n", -1);
-  const int tamanho = olpa_tamanho_arquivo(olpa_arquivo_exportar);
-  printf("[tamanho] %s, %d\n", olpa_arquivo_exportar, tamanho);
-  fflush(stdout);
-  if (olpa_gfx_png_falhou()) {
-    // The file there is not this run's picture.
-    gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
-    return;
-  }
-  if (const unsigned char *rgba = parser_imagem_gravada(olpa_arquivo_exportar)) {
-    // The run just wrote these pixels there: no need to decode the file again.
-    GdkPixbuf *vista = gdk_pixbuf_new_from_data(rgba, GDK_COLORSPACE_RGB, TRUE, 8, OLPA_TELA_LARGURA,
-                                                OLPA_TELA_ALTURA, OLPA_TELA_STRIDE, nullptr, nullptr);
-    GdkPixbuf *copia = gdk_pixbuf_copy(vista);
-    gtk_image_set_from_pixbuf(GTK_IMAGE(olpa_imagem), copia);
-    g_object_unref(copia);
-    g_object_unref(vista);
-    return;
-  }
-  if (tamanho >= 1)
-    gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), olpa_arquivo_exportar);
-}
-
-void olpa_limpa_tela_e_console(GtkWidget *, gpointer) {
-  gtk_text_buffer_set_text(olpa_campo_console_buffer, OLPA_CONSOLE_INICIAL, -1);
-  gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
-  olpa_console_normal();
-  limpa_marcas();
-  if (olpa_tamanho_arquivo(OLPA_ARQUIVO_PADRAO) >= 1)
-    remove(OLPA_ARQUIVO_PADRAO);
-  olpa_defs();
-}
-
-void olpa_limpa_codigo_e_console(void) {
-  gtk_text_buffer_set_text(olpa_campo_codigo_buffer, OLPA_TEXTO_INICIAL, -1);
-  gtk_text_buffer_set_modified(olpa_campo_codigo_buffer, FALSE);
-  olpa_limpa_tela_e_console(nullptr, nullptr);
-}
-
-void olpa_confirma_limpar(GtkWidget *, gpointer janela) {
-  // "Deseja abandonar todas as alterações?" and "Confirmação", in ISO-8859-1.
-  GTexto pergunta(olpa_utf8("Deseja abandonar todas as altera\xe7\xf5"
-                            "es?"));
-  GTexto titulo(olpa_utf8("Confirma\xe7\xe3o"));
-  GtkWidget *dialogo =
-      gtk_message_dialog_new(GTK_WINDOW(janela), GTK_DIALOG_DESTROY_WITH_PARENT,
-                             GTK_MESSAGE_QUESTION, GTK_BUTTONS_YES_NO, "%s", pergunta.get());
-  gtk_window_set_title(GTK_WINDOW(dialogo), titulo.get());
-  if (gtk_dialog_run(GTK_DIALOG(dialogo)) == GTK_RESPONSE_YES)
-    olpa_limpa_codigo_e_console();
-  gtk_widget_destroy(dialogo);
-}
-
-// ---------------------------------------------------------------- helpers
-
-int olpa_tamanho_arquivo(const char *caminho) {
-  FILE *f = fopen(caminho, "rb");
-  if (!f)
-    return 0;
-  fseek(f, 0, SEEK_END);
-  const long tamanho = ftell(f);
-  fclose(f);
-  return tamanho < 0 ? 0 : tamanho > G_MAXINT ? G_MAXINT : static_cast<int>(tamanho);
-}
-
-char *olpa_utf8(const char *texto) {
-  return g_convert(texto, -1, "UTF-8", "ISO-8859-1", nullptr, nullptr, nullptr);
 }

@@ -1,10 +1,12 @@
-// The application shell: the one window, its console looks, and the actions
-// of its five buttons.
+// The application shell: the one window and its console looks (olpa.cpp),
+// the run, clear and new actions (olpa_acoes.cpp), and the code files
+// (olpa_arquivos.cpp).
 #pragma once
 
 #include <gtk/gtk.h>
 #include <gtksourceview/gtksource.h>
 
+#include <memory>
 #include <string>
 
 // Layout settings.
@@ -13,8 +15,7 @@ extern int olpa_bt_largura, olpa_bt_altura, olpa_bt_relevo;
 
 // Widgets, alive for the life of the process.
 extern GtkWidget *olpa_janela, *olpa_layout, *olpa_saida, *olpa_imagem, *olpa_botoes;
-extern GtkWidget *olpa_bt_novo, *olpa_bt_abrir, *olpa_bt_salvar, *olpa_bt_executar,
-    *olpa_bt_limpar;
+extern GtkWidget *olpa_bt_novo, *olpa_bt_abrir, *olpa_bt_salvar, *olpa_bt_executar, *olpa_bt_limpar;
 extern GtkWidget *olpa_campo_codigo_container, *olpa_campo_codigo_formatado;
 extern GtkWidget *olpa_campo_console_container, *olpa_campo_console;
 extern GtkTextBuffer *olpa_campo_codigo_buffer, *olpa_campo_console_buffer;
@@ -24,32 +25,45 @@ extern GtkSourceLanguage *olpa_linguagem;
 // File state.
 extern int olpa_arquivo_temnome;
 extern std::string olpa_nome_arquivo; // empty while no file was chosen
-extern std::string olpa_codigo_texto;  // the copy of the editor text of the last run or save
+extern std::string olpa_codigo_texto; // the copy of the editor text of the last run or save
 
 // Fixed texts and paths.
-extern const char *const OLPA_TITULO;
+extern const char *const OLPA_TITULO; // "olpa v" and the project's version, from CMake
 extern const char *const OLPA_TEXTO_INICIAL;
 extern const char *const OLPA_CONSOLE_INICIAL;
 extern const char *const OLPA_IMAGEM_INICIAL;
+// Category of the editor's marks on lines with errors.
+inline constexpr char OLPA_MARCA_ERRO[] = "erro";
 
+// The window.
 void olpa_UI(int largura, int altura, const char *titulo);
 void olpa_defs(void);
 void olpa_console_erro(void);
 void olpa_console_normal(void);
 // Whether the console shows its error look.
 bool olpa_console_em_erro(void);
+gboolean olpa_destroi_janela(GtkWidget *janela, GdkEvent *evento, gpointer dados);
+// A yes/no question titled "Confirmação" (ISO-8859-1 text); true on yes.
+bool olpa_pergunta(GtkWindow *pai, const char *pergunta);
 
-// Button actions.
+// Button actions: run, clear, new.
 void olpa_botao_executar(GtkWidget *botao, gpointer dados);
 void olpa_codigo_fonte(const char *codigo);
 void olpa_limpa_tela_e_console(GtkWidget *botao, gpointer dados);
 void olpa_limpa_codigo_e_console(void);
 void olpa_confirma_limpar(GtkWidget *botao, gpointer janela);
-void olpa_abrir(GtkWidget *botao, gpointer janela);
-void olpa_salvar(GtkWidget *botao, gpointer janela);
-gboolean olpa_destroi_janela(GtkWidget *janela, GdkEvent *evento, gpointer dados);
+// The picture a successful run left at the export path (a file of `tamanho`
+// bytes), into the image view.
+void olpa_mostra_imagem(int tamanho);
+// Sends runs' console text and error lines to the window, and readies the
+// first run's child once the window is idle.
+void olpa_liga_execucoes(void);
+// Lines marked as holding errors in the editor (for tests).
+int olpa_linhas_marcadas(void);
 
 // Code files.
+void olpa_abrir(GtkWidget *botao, gpointer janela);
+void olpa_salvar(GtkWidget *botao, gpointer janela);
 int olpa_carrega_codigo(void);
 bool olpa_salvar_codigo(void);
 void olpa_aviso(const char *mensagem);
@@ -61,5 +75,9 @@ int olpa_tamanho_arquivo(const char *caminho);
 char *olpa_utf8(const char *texto); // ISO-8859-1 to UTF-8; g_free the result
 // The whole editor text, as a run or a save takes it.
 const char *olpa_copia_codigo(void);
-// Lines marked as holding errors in the editor (for tests).
-int olpa_linhas_marcadas(void);
+
+// A string GLib allocated, freed with g_free.
+struct OlpaGFree {
+  void operator()(void *p) const { g_free(p); }
+};
+using OlpaTexto = std::unique_ptr<char, OlpaGFree>;

@@ -2,6 +2,7 @@
 // that cannot be loaded leaves the editor as it was, and a save replaces the
 // old file only once the new one is completely written.
 #include "olpa.h"
+#include "olpa_motivos.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,11 +17,6 @@ namespace {
 
 constexpr gsize TAMANHO_MAXIMO = 64000; // files must be smaller than this
 const char PASTA_EXEMPLOS[] = "../exemplos";
-
-struct GFreeDeleter {
-  void operator()(void *p) const { g_free(p); }
-};
-using GTexto = std::unique_ptr<char, GFreeDeleter>;
 
 // "Arquivo inválido!" in ISO-8859-1, as olpa_aviso expects.
 const char ARQUIVO_INVALIDO[] = "Arquivo inv\xe1lido!";
@@ -54,7 +50,7 @@ GtkWidget *cria_seletor(const char *titulo, GtkFileChooserAction acao, const cha
 }
 
 void abre_em_exemplos(GtkWidget *dialogo) {
-  GTexto pasta(g_canonicalize_filename(PASTA_EXEMPLOS, nullptr));
+  OlpaTexto pasta(g_canonicalize_filename(PASTA_EXEMPLOS, nullptr));
   gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialogo), pasta.get());
 }
 
@@ -66,15 +62,15 @@ void oferece_arquivo(GtkWidget *dialogo, const std::string &caminho) {
     gtk_file_chooser_set_filename(seletor, caminho.c_str());
     return;
   }
-  GTexto pasta(g_path_get_dirname(caminho.c_str()));
-  GTexto nome(g_filename_display_basename(caminho.c_str()));
+  OlpaTexto pasta(g_path_get_dirname(caminho.c_str()));
+  OlpaTexto nome(g_filename_display_basename(caminho.c_str()));
   if (!gtk_file_chooser_set_current_folder(seletor, pasta.get()))
     abre_em_exemplos(dialogo);
   gtk_file_chooser_set_current_name(seletor, nome.get());
 }
 
 std::string escolhido(GtkWidget *dialogo) {
-  GTexto nome(gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialogo)));
+  OlpaTexto nome(gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialogo)));
   return nome ? nome.get() : "";
 }
 
@@ -84,7 +80,7 @@ std::string em_utf8(const char *bytes, gsize tamanho) {
   if (g_utf8_validate(bytes, static_cast<gssize>(tamanho), nullptr))
     return std::string(bytes, tamanho);
   for (const char *origem : {"WINDOWS-1252", "ISO-8859-1"}) {
-    GTexto texto(
+    OlpaTexto texto(
         g_convert(bytes, static_cast<gssize>(tamanho), "UTF-8", origem, nullptr, nullptr, nullptr));
     if (texto)
       return texto.get();
@@ -93,34 +89,14 @@ std::string em_utf8(const char *bytes, gsize tamanho) {
 }
 
 const char *motivo(const GError *erro) {
-  switch (erro->code) {
-  case G_FILE_ERROR_NOENT:
-  case G_FILE_ERROR_NOTDIR:
-    return "a pasta não existe";
-  case G_FILE_ERROR_ACCES:
-  case G_FILE_ERROR_PERM:
-    return "sem permissão para escrever";
-  case G_FILE_ERROR_ROFS:
-    return "o disco é somente leitura";
-  case G_FILE_ERROR_NOSPC:
-    return "o disco está cheio";
-  case G_FILE_ERROR_ISDIR:
-    return "existe uma pasta com esse nome";
-  case G_FILE_ERROR_NAMETOOLONG:
-    return "o nome é longo demais";
-  case G_FILE_ERROR_IO:
-    return "erro de leitura ou gravação no disco";
-  case G_FILE_ERROR_LOOP:
-    return "o caminho tem links em ciclo";
-  default:
-    return erro->message;
-  }
+  const char *texto = olpa_motivo_arquivo(static_cast<GFileError>(erro->code));
+  return texto ? texto : erro->message;
 }
 
 } // namespace
 
 void olpa_aviso(const char *mensagem) {
-  GTexto convertida(olpa_utf8(mensagem));
+  OlpaTexto convertida(olpa_utf8(mensagem));
   aviso_utf8(convertida ? convertida.get() : mensagem);
 }
 
@@ -151,7 +127,7 @@ int olpa_carrega_codigo(void) {
     olpa_aviso(ARQUIVO_INVALIDO);
     return 0;
   }
-  GTexto dono(bytes);
+  OlpaTexto dono(bytes);
   // The file may have changed since it was measured; a NUL byte means it is
   // not a program at all.
   if (lidos < 1 || lidos >= TAMANHO_MAXIMO || memchr(bytes, '\0', lidos)) {
@@ -218,9 +194,9 @@ bool olpa_salvar_codigo(void) {
                        static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT |
                                                           G_FILE_SET_CONTENTS_ONLY_EXISTING),
                        modo, &erro)) {
-    GTexto nome(g_filename_display_name(olpa_nome_arquivo.c_str()));
-    GTexto mensagem(g_strdup_printf("Não foi possível salvar o arquivo \"%s\": %s.", nome.get(),
-                                    protegido ? "sem permissão para escrever" : motivo(erro)));
+    OlpaTexto nome(g_filename_display_name(olpa_nome_arquivo.c_str()));
+    OlpaTexto mensagem(g_strdup_printf("Não foi possível salvar o arquivo \"%s\": %s.", nome.get(),
+                                       protegido ? "sem permissão para escrever" : motivo(erro)));
     if (erro)
       g_error_free(erro);
     aviso_utf8(mensagem.get());

@@ -1,3 +1,5 @@
+// The drawing library: the canvas's life, the pen, colour and console text
+// that learners' programs call, and the hand-over of its state.
 #include "olpagfx.h"
 
 #include <cmath>
@@ -7,14 +9,30 @@
 
 #include <glib.h>
 
-const char *const OLPA_ARQUIVO_PADRAO = "../telas/imagem.png";
+namespace {
+
+constexpr char ARQUIVO_PADRAO[] = "../telas/imagem.png";
+
+// All zero but the default export path.
+constexpr OlpaEstado estado_inicial() {
+  OlpaEstado e{};
+  for (size_t i = 0; i < sizeof ARQUIVO_PADRAO; i++)
+    e.arquivo_exportar[i] = ARQUIVO_PADRAO[i];
+  return e;
+}
+
+} // namespace
+
+const char *const OLPA_ARQUIVO_PADRAO = ARQUIVO_PADRAO;
 
 OlpaSurface olpa_tela;
 OlpaCairo olpa_tela_buffer;
-int olpa_x, olpa_y;
-float olpa_r, olpa_g, olpa_b, olpa_alpha;
-char olpa_arquivo_exportar[OLPA_CAMINHO_MAX] = "../telas/imagem.png";
-int olpa_arquivo_gravamanual;
+OlpaEstado olpa_estado = estado_inicial();
+int &olpa_x = olpa_estado.x, &olpa_y = olpa_estado.y;
+float &olpa_r = olpa_estado.r, &olpa_g = olpa_estado.g, &olpa_b = olpa_estado.b,
+      &olpa_alpha = olpa_estado.alpha;
+char (&olpa_arquivo_exportar)[OLPA_CAMINHO_MAX] = olpa_estado.arquivo_exportar;
+int &olpa_arquivo_gravamanual = olpa_estado.gravamanual;
 
 namespace {
 
@@ -29,8 +47,6 @@ OlpaEscritor saida_trace = escreve_stdout;
 unsigned char *memoria_pixels;
 unsigned char *ultima_rgba;
 char *ultima_caminho;
-int png_gravado;
-int png_falhou;
 
 void trace(const char *formato, const char *caminho) {
   std::string linha = formato;
@@ -43,7 +59,9 @@ void console_erro(const std::string &mensagem) {
   saida_console(linha.data(), linha.size());
 }
 
-cairo_t *tela() { return olpa_tela_buffer.get(); }
+cairo_t *tela() {
+  return olpa_tela_buffer.get();
+}
 
 // Points the export path at "../telas/<nome>"; refuses what cannot be a name.
 bool define_exportar(const char *funcao, const char *nome) {
@@ -72,13 +90,13 @@ void grava_exportar() {
     ultima_caminho[0] = '\0';
   if (olpa_gfx_grava_png(olpa_tela.get(), olpa_arquivo_exportar, motivo, sizeof motivo,
                          ultima_rgba)) {
-    png_gravado = 1;
-    png_falhou = 0;
+    olpa_estado.png_gravado = 1;
+    olpa_estado.png_falhou = 0;
     if (ultima_caminho)
       g_strlcpy(ultima_caminho, olpa_arquivo_exportar, OLPA_CAMINHO_MAX);
     return;
   }
-  png_falhou = 1;
+  olpa_estado.png_falhou = 1;
   console_erro(std::string("não foi possível gravar a imagem \"") + olpa_arquivo_exportar +
                "\": " + motivo + ".");
 }
@@ -113,7 +131,9 @@ void olpa_gfx_define_console(OlpaEscritor escritor) {
 void olpa_gfx_define_trace(OlpaEscritor escritor) {
   saida_trace = escritor ? escritor : escreve_stdout;
 }
-void olpa_gfx_define_pixels(unsigned char *pixels) { memoria_pixels = pixels; }
+void olpa_gfx_define_pixels(unsigned char *pixels) {
+  memoria_pixels = pixels;
+}
 void olpa_gfx_define_ultima_imagem(unsigned char *rgba, char *caminho) {
   ultima_rgba = rgba && caminho ? rgba : nullptr;
   ultima_caminho = rgba && caminho ? caminho : nullptr;
@@ -267,59 +287,45 @@ void olpa_gfx_fecha_tela(void) {
 }
 
 void olpa_gfx_nova_execucao(void) {
-  png_gravado = 0;
-  png_falhou = 0;
+  olpa_estado.png_gravado = 0;
+  olpa_estado.png_falhou = 0;
 }
-int olpa_gfx_png_gravado(void) { return png_gravado; }
-int olpa_gfx_png_falhou(void) { return png_falhou; }
+int olpa_gfx_png_gravado(void) {
+  return olpa_estado.png_gravado;
+}
+int olpa_gfx_png_falhou(void) {
+  return olpa_estado.png_falhou;
+}
 
-void olpa_gfx_exporta_estado(OlpaEstado *e) {
-  *e = OlpaEstado{};
-  g_strlcpy(e->arquivo_exportar, olpa_arquivo_exportar, sizeof e->arquivo_exportar);
-  e->gravamanual = olpa_arquivo_gravamanual;
-  e->x = olpa_x;
-  e->y = olpa_y;
-  e->r = olpa_r;
-  e->g = olpa_g;
-  e->b = olpa_b;
-  e->alpha = olpa_alpha;
-  e->png_gravado = png_gravado;
-  e->png_falhou = png_falhou;
+const OlpaEstado &olpa_gfx_exporta_estado(void) {
+  OlpaEstado &e = olpa_estado;
+  e.tela_aberta = e.tela_com_erro = 0;
+  memset(e.matriz, 0, sizeof e.matriz);
+  e.largura_traco = 0;
+  memset(e.fonte, 0, sizeof e.fonte);
   cairo_t *cr = tela();
   if (!cr)
-    return;
-  e->tela_aberta = 1;
-  e->tela_com_erro = cairo_status(cr) != CAIRO_STATUS_SUCCESS;
-  if (e->tela_com_erro)
-    return;
+    return e;
+  e.tela_aberta = 1;
+  e.tela_com_erro = cairo_status(cr) != CAIRO_STATUS_SUCCESS;
+  if (e.tela_com_erro)
+    return e;
   cairo_matrix_t m;
   cairo_get_matrix(cr, &m);
   const double valores[6] = {m.xx, m.yx, m.xy, m.yy, m.x0, m.y0};
-  memcpy(e->matriz, valores, sizeof valores);
-  e->largura_traco = cairo_get_line_width(cr);
-  if (cairo_pattern_get_rgba(cairo_get_source(cr), &e->fonte[0], &e->fonte[1], &e->fonte[2],
-                             &e->fonte[3]) != CAIRO_STATUS_SUCCESS)
-    e->fonte[0] = e->fonte[1] = e->fonte[2] = e->fonte[3] = 1.0;
+  memcpy(e.matriz, valores, sizeof valores);
+  e.largura_traco = cairo_get_line_width(cr);
+  if (cairo_pattern_get_rgba(cairo_get_source(cr), &e.fonte[0], &e.fonte[1], &e.fonte[2],
+                             &e.fonte[3]) != CAIRO_STATUS_SUCCESS)
+    e.fonte[0] = e.fonte[1] = e.fonte[2] = e.fonte[3] = 1.0;
+  return e;
 }
 
-void olpa_gfx_importa_estado(const OlpaEstado &e) {
-  // The state may come from a program that wrote over its own memory:
-  // take nothing on trust.
-  memcpy(olpa_arquivo_exportar, e.arquivo_exportar, sizeof olpa_arquivo_exportar - 1);
-  olpa_arquivo_exportar[sizeof olpa_arquivo_exportar - 1] = '\0';
-  if (!g_utf8_validate(olpa_arquivo_exportar, -1, nullptr) ||
-      strncmp(olpa_arquivo_exportar, PASTA_TELAS, sizeof PASTA_TELAS - 1) != 0)
-    olpa_gfx_defs();
-  olpa_arquivo_gravamanual = e.gravamanual != 0;
-  olpa_x = e.x;
-  olpa_y = e.y;
-  olpa_r = e.r;
-  olpa_g = e.g;
-  olpa_b = e.b;
-  olpa_alpha = e.alpha;
-  png_gravado = e.png_gravado != 0;
-  png_falhou = e.png_falhou != 0;
+namespace {
 
+// The canvas part of a state taken back: the drawing context as it was, or,
+// when anything in it is not a number, the context in its error state.
+void retoma_tela(const OlpaEstado &e) {
   olpa_gfx_fecha_tela();
   if (!e.tela_aberta)
     return;
@@ -340,4 +346,21 @@ void olpa_gfx_importa_estado(const OlpaEstado &e) {
   cairo_set_matrix(cr, &m);
   cairo_set_line_width(cr, e.largura_traco);
   cairo_set_source_rgba(cr, e.fonte[0], e.fonte[1], e.fonte[2], e.fonte[3]);
+}
+
+} // namespace
+
+void olpa_gfx_importa_estado(const OlpaEstado &e) {
+  // The state may come from a program that wrote over its own memory:
+  // take nothing on trust.
+  if (&e != &olpa_estado)
+    olpa_estado = e;
+  olpa_arquivo_exportar[OLPA_CAMINHO_MAX - 1] = '\0';
+  if (!g_utf8_validate(olpa_arquivo_exportar, -1, nullptr) ||
+      strncmp(olpa_arquivo_exportar, PASTA_TELAS, sizeof PASTA_TELAS - 1) != 0)
+    g_strlcpy(olpa_arquivo_exportar, ARQUIVO_PADRAO, sizeof olpa_arquivo_exportar);
+  olpa_estado.gravamanual = olpa_estado.gravamanual != 0;
+  olpa_estado.png_gravado = olpa_estado.png_gravado != 0;
+  olpa_estado.png_falhou = olpa_estado.png_falhou != 0;
+  retoma_tela(olpa_estado);
 }

@@ -48,10 +48,33 @@ using OlpaCairo = std::unique_ptr<cairo_t, OlpaCairoDeleter>;
 
 extern OlpaSurface olpa_tela;      // the canvas, while open
 extern OlpaCairo olpa_tela_buffer; // its drawing context
-extern int olpa_x, olpa_y;
-extern float olpa_r, olpa_g, olpa_b, olpa_alpha;
-extern char olpa_arquivo_exportar[OLPA_CAMINHO_MAX];
-extern int olpa_arquivo_gravamanual;
+
+// Everything of the library that outlives one run, as one plain value, so it
+// crosses a process boundary whole, in both directions: a new pen attribute
+// is a new field here and nothing more.
+struct OlpaEstado {
+  char arquivo_exportar[OLPA_CAMINHO_MAX]; // where termina writes the canvas
+  int gravamanual;                         // termina writes nothing when set
+  int x, y;                                // the pen
+  float r, g, b, alpha;                    // its colour (0-255) and opacity (0-100)
+  // The canvas as cairo holds it; filled by olpa_gfx_exporta_estado, and
+  // not kept up to date while drawing.
+  int tela_aberta;
+  int tela_com_erro; // the context is in an error state: later drawing does nothing
+  double matriz[6];  // xx, yx, xy, yy, x0, y0
+  double largura_traco;
+  double fonte[4]; // source colour as cairo holds it
+  // Per run: whether a picture was written and whether writing one failed.
+  int png_gravado;
+  int png_falhou;
+};
+extern OlpaEstado olpa_estado;
+
+// The library's globals by their own names: views of olpa_estado.
+extern int &olpa_x, &olpa_y;
+extern float &olpa_r, &olpa_g, &olpa_b, &olpa_alpha;
+extern char (&olpa_arquivo_exportar)[OLPA_CAMINHO_MAX];
+extern int &olpa_arquivo_gravamanual;
 
 // Default export path and automatic saving.
 void olpa_gfx_defs(void);
@@ -66,25 +89,8 @@ void olpa_gfx_define_trace(OlpaEscritor escritor);
 // lets cairo allocate its own. Shared memory lets a child hand the canvas back.
 void olpa_gfx_define_pixels(unsigned char *pixels);
 
-// Everything of the library that outlives one run, as plain data, so it can
-// cross a process boundary in both directions.
-struct OlpaEstado {
-  char arquivo_exportar[OLPA_CAMINHO_MAX];
-  int gravamanual;
-  int x, y;
-  float r, g, b, alpha;
-  int tela_aberta;
-  int tela_com_erro; // the context is in an error state: later drawing does nothing
-  double matriz[6];  // xx, yx, xy, yy, x0, y0
-  double largura_traco;
-  double fonte[4]; // source colour as cairo holds it
-  // Per run: whether a picture was written and whether writing one failed,
-  // and where the last written picture went.
-  int png_gravado;
-  int png_falhou;
-};
-
-void olpa_gfx_exporta_estado(OlpaEstado *estado);
+// olpa_estado with the canvas part read from cairo, ready to hand over.
+const OlpaEstado &olpa_gfx_exporta_estado(void);
 // Takes a state back (normalising anything a misbehaving program may have
 // scribbled over); reopens the canvas on the current pixel memory if open.
 void olpa_gfx_importa_estado(const OlpaEstado &estado);

@@ -2,6 +2,7 @@
 // RGBA, un-premultiplied the way cairo does it), but with fast compression and
 // no row filters: cairo's defaults cost several times the drawing itself.
 #include "olpagfx.h"
+#include "olpa_motivos.h"
 
 #include <cerrno>
 #include <csetjmp>
@@ -21,8 +22,7 @@ struct Saida {
 };
 
 void escreve_bloco(png_structp png, png_bytep dados, png_size_t tamanho) {
-  static_cast<Saida *>(png_get_io_ptr(png))->bytes.append(reinterpret_cast<char *>(dados),
-                                                          tamanho);
+  static_cast<Saida *>(png_get_io_ptr(png))->bytes.append(reinterpret_cast<char *>(dados), tamanho);
 }
 
 void sem_flush(png_structp) {}
@@ -79,28 +79,6 @@ bool codifica(cairo_surface_t *s, Saida *saida, unsigned char *rgba) {
   return true;
 }
 
-const char *motivo_em_portugues(int erro) {
-  switch (erro) {
-  case ENOENT:
-  case ENOTDIR:
-    return "a pasta não existe";
-  case EACCES:
-  case EPERM:
-    return "sem permissão para escrever";
-  case EROFS:
-    return "o disco é somente leitura";
-  case ENOSPC:
-  case EDQUOT:
-    return "o disco está cheio";
-  case EISDIR:
-    return "existe uma pasta com esse nome";
-  case ENAMETOOLONG:
-    return "o nome é longo demais";
-  default:
-    return nullptr;
-  }
-}
-
 } // namespace
 
 bool olpa_gfx_grava_png(cairo_surface_t *superficie, const char *caminho, char *motivo,
@@ -108,7 +86,8 @@ bool olpa_gfx_grava_png(cairo_surface_t *superficie, const char *caminho, char *
   cairo_surface_flush(superficie);
   Saida saida;
   saida.bytes.reserve(64 * 1024);
-  if (cairo_surface_status(superficie) != CAIRO_STATUS_SUCCESS || !codifica(superficie, &saida, rgba)) {
+  if (cairo_surface_status(superficie) != CAIRO_STATUS_SUCCESS ||
+      !codifica(superficie, &saida, rgba)) {
     g_strlcpy(motivo, "falha ao codificar a imagem", tamanho_motivo);
     return false;
   }
@@ -122,7 +101,7 @@ bool olpa_gfx_grava_png(cairo_surface_t *superficie, const char *caminho, char *
   }
   if (!erro)
     return true;
-  const char *texto = motivo_em_portugues(erro);
+  const char *texto = olpa_motivo_errno(erro);
   g_strlcpy(motivo, texto ? texto : g_strerror(erro), tamanho_motivo);
   return false;
 }

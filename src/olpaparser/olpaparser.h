@@ -52,18 +52,3 @@ const unsigned char *parser_imagem_gravada(const char *caminho);
 
 // Limit of program text shown per run.
 constexpr size_t PARSER_LIMITE_SAIDA = 1024 * 1024;
-
-// Phases of the last run, in milliseconds, for benchmarks.
-struct ParserTempos {
-  double preparo;  // fork of the child (0 when it was ready)
-  double envio;    // state and code handed to the child
-  double compila;  // tcc_compile_string
-  double liga;     // relocation
-  double programa; // the program's main
-  double total;    // parser_executa, start to end
-};
-const ParserTempos &parser_tempos(void);
-
-// The same pipeline inside the calling process, without any protection:
-// a baseline for benchmarks only.
-int parser_executa_no_processo(const char *codigo);

@@ -3,8 +3,12 @@
 # types into the editor, clicks the buttons, answers "Novo" with a key, and
 # checks chosen pixels of real screenshots. Needs an X display (Xvfb),
 # xdotool and ImageMagick.
-# Usage: janela_real.sh BIN_DIR   (the build's bin, with olpa and olpalib/)
+# Usage: OLPA_TITULO=TITLE janela_real.sh BIN_DIR LAYOUT_H   (the build's bin,
+# with olpa and olpalib/; the header with the window's layout numbers)
 set -uo pipefail
+eval "$(sed -n 's/^constexpr int \(OLPA_[A-Z_]*\) = \([0-9]*\);.*/\1=\2/p' "$2")"
+BT=$(((OLPA_COLUNA_LARGURA - 4 * OLPA_ESPACO) / 5))
+IX=$OLPA_IMAGEM_X
 PRAZO=${OLPA_E2E_PRAZO:-20} # seconds to wait for any expected screen
 T=$(mktemp -d /tmp/olpa-e2e-XXXXXX)
 APP=""
@@ -30,12 +34,13 @@ for p in "${PONTOS[@]}"; do INICIAL+=("$(pixel "$T/inicial.ppm" $p)"); done
 mostra_inicial() {
   for i in 0 1 2; do
     set -- ${PONTOS[$i]}
-    [ "$(tela $((360 + $1)) $2)" = "${INICIAL[$i]}" ] || return 1
+    [ "$(tela $((IX + $1)) $2)" = "${INICIAL[$i]}" ] || return 1
   done
 }
-mostra_faixa() { [ "$(tela 680 240)" = "255 0 0" ] && [ "$(tela 365 5)" = "0 0 0" ]; }
-console_preto() { [ "$(tela 330 470)" = "0 0 0" ]; }
-console_vermelho() { [ "$(tela 330 470)" = "255 0 0" ]; }
+mostra_faixa() { [ "$(tela $((IX + 320)) 240)" = "255 0 0" ] && [ "$(tela $((IX + 5)) 5)" = "0 0 0" ]; }
+console() { tela $((OLPA_COLUNA_LARGURA - 10)) $((OLPA_CONSOLE_Y + OLPA_CONSOLE_ALTURA - 10)); }
+console_preto() { [ "$(console)" = "0 0 0" ]; }
+console_vermelho() { [ "$(console)" = "255 0 0" ]; }
 sem_imagem() { [ ! -s "$T/telas/imagem.png" ]; }
 vivo() { kill -0 "$APP" 2>/dev/null; }
 
@@ -57,9 +62,11 @@ espera() {
   done
 }
 
-botao() { xdotool mousemove $((CX + $1 * 69 + 32)) $((CY + 15)) click 1; } # 0 Novo .. 4 Limpar
+botao() { # 0 Novo .. 4 Limpar
+  xdotool mousemove $((CX + $1 * (BT + OLPA_ESPACO) + BT / 2)) $((CY + OLPA_BT_ALTURA / 2)) click 1
+}
 rodar() { # replaces the editor text (one line: auto-indent has nothing to do) and runs it
-  xdotool mousemove $((CX + 200)) $((CY + 250)) click 1 key --clearmodifiers ctrl+a Delete
+  xdotool mousemove $((CX + 200)) $((CY + OLPA_EDITOR_Y + 100)) click 1 key --clearmodifiers ctrl+a Delete
   xdotool type --delay 4 -- "$1"
   botao 3
 }
@@ -67,10 +74,10 @@ rodar() { # replaces the editor text (one line: auto-indent has nothing to do) a
 cd "$T/bin"
 GSETTINGS_BACKEND=memory LC_ALL=C.UTF-8 LANGUAGE=C ./olpa >"$T/saida.txt" 2>&1 &
 APP=$!
-JANELA=$(timeout "$PRAZO" xdotool search --sync --all --pid "$APP" --name '^olpa v' | head -1)
+JANELA=$(timeout "$PRAZO" xdotool search --sync --all --pid "$APP" --name "^${OLPA_TITULO//./\\.}\$" | head -1)
 [ -n "$JANELA" ] || morre "the window did not show"
 eval "$(xdotool getwindowgeometry --shell "$JANELA")"
-CX=$((X + 10)) CY=$((Y + 10))
+CX=$((X + OLPA_BORDA)) CY=$((Y + OLPA_BORDA))
 
 espera "start: start picture, black console" mostra_inicial console_preto
 rodar 'int main(void) { inicia(); cor(255, 0, 0); traco(40); linha(0, 240, 640, 240); termina(); }'

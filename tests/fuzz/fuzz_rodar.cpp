@@ -6,6 +6,7 @@
 //
 // fuzz_rodar SEMENTE QUANTIDADE [TEMPO_LIMITE]   (failing programs go to stderr)
 #include "suporte.h"
+#include "olpa_funcoes.h"
 #include "olpagfx.h"
 #include "olpaparser.h"
 
@@ -124,10 +125,17 @@ int main(int argc, char **argv) {
   if (sementes.empty())
     return fprintf(stderr, "sem exemplos em %s\n", pasta.c_str()), 2;
 
+  int achados = 0;
+  std::string todas; // the seeds reach every function a program can call
+  for (const std::string &s : sementes)
+    todas += s;
+  for (const OlpaFuncao &f : OLPA_FUNCOES)
+    if (todas.find(std::string(f.nome) + "(") == std::string::npos && ++achados)
+      fprintf(stderr, "ACHADO: nenhum exemplo chama %s\n", f.nome);
+
   RaizTemporaria raiz;
   parser_define_trace(open("/dev/null", O_WRONLY));
   olpa_gfx_define_trace([](const char *, size_t) {});
-  int achados = 0;
   for (long i = 0; i < quantidade; i++) {
     const std::string programa = muta(sementes[sorteia(sementes.size())]);
     parser_define_tempo_limite(limite);

@@ -1,0 +1,28 @@
+// The window's geometry, in pixels, defined once: a left column with the
+// button bar, the editor and the console; the image view of the canvas's
+// size to its right; a border round it all.
+#pragma once
+
+#include "olpagfx.h"
+
+constexpr int OLPA_BORDA = 10;           // round the window's content
+constexpr int OLPA_ESPACO = 5;           // between the buttons, and in the image column
+constexpr int OLPA_COLUNA_LARGURA = 340; // the left column
+constexpr int OLPA_BT_LARGURA = 60;      // requested for each button
+constexpr int OLPA_BT_ALTURA = 30;       // each button, and the bar
+constexpr int OLPA_EDITOR_Y = 50;
+constexpr int OLPA_EDITOR_ALTURA = 320;
+constexpr int OLPA_CONSOLE_Y = 380;
+constexpr int OLPA_CONSOLE_ALTURA = 100;
+constexpr int OLPA_IMAGEM_X = 360; // the image view, as large as the canvas
+constexpr int OLPA_IMAGEM_LARGURA = OLPA_TELA_LARGURA;
+constexpr int OLPA_IMAGEM_ALTURA = OLPA_TELA_ALTURA;
+
+// The content and the window's default size, the border on each side.
+constexpr int OLPA_CONTEUDO_LARGURA = OLPA_IMAGEM_X + OLPA_IMAGEM_LARGURA;
+constexpr int OLPA_CONTEUDO_ALTURA = OLPA_IMAGEM_ALTURA;
+constexpr int OLPA_JANELA_LARGURA = OLPA_CONTEUDO_LARGURA + 2 * OLPA_BORDA;
+constexpr int OLPA_JANELA_ALTURA = OLPA_CONTEUDO_ALTURA + 2 * OLPA_BORDA;
+
+static_assert(OLPA_CONSOLE_Y + OLPA_CONSOLE_ALTURA == OLPA_CONTEUDO_ALTURA,
+              "the console ends where the picture does");

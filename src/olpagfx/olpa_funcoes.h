@@ -1,0 +1,16 @@
+// The functions learners' programs can call, in the order the runner offers
+// them: one table that the registration reads, and that prototypes, help and
+// completion can read too. GTK-free.
+#pragma once
+
+#include <cstddef>
+
+struct OlpaFuncao {
+  const char *nome;      // the name programs call it by
+  const void *endereco;  // what that name is bound to
+  const char *prototipo; // its C declaration, as a learner would write it
+  const char *descricao; // one line, in Portuguese
+};
+
+constexpr size_t OLPA_NUM_FUNCOES = 17;
+extern const OlpaFuncao OLPA_FUNCOES[OLPA_NUM_FUNCOES];

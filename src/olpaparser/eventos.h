@@ -1,0 +1,29 @@
+// The events a child reports on its event pipe while it compiles and runs a
+// program, one a line: the letter, then, for an error, the line it is on.
+// Private to the runner.
+#pragma once
+
+#include <string>
+#include <vector>
+
+enum class Evento : char {
+  Erro = 'E',          // a compiler error went to the console; its line in the code, 0 when none
+  NaoCompilou = 'C',   // compiling failed
+  NaoLigou = 'L',      // linking failed
+  GrandeDemais = 'N',  // no memory for the linked program
+  SemCompilador = 'X', // no compiler state could be made
+  SemMemoria = 'R',    // the program asked for memory it could not have
+  Fim = 'F',           // main returned or exit was called; the drawing state is handed back
+};
+
+// The line that reports `evento` (with `linha` for Evento::Erro).
+std::string evento_linha(Evento evento, int linha = 0);
+
+// What a child reported in one run. Lines not written whole, and letters no
+// event has, count for nothing: the program itself can write on the pipe.
+struct Eventos {
+  std::vector<Evento> vistos;
+  std::vector<int> linhas_com_erro; // lines of Evento::Erro, those above 0
+  bool tem(Evento evento) const;
+};
+Eventos eventos_le(const std::string &texto);

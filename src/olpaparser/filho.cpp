@@ -1,0 +1,367 @@
+// The child: the process a learner's program runs in. It takes its fixed
+// descriptors and resource limits, reads the code, compiles and links it with
+// the learner functions, and runs main behind guards for exit, memory and
+// crashes, reporting events to the application as it goes.
+#include "eventos.h"
+#include "olpa_funcoes.h"
+#include "parser_interno.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <glib.h>
+
+TCCState *tcc_estado;
+
+namespace {
+
+// File descriptors inside a child, fixed so everything else can be closed.
+constexpr int FD_CONSOLE = 1;  // the program's stdout/stderr and escreve_console
+constexpr int FD_COMANDO = 3;  // code from the application
+constexpr int FD_CONTROLE = 4; // events for the application
+constexpr int FD_TRACE = 5;    // the application's own standard output
+
+void escreve_stdout(const char *texto, size_t tamanho) {
+  fwrite(texto, 1, tamanho, stdout);
+}
+
+// Where a compile-and-run reports: the child's descriptors, or this process's
+// own streams for the in-process baseline, which sends no events.
+struct Destino {
+  OlpaEscritor console = escreve_stdout;
+  OlpaEscritor trace = escreve_stdout;
+  bool no_filho = false;
+};
+Destino destino;
+
+const char *codigo_atual; // the program being compiled, for locating link errors
+uintptr_t topo_pilha;
+size_t limite_pilha;
+
+void console_do_filho(const char *texto, size_t tamanho) {
+  parser_escreve_tudo(FD_CONSOLE, texto, tamanho);
+}
+
+void trace_do_filho(const char *texto, size_t tamanho) {
+  parser_escreve_tudo(FD_TRACE, texto, tamanho);
+}
+
+void envia(Evento evento, int linha = 0) {
+  if (!destino.no_filho)
+    return;
+  const std::string texto = evento_linha(evento, linha);
+  parser_escreve_tudo(FD_CONTROLE, texto.data(), texto.size());
+}
+
+// ------------------------------------------------------------ diagnostics
+
+// First line where `nome` stands as a whole word, 0 when nowhere.
+int linha_do_nome(const char *codigo, const std::string &nome) {
+  if (!codigo || nome.empty())
+    return 0;
+  int linha = 1;
+  for (const char *p = codigo; *p; p++) {
+    if (*p == '\n') {
+      linha++;
+      continue;
+    }
+    const bool inicio = p == codigo || !(g_ascii_isalnum(p[-1]) || p[-1] == '_');
+    if (inicio && strncmp(p, nome.c_str(), nome.size()) == 0) {
+      const char c = p[nome.size()];
+      if (!(g_ascii_isalnum(c) || c == '_'))
+        return linha;
+    }
+  }
+  return 0;
+}
+
+void parser_erro(void *opaco, const char *mensagem) {
+  (void)opaco;
+  destino.trace(mensagem, strlen(mensagem));
+  destino.trace("\n", 1);
+  int linha = 0;
+  std::string texto = parser_traduz_diagnostico(mensagem, &linha);
+  if (texto.empty())
+    return;
+  // Link errors carry no line: point at the first use of the missing name.
+  const char *indefinido = strstr(mensagem, "undefined symbol '");
+  if (linha == 0 && indefinido) {
+    const char *nome = indefinido + strlen("undefined symbol '");
+    const char *fim = strchr(nome, '\'');
+    if (fim) {
+      linha = linha_do_nome(codigo_atual, std::string(nome, fim));
+      if (linha > 0)
+        texto.insert(strlen("[erro] "), "linha " + std::to_string(linha) + ": ");
+    }
+  }
+  destino.console(texto.data(), texto.size());
+  envia(Evento::Erro, linha);
+}
+
+// ------------------------------------------------------------ guards
+
+[[noreturn]] void fim_do_programa() {
+  fflush(nullptr);
+  parser_memoria->programa = parser_agora_ms() - parser_memoria->programa;
+  parser_memoria->estado = olpa_gfx_exporta_estado();
+  envia(Evento::Fim);
+  _exit(0);
+}
+
+// What programs reach under the names of exit: the run ends as if main had
+// returned, and nothing of the application's own exit handlers runs.
+[[noreturn]] void olpa_exit(int) {
+  fim_do_programa();
+}
+
+[[noreturn]] void sem_memoria() {
+  envia(Evento::SemMemoria);
+  _exit(3);
+}
+
+void *olpa_malloc(size_t n) {
+  void *p = malloc(n);
+  if (!p && n)
+    sem_memoria();
+  return p;
+}
+void *olpa_calloc(size_t n, size_t m) {
+  void *p = calloc(n, m);
+  if (!p && n && m)
+    sem_memoria();
+  return p;
+}
+void *olpa_realloc(void *q, size_t n) {
+  void *p = realloc(q, n);
+  if (!p && n)
+    sem_memoria();
+  return p;
+}
+
+void registra(TCCState *s, const char *nome, const void *funcao) {
+  tcc_add_symbol(s, nome, funcao);
+}
+
+// Outside the table of learner functions: how a run ends and how memory runs out.
+void registra_guardas(TCCState *s) {
+  registra(s, "exit", reinterpret_cast<const void *>(olpa_exit));
+  registra(s, "_exit", reinterpret_cast<const void *>(olpa_exit));
+  registra(s, "_Exit", reinterpret_cast<const void *>(olpa_exit));
+  registra(s, "malloc", reinterpret_cast<const void *>(olpa_malloc));
+  registra(s, "calloc", reinterpret_cast<const void *>(olpa_calloc));
+  registra(s, "realloc", reinterpret_cast<const void *>(olpa_realloc));
+}
+
+void ao_falhar_acesso(int, siginfo_t *info, void *) {
+  const uintptr_t endereco = reinterpret_cast<uintptr_t>(info->si_addr);
+  if (endereco < topo_pilha + 65536 && endereco + limite_pilha + (1u << 20) > topo_pilha)
+    parser_memoria->pilha_estourou = 1;
+  signal(SIGSEGV, SIG_DFL); // the faulting instruction runs again and ends the child
+}
+
+void prepara_sinais() {
+  signal(SIGPIPE, SIG_DFL);
+  static char pilha_alternativa[64 * 1024];
+  stack_t ss{};
+  ss.ss_sp = pilha_alternativa;
+  ss.ss_size = sizeof pilha_alternativa;
+  sigaltstack(&ss, nullptr);
+  struct sigaction sa {};
+  sa.sa_sigaction = ao_falhar_acesso;
+  sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
+  sigaction(SIGSEGV, &sa, nullptr);
+  sigset_t todos;
+  sigemptyset(&todos);
+  sigprocmask(SIG_SETMASK, &todos, nullptr);
+}
+
+void limita_recursos() {
+  long paginas = 0;
+  if (FILE *f = fopen("/proc/self/statm", "r")) {
+    if (fscanf(f, "%ld", &paginas) != 1)
+      paginas = 0;
+    fclose(f);
+  }
+  const rlim_t atual = static_cast<rlim_t>(paginas) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE));
+  const rlimit memoria_max{atual + (1024ull << 20), atual + (1024ull << 20)};
+  setrlimit(RLIMIT_AS, &memoria_max);
+  const rlimit sem_core{0, 0};
+  setrlimit(RLIMIT_CORE, &sem_core);
+  const rlimit arquivo_max{256ull << 20, 256ull << 20};
+  setrlimit(RLIMIT_FSIZE, &arquivo_max);
+  rlimit pilha{};
+  getrlimit(RLIMIT_STACK, &pilha);
+  limite_pilha = pilha.rlim_cur == RLIM_INFINITY ? (8u << 20) : pilha.rlim_cur;
+}
+
+// ------------------------------------------------------------ compile, link, run
+
+using MainDoPrograma = int (*)(int, char **);
+
+// Compiles, links and runs `codigo` in this process; 1 when main returned.
+// In a child, a program that ends by exit or returns from main never comes
+// back here.
+int compila_e_roda(const char *codigo) {
+  codigo_atual = codigo;
+  double t = parser_agora_ms();
+  tcc_estado = tcc_new();
+  if (!tcc_estado) {
+    envia(Evento::SemCompilador);
+    return 0;
+  }
+  TccPtr dono(tcc_estado);
+  tcc_set_error_func(tcc_estado, &tcc_estado, parser_erro);
+  tcc_set_output_type(tcc_estado, TCC_OUTPUT_MEMORY);
+  for (const OlpaFuncao &f : OLPA_FUNCOES)
+    registra(tcc_estado, f.nome, f.endereco);
+  if (destino.no_filho)
+    registra_guardas(tcc_estado);
+  const int compilou = tcc_compile_string(tcc_estado, codigo);
+  parser_memoria->compila = parser_agora_ms() - t;
+  t = parser_agora_ms();
+  if (compilou == -1) {
+    envia(Evento::NaoCompilou);
+    return 0;
+  }
+  const int tamanho = tcc_relocate(tcc_estado, nullptr);
+  if (tamanho == -1) {
+    envia(Evento::NaoLigou);
+    return 0;
+  }
+  std::unique_ptr<void, decltype(&free)> bloco(malloc(static_cast<size_t>(tamanho)), free);
+  if (!bloco || tcc_relocate(tcc_estado, bloco.get()) == -1) {
+    envia(Evento::GrandeDemais);
+    return 0;
+  }
+  parser_memoria->liga = parser_agora_ms() - t;
+  auto principal = reinterpret_cast<MainDoPrograma>(tcc_get_symbol(tcc_estado, "main"));
+  parser_memoria->programa = parser_agora_ms();
+  if (principal) {
+    char nome[] = "programa";
+    char *argv[] = {nome, nullptr};
+    principal(1, argv);
+  }
+  if (destino.no_filho)
+    fim_do_programa();
+  parser_memoria->programa = parser_agora_ms() - parser_memoria->programa;
+  return 1;
+}
+
+// Readies a pre-forked child while nobody waits for it. The first write to
+// each page it shares with the application costs the child a copy-on-write
+// fault, and on some machines those cost more than the run itself: a
+// throwaway compile and PNG encode take most of them now, off the learner's
+// time.
+void aquece() {
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23
+#endif
+  madvise(parser_memoria, sizeof(Compartilhado), MADV_POPULATE_WRITE);
+  if (TccPtr s{tcc_new()}) {
+    tcc_set_error_func(s.get(), nullptr, [](void *, const char *) {});
+    tcc_set_output_type(s.get(), TCC_OUTPUT_MEMORY);
+    if (tcc_compile_string(s.get(), "int main(void) { return 0; }") == 0) {
+      const int tamanho = tcc_relocate(s.get(), nullptr);
+      std::unique_ptr<void, decltype(&free)> bloco(
+          tamanho > 0 ? malloc(static_cast<size_t>(tamanho)) : nullptr, free);
+      if (bloco)
+        tcc_relocate(s.get(), bloco.get());
+    }
+  }
+  OlpaSurface tela(
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA));
+  OlpaCairo contexto(cairo_create(tela.get()));
+  cairo_move_to(contexto.get(), 0, 0);
+  cairo_line_to(contexto.get(), OLPA_TELA_LARGURA, OLPA_TELA_ALTURA);
+  cairo_stroke(contexto.get());
+  char motivo[64];
+  olpa_gfx_grava_png(tela.get(), "/dev/null", motivo, sizeof motivo);
+}
+
+// ------------------------------------------------------------ the child's life
+
+// Fixed descriptors: 0 empty input, 1 and 2 the console, then ours; every
+// other one closed, so that the program cannot reach the application's
+// display connection or files.
+void fixa_descritores(int comando, int console, int controle) {
+  const int trace = dup(parser_ajustes.fd_trace);
+  const int nulo = open("/dev/null", O_RDONLY);
+  const int fixos[6] = {nulo, console, console, comando, controle, trace};
+  int altos[6];
+  for (int i = 0; i < 6; i++)
+    altos[i] = fcntl(fixos[i], F_DUPFD, 100);
+  for (int i = 0; i < 6; i++)
+    dup2(altos[i], i);
+  syscall(SYS_close_range, FD_TRACE + 1, ~0u, 0);
+  setvbuf(stdout, nullptr, _IONBF, 0);
+  setvbuf(stderr, nullptr, _IONBF, 0);
+}
+
+bool le_tudo(int fd, void *dados, size_t tamanho) {
+  auto *p = static_cast<char *>(dados);
+  while (tamanho > 0) {
+    const ssize_t n = read(fd, p, tamanho);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return false;
+    p += n;
+    tamanho -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// The code, sent as its length and its bytes; false when the application
+// went away instead.
+bool le_codigo(std::string *codigo) {
+  uint64_t tamanho = 0;
+  if (!le_tudo(FD_COMANDO, &tamanho, sizeof tamanho) || tamanho > (1ull << 31))
+    return false;
+  codigo->assign(tamanho, '\0');
+  const bool lido = le_tudo(FD_COMANDO, codigo->data(), tamanho);
+  close(FD_COMANDO);
+  return lido;
+}
+
+} // namespace
+
+[[noreturn]] void filho_vive(int comando, int console, int controle, bool aquecer) {
+  prctl(PR_SET_PDEATHSIG, SIGKILL);
+  setpgid(0, 0);
+  fixa_descritores(comando, console, controle);
+  olpa_gfx_define_console(console_do_filho);
+  olpa_gfx_define_trace(trace_do_filho);
+  destino = Destino{console_do_filho, trace_do_filho, true};
+  if (aquecer)
+    aquece();
+
+  std::string codigo;
+  if (!le_codigo(&codigo))
+    _exit(0);
+  int marcador_pilha = 0;
+  topo_pilha = reinterpret_cast<uintptr_t>(&marcador_pilha);
+  limita_recursos();
+  prepara_sinais();
+  olpa_gfx_importa_estado(parser_memoria->estado);
+  olpa_gfx_nova_execucao();
+  olpa_gfx_define_ultima_imagem(parser_memoria->ultima_rgba, parser_memoria->ultima_caminho);
+  compila_e_roda(codigo.c_str());
+  _exit(0);
+}
+
+int filho_roda_no_processo(const char *codigo, OlpaEscritor console) {
+  destino = Destino{console, escreve_stdout, false};
+  const int r = compila_e_roda(codigo);
+  destino = Destino{};
+  return r;
+}

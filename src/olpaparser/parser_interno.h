@@ -1,0 +1,131 @@
+// What the runner's files share, and nothing outside the runner sees: the
+// memory shared with children, the settings, and the steps of one run (the
+// child's side in filho.cpp, the application's in processo.cpp, the outcome
+// in desfecho.cpp).
+#pragma once
+
+#include "olpagfx.h"
+#include "olpaparser.h"
+#include "parser_medidas.h"
+
+#include <csignal>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <sys/types.h>
+
+#include <libtcc.h>
+
+struct TccDeleter {
+  void operator()(TCCState *s) const { tcc_delete(s); }
+};
+using TccPtr = std::unique_ptr<TCCState, TccDeleter>;
+
+double parser_agora_ms();
+// Writes all of `dados` unless the descriptor fails; false then.
+bool parser_escreve_tudo(int fd, const void *dados, size_t tamanho);
+
+// ------------------------------------------------------------ settings
+
+struct ParserAjustes {
+  ParserSaida saida{};        // hooks; any may be null
+  int fd_trace = 1;           // where trace lines and warnings go (standard output)
+  double tempo_limite = 10.0; // seconds a run may take
+};
+extern ParserAjustes parser_ajustes;
+extern ParserTempos parser_tempos_atuais;
+
+// ------------------------------------------------------------ shared memory
+
+// Memory shared by the application and its children: the drawing state both
+// ways, the canvas pixels (so an open canvas needs no copying), what the child
+// can tell before it dies, and its phase times.
+struct Compartilhado {
+  OlpaEstado estado;                    // to the child before the run, back from it at the end
+  volatile sig_atomic_t pilha_estourou; // the child's fault was at its stack's end
+  double compila, liga, programa;
+  char ultima_caminho[OLPA_CAMINHO_MAX];
+  alignas(64) unsigned char pixels[OLPA_TELA_BYTES];
+  alignas(64) unsigned char ultima_rgba[OLPA_TELA_BYTES];
+};
+extern Compartilhado *parser_memoria;
+// Maps the shared memory once and puts the canvas pixels there.
+bool parser_cria_memoria();
+
+// ------------------------------------------------------------ the child (filho.cpp)
+
+// A child's whole life once forked: descriptors, limits and signals, then the
+// code read from `comando`, compiled, linked and run. `aquecer`: touch now,
+// while nobody waits, what the run would otherwise pay for.
+[[noreturn]] void filho_vive(int comando, int console, int controle, bool aquecer);
+// Compiles, links and runs `codigo` in this process, console text to
+// `console`; no guards, no events. 1 on success.
+int filho_roda_no_processo(const char *codigo, OlpaEscritor console);
+
+// ------------------------------------------------------------ the application's side
+// (processo.cpp)
+
+// One run's child as the application sees it, and everything it said so far.
+// Reading what is there (processo_le) is apart from waiting for it
+// (processo_espera), so that a main loop can do the waiting instead.
+struct Execucao {
+  pid_t pid = -1;
+  int pidfd = -1;    // readable once the child has ended; -1 on kernels without
+  int comando = -1;  // the code, to the child
+  int console = -1;  // its console text; -1 once it ended
+  int controle = -1; // its events; -1 once they ended
+  double prazo = 0;  // when it runs out of time (parser_agora_ms)
+  int erro = 0;      // errno when no child could be started
+
+  std::string texto;     // console text, up to PARSER_LIMITE_SAIDA
+  size_t descartado = 0; // console bytes beyond that
+  std::string eventos;
+  bool estourou_tempo = false;
+  int status = 0; // as waitpid gives it
+  double preparo = 0, envio = 0;
+};
+// Takes the child readied ahead (or forks one), and hands it the drawing state
+// and the code. False, with ex->erro, when no child could be started.
+bool processo_inicia(Execucao *ex, const char *codigo);
+// Reads what the child has written so far, without blocking. False once its
+// console and its events have both ended.
+bool processo_le(Execucao *ex);
+// Waits, reading as it goes, until the child has ended or is out of time.
+void processo_espera(Execucao *ex);
+// Ends the child's whole group and takes its status and what it left unread.
+void processo_encerra(Execucao *ex);
+// The child readied ahead: forked, or ended.
+void processo_prepara();
+void processo_descarta_preparado();
+
+// ------------------------------------------------------------ the outcome (desfecho.cpp)
+
+// How a run ended.
+enum class ComoTerminou {
+  Terminou,      // main returned or exit was called
+  NaoIniciou,    // no child could be started
+  SemCompilador, // no compiler state could be made
+  NaoCompilou,   // compiling or linking failed; the errors are in the console text
+  TempoEsgotado, // stopped at the time limit
+  SemMemoria,    // the program asked for more memory than it may have
+  GrandeDemais,  // no memory for the linked program
+  Sinal,         // ended by a signal
+  Inesperado,    // ended any other way
+};
+
+// A run's outcome: the child's report, read once.
+struct Desfecho {
+  ComoTerminou como = ComoTerminou::Inesperado;
+  int sinal = 0;           // Sinal: which one
+  bool pilha = false;      // Sinal: the fault was at the stack's end
+  int erro = 0;            // NaoIniciou: errno
+  bool com_erros = false;  // compiler errors went to the console
+  std::vector<int> linhas; // lines to mark in the editor
+  std::string console;     // the program's text, valid UTF-8, with a note of any cut
+  OlpaEstado estado{};     // Terminou: the drawing state handed back (untrusted)
+  double compila = 0, liga = 0, programa = 0; // the child's phase times
+};
+Desfecho desfecho_le(const Execucao &ex);
+// The one place an outcome becomes console text and hook calls; the run's result.
+int desfecho_mostra(const Desfecho &d);

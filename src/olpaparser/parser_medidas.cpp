@@ -1,0 +1,34 @@
+// The runner's figures for the benchmarks, and its in-process floor: the same
+// compile, link and run without a child, without guards.
+#include "parser_interno.h"
+
+namespace {
+
+std::string console_no_processo;
+
+void guarda_no_processo(const char *texto, size_t n) {
+  console_no_processo.append(texto, n);
+}
+
+} // namespace
+
+const ParserTempos &parser_tempos(void) {
+  return parser_tempos_atuais;
+}
+
+int parser_executa_no_processo(const char *codigo) {
+  const double inicio = parser_agora_ms();
+  if (!parser_cria_memoria())
+    return 0;
+  console_no_processo.clear();
+  olpa_gfx_define_console(guarda_no_processo);
+  olpa_gfx_nova_execucao();
+  Compartilhado *m = parser_memoria;
+  m->compila = m->liga = m->programa = 0;
+  const int r = filho_roda_no_processo(codigo, guarda_no_processo);
+  olpa_gfx_define_console(nullptr);
+  parser_tempos_atuais = {0, 0, m->compila, m->liga, m->programa, parser_agora_ms() - inicio};
+  if (parser_ajustes.saida.console_insere && !console_no_processo.empty())
+    parser_ajustes.saida.console_insere(console_no_processo.c_str());
+  return r;
+}

@@ -1,0 +1,17 @@
+// Figures of the runner, for the benchmarks only: the phases of the last run,
+// and the same pipeline run inside the calling process as a floor.
+#pragma once
+
+// Phases of the last run, in milliseconds.
+struct ParserTempos {
+  double preparo;  // fork of the child (0 when it was ready)
+  double envio;    // state and code handed to the child
+  double compila;  // tcc_compile_string
+  double liga;     // relocation
+  double programa; // the program's main
+  double total;    // parser_executa, start to end
+};
+const ParserTempos &parser_tempos(void);
+
+// The same pipeline inside the calling process, without any protection.
+int parser_executa_no_processo(const char *codigo);
