@@ -64,6 +64,12 @@ std::string le_arquivo(const std::string &caminho) {
   return s;
 }
 
+std::string glib(char *texto) {
+  const std::string s = texto ? texto : "";
+  g_free(texto);
+  return s;
+}
+
 void escreve_arquivo(const std::string &caminho, const std::string &conteudo) {
   if (!g_file_set_contents(caminho.c_str(), conteudo.data(), static_cast<gssize>(conteudo.size()),
                            nullptr))

@@ -20,6 +20,8 @@ Imagem de_rgba(const unsigned char *rgba, int largura, int altura, int stride, i
 long compara(const Imagem &a, const Imagem &b, const std::string &diferenca = "");
 
 std::string le_arquivo(const std::string &caminho);
+// A string GLib allocated, as a std::string; frees it.
+std::string glib(char *texto);
 void escreve_arquivo(const std::string &caminho, const std::string &conteudo);
 
 // raiz/bin (the working directory while it lives), raiz/telas, raiz/exemplos.
