@@ -15,40 +15,13 @@
 
 namespace {
 
-const char *const FICHAS[] = {"*",
-                              "(",
-                              ")",
-                              "{",
-                              "}",
-                              ";",
-                              "0",
-                              "/",
-                              "\"",
-                              "/*",
-                              "'",
-                              "\\",
-                              "#",
-                              "[",
-                              "]",
-                              "\n",
-                              "\xc3\xa7",
-                              "2147483647",
-                              "-2147483648",
-                              "while(1);",
-                              "inicia();",
-                              "termina();",
-                              "main();",
-                              "1/0",
-                              "char *p = 0; *p = 1;",
-                              "exit(3);",
-                              "abort();",
-                              "escala(0, 0);",
-                              "traco(2147483647);",
-                              "grava_tela(0);",
-                              "escreve_console((char *)1);",
-                              "for(;;) malloc(1 << 24);",
-                              "while(1) escreve_console(\"inunda \");",
-                              "int f(int x) { return f(x + 1); } f(1);"};
+// Stray tokens, one a line.
+const std::string FICHAS =
+    "*\n(\n)\n{\n}\n;\n0\n/\n\"\n/*\n'\n\\\n#\n[\n]\n\xc3\xa7\n2147483647\n"
+    "-2147483648\nwhile(1);\ninicia();\ntermina();\nmain();\n1/0\nexit(3);\n"
+    "char *p = 0; *p = 1;\nabort();\nescala(0, 0);\ntraco(2147483647);\n"
+    "grava_tela(0);\nescreve_console((char *)1);\nfor(;;) malloc(1 << 24);\n"
+    "while(1) escreve_console(\"inunda \");\nint f(int x) { return f(x + 1); } f(1);\n";
 
 uint64_t estado;
 size_t sorteia(size_t n) { // splitmix64: the same programs everywhere
@@ -77,8 +50,11 @@ std::string muta(std::string p) {
     case 3:
       p.insert(linha, p.substr(linha, fim - linha + 1));
       break;
-    default:
-      p.insert(sorteia(2) ? i : linha, FICHAS[sorteia(sizeof FICHAS / sizeof *FICHAS)]);
+    default: { // a token where a statement may stand, or anywhere
+      size_t f = sorteia(FICHAS.size()), inicio = FICHAS.rfind('\n', f);
+      inicio = f == 0 || inicio == std::string::npos ? 0 : inicio + 1;
+      p.insert(sorteia(2) ? i : linha, FICHAS.substr(inicio, FICHAS.find('\n', inicio) - inicio));
+    }
     }
   }
   return p;
