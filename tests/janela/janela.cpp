@@ -41,9 +41,6 @@ void clica(GtkWidget *botao) {
 void rodar(const std::string &codigo) {
   poe(codigo), clica(olpa_bt_executar);
 }
-bool existe(const std::string &caminho) {
-  return g_file_test(caminho.c_str(), G_FILE_TEST_EXISTS);
-}
 
 Imagem de_pixbuf(GdkPixbuf *p) {
   return de_rgba(gdk_pixbuf_read_pixels(p), gdk_pixbuf_get_width(p), gdk_pixbuf_get_height(p),

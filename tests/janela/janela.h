@@ -20,7 +20,6 @@ std::string console();
 void poe(const std::string &codigo);
 void clica(GtkWidget *botao);
 void rodar(const std::string &codigo);
-bool existe(const std::string &caminho);
 bool mostra(const std::string &arquivo); // the image view shows exactly that picture
 Imagem na_tela(GtkWidget *w);            // what the screen shows of a widget
 uint32_t fundo_do_console();
