@@ -321,14 +321,17 @@ void mede_parar(Janela &j, int vezes) {
     descarta_eventos();
     const double t = agora_ms();
     clica(j, botao(RODAR));
+    // The process looked for every millisecond; the button whenever it is drawn.
     double t_parado = -1, t_botao = -1;
-    ate(j, botao(RODAR), 5000, [&] {
+    for (const double limite = t + 5000; (t_parado < 0 || t_botao < 0) && agora_ms() < limite;) {
       if (t_parado < 0 && !vivo(filho))
         t_parado = agora_ms();
-      if (t_botao < 0 && escuros(captura(j, botao(RODAR))) == rodar)
-        t_botao = agora_ms();
-      return t_parado >= 0 && t_botao >= 0;
-    });
+      observa(j, botao(RODAR), 1, [&](double quando) {
+        if (t_botao < 0 && escuros(captura(j, botao(RODAR))) == rodar)
+          t_botao = quando;
+        return t_botao >= 0;
+      });
+    }
     if (t_parado < 0 || t_botao < 0) {
       fprintf(stderr, "the program was not stopped\n");
       exit(1);

@@ -47,6 +47,26 @@ gboolean prepara_proxima_execucao(gpointer) {
   return G_SOURCE_REMOVE;
 }
 
+// The next run's child, forked once the window has painted this run's end:
+// a fork holds the main loop long enough to delay a frame.
+gulong depois_de_pintar;
+void prepara_depois_de_pintar() {
+  GdkFrameClock *relogio = gtk_widget_get_frame_clock(olpa_janela);
+  if (!relogio) {
+    g_idle_add(prepara_proxima_execucao, nullptr);
+    return;
+  }
+  if (depois_de_pintar)
+    return;
+  auto pintou = [](GdkFrameClock *r, gpointer) {
+    g_signal_handler_disconnect(r, depois_de_pintar);
+    depois_de_pintar = 0;
+    g_idle_add(prepara_proxima_execucao, nullptr);
+  };
+  depois_de_pintar = g_signal_connect(relogio, "after-paint", G_CALLBACK(+pintou), nullptr);
+  gtk_widget_queue_draw(olpa_bt_executar); // a frame there will be
+}
+
 void mostra_quadro(const unsigned char *rgba) {
   olpa_mostra_imagem(0, rgba);
 }
@@ -76,7 +96,7 @@ void ao_fim(int resultado) {
   if (aparenta_rodando)
     poe_botao(rotulo_rodar.c_str(), dica_rodar.c_str());
   aparenta_rodando = false;
-  g_idle_add(prepara_proxima_execucao, nullptr);
+  prepara_depois_de_pintar();
   if (resultado == 1) {
     olpa_console_acrescenta("[olpa] sucesso!\n");
     const int tamanho = olpa_tamanho_arquivo(olpa_arquivo_exportar);

@@ -5,6 +5,8 @@
 #include "olpa_layout.h"
 #include "olpaparser.h"
 
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
 #include <glib/gstdio.h>
 
 #include <deque>
@@ -68,6 +70,17 @@ Imagem na_tela(GtkWidget *w) {
 }
 uint32_t fundo_do_console() {
   return na_tela(olpa_campo_console).em(300, 80) & 0xffffff;
+}
+GdkEvent *tecla(guint tecla, int modificadores) {
+  GdkEvent *e = gdk_event_new(GDK_KEY_PRESS);
+  e->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(olpa_janela)));
+  e->key.keyval = tecla;
+  e->key.state = modificadores;
+  e->key.hardware_keycode = static_cast<guint16>(
+      XKeysymToKeycode(gdk_x11_get_default_xdisplay(), static_cast<KeySym>(tecla)));
+  gdk_event_set_device(
+      e, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+  return e;
 }
 
 // ------------------------------------------------------------ dialog driver

@@ -21,8 +21,11 @@ void poe(const std::string &codigo);
 void clica(GtkWidget *botao);
 void rodar(const std::string &codigo);
 bool mostra(const std::string &arquivo); // the image view shows exactly that picture
-Imagem na_tela(GtkWidget *w);            // what the screen shows of a widget
+Imagem de_pixbuf(GdkPixbuf *p);
+Imagem na_tela(GtkWidget *w); // what the screen shows of a widget
 uint32_t fundo_do_console();
+// A key press on the window as the keyboard would bring it (gdk_event_free it).
+GdkEvent *tecla(guint tecla, int modificadores = 0);
 
 // Answers the dialog on top; called on every tick (`vez` counts the calls)
 // until it returns true, having answered.

@@ -7,9 +7,6 @@
 #include "olpa_layout.h"
 #include "olpaparser.h"
 
-#include <X11/Xlib.h>
-#include <gdk/gdkx.h>
-
 namespace {
 
 TEST_F(Janela, ComoComeca) {
@@ -112,14 +109,7 @@ TEST_F(Janela, AtalhosApertamOsBotoes) {
   for (GtkWidget *b : botoes)
     g_signal_connect(b, "clicked", G_CALLBACK(conta), nullptr);
   for (const auto &a : atalhos) {
-    GdkEvent *e = gdk_event_new(GDK_KEY_PRESS);
-    e->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(olpa_janela)));
-    e->key.keyval = a.tecla;
-    e->key.state = a.mods;
-    e->key.hardware_keycode = static_cast<guint16>(
-        XKeysymToKeycode(gdk_x11_get_default_xdisplay(), static_cast<KeySym>(a.tecla)));
-    gdk_event_set_device(
-        e, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
+    GdkEvent *e = tecla(a.tecla, a.mods);
     clicados.clear();
     com_respostas(
         {responde(GTK_RESPONSE_CANCEL)}, [e] { gtk_widget_event(olpa_janela, e); }, false);
