@@ -104,7 +104,31 @@ int interrompido(const Desfecho &d, const std::string &motivo) {
   return conclui(d, d.console + em_linha_propria(d.console, motivo), true, 0);
 }
 
+ParserFim fim_do_desfecho(ComoTerminou como) {
+  switch (como) {
+  case ComoTerminou::Terminou:
+    return ParserFim::Terminou;
+  case ComoTerminou::NaoIniciou:
+  case ComoTerminou::SemCompilador:
+  case ComoTerminou::NaoCompilou:
+    return ParserFim::NaoRodou;
+  case ComoTerminou::TempoEsgotado:
+  case ComoTerminou::SemMemoria:
+  case ComoTerminou::GrandeDemais:
+  case ComoTerminou::Sinal:
+  case ComoTerminou::Inesperado:
+    break;
+  }
+  return ParserFim::Interrompido;
+}
+
+ParserFim ultimo_fim = ParserFim::NaoRodou;
+
 } // namespace
+
+ParserFim parser_ultimo_fim(void) {
+  return ultimo_fim;
+}
 
 Desfecho desfecho_le(const Execucao &ex) {
   const Eventos eventos = eventos_le(ex.eventos);
@@ -129,6 +153,7 @@ Desfecho desfecho_le(const Execucao &ex) {
 }
 
 int desfecho_mostra(const Desfecho &d) {
+  ultimo_fim = fim_do_desfecho(d.como);
   switch (d.como) {
   case ComoTerminou::Terminou:
     olpa_gfx_importa_estado(d.estado);

@@ -24,6 +24,14 @@ void parser_define_saida(const ParserSaida &saida);
 // been reported through the hooks.
 int parser_executa(const char *codigo);
 
+// How the last run ended, for callers that grade runs rather than show them.
+enum class ParserFim {
+  Terminou,     // main returned or exit was called
+  NaoRodou,     // compiling or linking failed, or no run could start
+  Interrompido, // stopped: a crash, the time limit, too much memory
+};
+ParserFim parser_ultimo_fim(void);
+
 // 1 when a compiler state can be created, 0 when not.
 int parser_inicia(void);
 
