@@ -10,6 +10,7 @@ PACOTES=(
   xvfb xauth xdotool x11-utils imagemagick
   adwaita-icon-theme fonts-dejavu-core desktop-file-utils
   clang-format
+  chromium
 )
 faltam=()
 for p in "${PACOTES[@]}"; do

@@ -155,7 +155,7 @@ RegistroAluno corrige(const OpcoesAluno &o) {
   std::string codigo, erro;
   if (!rodar_le_arquivo(o.arquivo.c_str(), &codigo, &erro)) {
     r.achado = Achado::Erro;
-    r.mensagem = "[erro] " + erro + ".";
+    r.mensagem = "[erro] não foi possível ler o arquivo: " + erro + ".";
     return r;
   }
   const int nulo = open("/dev/null", O_WRONLY | O_CLOEXEC);

@@ -57,6 +57,21 @@ long tamanho_arquivo(const char *caminho) {
   return n;
 }
 
+// Why a code file could not be read, in Portuguese where we can say it.
+std::string motivo_de_leitura(const GError *falha) {
+  switch (falha->domain == G_FILE_ERROR ? falha->code : -1) {
+  case G_FILE_ERROR_NOENT:
+    return "o arquivo não existe";
+  case G_FILE_ERROR_ACCES:
+  case G_FILE_ERROR_PERM:
+    return "sem permissão para ler";
+  case G_FILE_ERROR_ISDIR:
+    return "é uma pasta, não um arquivo";
+  default:
+    return falha->message;
+  }
+}
+
 } // namespace
 
 bool rodar_le_arquivo(const char *nome, std::string *texto, std::string *erro) {
@@ -66,14 +81,14 @@ bool rodar_le_arquivo(const char *nome, std::string *texto, std::string *erro) {
     while ((n = fread(bloco, 1, sizeof bloco, stdin)) > 0)
       texto->append(bloco, n);
     if (ferror(stdin))
-      *erro = "não foi possível ler a entrada padrão";
+      *erro = "erro de leitura";
     return !ferror(stdin);
   }
   gchar *dados = nullptr;
   gsize tamanho = 0;
   GError *falha = nullptr;
   if (!g_file_get_contents(nome, &dados, &tamanho, &falha)) {
-    *erro = "não foi possível ler \"" + texto_de_uma_linha(nome) + "\": " + falha->message;
+    *erro = motivo_de_leitura(falha);
     g_error_free(falha);
     return false;
   }
@@ -224,7 +239,10 @@ int roda_em_sequencia(const Opcoes &o) {
   for (size_t i = 0; i < o.arquivos.size(); i++) {
     std::string erro;
     if (!rodar_le_arquivo(o.arquivos[i].c_str(), &codigos[i], &erro)) {
-      fprintf(stderr, "olpa-rodar: %s\n", erro.c_str());
+      const std::string &nome = o.arquivos[i];
+      fprintf(stderr, "olpa-rodar: não foi possível ler %s: %s\n",
+              nome == "-" ? "a entrada padrão" : ("\"" + texto_de_uma_linha(nome) + "\"").c_str(),
+              erro.c_str());
       return 2;
     }
   }

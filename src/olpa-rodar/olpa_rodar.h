@@ -4,7 +4,8 @@
 
 #include <string>
 
-// Reads a code file ("-": standard input); false with the reason in *erro.
+// Reads a code file ("-": standard input); false with the reason, in
+// Portuguese, in *erro.
 bool rodar_le_arquivo(const char *nome, std::string *texto, std::string *erro);
 // Sends the runner's console text to rodar_executa and its trace lines to `fd_trace`.
 void rodar_prepara(int fd_trace);
