@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <set>
 
 #include <fcntl.h>
 #include <ftw.h>
@@ -38,12 +39,14 @@ struct Ativa {
 };
 
 struct Lote {
-  std::vector<Tarefa> *tarefas;
+  std::vector<Tarefa> *tarefas = nullptr;
   size_t proxima = 0;
   int ativas = 0, maximo = 1;
   double prazo = 10;
-  const std::function<void(size_t)> *ao_terminar;
-  GMainLoop *laco;
+  const std::function<void(size_t)> *ao_terminar = nullptr;
+  GMainLoop *laco = nullptr;
+  std::set<Ativa *> rodando;
+  bool interrompido = false;
 };
 
 std::string &destino(Ativa *a, int qual) {
@@ -122,6 +125,7 @@ void ao_sair(GPid pid, gint status, gpointer dados) {
     g_source_remove(a->relogio);
   apaga_arvore(a->arvore);
   const size_t indice = a->indice;
+  l->rodando.erase(a);
   delete a;
   l->ativas--;
   (*l->ao_terminar)(indice);
@@ -177,8 +181,20 @@ bool inicia(Lote *l, size_t indice) {
   a->fontes[1] = g_unix_fd_add(a->fds[1], condicoes, ao_ler<1>, a);
   a->relogio = g_timeout_add(static_cast<guint>(l->prazo * 1000), ao_estourar, a);
   g_child_watch_add(a->pid, ao_sair, a);
+  l->rodando.insert(a);
   l->ativas++;
   return true;
+}
+
+// Ctrl+C and the like: start nothing more, end what runs (their trees are
+// removed as they end).
+gboolean ao_interromper(gpointer dados) {
+  auto *l = static_cast<Lote *>(dados);
+  l->interrompido = true;
+  l->proxima = l->tarefas->size();
+  for (Ativa *a : l->rodando)
+    kill(a->pid, SIGKILL);
+  return G_SOURCE_CONTINUE;
 }
 
 void inicia_proximas(Lote *l) {
@@ -193,14 +209,24 @@ void inicia_proximas(Lote *l) {
 
 } // namespace
 
-void paralelo_roda(std::vector<Tarefa> *tarefas, int ao_mesmo_tempo, double prazo,
+bool paralelo_roda(std::vector<Tarefa> *tarefas, int ao_mesmo_tempo, double prazo,
                    const std::function<void(size_t)> &ao_terminar) {
-  if (tarefas->empty())
-    return;
   GMainLoop *laco = g_main_loop_new(nullptr, FALSE);
-  Lote lote{tarefas, 0, 0, ao_mesmo_tempo > 0 ? ao_mesmo_tempo : 1, prazo, &ao_terminar, laco};
+  Lote lote;
+  lote.tarefas = tarefas;
+  lote.maximo = ao_mesmo_tempo > 0 ? ao_mesmo_tempo : 1;
+  lote.prazo = prazo;
+  lote.ao_terminar = &ao_terminar;
+  lote.laco = laco;
+  guint sinais[3];
+  int i = 0;
+  for (int sinal : {SIGINT, SIGTERM, SIGHUP})
+    sinais[i++] = g_unix_signal_add(sinal, ao_interromper, &lote);
   inicia_proximas(&lote);
   if (lote.ativas > 0)
     g_main_loop_run(laco);
+  for (guint fonte : sinais)
+    g_source_remove(fonte);
   g_main_loop_unref(laco);
+  return !lote.interrompido;
 }

@@ -17,6 +17,7 @@ struct Tarefa {
 // Runs every task, at most `ao_mesmo_tempo` at once. Each runs in a new
 // temporary tree (its working directory bin/, with telas/ beside it) removed
 // when it ends, and is killed with everything it started after `prazo`
-// seconds. `ao_terminar(i)` is called as each task ends.
-void paralelo_roda(std::vector<Tarefa> *tarefas, int ao_mesmo_tempo, double prazo,
+// seconds. `ao_terminar(i)` is called as each task ends. False when a
+// signal (Ctrl+C, say) stopped it all: what ran was killed, nothing more started.
+bool paralelo_roda(std::vector<Tarefa> *tarefas, int ao_mesmo_tempo, double prazo,
                    const std::function<void(size_t)> &ao_terminar);

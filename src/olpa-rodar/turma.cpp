@@ -112,27 +112,37 @@ double prazo_de(const OpcoesTurma &o) {
   return 2 * o.tempo_limite + 60;
 }
 
-// The model's picture at figuras/modelo.png; false, said, when there is none.
-bool prepara_modelo(const OpcoesTurma &o, Turma *t) {
+// Exit status of a grading stopped by a signal, as a shell reports Ctrl+C.
+constexpr int INTERROMPIDA = 130;
+
+int interrompida() {
+  fprintf(stderr, "olpa-rodar: correção interrompida; o relatório não foi gravado.\n");
+  return INTERROMPIDA;
+}
+
+// The model's picture at figuras/modelo.png: 0 when it is there, otherwise the
+// exit status, said.
+int prepara_modelo(const OpcoesTurma &o, Turma *t) {
   t->modelo_figura = "figuras/modelo.png";
   const std::string destino = o.relatorio + "/" + t->modelo_figura;
   std::string motivo;
   if (termina_em_png(o.modelo)) {
     OlpaSurface figura = figura_le(o.modelo, &motivo);
     if (figura && figura_grava(figura.get(), destino, &motivo))
-      return true;
+      return 0;
   } else {
     std::vector<Tarefa> tarefas = {tarefa_de(o, o.relatorio, "", t->modelo_figura, "", o.modelo)};
-    paralelo_roda(&tarefas, 1, prazo_de(o), [](size_t) {});
+    if (!paralelo_roda(&tarefas, 1, prazo_de(o), [](size_t) {}))
+      return interrompida();
     const RegistroAluno r = registro_de(tarefas[0]);
     t->modelo_console = texto_utf8(r.console);
     if (r.achado == Achado::Figura)
-      return true;
+      return 0;
     motivo = "não gerou uma figura: " + r.mensagem;
   }
   fprintf(stderr, "olpa-rodar: o modelo \"%s\" não serve: %s\n",
           texto_de_uma_linha(o.modelo).c_str(), texto_de_uma_linha(motivo).c_str());
-  return false;
+  return 2;
 }
 
 Correcao correcao_de(const Turma &t, const RegistroAluno &r, Correcao c) {
@@ -221,8 +231,8 @@ int turma_compara(const OpcoesTurma &o) {
   Turma t;
   t.modelo = o.modelo;
   t.tolerancia = o.tolerancia;
-  if (!prepara_modelo(o, &t))
-    return 2;
+  if (const int status = prepara_modelo(o, &t))
+    return status;
   std::vector<Tarefa> tarefas;
   for (const std::string &arquivo : o.arquivos) {
     t.correcoes.push_back({});
@@ -235,10 +245,14 @@ int turma_compara(const OpcoesTurma &o) {
     tarefas.push_back(tarefa_de(o, o.relatorio, t.modelo_figura, c.figura, c.diferenca, c.arquivo));
   }
   size_t feitos = 0;
-  paralelo_roda(&tarefas, o.tarefas, prazo_de(o), [&](size_t i) {
+  const bool inteira = paralelo_roda(&tarefas, o.tarefas, prazo_de(o), [&](size_t i) {
     t.correcoes[i] = correcao_de(t, registro_de(tarefas[i]), t.correcoes[i]);
     mostra_progresso(++feitos, tarefas.size(), t.correcoes[i].arquivo);
   });
+  if (!inteira) {
+    mostra_progresso(tarefas.size(), tarefas.size(), "");
+    return interrompida();
+  }
   const std::string html = o.relatorio + "/relatorio.html";
   if (!grava(o.relatorio + "/relatorio.csv", relatorio_csv(t)) || !grava(html, relatorio_html(t)))
     return 2;
