@@ -1,11 +1,11 @@
 // olpa-rodar: runs code files exactly as "Rodar" would with that text in the
-// editor, one after the other in one process, and prints the console text
-// the window would show after each run. For teachers and tests. With
-// --compara it grades a whole class instead (turma.cpp).
+// editor and prints the console text the window would show, for teachers and
+// tests. Here: its command line, and what its ways of running share (reading
+// a code file, one press of "Rodar"). The files run one after the other
+// (sequencia.cpp), or with --compara a whole class is graded (turma.cpp).
 #include "olpa_rodar.h"
 
 #include "aluno.h"
-#include "figuras.h"
 #include "textos.h"
 #include "turma.h"
 
@@ -15,7 +15,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -215,63 +214,6 @@ int le_opcoes(int argc, char **argv, Opcoes *o) {
   return 0;
 }
 
-// Keeps the picture the last run wrote at the export path as PASTA/NAME.png,
-// NAME being the code file's (a second file of the same name gets "-2").
-bool guarda_figura(const std::string &arquivo, const std::string &pasta,
-                   std::set<std::string> *usados) {
-  if (!olpa_gfx_png_gravado())
-    return true;
-  const std::string base = arquivo == "-" ? "entrada" : texto_nome_base(arquivo);
-  std::string nome = base;
-  for (int k = 2; !usados->insert(nome).second; k++)
-    nome = base + "-" + std::to_string(k);
-  std::string motivo;
-  OlpaSurface figura = figura_le(olpa_arquivo_exportar, &motivo);
-  if (figura && figura_grava(figura.get(), pasta + "/" + nome + ".png", &motivo))
-    return true;
-  fprintf(stderr, "olpa-rodar: a figura de \"%s\" não foi guardada: %s.\n",
-          texto_de_uma_linha(arquivo).c_str(), motivo.c_str());
-  return false;
-}
-
-int roda_em_sequencia(const Opcoes &o) {
-  std::vector<std::string> codigos(o.arquivos.size());
-  for (size_t i = 0; i < o.arquivos.size(); i++) {
-    std::string erro;
-    if (!rodar_le_arquivo(o.arquivos[i].c_str(), &codigos[i], &erro)) {
-      const std::string &nome = o.arquivos[i];
-      fprintf(stderr, "olpa-rodar: não foi possível ler %s: %s\n",
-              nome == "-" ? "a entrada padrão" : ("\"" + texto_de_uma_linha(nome) + "\"").c_str(),
-              erro.c_str());
-      return 2;
-    }
-  }
-  if (!o.figuras.empty() && g_mkdir_with_parents(o.figuras.c_str(), 0755) != 0) {
-    fprintf(stderr, "olpa-rodar: não foi possível criar a pasta \"%s\": %s.\n",
-            texto_de_uma_linha(o.figuras).c_str(), g_strerror(errno));
-    return 2;
-  }
-  rodar_prepara(STDERR_FILENO);
-  olpa_gfx_defs();
-  std::set<std::string> nomes_usados;
-  bool tudo_certo = true;
-  for (size_t i = 0; i < codigos.size(); i++) {
-    const std::string &arquivo = o.arquivos[i];
-    if (codigos.size() > 1)
-      printf("%s==> %s <==\n", i > 0 ? "\n" : "",
-             arquivo == "-" ? "(entrada padrão)" : texto_de_uma_linha(arquivo).c_str());
-    std::string texto;
-    bool certo = rodar_executa(codigos[i], &texto);
-    fwrite(texto.data(), 1, texto.size(), stdout);
-    fflush(stdout);
-    if (certo && !o.figuras.empty())
-      certo = guarda_figura(arquivo, o.figuras, &nomes_usados);
-    tudo_certo = certo && tudo_certo;
-  }
-  parser_encerra();
-  return tudo_certo ? 0 : 1;
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -285,7 +227,7 @@ int main(int argc, char **argv) {
   if (o.tempo_limite > 0)
     parser_define_tempo_limite(o.tempo_limite);
   if (!o.compara)
-    return roda_em_sequencia(o);
+    return rodar_em_sequencia(o.arquivos, o.figuras);
   o.turma.arquivos = o.arquivos;
   if (o.tempo_limite > 0)
     o.turma.tempo_limite = o.tempo_limite;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Reads a code file ("-": standard input); false with the reason, in
 // Portuguese, in *erro.
@@ -12,3 +13,7 @@ void rodar_prepara(int fd_trace);
 // One press of "Rodar" with `codigo` in the editor: true when it succeeded;
 // the console text it leaves in *console.
 bool rodar_executa(const std::string &codigo, std::string *console);
+
+// The files run one after the other (the mode without --compara); with
+// `figuras` not empty, each one's picture is kept there. The exit status.
+int rodar_em_sequencia(const std::vector<std::string> &arquivos, const std::string &figuras);
