@@ -169,15 +169,37 @@ Correcao correcao_de(const Turma &t, const RegistroAluno &r, Correcao c) {
   return c;
 }
 
-void mostra_progresso(size_t feitos, size_t total, const std::string &arquivo) {
-  if (!isatty(STDERR_FILENO))
-    return;
-  if (feitos == total)
-    fprintf(stderr, "\r\033[K");
-  else
-    fprintf(stderr, "\r\033[K[%zu/%zu] %s", feitos, total, texto_de_uma_linha(arquivo).c_str());
-  fflush(stderr);
-}
+// On a terminal, one line rewritten as files end: how many are done, and the
+// first file in order still running (the one the class waits for).
+struct Progresso {
+  const Turma &turma;
+  std::vector<bool> feito;
+  size_t feitos = 0, primeiro = 0;
+  const bool terminal = isatty(STDERR_FILENO);
+
+  explicit Progresso(const Turma &t) : turma(t), feito(t.correcoes.size()) { mostra(); }
+  void terminou(size_t i) {
+    feito[i] = true;
+    feitos++;
+    while (primeiro < feito.size() && feito[primeiro])
+      primeiro++;
+    mostra();
+  }
+  void mostra() const {
+    if (!terminal)
+      return;
+    if (primeiro < feito.size())
+      fprintf(stderr, "\r\033[K[%zu/%zu] %s", feitos, feito.size(),
+              texto_de_uma_linha(turma.correcoes[primeiro].arquivo).c_str());
+    else
+      fprintf(stderr, "\r\033[K");
+    fflush(stderr);
+  }
+  ~Progresso() {
+    if (terminal && primeiro < feito.size())
+      fprintf(stderr, "\r\033[K");
+  }
+};
 
 void mostra_resumo(const Turma &t, const std::string &html) {
   std::vector<std::vector<std::string>> linhas = {{"arquivo", "situação", "diferença", "mensagem"}};
@@ -244,15 +266,16 @@ int turma_compara(const OpcoesTurma &o) {
     c.diferenca = nome_da_figura(t, i, "_diferenca");
     tarefas.push_back(tarefa_de(o, o.relatorio, t.modelo_figura, c.figura, c.diferenca, c.arquivo));
   }
-  size_t feitos = 0;
-  const bool inteira = paralelo_roda(&tarefas, o.tarefas, prazo_de(o), [&](size_t i) {
-    t.correcoes[i] = correcao_de(t, registro_de(tarefas[i]), t.correcoes[i]);
-    mostra_progresso(++feitos, tarefas.size(), t.correcoes[i].arquivo);
-  });
-  if (!inteira) {
-    mostra_progresso(tarefas.size(), tarefas.size(), "");
-    return interrompida();
+  bool inteira;
+  {
+    Progresso progresso(t);
+    inteira = paralelo_roda(&tarefas, o.tarefas, prazo_de(o), [&](size_t i) {
+      t.correcoes[i] = correcao_de(t, registro_de(tarefas[i]), t.correcoes[i]);
+      progresso.terminou(i);
+    });
   }
+  if (!inteira)
+    return interrompida();
   const std::string html = o.relatorio + "/relatorio.html";
   if (!grava(o.relatorio + "/relatorio.csv", relatorio_csv(t)) || !grava(html, relatorio_html(t)))
     return 2;
