@@ -99,6 +99,15 @@ double corrige(const std::string &pasta, int tarefas, const std::string &limite,
   return ms;
 }
 
+// The machine is shared: its load says how far the figures can be trusted.
+std::string carga() {
+  gchar *texto = nullptr;
+  g_file_get_contents("/proc/loadavg", &texto, nullptr, nullptr);
+  std::string s = texto ? std::string(texto, strcspn(texto, " ")) : "?";
+  g_free(texto);
+  return s;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -119,8 +128,8 @@ int main(int argc, char **argv) {
   printf("bench_turma: 100 files (");
   for (const auto &[tipo, n] : tipos)
     printf("%s %d ", tipo.c_str(), n);
-  printf("), --tempo-limite %s, %d processors, %d repetitions, interleaved\n", limite.c_str(),
-         static_cast<int>(g_get_num_processors()), repeticoes);
+  printf("), --tempo-limite %s, %d processors, %d repetitions, interleaved; load %s\n",
+         limite.c_str(), static_cast<int>(g_get_num_processors()), repeticoes, carga().c_str());
 
   std::vector<double> um, dois, razoes;
   std::string resumo;
@@ -128,8 +137,8 @@ int main(int argc, char **argv) {
     um.push_back(corrige(pasta, 1, limite, &resumo));
     dois.push_back(corrige(pasta, 2, limite, &resumo));
     razoes.push_back(um.back() / dois.back());
-    printf("  round %d: -j 1 %.0f ms, -j 2 %.0f ms, speed-up %.2fx\n", r + 1, um.back(),
-           dois.back(), razoes.back());
+    printf("  round %d: -j 1 %.0f ms, -j 2 %.0f ms, speed-up %.2fx (load %s)\n", r + 1, um.back(),
+           dois.back(), razoes.back(), carga().c_str());
   }
   printf("verdicts: %s\n", resumo.c_str());
   printf("median total: -j 1 %.0f ms (%.1f ms a file), -j 2 %.0f ms; speed-up (median of the "
