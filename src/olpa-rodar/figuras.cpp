@@ -49,6 +49,8 @@ bool le_bytes(const std::string &caminho, std::string *bytes, std::string *motiv
     *motivo = "não é um arquivo comum", certo = false;
   else if (certo && st.st_size > TAMANHO_MAXIMO)
     *motivo = "o arquivo é grande demais para uma figura de 640 × 480", certo = false;
+  if (certo)
+    bytes->reserve(static_cast<size_t>(st.st_size));
   char bloco[65536];
   while (certo) {
     const ssize_t n = read(fd, bloco, sizeof bloco);
@@ -90,7 +92,9 @@ OlpaSurface figura_le(const std::string &caminho, std::string *motivo) {
     *motivo = "a figura PNG está danificada";
     return nullptr;
   }
-  // Whatever format cairo chose for it (RGB, grey, ...), as ARGB32 over nothing.
+  if (cairo_image_surface_get_format(lida.get()) == CAIRO_FORMAT_ARGB32)
+    return lida;
+  // Whatever other format cairo chose for it (RGB, grey, ...), as ARGB32.
   OlpaSurface figura(
       cairo_image_surface_create(CAIRO_FORMAT_ARGB32, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA));
   OlpaCairo cr(cairo_create(figura.get()));
