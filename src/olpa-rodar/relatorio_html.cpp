@@ -38,7 +38,7 @@ h2 { font-size: 1.3em; margin: 0 0 .5em; display: flex; flex-wrap: wrap; gap: .5
   margin: .8em 0 1.2em; }
 .resumo .selo { font-size: 1.15em; padding: .3em .8em; }
 .resumo .selo.zero { opacity: .35; }
-table { border-collapse: collapse; width: 100%; margin-bottom: 1.5em; }
+table { border-collapse: collapse; width: 100%; margin-bottom: 1.5em; font-size: .9em; }
 th, td { text-align: left; padding: .3em .6em; border-bottom: 1px solid #bbb;
   vertical-align: top; overflow-wrap: break-word; }
 th { border-bottom: 2px solid #333; white-space: nowrap; }
