@@ -99,6 +99,36 @@ double corrige(const std::string &pasta, int tarefas, const std::string &limite,
   return ms;
 }
 
+// Fixed work for one processor: a loop the compiler cannot drop.
+void trabalho() {
+  volatile unsigned long x = 0;
+  for (unsigned long i = 0; i < 400000000ul; i++)
+    x = x + i * i;
+}
+
+// What two processors give right now: the same work done twice one after the
+// other, against twice at once, in child processes. The ceiling of any speed-up.
+double teto() {
+  auto roda = [](int ao_mesmo_tempo, int vezes) {
+    const double t = agora_ms();
+    for (int v = 0; v < vezes; v++) {
+      std::vector<pid_t> filhos;
+      for (int i = 0; i < ao_mesmo_tempo; i++) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+          trabalho();
+          _exit(0);
+        }
+        filhos.push_back(pid);
+      }
+      for (pid_t p : filhos)
+        waitpid(p, nullptr, 0);
+    }
+    return agora_ms() - t;
+  };
+  return roda(1, 2) / roda(2, 1);
+}
+
 // The machine is shared: its load says how far the figures can be trusted.
 std::string carga() {
   gchar *texto = nullptr;
@@ -131,19 +161,24 @@ int main(int argc, char **argv) {
   printf("), --tempo-limite %s, %d processors, %d repetitions, interleaved; load %s\n",
          limite.c_str(), static_cast<int>(g_get_num_processors()), repeticoes, carga().c_str());
 
-  std::vector<double> um, dois, razoes;
+  std::vector<double> um, dois, razoes, tetos;
   std::string resumo;
   for (int r = 0; r < repeticoes; r++) {
     um.push_back(corrige(pasta, 1, limite, &resumo));
     dois.push_back(corrige(pasta, 2, limite, &resumo));
     razoes.push_back(um.back() / dois.back());
-    printf("  round %d: -j 1 %.0f ms, -j 2 %.0f ms, speed-up %.2fx (load %s)\n", r + 1, um.back(),
-           dois.back(), razoes.back(), carga().c_str());
+    tetos.push_back(teto());
+    printf("  round %d: -j 1 %.0f ms, -j 2 %.0f ms, speed-up %.2fx; the machine's ceiling %.2fx "
+           "(load %s)\n",
+           r + 1, um.back(), dois.back(), razoes.back(), tetos.back(), carga().c_str());
   }
   printf("verdicts: %s\n", resumo.c_str());
   printf("median total: -j 1 %.0f ms (%.1f ms a file), -j 2 %.0f ms; speed-up (median of the "
          "rounds' ratios) %.2fx\n",
          mediana(um), mediana(um) / 100, mediana(dois), mediana(razoes));
+  printf("the machine's ceiling (a CPU-bound loop twice in a row / twice at once, median): "
+         "%.2fx\n",
+         mediana(tetos));
   printf("floor of the endless ones alone: %d x %s s = %.1f s at -j 1\n", tipos["sem_fim"],
          limite.c_str(), tipos["sem_fim"] * g_ascii_strtod(limite.c_str(), nullptr));
   const std::string apaga = std::string("rm -rf '") + pasta + "'";
