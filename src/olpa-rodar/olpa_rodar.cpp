@@ -102,6 +102,7 @@ void rodar_prepara(int fd) {
   parser_define_trace(fd);
   olpa_gfx_define_trace([](const char *texto, size_t n) {
     if (write(fd_trace, texto, n) < 0) {
+      // A trace line lost is nothing to stop a run for.
     }
   });
 }
