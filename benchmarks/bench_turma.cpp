@@ -133,7 +133,11 @@ double teto() {
 std::string carga() {
   gchar *texto = nullptr;
   g_file_get_contents("/proc/loadavg", &texto, nullptr, nullptr);
-  std::string s = texto ? std::string(texto, strcspn(texto, " ")) : "?";
+  // "1-min 5-min 15-min running/total last-pid": the first and how many run now.
+  gchar **campos = g_strsplit(texto ? texto : "", " ", -1);
+  std::string s = g_strv_length(campos) >= 4 ? std::string(campos[0]) + ", running " + campos[3]
+                                             : std::string("?");
+  g_strfreev(campos);
   g_free(texto);
   return s;
 }
