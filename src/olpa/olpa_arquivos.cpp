@@ -2,6 +2,7 @@
 // that cannot be loaded leaves the editor as it was, and a save replaces the
 // old file only once the new one is completely written.
 #include "olpa.h"
+#include "olpa_layout.h"
 #include "olpa_motivos.h"
 
 #include <cstdio>
@@ -21,7 +22,9 @@ const char PASTA_EXEMPLOS[] = "../exemplos";
 // "Arquivo inválido!" in ISO-8859-1, as olpa_aviso expects.
 const char ARQUIVO_INVALIDO[] = "Arquivo inv\xe1lido!";
 
-void aviso_utf8(const char *mensagem) {
+} // namespace
+
+void olpa_aviso_utf8(const char *mensagem) {
   GtkWidget *dialogo =
       gtk_message_dialog_new(GTK_WINDOW(olpa_janela), GTK_DIALOG_DESTROY_WITH_PARENT,
                              GTK_MESSAGE_WARNING, GTK_BUTTONS_OK, "%s", mensagem);
@@ -38,6 +41,25 @@ void aviso_utf8(const char *mensagem) {
   gtk_widget_destroy(dialogo);
 }
 
+void olpa_seletor_cabe_na_tela(GtkWidget *dialogo) {
+  // GTK sizes a file chooser from its font and what it last saw, larger than
+  // a school's 1366 x 768 screen; no larger than the screen's work area either.
+  GdkGeometry limite{};
+  limite.max_width = OLPA_SELETOR_LARGURA_MAXIMA;
+  limite.max_height = OLPA_SELETOR_ALTURA_MAXIMA;
+  GdkMonitor *monitor = gdk_display_get_monitor_at_window(
+      gdk_display_get_default(), gtk_widget_get_window(olpa_janela));
+  if (monitor) {
+    GdkRectangle area;
+    gdk_monitor_get_workarea(monitor, &area);
+    limite.max_width = MIN(limite.max_width, area.width);
+    limite.max_height = MIN(limite.max_height, area.height);
+  }
+  gtk_window_set_geometry_hints(GTK_WINDOW(dialogo), nullptr, &limite, GDK_HINT_MAX_SIZE);
+}
+
+namespace {
+
 GtkWidget *cria_seletor(const char *titulo, GtkFileChooserAction acao, const char *aceitar) {
   GtkWidget *dialogo =
       gtk_file_chooser_dialog_new(titulo, GTK_WINDOW(olpa_janela), acao, "_Cancelar",
@@ -46,6 +68,7 @@ GtkWidget *cria_seletor(const char *titulo, GtkFileChooserAction acao, const cha
   gtk_file_filter_set_name(filtro, "Arquivos do Olpa (*.olp)");
   gtk_file_filter_add_pattern(filtro, "*.olp");
   gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialogo), filtro);
+  olpa_seletor_cabe_na_tela(dialogo);
   return dialogo;
 }
 
@@ -97,7 +120,7 @@ const char *motivo(const GError *erro) {
 
 void olpa_aviso(const char *mensagem) {
   OlpaTexto convertida(olpa_utf8(mensagem));
-  aviso_utf8(convertida ? convertida.get() : mensagem);
+  olpa_aviso_utf8(convertida ? convertida.get() : mensagem);
 }
 
 bool olpa_codigo_modificado(void) {
@@ -106,6 +129,7 @@ bool olpa_codigo_modificado(void) {
 
 void olpa_abrir(GtkWidget *, gpointer) {
   GtkWidget *dialogo = cria_seletor("Abrir", GTK_FILE_CHOOSER_ACTION_OPEN, "_Abrir");
+  olpa_previa_liga(dialogo);
   abre_em_exemplos(dialogo);
   if (gtk_dialog_run(GTK_DIALOG(dialogo)) == GTK_RESPONSE_ACCEPT) {
     olpa_nome_arquivo = escolhido(dialogo);
@@ -199,7 +223,7 @@ bool olpa_salvar_codigo(void) {
                                        protegido ? "sem permissão para escrever" : motivo(erro)));
     if (erro)
       g_error_free(erro);
-    aviso_utf8(mensagem.get());
+    olpa_aviso_utf8(mensagem.get());
     return false;
   }
   gtk_text_buffer_insert_at_cursor(olpa_campo_console_buffer, "[olpa] arquivo salvo.\n", -1);
