@@ -14,8 +14,7 @@ namespace {
 
 bool grava(const std::string &caminho, const std::string &texto) {
   GError *erro = nullptr;
-  if (g_file_set_contents(caminho.c_str(), texto.c_str(), static_cast<gssize>(texto.size()),
-                          &erro))
+  if (g_file_set_contents(caminho.c_str(), texto.c_str(), static_cast<gssize>(texto.size()), &erro))
     return true;
   fprintf(stderr, "gera-ajuda: %s\n", erro->message);
   g_error_free(erro);

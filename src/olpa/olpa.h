@@ -107,7 +107,7 @@ void olpa_completar_liga(GtkSourceView *editor);
 
 // The help window "Ajuda do olpa" (olpa_ajuda.cpp), opened with F1.
 void olpa_ajuda_mostra(void);
-void olpa_ajuda_liga(void); // F1 on the main window
+void olpa_ajuda_liga(void);         // F1 on the main window
 GtkWidget *olpa_ajuda_janela(void); // null until first shown
 
 // The pictures the build drew of the shipped examples, one NAME.png for each

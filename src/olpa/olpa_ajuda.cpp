@@ -16,6 +16,9 @@ namespace {
 
 const char PASTA_AJUDA[] = "olpalib/ajuda";
 const char PASTA_EXEMPLOS[] = "../exemplos";
+// The functions' pictures at half the canvas; the gallery's at a third, three
+// to a row.
+constexpr int GALERIA_COLUNAS = 3;
 constexpr int MINIATURA_LARGURA = OLPA_TELA_LARGURA / 3, MINIATURA_ALTURA = OLPA_TELA_ALTURA / 3;
 
 GtkWidget *janela = nullptr;
@@ -34,15 +37,16 @@ GtkWidget *rotulo(const char *texto, const char *classe = nullptr) {
   return r;
 }
 
-// The picture at `caminho` shrunk to a third; an empty space the same size
-// when it is missing.
-GtkWidget *miniatura(const std::string &caminho) {
-  GdkPixbuf *figura = gdk_pixbuf_new_from_file_at_scale(caminho.c_str(), MINIATURA_LARGURA,
-                                                        MINIATURA_ALTURA, TRUE, nullptr);
+// The picture at `caminho` shrunk to `largura` x `altura`; an empty space
+// that size when it is missing.
+GtkWidget *miniatura(const std::string &caminho, int largura = MINIATURA_LARGURA,
+                     int altura = MINIATURA_ALTURA) {
+  GdkPixbuf *figura =
+      gdk_pixbuf_new_from_file_at_scale(caminho.c_str(), largura, altura, TRUE, nullptr);
   GtkWidget *imagem = figura ? gtk_image_new_from_pixbuf(figura) : gtk_image_new();
   if (figura)
     g_object_unref(figura);
-  gtk_widget_set_size_request(imagem, MINIATURA_LARGURA, MINIATURA_ALTURA);
+  gtk_widget_set_size_request(imagem, largura, altura);
   gtk_widget_set_valign(imagem, GTK_ALIGN_START);
   return imagem;
 }
@@ -81,12 +85,13 @@ void pagina_funcoes(GtkWidget *notebook) {
     if (f.exemplo) {
       gtk_box_pack_start(GTK_BOX(textos), rotulo(f.exemplo, "olpa-exemplo"), FALSE, FALSE, 0);
       gtk_box_pack_end(GTK_BOX(linha),
-                       miniatura(caminho_da_ajuda(std::string("funcoes/") + f.nome + ".png")),
+                       miniatura(caminho_da_ajuda(std::string("funcoes/") + f.nome + ".png"),
+                                 OLPA_PREVIA_LARGURA, OLPA_PREVIA_ALTURA),
                        FALSE, FALSE, 0);
     }
     gtk_box_pack_start(GTK_BOX(lista), linha, FALSE, FALSE, 0);
-    gtk_box_pack_start(GTK_BOX(lista), gtk_separator_new(GTK_ORIENTATION_HORIZONTAL), FALSE,
-                       FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(lista), gtk_separator_new(GTK_ORIENTATION_HORIZONTAL), FALSE, FALSE,
+                       0);
   }
 }
 
@@ -95,8 +100,8 @@ void pagina_erros(GtkWidget *notebook) {
   GKeyFile *erros = g_key_file_new();
   if (!g_key_file_load_from_file(erros, caminho_da_ajuda("erros_comuns.ini").c_str(),
                                  G_KEY_FILE_NONE, nullptr)) {
-    gtk_box_pack_start(GTK_BOX(lista), rotulo("A lista de erros comuns não foi encontrada."),
-                       FALSE, FALSE, 0);
+    gtk_box_pack_start(GTK_BOX(lista), rotulo("A lista de erros comuns não foi encontrada."), FALSE,
+                       FALSE, 0);
     g_key_file_free(erros);
     return;
   }
@@ -156,23 +161,28 @@ void pagina_exemplos(GtkWidget *notebook) {
                      rotulo("Os exemplos do olpa, do mais simples ao mais elaborado. \"Abrir "
                             "este exemplo\" põe o programa no editor; aperte Rodar para ver."),
                      FALSE, FALSE, 0);
-  GtkWidget *galeria = gtk_flow_box_new();
-  gtk_flow_box_set_selection_mode(GTK_FLOW_BOX(galeria), GTK_SELECTION_NONE);
-  gtk_flow_box_set_column_spacing(GTK_FLOW_BOX(galeria), 16);
-  gtk_flow_box_set_row_spacing(GTK_FLOW_BOX(galeria), 16);
-  gtk_flow_box_set_homogeneous(GTK_FLOW_BOX(galeria), TRUE);
+  GtkWidget *galeria = gtk_grid_new();
+  gtk_grid_set_column_spacing(GTK_GRID(galeria), 24);
+  gtk_grid_set_row_spacing(GTK_GRID(galeria), 24);
+  int n = 0;
   for (const std::string &nome : exemplos()) {
     const std::string arquivo = std::string(PASTA_EXEMPLOS) + "/" + nome + ".olp";
     GtkWidget *cartao = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
-    gtk_box_pack_start(GTK_BOX(cartao), miniatura(std::string(OLPA_FIGURAS_DOS_EXEMPLOS) + "/" + nome + ".png"),
+    gtk_box_pack_start(GTK_BOX(cartao),
+                       miniatura(std::string(OLPA_FIGURAS_DOS_EXEMPLOS) + "/" + nome + ".png"),
                        FALSE, FALSE, 0);
     const std::string titulo = nome + ": " + titulo_do_exemplo(arquivo, nome);
-    gtk_box_pack_start(GTK_BOX(cartao), rotulo(titulo.c_str()), FALSE, FALSE, 0);
+    GtkWidget *legenda = rotulo(titulo.c_str());
+    gtk_label_set_max_width_chars(GTK_LABEL(legenda), 1); // as wide as the picture
+    gtk_box_pack_start(GTK_BOX(cartao), legenda, FALSE, FALSE, 0);
     GtkWidget *abrir = gtk_button_new_with_label("Abrir este exemplo");
-    g_signal_connect_data(abrir, "clicked", G_CALLBACK(abre_exemplo), g_strdup(arquivo.c_str()),
-                          [](gpointer p, GClosure *) { g_free(p); }, GConnectFlags(0));
+    gtk_widget_set_halign(abrir, GTK_ALIGN_START);
+    g_signal_connect_data(
+        abrir, "clicked", G_CALLBACK(abre_exemplo), g_strdup(arquivo.c_str()),
+        [](gpointer p, GClosure *) { g_free(p); }, GConnectFlags(0));
     gtk_box_pack_start(GTK_BOX(cartao), abrir, FALSE, FALSE, 0);
-    gtk_container_add(GTK_CONTAINER(galeria), cartao);
+    gtk_grid_attach(GTK_GRID(galeria), cartao, n % GALERIA_COLUNAS, n / GALERIA_COLUNAS, 1, 1);
+    n++;
   }
   gtk_box_pack_start(GTK_BOX(lista), galeria, FALSE, FALSE, 0);
 }

@@ -47,8 +47,8 @@ void olpa_seletor_cabe_na_tela(GtkWidget *dialogo) {
   GdkGeometry limite{};
   limite.max_width = OLPA_SELETOR_LARGURA_MAXIMA;
   limite.max_height = OLPA_SELETOR_ALTURA_MAXIMA;
-  GdkMonitor *monitor = gdk_display_get_monitor_at_window(
-      gdk_display_get_default(), gtk_widget_get_window(olpa_janela));
+  GdkMonitor *monitor = gdk_display_get_monitor_at_window(gdk_display_get_default(),
+                                                          gtk_widget_get_window(olpa_janela));
   if (monitor) {
     GdkRectangle area;
     gdk_monitor_get_workarea(monitor, &area);

@@ -82,8 +82,9 @@ void popula(GtkSourceCompletionProvider *provedor, GtkSourceCompletionContext *c
 }
 
 GtkSourceCompletionActivation ativacao(GtkSourceCompletionProvider *) {
-  return static_cast<GtkSourceCompletionActivation>(GTK_SOURCE_COMPLETION_ACTIVATION_INTERACTIVE |
-                                                    GTK_SOURCE_COMPLETION_ACTIVATION_USER_REQUESTED);
+  return static_cast<GtkSourceCompletionActivation>(
+      GTK_SOURCE_COMPLETION_ACTIVATION_INTERACTIVE |
+      GTK_SOURCE_COMPLETION_ACTIVATION_USER_REQUESTED);
 }
 
 void interface_init(GtkSourceCompletionProviderIface *iface) {

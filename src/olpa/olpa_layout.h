@@ -52,3 +52,7 @@ constexpr int OLPA_AJUDA_ALTURA = 600;
 // The picture beside the file list of "Abrir": half the canvas.
 constexpr int OLPA_PREVIA_LARGURA = OLPA_TELA_LARGURA / 2;
 constexpr int OLPA_PREVIA_ALTURA = OLPA_TELA_ALTURA / 2;
+
+// Lines longer than this (in characters) turn the editor's colours off while
+// they are there: GTK lays such a line out too slowly with colours.
+constexpr int OLPA_LINHA_LONGA = 2000;

@@ -13,8 +13,7 @@ void atualiza(GtkFileChooser *seletor, gpointer imagem) {
   if (arquivo && g_str_has_suffix(arquivo.get(), ".olp")) {
     OlpaTexto nome(g_path_get_basename(arquivo.get()));
     nome.get()[strlen(nome.get()) - 4] = '\0';
-    const std::string caminho =
-        std::string(OLPA_FIGURAS_DOS_EXEMPLOS) + "/" + nome.get() + ".png";
+    const std::string caminho = std::string(OLPA_FIGURAS_DOS_EXEMPLOS) + "/" + nome.get() + ".png";
     figura = gdk_pixbuf_new_from_file_at_scale(caminho.c_str(), OLPA_PREVIA_LARGURA,
                                                OLPA_PREVIA_ALTURA, TRUE, nullptr);
   }
