@@ -119,24 +119,12 @@ void responde_pergunta(GtkResponseType resposta, std::string *titulo, std::strin
 
 class Janela : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() {
-    raiz = new RaizTemporaria();
-    olpa_UI(1020, 500, OLPA_TITULO);
-    processa_eventos();
-  }
-  static void TearDownTestSuite() {
-    parser_encerra();
-    delete raiz;
-    raiz = nullptr;
-  }
   void SetUp() override {
     olpa_limpa_codigo_e_console();
     processa_eventos();
   }
-  static RaizTemporaria *raiz;
   const std::string init = "olpalib/init.png";
 };
-RaizTemporaria *Janela::raiz;
 
 TEST_F(Janela, TituloTamanhoEPosicoes) {
   EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(olpa_janela)), "olpa v0.51");
@@ -197,7 +185,7 @@ TEST_F(Janela, EditorEConsoleComoComecam) {
   GtkSourceLanguage *c =
       gtk_source_buffer_get_language(GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer));
   ASSERT_NE(c, nullptr);
-  EXPECT_STREQ(gtk_source_language_get_id(c), "c");
+  EXPECT_STREQ(gtk_source_language_get_id(c), "olpa");
   EXPECT_FALSE(gtk_text_view_get_editable(GTK_TEXT_VIEW(olpa_campo_console)));
   EXPECT_TRUE(mostra(init));
   EXPECT_STREQ(olpa_arquivo_exportar, "../telas/imagem.png");
@@ -413,7 +401,18 @@ TEST(Programa, FecharSaiComOStatusDaSonda) {
 } // namespace
 
 int main(int argc, char **argv) {
+  // The window's run tree, with all of olpalib/, and a configuration folder
+  // of the test's own (zoom): the window is built once for every test.
+  auto *raiz = new RaizTemporaria();
+  setenv("XDG_CONFIG_HOME", (raiz->raiz + "/config").c_str(), 1);
   gtk_init(&argc, &argv);
   ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
+  if (system("cp -r " OLPA_BIN_DIR "/olpalib/. olpalib/") != 0)
+    return 1;
+  olpa_UI(1020, 500, OLPA_TITULO);
+  processa_eventos();
+  const int r = RUN_ALL_TESTS();
+  parser_encerra();
+  delete raiz;
+  return r;
 }

@@ -92,6 +92,7 @@ bool olpa_figura_copia(void);
 // Ctrl+minus, Ctrl+0 and Ctrl+wheel, remembered in the user's configuration
 // folder. Sizes in points; 0 is the desktop's own size.
 void olpa_zoom_liga(void);
+void olpa_zoom_carrega(void); // the size remembered, applied
 int olpa_zoom_tamanho(void);
 void olpa_zoom_define(int pontos);
 void olpa_zoom_passo(int passos);

@@ -72,6 +72,10 @@ void popula(GtkSourceCompletionProvider *provedor, GtkSourceCompletionContext *c
       GtkSourceCompletionItem *item = gtk_source_completion_item_new();
       const std::string rotulo = assinatura(f);
       gtk_source_completion_item_set_label(item, rotulo.c_str());
+      // The description under the parameters, without asking for details.
+      OlpaTexto marcacao(
+          g_markup_printf_escaped("%s\n<small>%s</small>", rotulo.c_str(), f.descricao));
+      gtk_source_completion_item_set_markup(item, marcacao.get());
       gtk_source_completion_item_set_text(item, (std::string(f.nome) + "(").c_str());
       gtk_source_completion_item_set_info(item, f.descricao);
       propostas = g_list_prepend(propostas, item);

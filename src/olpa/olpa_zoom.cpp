@@ -123,12 +123,16 @@ void olpa_zoom_passo(int passos) {
   olpa_zoom_define(CLAMP(tamanho_atual() + passos, MINIMO, MAXIMO));
 }
 
+void olpa_zoom_carrega(void) {
+  tamanho = le_guardado();
+  aplica();
+}
+
 void olpa_zoom_liga(void) {
   estilo = gtk_css_provider_new();
   gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(estilo),
                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
-  tamanho = le_guardado();
-  aplica();
+  olpa_zoom_carrega();
   g_signal_connect(olpa_janela, "key-press-event", G_CALLBACK(tecla), nullptr);
   for (GtkWidget *vista : {olpa_campo_codigo_formatado, olpa_campo_console}) {
     gtk_widget_add_events(vista, GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK);
