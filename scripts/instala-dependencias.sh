@@ -9,6 +9,7 @@ PACOTES=(
   googletest libgtest-dev
   xvfb xauth xdotool x11-utils imagemagick
   adwaita-icon-theme fonts-dejavu-core desktop-file-utils
+  dpkg-dev file appstream
   clang-format
 )
 faltam=()
