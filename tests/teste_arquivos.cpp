@@ -529,19 +529,58 @@ TEST_F(Arquivos, ArquivoQueNaoEProgramaERecusado) {
   g_rmdir(pasta.c_str());
 }
 
+// Loading and saving share the runner's limit: what is saved opens again.
 TEST_F(Arquivos, TamanhoLimite) {
   const std::string grande = em_exemplos("grande.olp");
-  escreve_arquivo(grande, std::string(64000, 'a'));
+  escreve_arquivo(grande, std::string(PARSER_LIMITE_CODIGO + 1, 'a'));
   carrega_recusado(grande);
 
   const std::string cabe = em_exemplos("cabe.olp");
-  const std::string texto = "/*" + std::string(63994, 'x') + "*/\n";
-  ASSERT_EQ(texto.size(), 63999u);
+  const std::string texto = "/*" + std::string(PARSER_LIMITE_CODIGO - 5, 'x') + "*/\n";
+  ASSERT_EQ(texto.size(), PARSER_LIMITE_CODIGO);
   escreve_arquivo(cabe, texto);
   com_dialogos({abrir(cabe)}, [] { olpa_abrir(nullptr, olpa_janela); });
   EXPECT_EQ(editor(), texto);
   EXPECT_EQ(olpa_nome_arquivo, cabe);
   EXPECT_EQ(olpa_arquivo_temnome, 1);
+
+  // One byte more cannot be saved over it: the file keeps what opens.
+  poe_no_editor(texto + "x");
+  com_dialogos({salvar(pasta_exemplos(), "cabe.olp"), substituir(true),
+                aviso("O programa tem mais de 1 MiB e não poderia ser aberto de novo; o arquivo "
+                      "\"" +
+                          cabe + "\" não foi salvo.",
+                      true)},
+               [] { olpa_salvar(nullptr, olpa_janela); });
+  EXPECT_EQ(le_arquivo(cabe), texto);
+}
+
+// Salvar never turns a device or a pipe into a code file.
+TEST_F(Arquivos, SalvarSoSubstituiArquivoComum) {
+  const std::string cano = em_exemplos("cano_salvar.olp");
+  ASSERT_EQ(mkfifo(cano.c_str(), 0644), 0);
+  poe_no_editor("int x;\n");
+  for (const std::string &nome : {cano, std::string("/dev/null")}) {
+    olpa_nome_arquivo = nome;
+    com_dialogos(
+        {aviso("Não foi possível salvar o arquivo \"" + nome + "\": não é um arquivo comum.",
+               false)},
+        [] { EXPECT_FALSE(olpa_salvar_codigo()); });
+  }
+  struct stat info;
+  ASSERT_EQ(stat(cano.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
+  ASSERT_EQ(stat("/dev/null", &info), 0);
+  EXPECT_TRUE(S_ISCHR(info.st_mode));
+  remove(cano.c_str());
+}
+
+// Old Mac editors end lines with a lone CR: errors must not all land on line 1.
+TEST_F(Arquivos, CrSozinhoTerminaLinha) {
+  const std::string arquivo = em_exemplos("mac.olp");
+  escreve_arquivo(arquivo, "int a;\rint b;\r\nint c;\r");
+  com_dialogos({abrir(arquivo)}, [] { olpa_abrir(nullptr, olpa_janela); });
+  EXPECT_EQ(editor(), "int a;\nint b;\r\nint c;\n");
 }
 
 TEST_F(Arquivos, DestinoQueNaoPodeSerGravadoPreservaOArquivoAntigo) {

@@ -181,13 +181,19 @@ TEST_F(Executor, ProgramaQueDormeTambemPara) {
   EXPECT_NE(e.console.find("tempo limite"), std::string::npos) << e.console;
 }
 
+// A code other than 0 still ends the run normally; the console says which.
 TEST_F(Executor, ExitTerminaComoSeMainRetornasse) {
-  for (const char *saida : {"exit(3)", "_exit(0)", "_Exit(1)"}) {
+  const std::pair<const char *, const char *> casos[] = {
+      {"exit(3)", "a\n[olpa] o programa terminou com o código 3.\n"},
+      {"_exit(0)", "a"},
+      {"_Exit(1)", "a\n[olpa] o programa terminou com o código 1.\n"},
+      {"return -2", "a\n[olpa] o programa terminou com o código -2.\n"}};
+  for (const auto &[saida, esperado] : casos) {
     const Execucao e = roda(std::string("#include <stdlib.h>\n#include <unistd.h>\n"
                                         "int main(void) { escreve_console(\"a\"); ") +
                             saida + "; escreve_console(\"b\"); return 0; }");
     EXPECT_EQ(e.resultado, 1) << saida;
-    EXPECT_EQ(e.console, "a") << saida;
+    EXPECT_EQ(e.console, esperado) << saida;
     EXPECT_EQ(e.vezes_erro, 0);
   }
 }

@@ -108,8 +108,8 @@ void grava_exportar() {
   char motivo[256];
   if (ultima_caminho)
     ultima_caminho[0] = '\0';
-  if (olpa_gfx_grava_png(olpa_tela.get(), olpa_arquivo_exportar, motivo, sizeof motivo,
-                         ultima_rgba, RAIZ_TELAS)) {
+  if (olpa_gfx_grava_png(olpa_tela.get(), olpa_arquivo_exportar, motivo, sizeof motivo, ultima_rgba,
+                         RAIZ_TELAS)) {
     olpa_estado.png_gravado = 1;
     if (ultima_caminho)
       g_strlcpy(ultima_caminho, olpa_arquivo_exportar, OLPA_CAMINHO_MAX);

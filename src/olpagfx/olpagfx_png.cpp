@@ -114,9 +114,9 @@ int abre_pasta(const std::string &caminho, const char *raiz, std::string *nome,
     resto.erase(0, barra + 1);
     if (parte.empty() || parte == ".")
       continue;
-    const int dentro = parte == ".." ? -1
-                                     : openat(pasta, parte.c_str(),
-                                              O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int dentro =
+        parte == ".." ? -1
+                      : openat(pasta, parte.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     const int erro = errno;
     close(pasta);
     pasta = dentro;

@@ -108,7 +108,8 @@ std::vector<sock_filter> filtro_pronto;
 bool regra(scmp_filter_ctx f, const char *nome, unsigned n = 0, const scmp_arg_cmp *cmp = nullptr) {
   const int numero = seccomp_syscall_resolve_name(nome);
   // Names this architecture lacks (fork on some) need no rule.
-  return numero == __NR_SCMP_ERROR || seccomp_rule_add_array(f, SCMP_ACT_ALLOW, numero, n, cmp) == 0;
+  return numero == __NR_SCMP_ERROR ||
+         seccomp_rule_add_array(f, SCMP_ACT_ALLOW, numero, n, cmp) == 0;
 }
 
 scmp_filter_ctx monta_filtro() {
@@ -181,7 +182,8 @@ constexpr uint64_t ESCOPO_TUDO = (1ull << 0) | (1ull << 1); // abstract sockets,
 constexpr uint64_t LEITURA = LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR;
 
 int abi_landlock() {
-  const long abi = syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
+  const long abi =
+      syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
   return abi < 0 ? 0 : static_cast<int>(abi);
 }
 

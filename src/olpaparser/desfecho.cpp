@@ -114,8 +114,8 @@ std::string motivo_do_sinal(int sinal, bool pilha) {
     return "recebeu o sinal de tempo real " + std::to_string(sinal - SIGRTMIN) + " (SIGRTMIN+" +
            std::to_string(sinal - SIGRTMIN) + ").\n";
   const char *nome = sigabbrev_np(sinal);
-  return "recebeu o sinal " + std::to_string(sinal) + (nome ? std::string(" (SIG") + nome + ")" : "") +
-         ".\n";
+  return "recebeu o sinal " + std::to_string(sinal) +
+         (nome ? std::string(" (SIG") + nome + ")" : "") + ".\n";
 }
 
 // Trace lines as a log can take them: no control characters but line ends,
@@ -214,10 +214,10 @@ int desfecho_mostra(const Desfecho &d) {
     return interrompido(d, PAROU + motivo_do_sinal(d.sinal, d.pilha));
   case ComoTerminou::Proibido: {
     const std::string acao = d.proibida >= 0 ? confina_acao(d.proibida) : "";
-    return interrompido(d, acao.empty()
-                               ? "[erro] o programa tentou fazer algo que não é permitido no olpa.\n"
-                               : "[erro] o programa tentou " + acao +
-                                     ", o que não é permitido no olpa.\n");
+    return interrompido(
+        d, acao.empty()
+               ? "[erro] o programa tentou fazer algo que não é permitido no olpa.\n"
+               : "[erro] o programa tentou " + acao + ", o que não é permitido no olpa.\n");
   }
   case ComoTerminou::NaoConfinou:
     return interrompido(d, "[erro] não foi possível isolar o programa do resto do sistema, "

@@ -61,6 +61,8 @@ constexpr size_t PARSER_LIMITE_CODIGO = PARSER_LIMITE_SAIDA;
 // bytes, no NUL byte; UTF-8 kept, anything else read as Windows-1252 (or
 // ISO-8859-1); a lone CR ends a line. False with a Portuguese reason.
 bool parser_le_codigo(const char *caminho, std::string *texto, std::string *motivo);
+// The same for bytes read some other way (standard input).
+bool parser_decodifica_codigo(const std::string &bytes, std::string *texto, std::string *motivo);
 
 // `texto` safe to show on a terminal: control characters but line ends and
 // tabs written as \xNN (or \uNNNN), bytes that are not UTF-8 as \xNN.

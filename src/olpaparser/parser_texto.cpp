@@ -87,8 +87,14 @@ bool parser_le_codigo(const char *caminho, std::string *texto, std::string *moti
     }
   }
   close(fd);
-  if (!ok)
+  return ok && parser_decodifica_codigo(bytes, texto, motivo);
+}
+
+bool parser_decodifica_codigo(const std::string &bytes, std::string *texto, std::string *motivo) {
+  if (bytes.size() > PARSER_LIMITE_CODIGO) {
+    *motivo = "é grande demais (mais de 1 MiB)";
     return false;
+  }
   if (bytes.empty()) {
     *motivo = "está vazio";
     return false;
