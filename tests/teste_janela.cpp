@@ -10,6 +10,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <string>
 
@@ -272,6 +273,11 @@ TEST_F(Janela, CadaFalhaDeixaAJanelaVivaEAProximaFunciona) {
       "int main(void) { inicia(); for (;;) {} }",
       "int f(int n) { return f(n + 1) + 1; } int main(void) { return f(0); }",
       "int main(void) { int z = 0; return 1 / z; }",
+      // Programs that go for the window itself.
+      "int getppid(void); int kill(int, int); int main(void) { kill(getppid(), 9); return 0; }",
+      "int getppid(void); int kill(int, int); int main(void) { kill(getppid(), 19); return 0; }",
+      "int write(int, const char *, int); int main(void) { for (int fd = 3; fd < 9; fd++) "
+      "write(fd, \"F\\nX\\n\", 4); int *p = 0; *p = 1; return 0; }",
   };
   for (const char *falha : falhas) {
     SCOPED_TRACE(falha);
@@ -288,6 +294,31 @@ TEST_F(Janela, CadaFalhaDeixaAJanelaVivaEAProximaFunciona) {
     EXPECT_EQ(cor_na_tela(olpa_imagem, 320, 240), 0x0000ffu);
   }
   parser_define_tempo_limite(10);
+}
+
+// What is at a picture path is never trusted: a pipe must not hang the
+// window, a picture of another size is not decoded.
+TEST_F(Janela, FiguraEstranhaNoCaminhoNaoTravaNemEDecodificada) {
+  ASSERT_EQ(mkfifo("../telas/imagem.png", 0644), 0);
+  roda("int main(void) { inicia(); termina(); }");
+  EXPECT_TRUE(olpa_console_em_erro());
+  for (GtkWidget *botao : {olpa_bt_limpar, olpa_bt_executar, olpa_bt_limpar}) {
+    gtk_button_clicked(GTK_BUTTON(botao));
+    processa_eventos();
+  }
+  EXPECT_TRUE(mostra(init));
+  olpa_limpa_codigo_e_console(); // what "Novo" and a loaded file do after their dialogs
+  struct stat info;
+  ASSERT_EQ(stat("../telas/imagem.png", &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode)); // only regular files are removed
+  remove("../telas/imagem.png");
+
+  OlpaSurface outra(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 641, 480));
+  ASSERT_EQ(cairo_surface_write_to_png(outra.get(), "../telas/grande.png"), CAIRO_STATUS_SUCCESS);
+  roda("int main(void) { inicia_arquivo(\"grande.png\"); termina(); }");
+  EXPECT_EQ(texto(olpa_campo_console_buffer), "[olpa] compilando\n[olpa] sucesso!\n");
+  EXPECT_EQ(gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)), GTK_IMAGE_ICON_NAME);
+  remove("../telas/grande.png");
 }
 
 TEST_F(Janela, LimparVoltaAoComecoEApagaAFigura) {
