@@ -239,7 +239,7 @@ using MainDoPrograma = int (*)(int, char **);
 // status and the shared memory.
 void confina_antes_do_main() {
   std::string aviso;
-  if (!confina_filho(&aviso)) {
+  if (parser_ajustes.confinar && !confina_filho(&aviso)) {
     envia(Evento::NaoConfinou);
     _exit(0);
   }

@@ -34,6 +34,7 @@ struct ParserAjustes {
   ParserSaida saida{};        // hooks; any may be null
   int fd_trace = 1;           // where trace lines and warnings go (standard output)
   double tempo_limite = 10.0; // seconds a run may take
+  bool confinar = true;       // off only in the benchmark of what confining costs
 };
 extern ParserAjustes parser_ajustes;
 extern ParserTempos parser_tempos_atuais;

@@ -12,6 +12,10 @@ void guarda_no_processo(const char *texto, size_t n) {
 
 } // namespace
 
+void parser_define_confinamento(bool ligado) {
+  parser_ajustes.confinar = ligado;
+}
+
 const ParserTempos &parser_tempos(void) {
   return parser_tempos_atuais;
 }

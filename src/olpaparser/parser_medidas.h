@@ -15,3 +15,7 @@ const ParserTempos &parser_tempos(void);
 
 // The same pipeline inside the calling process, without any protection.
 int parser_executa_no_processo(const char *codigo);
+
+// Whether children confine themselves before main (on by default). Off only
+// to measure what confining costs; children forked after the call obey it.
+void parser_define_confinamento(bool ligado);
