@@ -18,7 +18,6 @@ const Traducao TRADUCOES[] = {
     {"'%s' undeclared", "'%1' não foi declarado (faltou declarar a variável ou a função?)"},
     {"'%s' expected (got \"%s\")", "esperava '%1' antes de \"%2\""},
     {"identifier expected", "esperava um nome (identificador)"},
-    {"%s expected", "esperava %1"},
     {"undefined symbol '%s'", "'%1' não existe: nenhuma função ou variável tem esse nome"},
     {"too many arguments to function", "argumentos demais na chamada da função"},
     {"too few arguments to function", "faltam argumentos na chamada da função"},
@@ -35,6 +34,8 @@ const Traducao TRADUCOES[] = {
     {"file '%s' not found", "arquivo '%1' não encontrado"},
     {"lvalue expected", "esperava uma variável do lado esquerdo da atribuição"},
     {"function pointer expected", "isto não é uma função e não pode ser chamado"},
+    // After every more specific "... expected".
+    {"%s expected", "esperava %1"},
     {"'%s' is not declared as function", "'%1' não foi declarado como função"},
     {"cannot break", "'break' fora de um laço ou de um switch"},
     {"cannot continue", "'continue' fora de um laço"},

@@ -1,0 +1,116 @@
+#include "suporte.h"
+
+#include "olpaparser.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+#include <glib.h>
+#include <png.h>
+#include <unistd.h>
+
+bool le_png(const std::string &caminho, Imagem *imagem) {
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&png, caminho.c_str()))
+    return false;
+  png.format = PNG_FORMAT_BGRA; // little-endian 0xAARRGGBB words
+  imagem->largura = static_cast<int>(png.width);
+  imagem->altura = static_cast<int>(png.height);
+  imagem->pixels.assign(static_cast<size_t>(png.width) * png.height, 0);
+  return png_image_finish_read(&png, nullptr, imagem->pixels.data(), 0, nullptr) != 0;
+}
+
+Imagem de_rgba(const unsigned char *rgba, int largura, int altura, int stride, int canais) {
+  Imagem im{largura, altura, std::vector<uint32_t>(static_cast<size_t>(largura) * altura)};
+  for (int y = 0; y < altura; y++)
+    for (int x = 0; x < largura; x++) {
+      const unsigned char *p = rgba + y * stride + x * canais;
+      const uint32_t a = canais == 4 ? p[3] : 255;
+      im.pixels[static_cast<size_t>(y) * largura + x] = a << 24 | p[0] << 16 | p[1] << 8 | p[2];
+    }
+  return im;
+}
+
+long compara(const Imagem &a, const Imagem &b, const std::string &diferenca) {
+  if (a.largura != b.largura || a.altura != b.altura)
+    return -1;
+  long n = 0;
+  std::vector<uint32_t> marcas(a.pixels.size());
+  for (size_t i = 0; i < a.pixels.size(); i++) {
+    const bool igual = a.pixels[i] == b.pixels[i];
+    n += !igual;
+    marcas[i] = igual ? 0xff000000u | ((a.pixels[i] >> 2) & 0x3f3f3f) : 0xffff0000u;
+  }
+  if (n && !diferenca.empty()) {
+    png_image png{};
+    png.version = PNG_IMAGE_VERSION;
+    png.width = static_cast<png_uint_32>(a.largura);
+    png.height = static_cast<png_uint_32>(a.altura);
+    png.format = PNG_FORMAT_BGRA;
+    png_image_write_to_file(&png, diferenca.c_str(), 0, marcas.data(), 0, nullptr);
+  }
+  return n;
+}
+
+std::string le_arquivo(const std::string &caminho) {
+  gchar *dados = nullptr;
+  gsize n = 0;
+  if (!g_file_get_contents(caminho.c_str(), &dados, &n, nullptr))
+    return {};
+  std::string s(dados, n);
+  g_free(dados);
+  return s;
+}
+
+std::string glib(char *texto) {
+  const std::string s = texto ? texto : "";
+  g_free(texto);
+  return s;
+}
+
+void escreve_arquivo(const std::string &caminho, const std::string &conteudo) {
+  if (!g_file_set_contents(caminho.c_str(), conteudo.data(), static_cast<gssize>(conteudo.size()),
+                           nullptr))
+    throw std::runtime_error("could not write " + caminho);
+}
+
+RaizTemporaria::RaizTemporaria() {
+  char modelo[] = "/tmp/olpa-teste-XXXXXX";
+  if (!g_mkdtemp(modelo))
+    throw std::runtime_error("mkdtemp");
+  raiz = modelo;
+  for (const char *pasta : {"/bin/olpalib", "/telas", "/exemplos"})
+    g_mkdir_with_parents((raiz + pasta).c_str(), 0755);
+  char *atual = g_get_current_dir();
+  anterior = atual;
+  g_free(atual);
+  if (chdir((raiz + "/bin").c_str()) != 0)
+    throw std::runtime_error("chdir");
+}
+
+RaizTemporaria::~RaizTemporaria() {
+  if (chdir(anterior.c_str()) == 0 &&
+      system(("chmod -R u+w '" + raiz + "' 2>/dev/null; rm -rf '" + raiz + "'").c_str()) != 0)
+    fprintf(stderr, "could not remove %s\n", raiz.c_str());
+}
+
+namespace {
+Rodada *atual;
+} // namespace
+
+Rodada roda(const std::string &codigo) {
+  Rodada r;
+  atual = &r;
+  parser_define_saida({[](const char *t) { atual->console += t; },
+                       [](const char *t) { atual->console = t; }, [] { atual->erro = true; },
+                       [](int linha) { atual->linhas.push_back(linha); }});
+  // As the window: the console says it compiles, then what the run said.
+  r.console = "[olpa] compilando\n";
+  r.resultado = parser_executa(codigo.c_str());
+  if (r.resultado == 1)
+    r.console += "[olpa] sucesso!\n";
+  atual = nullptr;
+  return r;
+}

@@ -1,0 +1,44 @@
+// What the case runner, the fuzzer and the window test share: pictures as
+// plain pixels, files, a throw-away run tree, and one press of "Rodar"
+// without the window.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct Imagem {
+  int largura = 0, altura = 0;
+  std::vector<uint32_t> pixels; // 0xAARRGGBB, not premultiplied, row after row
+  uint32_t em(int x, int y) const { return pixels[static_cast<size_t>(y) * largura + x]; }
+};
+bool le_png(const std::string &caminho, Imagem *imagem);
+// 8-bit RGBA rows (a GdkPixbuf's, say) as an Imagem.
+Imagem de_rgba(const unsigned char *rgba, int largura, int altura, int stride, int canais);
+// Pixels that differ (-1 when the sizes do); when any do and `diferenca` is
+// given, writes there a picture that shows them red over the dimmed `a`.
+long compara(const Imagem &a, const Imagem &b, const std::string &diferenca = "");
+
+std::string le_arquivo(const std::string &caminho);
+// A string GLib allocated, as a std::string; frees it.
+std::string glib(char *texto);
+void escreve_arquivo(const std::string &caminho, const std::string &conteudo);
+
+// raiz/bin (the working directory while it lives), raiz/telas, raiz/exemplos.
+struct RaizTemporaria {
+  RaizTemporaria();
+  ~RaizTemporaria();
+  RaizTemporaria(const RaizTemporaria &) = delete;
+  RaizTemporaria &operator=(const RaizTemporaria &) = delete;
+  std::string raiz, anterior;
+};
+
+// What one press of "Rodar" leaves: the console text, the outcome, whether
+// the console turned to its error look, and the editor lines marked.
+struct Rodada {
+  int resultado = 0;
+  std::string console;
+  bool erro = false;
+  std::vector<int> linhas;
+};
+Rodada roda(const std::string &codigo);
