@@ -471,13 +471,15 @@ TEST_F(Janela, ArquivosQueNaoSaoProgramasSaoRecusados) {
   poe(cabe + "x");
   clica(olpa_bt_salvar, {salvar(exemplos, "grande.olp"), substituir(true),
                          aviso("O programa tem mais de 1 MiB e não poderia ser aberto de novo; o "
-                               "arquivo \"" + grande + "\" não foi salvo.")});
+                               "arquivo \"" +
+                               grande + "\" não foi salvo.")});
   EXPECT_EQ(le_arquivo(grande), cabe);
   // Salvar never turns a pipe or a device into a code file.
-  for (const std::string nome : {em_exemplos("cano.olp"), std::string("/dev/null")}) {
+  poe("int x;\n");
+  for (const std::string &nome : {em_exemplos("cano.olp"), std::string("/dev/null")}) {
     olpa_nome_arquivo = nome;
-    respostas.assign(1, aviso("Não foi possível salvar o arquivo \"" + nome +
-                              "\": não é um arquivo comum."));
+    respostas.assign(
+        1, aviso("Não foi possível salvar o arquivo \"" + nome + "\": não é um arquivo comum."));
     const guint vigia = g_timeout_add(20, tique, nullptr);
     EXPECT_FALSE(olpa_salvar_codigo());
     g_source_remove(vigia);

@@ -82,7 +82,8 @@ bool aplica_opcoes(const std::string &arquivo) {
     else if (chave == "pasta")
       mudada = g_mkdir_with_parents((raiz + "/" + valor).c_str(), 0755) == 0 || mudada;
     else if (chave == "modo")
-      mudada = chmod((raiz + "/" + valor).c_str(), strtol(resto.c_str(), nullptr, 8)) == 0 || mudada;
+      mudada =
+          chmod((raiz + "/" + valor).c_str(), strtol(resto.c_str(), nullptr, 8)) == 0 || mudada;
     else if (!chave.empty() && chave != "isolado" && chave[0] != '#')
       falha(arquivo, "opção desconhecida: " + chave);
   }
@@ -98,7 +99,10 @@ void fotografa(const std::string &pasta, std::map<std::string, std::string> *fot
     if (caminho == "/telas")
       continue;
     const bool e_pasta = g_file_test(completo.c_str(), G_FILE_TEST_IS_DIR);
-    (*foto)[caminho] = e_pasta ? "pasta" : le_arquivo(completo);
+    struct stat info {};
+    lstat(completo.c_str(), &info); // permissions too: a program may not change them
+    (*foto)[caminho] =
+        std::to_string(info.st_mode) + (e_pasta ? " pasta" : " " + le_arquivo(completo));
     if (e_pasta)
       fotografa(caminho, foto);
   }
@@ -131,6 +135,20 @@ std::string relato(const Rodada &r) {
   s += std::string("#= exportar ") + olpa_arquivo_exportar +
        (olpa_arquivo_gravamanual ? " (gravação manual)\n" : "\n") + "#= telas:";
   for (const std::string &nome : nomes_em(raiz + "/telas")) {
+    // What is not a regular file is named for what it is (and never opened).
+    struct stat info;
+    lstat((raiz + "/telas/" + nome).c_str(), &info);
+    if (!S_ISREG(info.st_mode)) {
+      const std::string alvo =
+          S_ISLNK(info.st_mode) ? glib(g_file_read_link((raiz + "/telas/" + nome).c_str(), nullptr))
+                                : "";
+      s += " " + nome +
+           (S_ISLNK(info.st_mode)    ? " (link para " + alvo + ")"
+            : S_ISFIFO(info.st_mode) ? " (pipe)"
+            : S_ISDIR(info.st_mode)  ? " (pasta)"
+                                     : " (especial)");
+      continue;
+    }
     const std::string b = le_arquivo(raiz + "/telas/" + nome);
     Imagem im;
     s += " " + nome +
