@@ -21,7 +21,9 @@
 #include <glib.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <grp.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -385,6 +387,15 @@ int main(int argc, char **argv) {
     args.insert(args.end(), argv + 1, argv + argc + 1);
     execvp("unshare", args.data());
     return perror("unshare"), 1;
+  }
+  // The namespace keeps a kill of every process inside; a fork bomb needs a
+  // cap on processes too, which binds no one as root: the case runs as nobody
+  // (but for rewriting its expected files, which nobody may not).
+  if (isolado && geteuid() == 0 && !regrava) {
+    const rlimit teto{256, 256};
+    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setrlimit(RLIMIT_NPROC, &teto) != 0 ||
+        setuid(65534) != 0)
+      return perror("roda_caso: sem teto de processos"), 1;
   }
   prctl(PR_SET_CHILD_SUBREAPER, 1);
   const std::string programa =
