@@ -81,6 +81,10 @@ void escreve_arquivo(const std::string &caminho, const std::string &conteudo) {
     throw std::runtime_error("could not write " + caminho);
 }
 
+bool existe(const std::string &caminho) {
+  return g_file_test(caminho.c_str(), G_FILE_TEST_EXISTS);
+}
+
 RaizTemporaria::RaizTemporaria() {
   char modelo[] = "/tmp/olpa-teste-XXXXXX";
   if (!g_mkdtemp(modelo))

@@ -23,6 +23,7 @@ std::string le_arquivo(const std::string &caminho);
 // A string GLib allocated, as a std::string; frees it.
 std::string glib(char *texto);
 void escreve_arquivo(const std::string &caminho, const std::string &conteudo);
+bool existe(const std::string &caminho);
 
 // raiz/bin (the working directory while it lives), raiz/telas, raiz/exemplos.
 struct RaizTemporaria {

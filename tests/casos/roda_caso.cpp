@@ -40,9 +40,6 @@ void falha(const std::string &passo, const std::string &texto) {
   fprintf(stderr, "FALHA %s: %s\n", passo.c_str(), texto.c_str());
   falhas++;
 }
-bool existe(const std::string &caminho) {
-  return access(caminho.c_str(), F_OK) == 0;
-}
 std::vector<std::string> nomes_em(const std::string &pasta) {
   std::vector<std::string> nomes;
   if (DIR *d = opendir(pasta.c_str())) {

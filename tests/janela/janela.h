@@ -1,0 +1,51 @@
+// The window test's support: GTK and screen helpers, and the one dialog
+// driver, which answers the dialogs an action blocks in.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "olpa.h"
+#include "suporte.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+const std::string CASOS = OLPA_FONTE_DIR "/tests/casos/", INICIAL = OLPA_IMAGEM_INICIAL;
+extern std::string exemplos; // the run tree's exemplos/
+
+void processa(); // lets GTK handle what is pending, drawing included
+std::string editor();
+std::string console();
+void poe(const std::string &codigo);
+void clica(GtkWidget *botao);
+void rodar(const std::string &codigo);
+bool mostra(const std::string &arquivo); // the image view shows exactly that picture
+Imagem na_tela(GtkWidget *w);            // what the screen shows of a widget
+uint32_t fundo_do_console();
+
+// Answers the dialog on top; called on every tick (`vez` counts the calls)
+// until it returns true, having answered.
+using Resposta = std::function<bool(GtkWidget *dialogo, int vez)>;
+// Runs `acao` while `lista` answers the dialogs it blocks in; with `todas`,
+// each answer must have found its dialog. A dialog nobody answers fails the
+// test and is cancelled after 6 s.
+void com_respostas(std::vector<Resposta> lista, const std::function<void()> &acao,
+                   bool todas = true);
+void clica(GtkWidget *botao, std::vector<Resposta> lista);
+
+Resposta mensagem(const std::string &titulo, const std::string &texto, int resposta);
+Resposta aviso(const std::string &texto);
+Resposta novo(int resposta); // the question of "Novo"
+Resposta responde(int resposta);
+Resposta substituir(bool sim); // GTK's "replace it?" over the save dialog
+Resposta abrir(const std::string &caminho, bool some = false);
+Resposta salvar(const std::string &pasta, const std::string &nome, const std::string &destino = "",
+                int resposta = GTK_RESPONSE_ACCEPT);
+Resposta salvar_novo(int resposta = GTK_RESPONSE_CANCEL); // offers exemplos/meuprojeto.olp
+
+class Janela : public ::testing::Test {
+protected:
+  void SetUp() override;
+  static std::string em_exemplos(const std::string &nome) { return exemplos + "/" + nome; }
+};
