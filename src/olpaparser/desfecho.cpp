@@ -170,6 +170,7 @@ Desfecho desfecho_le(const Execucao &ex) {
     d.estado = m.estado;
   d.compila = m.compila;
   d.liga = m.liga;
+  d.confina = m.confina;
   d.programa = d.como == ComoTerminou::Terminou ? m.programa : 0;
   return d;
 }

@@ -238,6 +238,7 @@ using MainDoPrograma = int (*)(int, char **);
 // keeps only its console. The application learns of the end from the exit
 // status and the shared memory.
 void confina_antes_do_main() {
+  const double t = parser_agora_ms();
   std::string aviso;
   if (parser_ajustes.confinar && !confina_filho(&aviso)) {
     envia(Evento::NaoConfinou);
@@ -250,6 +251,7 @@ void confina_antes_do_main() {
   close(FD_TRACE);
   destino.trace = trace_na_memoria;
   olpa_gfx_define_trace(trace_na_memoria);
+  parser_memoria->confina = parser_agora_ms() - t;
 }
 
 // Compiles, links and runs `codigo` in this process; 1 when main returned.

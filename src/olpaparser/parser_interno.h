@@ -51,7 +51,7 @@ struct Compartilhado {
   volatile sig_atomic_t pilha_estourou; // the child's fault was at its stack's end
   volatile sig_atomic_t proibida;       // the system call refused, when it ended by SIGSYS
   int codigo_saida;                     // what main returned or exit was given
-  double compila, liga, programa;
+  double compila, liga, confina, programa;
   // Trace lines written after main started ("[arq-s] ...").
   uint32_t rastro_tamanho;
   char rastro[8192];
@@ -161,7 +161,7 @@ struct Desfecho {
   std::string console;     // the program's text, valid UTF-8, with a note of any cut
   std::string rastro;      // trace lines from after main started, control characters escaped
   OlpaEstado estado{};     // Terminou: the drawing state handed back (untrusted)
-  double compila = 0, liga = 0, programa = 0; // the child's phase times
+  double compila = 0, liga = 0, confina = 0, programa = 0; // the child's phase times
 };
 Desfecho desfecho_le(const Execucao &ex);
 // The one place an outcome becomes console text and hook calls; the run's result.

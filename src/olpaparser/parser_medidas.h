@@ -8,6 +8,7 @@ struct ParserTempos {
   double envio;    // state and code handed to the child
   double compila;  // tcc_compile_string
   double liga;     // relocation
+  double confina;  // confining the child before main
   double programa; // the program's main
   double total;    // parser_executa, start to end
 };

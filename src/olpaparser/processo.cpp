@@ -99,7 +99,7 @@ void envia(Execucao *ex, const char *codigo) {
   m->codigo_saida = 0;
   m->rastro_tamanho = 0;
   m->ultima_caminho[0] = '\0';
-  m->compila = m->liga = m->programa = 0;
+  m->compila = m->liga = m->confina = m->programa = 0;
   const uint64_t tamanho = strlen(codigo);
   if (parser_escreve_tudo(ex->comando, &tamanho, sizeof tamanho))
     parser_escreve_tudo(ex->comando, codigo, tamanho);
