@@ -293,7 +293,11 @@ Rodada passo(const std::string &nome, const std::string &esperado, const std::st
   std::map<std::string, std::string> antes, depois;
   fotografa("", &antes);
   ftruncate(rastro, 0);
-  const Rodada r = roda(le_arquivo(programa));
+  // The program as "Abrir" would put it in the editor (and olpa-rodar reads it).
+  std::string codigo, motivo;
+  if (!parser_le_codigo(programa.c_str(), &codigo, &motivo))
+    falha(nome, programa + ": " + motivo);
+  const Rodada r = roda(codigo);
   parser_encerra();
   confere_texto(nome, esperado + ".console", relato(r));
   if (existe(esperado + ".trace")) {
