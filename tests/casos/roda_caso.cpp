@@ -374,9 +374,9 @@ int main(int argc, char **argv) {
     argv += 3, argc -= 3;
   if (argc < 2)
     return fprintf(stderr, "uso: roda_caso [--fuzz SEMENTE QUANTIDADE] CASO [PROGRAMA]\n"), 2;
-  const std::string caso = glib(g_canonicalize_filename(argv[1], nullptr));
+  std::string caso = glib(g_canonicalize_filename(argv[1], nullptr));
   const bool pasta = g_file_test(caso.c_str(), G_FILE_TEST_IS_DIR);
-  const std::string opcoes = caso + (pasta ? "/opcoes" : ".opcoes");
+  std::string opcoes = caso + (pasta ? "/opcoes" : ".opcoes");
   const bool isolado = le_arquivo(opcoes).find("isolado") != std::string::npos;
   // Cases that attack the machine run in a PID namespace of their own.
   if (isolado && !getenv("OLPA_CASO_ISOLADO")) {
@@ -392,7 +392,15 @@ int main(int argc, char **argv) {
   // The namespace keeps a kill of every process inside; a fork bomb needs a
   // cap on processes too, which binds no one as root: the case runs as nobody
   // (but for rewriting its expected files, which nobody may not).
+  std::string copia; // the case's files where nobody can read them
   if (isolado && geteuid() == 0 && !regrava) {
+    copia = glib(g_dir_make_tmp("olpa-caso-XXXXXX", nullptr));
+    const std::string de = pasta ? "'" + caso + "'" : "'" + caso + "'.*";
+    if (system(
+            ("cp -r " + de + " '" + copia + "/' && chown -R 65534:65534 '" + copia + "'").c_str()))
+      return fprintf(stderr, "roda_caso: não copiou %s\n", caso.c_str()), 1;
+    caso = copia + "/" + glib(g_path_get_basename(caso.c_str()));
+    opcoes = caso + (pasta ? "/opcoes" : ".opcoes");
     const rlimit teto{256, 256};
     if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setrlimit(RLIMIT_NPROC, &teto) != 0 ||
         setuid(65534) != 0)
@@ -432,5 +440,7 @@ int main(int argc, char **argv) {
     confere_terminal(nome, caso + ".terminal", programa);
   confere_seguinte(nome);
   printf("%s: %s\n", nome.c_str(), falhas ? "FALHOU" : regrava ? "regravado" : "ok");
+  if (!copia.empty() && system(("rm -rf '" + copia + "'").c_str()) != 0)
+    fprintf(stderr, "roda_caso: %s ficou\n", copia.c_str());
   return falhas ? 1 : 0;
 }
