@@ -1,6 +1,7 @@
 // olpa-rodar: runs code files exactly as "Rodar" would with that text in the
-// editor, one after the other in one process, and prints the console text
-// the window would show after each run. For teachers and tests.
+// editor (read as "Abrir" reads them), one after the other in one process,
+// and prints the console text the window would show after each run. For
+// teachers and tests.
 #include "olpagfx.h"
 #include "olpaparser.h"
 
@@ -30,35 +31,25 @@ void uso() {
                   "\"Rodar\" e mostra o texto do console.\n");
 }
 
+// A code file as "Abrir" takes it; "-" is standard input.
 bool le_arquivo(const char *nome, std::string *texto) {
+  std::string motivo;
+  bool lido;
   if (strcmp(nome, "-") == 0) {
+    std::string bytes;
     char bloco[65536];
     size_t n;
-    while ((n = fread(bloco, 1, sizeof bloco, stdin)) > 0)
-      texto->append(bloco, n);
-    return !ferror(stdin);
+    while (bytes.size() <= PARSER_LIMITE_CODIGO && (n = fread(bloco, 1, sizeof bloco, stdin)) > 0)
+      bytes.append(bloco, n);
+    if (ferror(stdin))
+      motivo = "erro de leitura";
+    lido = !ferror(stdin) && parser_decodifica_codigo(bytes, texto, &motivo);
+  } else {
+    lido = parser_le_codigo(nome, texto, &motivo);
   }
-  gchar *dados = nullptr;
-  gsize tamanho = 0;
-  GError *erro = nullptr;
-  if (!g_file_get_contents(nome, &dados, &tamanho, &erro)) {
-    fprintf(stderr, "olpa-rodar: não foi possível ler \"%s\": %s\n", nome, erro->message);
-    g_error_free(erro);
-    return false;
-  }
-  texto->assign(dados, tamanho);
-  g_free(dados);
-  return true;
-}
-
-long tamanho_arquivo(const char *caminho) {
-  FILE *f = fopen(caminho, "rb");
-  if (!f)
-    return 0;
-  fseek(f, 0, SEEK_END);
-  const long n = ftell(f);
-  fclose(f);
-  return n;
+  if (!lido)
+    fprintf(stderr, "olpa-rodar: não foi possível ler \"%s\": %s\n", nome, motivo.c_str());
+  return lido;
 }
 
 // One press of "Rodar": the console text it leaves, and whether it succeeded.
@@ -67,8 +58,8 @@ bool roda(const std::string &codigo) {
   if (parser_executa(codigo.c_str()) != 1)
     return false;
   console += "[olpa] sucesso!\n";
-  fprintf(stderr, "[tamanho] %s, %ld\n", olpa_arquivo_exportar,
-          tamanho_arquivo(olpa_arquivo_exportar));
+  fprintf(stderr, "[tamanho] %s, %d\n", olpa_arquivo_exportar,
+          olpa_gfx_tamanho_arquivo(olpa_arquivo_exportar));
   return true;
 }
 
@@ -110,10 +101,13 @@ int main(int argc, char **argv) {
   parser_define_trace(STDERR_FILENO);
   olpa_gfx_define_trace([](const char *texto, size_t n) { fwrite(texto, 1, n, stderr); });
   olpa_gfx_defs();
+  // A terminal would obey the program's control characters (clear the
+  // screen, retitle the window, rewrite a line): show them instead.
+  const bool terminal = isatty(STDOUT_FILENO);
   bool tudo_certo = true;
   for (const std::string &codigo : codigos) {
     tudo_certo = roda(codigo) && tudo_certo;
-    fputs(console.c_str(), stdout);
+    fputs(terminal ? parser_escapa_controles(console).c_str() : console.c_str(), stdout);
     fflush(stdout);
   }
   parser_encerra();

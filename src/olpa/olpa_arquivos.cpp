@@ -1,9 +1,11 @@
 // Code files: "Abrir" and "Salvar". The learner's code is never lost: a file
-// that cannot be loaded leaves the editor as it was, and a save replaces the
-// old file only once the new one is completely written.
+// that cannot be loaded leaves the editor as it was, a save replaces the old
+// file only once the new one is completely written, and nothing is saved
+// that could not be loaded again.
 #include "olpa.h"
 #include "olpa_layout.h"
 #include "olpa_motivos.h"
+#include "olpaparser.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +18,6 @@
 
 namespace {
 
-constexpr gsize TAMANHO_MAXIMO = 64000; // files must be smaller than this
 const char PASTA_EXEMPLOS[] = "../exemplos";
 
 // "Arquivo inválido!" in ISO-8859-1, as olpa_aviso expects.
@@ -97,20 +98,6 @@ std::string escolhido(GtkWidget *dialogo) {
   return nome ? nome.get() : "";
 }
 
-// Text as the editor can take it: UTF-8 as it is; anything else is taken for
-// a program written by an older Windows editor.
-std::string em_utf8(const char *bytes, gsize tamanho) {
-  if (g_utf8_validate(bytes, static_cast<gssize>(tamanho), nullptr))
-    return std::string(bytes, tamanho);
-  for (const char *origem : {"WINDOWS-1252", "ISO-8859-1"}) {
-    OlpaTexto texto(
-        g_convert(bytes, static_cast<gssize>(tamanho), "UTF-8", origem, nullptr, nullptr, nullptr));
-    if (texto)
-      return texto.get();
-  }
-  return {};
-}
-
 const char *motivo(const GError *erro) {
   const char *texto = olpa_motivo_arquivo(static_cast<GFileError>(erro->code));
   return texto ? texto : erro->message;
@@ -141,25 +128,14 @@ void olpa_abrir(GtkWidget *, gpointer) {
 
 int olpa_carrega_codigo(void) {
   printf("arquivo a abrir: %s\n", olpa_nome_arquivo.c_str());
-  // Only a regular file: opening a pipe to measure it would block forever.
-  const bool regular = g_file_test(olpa_nome_arquivo.c_str(), G_FILE_TEST_IS_REGULAR);
-  const int tamanho = regular ? olpa_tamanho_arquivo(olpa_nome_arquivo.c_str()) : 0;
-  gchar *bytes = nullptr;
-  gsize lidos = 0;
-  if (tamanho < 1 || static_cast<gsize>(tamanho) >= TAMANHO_MAXIMO ||
-      !g_file_get_contents(olpa_nome_arquivo.c_str(), &bytes, &lidos, nullptr)) {
+  // The same reading as olpa-rodar's: encodings, line ends, size, never a pipe.
+  std::string texto, motivo_recusa;
+  if (!parser_le_codigo(olpa_nome_arquivo.c_str(), &texto, &motivo_recusa)) {
+    printf("recusado: %s\n", motivo_recusa.c_str());
     olpa_aviso(ARQUIVO_INVALIDO);
     return 0;
   }
-  OlpaTexto dono(bytes);
-  // The file may have changed since it was measured; a NUL byte means it is
-  // not a program at all.
-  if (lidos < 1 || lidos >= TAMANHO_MAXIMO || memchr(bytes, '\0', lidos)) {
-    olpa_aviso(ARQUIVO_INVALIDO);
-    return 0;
-  }
-  printf("tamanho: %d\n", tamanho);
-  const std::string texto = em_utf8(bytes, lidos);
+  printf("tamanho: %d\n", static_cast<int>(texto.size()));
   printf("%s\n\n", texto.c_str());
   fflush(stdout);
   // Undoable on purpose, in one step: "Abrir" asks nothing, so undo is the
@@ -197,12 +173,24 @@ void olpa_salvar(GtkWidget *, gpointer) {
 
 bool olpa_salvar_codigo(void) {
   const char *texto = olpa_copia_codigo();
+  OlpaTexto nome(g_filename_display_name(olpa_nome_arquivo.c_str()));
+  // What could not be opened again is not saved: the learner would think it safe.
+  if (strlen(texto) > PARSER_LIMITE_CODIGO) {
+    OlpaTexto mensagem(g_strdup_printf("O programa tem mais de 1 MiB e não poderia ser aberto de "
+                                       "novo; o arquivo \"%s\" não foi salvo.",
+                                       nome.get()));
+    aviso_utf8(mensagem.get());
+    return false;
+  }
   // The new text replaces the file a link points to, not the link, and keeps
   // the file's permissions.
   std::string destino = olpa_nome_arquivo;
   int modo = 0666;
   GStatBuf info;
-  if (g_stat(destino.c_str(), &info) == 0) {
+  const bool existe = g_stat(destino.c_str(), &info) == 0;
+  // A device, a pipe or a folder is never replaced by a code file.
+  const char *recusa = existe && !S_ISREG(info.st_mode) ? "não é um arquivo comum" : nullptr;
+  if (existe) {
     modo = info.st_mode & 07777;
     std::unique_ptr<char, decltype(&free)> real(realpath(destino.c_str(), nullptr), free);
     if (real)
@@ -211,16 +199,15 @@ bool olpa_salvar_codigo(void) {
   GError *erro = nullptr;
   // The rename that replaces the file ignores the file's own write
   // permission; a read-only file must still say no.
-  const bool protegido =
-      g_file_test(destino.c_str(), G_FILE_TEST_EXISTS) && g_access(destino.c_str(), W_OK) != 0;
-  if (protegido || !g_file_set_contents_full(
-                       destino.c_str(), texto, static_cast<gssize>(strlen(texto)),
-                       static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT |
-                                                          G_FILE_SET_CONTENTS_ONLY_EXISTING),
-                       modo, &erro)) {
-    OlpaTexto nome(g_filename_display_name(olpa_nome_arquivo.c_str()));
+  if (!recusa && existe && g_access(destino.c_str(), W_OK) != 0)
+    recusa = "sem permissão para escrever";
+  if (recusa || !g_file_set_contents_full(
+                    destino.c_str(), texto, static_cast<gssize>(strlen(texto)),
+                    static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT |
+                                                       G_FILE_SET_CONTENTS_ONLY_EXISTING),
+                    modo, &erro)) {
     OlpaTexto mensagem(g_strdup_printf("Não foi possível salvar o arquivo \"%s\": %s.", nome.get(),
-                                       protegido ? "sem permissão para escrever" : motivo(erro)));
+                                       recusa ? recusa : motivo(erro)));
     if (erro)
       g_error_free(erro);
     olpa_aviso_utf8(mensagem.get());
