@@ -179,7 +179,7 @@ bool olpa_salvar_codigo(void) {
     OlpaTexto mensagem(g_strdup_printf("O programa tem mais de 1 MiB e não poderia ser aberto de "
                                        "novo; o arquivo \"%s\" não foi salvo.",
                                        nome.get()));
-    aviso_utf8(mensagem.get());
+    olpa_aviso_utf8(mensagem.get());
     return false;
   }
   // The new text replaces the file a link points to, not the link, and keeps
