@@ -1,30 +1,19 @@
 #!/usr/bin/env bash
-# Draws the documentation's gallery: runs every example with the
-# command-line runner, as a learner would, and keeps a 320 x 240 copy of its
-# picture in docs/imagens/<example>.png.
+# Draws the documentation's gallery from the pictures the build drew of the
+# examples with the command-line runner (olpalib/ajuda/exemplos/, the same
+# ones the help window and "Abrir" show): a 320 x 240 copy of each in
+# docs/imagens/<example>.png.
 # Usage: scripts/galeria.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 raiz="$(cd "$(dirname "$0")/.." && pwd)"
 construcao="$(cd "${1:-$raiz/build}" && pwd)"
-rodar="$construcao/olpa/bin/olpa-rodar"
-[ -x "$rodar" ] || { echo "galeria: falta $rodar (compile antes)" >&2; exit 1; }
+figuras="$construcao/olpa/bin/olpalib/ajuda/exemplos"
+[ -d "$figuras" ] || { echo "galeria: falta $figuras (compile antes)" >&2; exit 1; }
 
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
 mkdir -p "$raiz/docs/imagens"
 for exemplo in "$raiz"/exemplos/*.olp; do
   nome=$(basename "$exemplo" .olp)
-  # Each example in a fresh run tree: no saving mode left over from another.
-  rm -rf "$tmp/bin" "$tmp/telas"
-  mkdir -p "$tmp/bin" "$tmp/telas"
-  ln -s "$construcao/olpa/bin/olpalib" "$tmp/bin/olpalib"
-  (cd "$tmp/bin" && "$rodar" "$exemplo" >"$tmp/saida.txt" 2>"$tmp/erros.txt") || {
-    cat "$tmp/saida.txt" >&2
-    echo "galeria: $nome falhou" >&2
-    exit 1
-  }
-  # The runner reports the picture it left as "[tamanho] PATH, BYTES".
-  figura=$(sed -n 's/^\[tamanho\] \(.*\), [0-9]*$/\1/p' "$tmp/erros.txt" | tail -1)
-  convert "$tmp/bin/$figura" -resize 320x240 -strip "$raiz/docs/imagens/$nome.png"
+  [ -f "$figuras/$nome.png" ] || { echo "galeria: falta a figura de $nome" >&2; exit 1; }
+  convert "$figuras/$nome.png" -resize 320x240 -strip "$raiz/docs/imagens/$nome.png"
   echo "docs/imagens/$nome.png"
 done

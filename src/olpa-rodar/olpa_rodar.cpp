@@ -1,8 +1,8 @@
 // olpa-rodar: runs code files exactly as "Rodar" would with that text in the
-// editor and prints the console text the window would show, for teachers and
-// tests. Here: its command line, and what its ways of running share (reading
-// a code file, one press of "Rodar"). The files run one after the other
-// (sequencia.cpp), or with --compara a whole class is graded (turma.cpp).
+// editor (read as "Abrir" reads them) and prints the console text the window
+// would show, for teachers and tests. Here: its command line, and what its ways of running share
+// (reading a code file, one press of "Rodar"). The files run one after the other (sequencia.cpp),
+// or with --compara a whole class is graded (turma.cpp).
 #include "olpa_rodar.h"
 
 #include "aluno.h"
@@ -46,54 +46,21 @@ void uso() {
           "(relatorio/ se não for dada).\n");
 }
 
-long tamanho_arquivo(const char *caminho) {
-  FILE *f = fopen(caminho, "rb");
-  if (!f)
-    return 0;
-  fseek(f, 0, SEEK_END);
-  const long n = ftell(f);
-  fclose(f);
-  return n;
-}
-
-// Why a code file could not be read, in Portuguese where we can say it.
-std::string motivo_de_leitura(const GError *falha) {
-  switch (falha->domain == G_FILE_ERROR ? falha->code : -1) {
-  case G_FILE_ERROR_NOENT:
-    return "o arquivo não existe";
-  case G_FILE_ERROR_ACCES:
-  case G_FILE_ERROR_PERM:
-    return "sem permissão para ler";
-  case G_FILE_ERROR_ISDIR:
-    return "é uma pasta, não um arquivo";
-  default:
-    return falha->message;
-  }
-}
-
 } // namespace
 
 bool rodar_le_arquivo(const char *nome, std::string *texto, std::string *erro) {
-  if (strcmp(nome, "-") == 0) {
-    char bloco[65536];
-    size_t n;
-    while ((n = fread(bloco, 1, sizeof bloco, stdin)) > 0)
-      texto->append(bloco, n);
-    if (ferror(stdin))
-      *erro = "erro de leitura";
-    return !ferror(stdin);
-  }
-  gchar *dados = nullptr;
-  gsize tamanho = 0;
-  GError *falha = nullptr;
-  if (!g_file_get_contents(nome, &dados, &tamanho, &falha)) {
-    *erro = motivo_de_leitura(falha);
-    g_error_free(falha);
+  if (strcmp(nome, "-") != 0)
+    return parser_le_codigo(nome, texto, erro);
+  std::string bytes;
+  char bloco[65536];
+  size_t n;
+  while (bytes.size() <= PARSER_LIMITE_CODIGO && (n = fread(bloco, 1, sizeof bloco, stdin)) > 0)
+    bytes.append(bloco, n);
+  if (ferror(stdin)) {
+    *erro = "erro de leitura";
     return false;
   }
-  texto->assign(dados, tamanho);
-  g_free(dados);
-  return true;
+  return parser_decodifica_codigo(bytes, texto, erro);
 }
 
 void rodar_prepara(int fd) {
@@ -112,8 +79,8 @@ bool rodar_executa(const std::string &codigo, std::string *saida) {
   const bool certo = parser_executa(codigo.c_str()) == 1;
   if (certo) {
     console += "[olpa] sucesso!\n";
-    dprintf(fd_trace, "[tamanho] %s, %ld\n", olpa_arquivo_exportar,
-            tamanho_arquivo(olpa_arquivo_exportar));
+    dprintf(fd_trace, "[tamanho] %s, %d\n", olpa_arquivo_exportar,
+            olpa_gfx_tamanho_arquivo(olpa_arquivo_exportar));
   }
   *saida = console;
   return certo;

@@ -60,6 +60,7 @@ int rodar_em_sequencia(const std::vector<std::string> &arquivos, const std::stri
   rodar_prepara(STDERR_FILENO);
   olpa_gfx_defs();
   std::set<std::string> nomes_usados;
+  const bool terminal = isatty(STDOUT_FILENO);
   bool tudo_certo = true;
   for (size_t i = 0; i < codigos.size(); i++) {
     const std::string &arquivo = arquivos[i];
@@ -68,6 +69,10 @@ int rodar_em_sequencia(const std::vector<std::string> &arquivos, const std::stri
              arquivo == "-" ? "(entrada padrão)" : texto_de_uma_linha(arquivo).c_str());
     std::string texto;
     bool certo = rodar_executa(codigos[i], &texto);
+    // A terminal would obey the program's control characters (clear the
+    // screen, retitle the window, rewrite a line): show them instead.
+    if (terminal)
+      texto = parser_escapa_controles(texto);
     fwrite(texto.data(), 1, texto.size(), stdout);
     fflush(stdout);
     if (certo && !figuras.empty())

@@ -7,6 +7,7 @@
 #include "olpaparser.h"
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -58,8 +59,26 @@ void olpa_mostra_imagem(int tamanho) {
     g_object_unref(vista);
     return;
   }
-  if (tamanho >= 1)
-    gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), olpa_arquivo_exportar);
+  if (tamanho < 1)
+    return;
+  // Only a 640 x 480 PNG by its header is decoded: a huge picture put there
+  // would take the window's memory, a pipe its time.
+  std::string png;
+  GdkPixbuf *figura = nullptr;
+  if (olpa_gfx_le_figura(olpa_arquivo_exportar, &png)) {
+    GdkPixbufLoader *leitor = gdk_pixbuf_loader_new_with_type("png", nullptr);
+    if (leitor &&
+        gdk_pixbuf_loader_write(leitor, reinterpret_cast<const guchar *>(png.data()), png.size(),
+                                nullptr) &&
+        gdk_pixbuf_loader_close(leitor, nullptr))
+      figura = gdk_pixbuf_loader_get_pixbuf(leitor);
+    if (figura)
+      gtk_image_set_from_pixbuf(GTK_IMAGE(olpa_imagem), figura);
+    if (leitor)
+      g_object_unref(leitor);
+  }
+  if (!figura)
+    gtk_image_set_from_icon_name(GTK_IMAGE(olpa_imagem), "image-missing", GTK_ICON_SIZE_DIALOG);
 }
 
 void olpa_liga_execucoes(void) {
@@ -133,13 +152,8 @@ void olpa_confirma_limpar(GtkWidget *, gpointer janela) {
 // ---------------------------------------------------------------- helpers
 
 int olpa_tamanho_arquivo(const char *caminho) {
-  FILE *f = fopen(caminho, "rb");
-  if (!f)
-    return 0;
-  fseek(f, 0, SEEK_END);
-  const long tamanho = ftell(f);
-  fclose(f);
-  return tamanho < 0 ? 0 : tamanho > G_MAXINT ? G_MAXINT : static_cast<int>(tamanho);
+  // Regular files only: opening a pipe to measure it would block the window.
+  return olpa_gfx_tamanho_arquivo(caminho);
 }
 
 char *olpa_utf8(const char *texto) {

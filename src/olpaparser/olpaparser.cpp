@@ -82,7 +82,8 @@ int parser_executa(const char *codigo) {
     desfecho.erro = execucao.erro;
   }
   const int resultado = desfecho_mostra(desfecho);
-  parser_tempos_atuais = {execucao.preparo, execucao.envio,    desfecho.compila,
-                          desfecho.liga,    desfecho.programa, parser_agora_ms() - inicio};
+  parser_tempos_atuais = {
+      execucao.preparo, execucao.envio,    desfecho.compila,          desfecho.liga,
+      desfecho.confina, desfecho.programa, parser_agora_ms() - inicio};
   return resultado;
 }

@@ -28,7 +28,7 @@ int parser_executa(const char *codigo);
 enum class ParserFim {
   Terminou,     // main returned or exit was called
   NaoRodou,     // compiling or linking failed, or no run could start
-  Interrompido, // stopped: a crash, the time limit, too much memory
+  Interrompido, // stopped: a crash, the time limit, too much memory, a forbidden call
 };
 ParserFim parser_ultimo_fim(void);
 
@@ -60,3 +60,18 @@ const unsigned char *parser_imagem_gravada(const char *caminho);
 
 // Limit of program text shown per run.
 constexpr size_t PARSER_LIMITE_SAIDA = 1024 * 1024;
+// Limit of a program's code: a code file larger than this is neither loaded
+// nor saved.
+constexpr size_t PARSER_LIMITE_CODIGO = PARSER_LIMITE_SAIDA;
+
+// Reads the code file at `caminho` the one way the window and olpa-rodar
+// take it: only a regular file (never blocking), at most PARSER_LIMITE_CODIGO
+// bytes, no NUL byte; UTF-8 kept, anything else read as Windows-1252 (or
+// ISO-8859-1); a lone CR ends a line. False with a Portuguese reason.
+bool parser_le_codigo(const char *caminho, std::string *texto, std::string *motivo);
+// The same for bytes read some other way (standard input).
+bool parser_decodifica_codigo(const std::string &bytes, std::string *texto, std::string *motivo);
+
+// `texto` safe to show on a terminal: control characters but line ends and
+// tabs written as \xNN (or \uNNNN), bytes that are not UTF-8 as \xNN.
+std::string parser_escapa_controles(const std::string &texto);

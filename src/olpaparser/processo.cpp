@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,6 +23,9 @@ Compartilhado *parser_memoria;
 namespace {
 
 Execucao preparado; // the child forked ahead for the next run, if any
+
+// The compiler's errors come one a line, and it stops after a few.
+constexpr size_t LIMITE_EVENTOS = 64 * 1024;
 
 void fecha(int *fd) {
   if (*fd >= 0)
@@ -38,6 +42,9 @@ bool cria_filho(Execucao *ex, bool aquecer) {
   static bool sinais_prontos = false;
   if (!sinais_prontos) {
     signal(SIGPIPE, SIG_IGN); // a child that died must not take us with it
+    // Nothing of the same user, a program among them, may trace us or read
+    // and write our memory through /proc.
+    prctl(PR_SET_DUMPABLE, 0);
     sinais_prontos = true;
   }
   if (!parser_cria_memoria())
@@ -88,8 +95,11 @@ void envia(Execucao *ex, const char *codigo) {
   Compartilhado *m = parser_memoria;
   m->estado = olpa_gfx_exporta_estado();
   m->pilha_estourou = 0;
+  m->proibida = 0;
+  m->codigo_saida = 0;
+  m->rastro_tamanho = 0;
   m->ultima_caminho[0] = '\0';
-  m->compila = m->liga = m->programa = 0;
+  m->compila = m->liga = m->confina = m->programa = 0;
   const uint64_t tamanho = strlen(codigo);
   if (parser_escreve_tudo(ex->comando, &tamanho, sizeof tamanho))
     parser_escreve_tudo(ex->comando, codigo, tamanho);
@@ -119,7 +129,7 @@ void le_disponivel(Execucao *ex, int *fd, bool de_console) {
     }
     if (de_console)
       guarda_console(ex, bloco, static_cast<size_t>(n));
-    else
+    else if (ex->eventos.size() < LIMITE_EVENTOS)
       ex->eventos.append(bloco, static_cast<size_t>(n));
   }
 }
