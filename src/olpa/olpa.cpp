@@ -13,6 +13,7 @@ int olpa_janela_largura, olpa_janela_altura;
 int olpa_bt_largura, olpa_bt_altura, olpa_bt_relevo;
 
 GtkWidget *olpa_janela, *olpa_layout, *olpa_saida, *olpa_imagem, *olpa_botoes;
+GtkWidget *olpa_conteudo, *olpa_coluna, *olpa_divisao, *olpa_imagem_rolagem;
 GtkWidget *olpa_bt_novo, *olpa_bt_abrir, *olpa_bt_salvar, *olpa_bt_executar, *olpa_bt_limpar;
 GtkWidget *olpa_campo_codigo_container, *olpa_campo_codigo_formatado;
 GtkWidget *olpa_campo_console_container, *olpa_campo_console;
@@ -55,7 +56,12 @@ void define_cor_console(bool erro) {
 
 void aplica_estilo() {
   GtkCssProvider *css = gtk_css_provider_new();
-  gtk_css_provider_load_from_data(css, ESTILO, -1, nullptr);
+  // The border between editor and console: a gap of the window's colour, as
+  // tall as the layout's, to drag.
+  OlpaTexto estilo(g_strdup_printf("%s #olpa-divisao > separator { min-height: %dpx; "
+                                   "background: none; }",
+                                   ESTILO, OLPA_VAO_DIVISAO));
+  gtk_css_provider_load_from_data(css, estilo.get(), -1, nullptr);
   gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css),
                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   g_object_unref(css);
@@ -110,6 +116,35 @@ void configura_marcas() {
   g_object_unref(atributos);
 }
 
+// The layout: a fixed container whose one child, the content, takes all of
+// its room. Like any fixed layout it keeps what is drawn inside it (the
+// buttons' shadows stop at the border).
+struct OlpaMoldura {
+  GtkFixed pai;
+};
+struct OlpaMolduraClass {
+  GtkFixedClass pai;
+};
+G_DEFINE_TYPE(OlpaMoldura, olpa_moldura, GTK_TYPE_FIXED)
+
+void moldura_aloca(GtkWidget *moldura, GtkAllocation *area) {
+  gtk_widget_set_allocation(moldura, area);
+  GList *filhos = gtk_container_get_children(GTK_CONTAINER(moldura));
+  for (GList *l = filhos; l; l = l->next)
+    gtk_widget_size_allocate(GTK_WIDGET(l->data), area);
+  g_list_free(filhos);
+  gtk_widget_set_clip(moldura, area);
+}
+
+void olpa_moldura_class_init(OlpaMolduraClass *classe) {
+  GTK_WIDGET_CLASS(classe)->size_allocate = moldura_aloca;
+}
+void olpa_moldura_init(OlpaMoldura *) {}
+
+// The content: the left column (buttons above, then the editor and the
+// console with a border between them the learner can drag) and the picture
+// to its right. Extra room goes to the editor and the console; the picture
+// stays the canvas's size, and scrolls when the window is smaller.
 void cria_janela(int largura, int altura, const char *titulo) {
   olpa_janela = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(olpa_janela), titulo);
@@ -117,24 +152,50 @@ void cria_janela(int largura, int altura, const char *titulo) {
   gtk_window_set_position(GTK_WINDOW(olpa_janela), GTK_WIN_POS_CENTER);
   gtk_window_set_resizable(GTK_WINDOW(olpa_janela), TRUE);
   gtk_container_set_border_width(GTK_CONTAINER(olpa_janela), OLPA_BORDA);
-  olpa_layout = gtk_fixed_new();
+  olpa_layout = GTK_WIDGET(g_object_new(olpa_moldura_get_type(), nullptr));
   gtk_container_add(GTK_CONTAINER(olpa_janela), olpa_layout);
+  olpa_conteudo = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, OLPA_VAO_IMAGEM);
+  gtk_fixed_put(GTK_FIXED(olpa_layout), olpa_conteudo, 0, 0);
+  olpa_coluna = gtk_box_new(GTK_ORIENTATION_VERTICAL, OLPA_VAO_BOTOES);
+  gtk_widget_set_hexpand(olpa_coluna, TRUE);
+  gtk_box_pack_start(GTK_BOX(olpa_conteudo), olpa_coluna, TRUE, TRUE, 0);
+  olpa_divisao = gtk_paned_new(GTK_ORIENTATION_VERTICAL);
+  gtk_widget_set_name(olpa_divisao, "olpa-divisao");
 }
 
 void cria_imagem() {
   olpa_saida = gtk_box_new(GTK_ORIENTATION_VERTICAL, OLPA_ESPACO);
   gtk_box_set_homogeneous(GTK_BOX(olpa_saida), FALSE);
-  gtk_fixed_put(GTK_FIXED(olpa_layout), olpa_saida, OLPA_IMAGEM_X, 0);
+  gtk_widget_set_valign(olpa_saida, GTK_ALIGN_START);
+  gtk_box_pack_start(GTK_BOX(olpa_conteudo), olpa_saida, FALSE, TRUE, 0);
+  // As large as the picture when there is room, smaller (scrolling) when not.
+  olpa_imagem_rolagem = gtk_scrolled_window_new(nullptr, nullptr);
+  GtkScrolledWindow *rolagem = GTK_SCROLLED_WINDOW(olpa_imagem_rolagem);
+  gtk_scrolled_window_set_policy(rolagem, GTK_POLICY_AUTOMATIC, GTK_POLICY_AUTOMATIC);
+  gtk_scrolled_window_set_propagate_natural_width(rolagem, TRUE);
+  gtk_scrolled_window_set_propagate_natural_height(rolagem, TRUE);
+  gtk_scrolled_window_set_min_content_width(rolagem, OLPA_IMAGEM_LARGURA_MINIMA);
+  gtk_scrolled_window_set_min_content_height(rolagem, OLPA_IMAGEM_ALTURA_MINIMA);
+  gtk_box_pack_start(GTK_BOX(olpa_saida), olpa_imagem_rolagem, FALSE, FALSE, 0);
   olpa_imagem = gtk_image_new_from_file(OLPA_IMAGEM_INICIAL);
   gtk_widget_set_size_request(olpa_imagem, OLPA_IMAGEM_LARGURA, OLPA_IMAGEM_ALTURA);
-  gtk_box_pack_start(GTK_BOX(olpa_saida), olpa_imagem, FALSE, FALSE, 0);
+  gtk_widget_set_halign(olpa_imagem, GTK_ALIGN_START);
+  gtk_widget_set_valign(olpa_imagem, GTK_ALIGN_START);
+  // An event box under the picture takes the right-click (olpa_figura.cpp).
+  GtkWidget *eventos = gtk_event_box_new();
+  gtk_container_add(GTK_CONTAINER(eventos), olpa_imagem);
+  gtk_container_add(GTK_CONTAINER(olpa_imagem_rolagem), eventos);
+  GtkWidget *vista = gtk_bin_get_child(GTK_BIN(olpa_imagem_rolagem));
+  gtk_viewport_set_shadow_type(GTK_VIEWPORT(vista), GTK_SHADOW_NONE);
+  olpa_figura_liga_menu(eventos);
 }
 
 void cria_botoes() {
   olpa_botoes = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, OLPA_ESPACO);
   gtk_widget_set_name(olpa_botoes, "olpa-botoes");
   gtk_box_set_homogeneous(GTK_BOX(olpa_botoes), TRUE);
-  gtk_fixed_put(GTK_FIXED(olpa_layout), olpa_botoes, 0, 0);
+  gtk_widget_set_halign(olpa_botoes, GTK_ALIGN_START);
+  gtk_box_pack_start(GTK_BOX(olpa_coluna), olpa_botoes, FALSE, FALSE, 0);
   gtk_widget_set_size_request(olpa_botoes, OLPA_COLUNA_LARGURA, olpa_bt_altura);
   olpa_bt_novo = cria_botao("Novo", G_CALLBACK(olpa_confirma_limpar), olpa_janela,
                             "Começa um programa novo (Ctrl+N)");
@@ -148,15 +209,27 @@ void cria_botoes() {
                               "Limpa o console e a imagem");
 }
 
-// A scrolled window at (0, y) of the left column. Text views scroll by
-// themselves under GTK 3: they go straight into it, with no viewport between.
-GtkWidget *cria_rolagem(int y, int altura) {
+// A scrolled window in the left column, of the column's width and at least
+// `minima` high. Text views scroll by themselves under GTK 3: they go
+// straight into it, with no viewport between.
+GtkWidget *cria_rolagem(int minima) {
   GtkWidget *rolagem = gtk_scrolled_window_new(nullptr, nullptr);
-  gtk_widget_set_size_request(rolagem, OLPA_COLUNA_LARGURA, altura);
-  gtk_fixed_put(GTK_FIXED(olpa_layout), rolagem, 0, y);
+  gtk_scrolled_window_set_min_content_width(GTK_SCROLLED_WINDOW(rolagem), OLPA_COLUNA_LARGURA);
+  gtk_scrolled_window_set_min_content_height(GTK_SCROLLED_WINDOW(rolagem), minima);
   gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(rolagem), GTK_POLICY_AUTOMATIC,
                                  GTK_POLICY_AUTOMATIC);
   return rolagem;
+}
+
+// The editor above the console; a larger window makes the editor taller, and
+// the border between them moves them both.
+void cria_divisao() {
+  olpa_campo_codigo_container = cria_rolagem(OLPA_EDITOR_ALTURA_MINIMA);
+  olpa_campo_console_container = cria_rolagem(OLPA_CONSOLE_ALTURA_MINIMA);
+  gtk_paned_pack1(GTK_PANED(olpa_divisao), olpa_campo_codigo_container, TRUE, FALSE);
+  gtk_paned_pack2(GTK_PANED(olpa_divisao), olpa_campo_console_container, FALSE, FALSE);
+  gtk_paned_set_position(GTK_PANED(olpa_divisao), OLPA_EDITOR_ALTURA);
+  gtk_box_pack_start(GTK_BOX(olpa_coluna), olpa_divisao, TRUE, TRUE, 0);
 }
 
 void cria_console() {
@@ -188,11 +261,7 @@ void cria_editor() {
   gtk_text_buffer_set_text(olpa_campo_codigo_buffer, OLPA_TEXTO_INICIAL, -1);
   gtk_text_buffer_set_modified(olpa_campo_codigo_buffer, FALSE);
   configura_marcas();
-
-  olpa_linguagem_manager = gtk_source_language_manager_new();
-  olpa_linguagem = gtk_source_language_manager_get_language(olpa_linguagem_manager, "c");
-  if (olpa_linguagem)
-    gtk_source_buffer_set_language(GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer), olpa_linguagem);
+  olpa_editor_configura();
 }
 
 } // namespace
@@ -210,11 +279,12 @@ void olpa_UI(int largura, int altura, const char *titulo) {
   cria_janela(olpa_janela_largura, olpa_janela_altura, titulo);
   cria_imagem();
   cria_botoes();
-  olpa_campo_codigo_container = cria_rolagem(OLPA_EDITOR_Y, OLPA_EDITOR_ALTURA);
-  olpa_campo_console_container = cria_rolagem(OLPA_CONSOLE_Y, OLPA_CONSOLE_ALTURA);
+  cria_divisao();
   cria_console();
   cria_editor();
   configura_atalhos();
+  olpa_zoom_liga();
+  olpa_ajuda_liga();
   g_signal_connect(olpa_janela, "delete-event", G_CALLBACK(olpa_destroi_janela), nullptr);
   gtk_widget_show_all(olpa_janela);
   olpa_liga_execucoes();

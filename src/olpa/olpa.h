@@ -15,6 +15,10 @@ extern int olpa_bt_largura, olpa_bt_altura, olpa_bt_relevo;
 
 // Widgets, alive for the life of the process.
 extern GtkWidget *olpa_janela, *olpa_layout, *olpa_saida, *olpa_imagem, *olpa_botoes;
+// In the fixed layout, the content as large as the layout: the left column
+// (buttons, then the editor above the console with a border to drag between
+// them) and the picture in a scrolled view.
+extern GtkWidget *olpa_conteudo, *olpa_coluna, *olpa_divisao, *olpa_imagem_rolagem;
 extern GtkWidget *olpa_bt_novo, *olpa_bt_abrir, *olpa_bt_salvar, *olpa_bt_executar, *olpa_bt_limpar;
 extern GtkWidget *olpa_campo_codigo_container, *olpa_campo_codigo_formatado;
 extern GtkWidget *olpa_campo_console_container, *olpa_campo_console;
@@ -76,6 +80,48 @@ bool olpa_salvar_codigo(void);
 void olpa_aviso(const char *mensagem);
 // Whether the editor holds changes not saved since the last load, save or "Novo".
 bool olpa_codigo_modificado(void);
+
+// A warning dialog titled "Aviso" with a UTF-8 text.
+void olpa_aviso_utf8(const char *mensagem);
+// Keeps a file dialog within a small screen (and within this one).
+void olpa_seletor_cabe_na_tela(GtkWidget *dialogo);
+
+// The picture's right-click menu (olpa_figura.cpp): the menu as it would pop
+// up now, hooked to the widget under the picture; saving the picture shown as
+// PNG (false, after telling the learner why, when it could not) and copying
+// it to the clipboard (false when the view shows no picture).
+GtkWidget *olpa_figura_menu(void);
+void olpa_figura_liga_menu(GtkWidget *area);
+bool olpa_figura_salva(const char *caminho);
+bool olpa_figura_copia(void);
+
+// Font size of the editor and the console (olpa_zoom.cpp): Ctrl+plus,
+// Ctrl+minus, Ctrl+0 and Ctrl+wheel, remembered in the user's configuration
+// folder. Sizes in points; 0 is the desktop's own size.
+void olpa_zoom_liga(void);
+void olpa_zoom_carrega(void); // the size remembered, applied
+int olpa_zoom_tamanho(void);
+void olpa_zoom_define(int pontos);
+void olpa_zoom_passo(int passos);
+
+// The editor's C with olpa's functions (olpa_editor.cpp): the language
+// definition found beside the program, completion of the learner functions,
+// "}" back to its "{", and long lines that do not slow it down.
+void olpa_editor_configura(void);
+// Keeps a very long line from freezing the editor (olpa_linhas_longas.cpp).
+void olpa_linhas_longas_liga(void);
+// Offers the learner functions as the editor's completion (olpa_completar.cpp).
+void olpa_completar_liga(GtkSourceView *editor);
+
+// The help window "Ajuda do olpa" (olpa_ajuda.cpp), opened with F1.
+void olpa_ajuda_mostra(void);
+void olpa_ajuda_liga(void);         // F1 on the main window
+GtkWidget *olpa_ajuda_janela(void); // null until first shown
+
+// The pictures the build drew of the shipped examples, one NAME.png for each
+// NAME.olp: the help's gallery and the preview of "Abrir" (olpa_previa.cpp).
+inline constexpr char OLPA_FIGURAS_DOS_EXEMPLOS[] = "olpalib/ajuda/exemplos";
+void olpa_previa_liga(GtkWidget *seletor);
 
 // Helpers.
 int olpa_tamanho_arquivo(const char *caminho);

@@ -9,6 +9,7 @@
 #include "olpaparser.h"
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -162,15 +163,34 @@ void olpa_mostra_imagem(int tamanho, const unsigned char *rgba) {
     olpa_mostra_imagem(0, gravada);
     return;
   }
-  if (tamanho >= 1)
-    gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), olpa_arquivo_exportar);
+  if (tamanho < 1)
+    return;
+  // Only a 640 x 480 PNG by its header is decoded: a huge picture put there
+  // would take the window's memory, a pipe its time.
+  std::string png;
+  GdkPixbuf *figura = nullptr;
+  if (olpa_gfx_le_figura(olpa_arquivo_exportar, &png)) {
+    GdkPixbufLoader *leitor = gdk_pixbuf_loader_new_with_type("png", nullptr);
+    if (leitor &&
+        gdk_pixbuf_loader_write(leitor, reinterpret_cast<const guchar *>(png.data()), png.size(),
+                                nullptr) &&
+        gdk_pixbuf_loader_close(leitor, nullptr))
+      figura = gdk_pixbuf_loader_get_pixbuf(leitor);
+    if (figura)
+      gtk_image_set_from_pixbuf(GTK_IMAGE(olpa_imagem), figura);
+    if (leitor)
+      g_object_unref(leitor);
+  }
+  if (!figura)
+    gtk_image_set_from_icon_name(GTK_IMAGE(olpa_imagem), "image-missing", GTK_ICON_SIZE_DIALOG);
 }
 
 void olpa_liga_execucoes(void) {
   parser_define_saida(
       {olpa_console_acrescenta, olpa_console_substitui, olpa_console_erro, marca_erro});
   olpa_console_liga();
-  g_signal_connect(olpa_janela, "key-press-event", G_CALLBACK(ao_apertar), nullptr);
+  // After the widget with the focus: Esc closes the editor's completion first.
+  g_signal_connect_after(olpa_janela, "key-press-event", G_CALLBACK(ao_apertar), nullptr);
   g_signal_connect(olpa_bt_executar, "button-press-event", G_CALLBACK(ao_pressionar), nullptr);
   g_idle_add(prepara_proxima_execucao, nullptr);
 }
@@ -257,13 +277,8 @@ void olpa_confirma_limpar(GtkWidget *, gpointer janela) {
 // ---------------------------------------------------------------- helpers
 
 int olpa_tamanho_arquivo(const char *caminho) {
-  FILE *f = fopen(caminho, "rb");
-  if (!f)
-    return 0;
-  fseek(f, 0, SEEK_END);
-  const long tamanho = ftell(f);
-  fclose(f);
-  return tamanho < 0 ? 0 : tamanho > G_MAXINT ? G_MAXINT : static_cast<int>(tamanho);
+  // Regular files only: opening a pipe to measure it would block the window.
+  return olpa_gfx_tamanho_arquivo(caminho);
 }
 
 char *olpa_utf8(const char *texto) {

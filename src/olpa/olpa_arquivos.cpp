@@ -1,8 +1,11 @@
 // Code files: "Abrir" and "Salvar". The learner's code is never lost: a file
-// that cannot be loaded leaves the editor as it was, and a save replaces the
-// old file only once the new one is completely written.
+// that cannot be loaded leaves the editor as it was, a save replaces the old
+// file only once the new one is completely written, and nothing is saved
+// that could not be loaded again.
 #include "olpa.h"
+#include "olpa_layout.h"
 #include "olpa_motivos.h"
+#include "olpaparser.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,13 +18,14 @@
 
 namespace {
 
-constexpr gsize TAMANHO_MAXIMO = 64000; // files must be smaller than this
 const char PASTA_EXEMPLOS[] = "../exemplos";
 
 // "Arquivo inválido!" in ISO-8859-1, as olpa_aviso expects.
 const char ARQUIVO_INVALIDO[] = "Arquivo inv\xe1lido!";
 
-void aviso_utf8(const char *mensagem) {
+} // namespace
+
+void olpa_aviso_utf8(const char *mensagem) {
   GtkWidget *dialogo =
       gtk_message_dialog_new(GTK_WINDOW(olpa_janela), GTK_DIALOG_DESTROY_WITH_PARENT,
                              GTK_MESSAGE_WARNING, GTK_BUTTONS_OK, "%s", mensagem);
@@ -38,6 +42,25 @@ void aviso_utf8(const char *mensagem) {
   gtk_widget_destroy(dialogo);
 }
 
+void olpa_seletor_cabe_na_tela(GtkWidget *dialogo) {
+  // GTK sizes a file chooser from its font and what it last saw, larger than
+  // a school's 1366 x 768 screen; no larger than the screen's work area either.
+  GdkGeometry limite{};
+  limite.max_width = OLPA_SELETOR_LARGURA_MAXIMA;
+  limite.max_height = OLPA_SELETOR_ALTURA_MAXIMA;
+  GdkMonitor *monitor = gdk_display_get_monitor_at_window(gdk_display_get_default(),
+                                                          gtk_widget_get_window(olpa_janela));
+  if (monitor) {
+    GdkRectangle area;
+    gdk_monitor_get_workarea(monitor, &area);
+    limite.max_width = MIN(limite.max_width, area.width);
+    limite.max_height = MIN(limite.max_height, area.height);
+  }
+  gtk_window_set_geometry_hints(GTK_WINDOW(dialogo), nullptr, &limite, GDK_HINT_MAX_SIZE);
+}
+
+namespace {
+
 GtkWidget *cria_seletor(const char *titulo, GtkFileChooserAction acao, const char *aceitar) {
   GtkWidget *dialogo =
       gtk_file_chooser_dialog_new(titulo, GTK_WINDOW(olpa_janela), acao, "_Cancelar",
@@ -46,6 +69,7 @@ GtkWidget *cria_seletor(const char *titulo, GtkFileChooserAction acao, const cha
   gtk_file_filter_set_name(filtro, "Arquivos do Olpa (*.olp)");
   gtk_file_filter_add_pattern(filtro, "*.olp");
   gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialogo), filtro);
+  olpa_seletor_cabe_na_tela(dialogo);
   return dialogo;
 }
 
@@ -74,20 +98,6 @@ std::string escolhido(GtkWidget *dialogo) {
   return nome ? nome.get() : "";
 }
 
-// Text as the editor can take it: UTF-8 as it is; anything else is taken for
-// a program written by an older Windows editor.
-std::string em_utf8(const char *bytes, gsize tamanho) {
-  if (g_utf8_validate(bytes, static_cast<gssize>(tamanho), nullptr))
-    return std::string(bytes, tamanho);
-  for (const char *origem : {"WINDOWS-1252", "ISO-8859-1"}) {
-    OlpaTexto texto(
-        g_convert(bytes, static_cast<gssize>(tamanho), "UTF-8", origem, nullptr, nullptr, nullptr));
-    if (texto)
-      return texto.get();
-  }
-  return {};
-}
-
 const char *motivo(const GError *erro) {
   const char *texto = olpa_motivo_arquivo(static_cast<GFileError>(erro->code));
   return texto ? texto : erro->message;
@@ -97,7 +107,7 @@ const char *motivo(const GError *erro) {
 
 void olpa_aviso(const char *mensagem) {
   OlpaTexto convertida(olpa_utf8(mensagem));
-  aviso_utf8(convertida ? convertida.get() : mensagem);
+  olpa_aviso_utf8(convertida ? convertida.get() : mensagem);
 }
 
 bool olpa_codigo_modificado(void) {
@@ -107,6 +117,7 @@ bool olpa_codigo_modificado(void) {
 void olpa_abrir(GtkWidget *, gpointer) {
   olpa_para_execucao();
   GtkWidget *dialogo = cria_seletor("Abrir", GTK_FILE_CHOOSER_ACTION_OPEN, "_Abrir");
+  olpa_previa_liga(dialogo);
   abre_em_exemplos(dialogo);
   if (gtk_dialog_run(GTK_DIALOG(dialogo)) == GTK_RESPONSE_ACCEPT) {
     olpa_nome_arquivo = escolhido(dialogo);
@@ -118,25 +129,14 @@ void olpa_abrir(GtkWidget *, gpointer) {
 
 int olpa_carrega_codigo(void) {
   printf("arquivo a abrir: %s\n", olpa_nome_arquivo.c_str());
-  // Only a regular file: opening a pipe to measure it would block forever.
-  const bool regular = g_file_test(olpa_nome_arquivo.c_str(), G_FILE_TEST_IS_REGULAR);
-  const int tamanho = regular ? olpa_tamanho_arquivo(olpa_nome_arquivo.c_str()) : 0;
-  gchar *bytes = nullptr;
-  gsize lidos = 0;
-  if (tamanho < 1 || static_cast<gsize>(tamanho) >= TAMANHO_MAXIMO ||
-      !g_file_get_contents(olpa_nome_arquivo.c_str(), &bytes, &lidos, nullptr)) {
+  // The same reading as olpa-rodar's: encodings, line ends, size, never a pipe.
+  std::string texto, motivo_recusa;
+  if (!parser_le_codigo(olpa_nome_arquivo.c_str(), &texto, &motivo_recusa)) {
+    printf("recusado: %s\n", motivo_recusa.c_str());
     olpa_aviso(ARQUIVO_INVALIDO);
     return 0;
   }
-  OlpaTexto dono(bytes);
-  // The file may have changed since it was measured; a NUL byte means it is
-  // not a program at all.
-  if (lidos < 1 || lidos >= TAMANHO_MAXIMO || memchr(bytes, '\0', lidos)) {
-    olpa_aviso(ARQUIVO_INVALIDO);
-    return 0;
-  }
-  printf("tamanho: %d\n", tamanho);
-  const std::string texto = em_utf8(bytes, lidos);
+  printf("tamanho: %d\n", static_cast<int>(texto.size()));
   printf("%s\n\n", texto.c_str());
   fflush(stdout);
   // Undoable on purpose, in one step: "Abrir" asks nothing, so undo is the
@@ -174,12 +174,24 @@ void olpa_salvar(GtkWidget *, gpointer) {
 
 bool olpa_salvar_codigo(void) {
   const char *texto = olpa_copia_codigo();
+  OlpaTexto nome(g_filename_display_name(olpa_nome_arquivo.c_str()));
+  // What could not be opened again is not saved: the learner would think it safe.
+  if (strlen(texto) > PARSER_LIMITE_CODIGO) {
+    OlpaTexto mensagem(g_strdup_printf("O programa tem mais de 1 MiB e não poderia ser aberto de "
+                                       "novo; o arquivo \"%s\" não foi salvo.",
+                                       nome.get()));
+    olpa_aviso_utf8(mensagem.get());
+    return false;
+  }
   // The new text replaces the file a link points to, not the link, and keeps
   // the file's permissions.
   std::string destino = olpa_nome_arquivo;
   int modo = 0666;
   GStatBuf info;
-  if (g_stat(destino.c_str(), &info) == 0) {
+  const bool existe = g_stat(destino.c_str(), &info) == 0;
+  // A device, a pipe or a folder is never replaced by a code file.
+  const char *recusa = existe && !S_ISREG(info.st_mode) ? "não é um arquivo comum" : nullptr;
+  if (existe) {
     modo = info.st_mode & 07777;
     std::unique_ptr<char, decltype(&free)> real(realpath(destino.c_str(), nullptr), free);
     if (real)
@@ -188,19 +200,18 @@ bool olpa_salvar_codigo(void) {
   GError *erro = nullptr;
   // The rename that replaces the file ignores the file's own write
   // permission; a read-only file must still say no.
-  const bool protegido =
-      g_file_test(destino.c_str(), G_FILE_TEST_EXISTS) && g_access(destino.c_str(), W_OK) != 0;
-  if (protegido || !g_file_set_contents_full(
-                       destino.c_str(), texto, static_cast<gssize>(strlen(texto)),
-                       static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT |
-                                                          G_FILE_SET_CONTENTS_ONLY_EXISTING),
-                       modo, &erro)) {
-    OlpaTexto nome(g_filename_display_name(olpa_nome_arquivo.c_str()));
+  if (!recusa && existe && g_access(destino.c_str(), W_OK) != 0)
+    recusa = "sem permissão para escrever";
+  if (recusa || !g_file_set_contents_full(
+                    destino.c_str(), texto, static_cast<gssize>(strlen(texto)),
+                    static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT |
+                                                       G_FILE_SET_CONTENTS_ONLY_EXISTING),
+                    modo, &erro)) {
     OlpaTexto mensagem(g_strdup_printf("Não foi possível salvar o arquivo \"%s\": %s.", nome.get(),
-                                       protegido ? "sem permissão para escrever" : motivo(erro)));
+                                       recusa ? recusa : motivo(erro)));
     if (erro)
       g_error_free(erro);
-    aviso_utf8(mensagem.get());
+    olpa_aviso_utf8(mensagem.get());
     return false;
   }
   gtk_text_buffer_insert_at_cursor(olpa_campo_console_buffer, "[olpa] arquivo salvo.\n", -1);

@@ -16,39 +16,70 @@ template <typename F> const void *endereco(F *funcao) {
 
 const OlpaFuncao OLPA_FUNCOES[OLPA_NUM_FUNCOES] = {
     {"inicia", endereco(inicia), "void inicia(void);",
-     "Abre uma tela nova: fundo preto, caneta branca no meio da tela (320, 240)."},
+     "Abre uma tela nova: fundo preto, caneta branca no meio da tela (320, 240).",
+     "inicia();\nlinha(0, 240, 640, 240);\ntermina();"},
     {"inicia_arquivo", endereco(inicia_arquivo), "void inicia_arquivo(const char *nome);",
-     "Como inicia, mas com gravação manual: só grava_tela grava, em ../telas/nome."},
+     "Como inicia, mas com gravação manual: só grava_tela grava, em ../telas/nome.",
+     "inicia_arquivo(\"meu.png\");\nlinha(0, 0, 640, 480);\ngrava_tela(\"meu.png\");\ntermina();"},
     {"grava_tela", endereco(grava_tela), "void grava_tela(const char *nome);",
-     "Grava agora a figura, do jeito que está, em ../telas/nome."},
+     "Grava agora a figura, do jeito que está, em ../telas/nome.",
+     "inicia();\nlinha(100, 240, 320, 240);\ngrava_tela(\"metade.png\");\nlinha(320, 240, 540, "
+     "240);\ntermina();"},
     {"termina", endereco(termina), "void termina(void);",
-     "Grava a figura (a não ser na gravação manual) e fecha a tela."},
+     "Grava a figura (a não ser na gravação manual) e fecha a tela.",
+     "inicia();\ncor(255, 200, 0);\nlinha(320, 40, 320, 440);\ntermina();"},
     {"linha", endereco(linha), "void linha(int x1, int y1, int x2, int y2);",
-     "Desenha uma linha de (x1, y1) até (x2, y2); a caneta fica em (x2, y2)."},
+     "Desenha uma linha de (x1, y1) até (x2, y2); a caneta fica em (x2, y2).",
+     "inicia();\ntraco(6);\nlinha(0, 0, 640, 480);\nlinha(0, 480, 640, 0);\ntermina();"},
     {"linha_ate", endereco(linha_ate), "void linha_ate(int dx, int dy);",
-     "Desenha uma linha da caneta até a caneta + (dx, dy); a caneta não sai do lugar."},
+     "Desenha uma linha da caneta até a caneta + (dx, dy); a caneta não sai do lugar.",
+     "inicia();\ntraco(6);\nanda_ate(320, 240);\nlinha_ate(200, 0);\nlinha_ate(0, "
+     "-200);\ntermina();"},
     {"anda", endereco(anda), "void anda(int dx, int dy);",
-     "Move a caneta dx pontos na horizontal e dy na vertical, sem desenhar."},
+     "Move a caneta dx pontos na horizontal e dy na vertical, sem desenhar.",
+     "inicia();\ntraco(6);\nanda_ate(120, 240);\nfor (int i = 0; i < 5; i++) {\n  linha_ate(60, "
+     "0);\n  anda(90, 0);\n}\ntermina();"},
     {"anda_ate", endereco(anda_ate), "void anda_ate(int x, int y);",
-     "Leva a caneta até (x, y), sem desenhar."},
+     "Leva a caneta até (x, y), sem desenhar.",
+     "inicia();\ntraco(6);\nanda_ate(100, 100);\nlinha_ate(440, 280);\ntermina();"},
     {"rotaciona", endereco(rotaciona), "void rotaciona(int graus);",
-     "Gira o papel em volta do ponto (0, 0); graus positivos giram no sentido do relógio."},
-    {"origem", endereco(origem), "void origem(int x, int y);", "Leva o ponto (0, 0) para (x, y)."},
+     "Gira o papel em volta do ponto (0, 0); graus positivos giram no sentido do relógio.",
+     "inicia();\ntraco(4);\norigem(320, 240);\nfor (int i = 0; i < 12; i++) {\n  linha(0, 0, 200, "
+     "0);\n  rotaciona(30);\n}\ntermina();"},
+    {"origem", endereco(origem), "void origem(int x, int y);", "Leva o ponto (0, 0) para (x, y).",
+     "inicia();\ntraco(6);\norigem(320, 240);\nlinha(-100, 0, 100, 0);\nlinha(0, -100, 0, "
+     "100);\ntermina();"},
     {"escala", endereco(escala), "void escala(int sx, int sy);",
-     "Multiplica as próximas coordenadas por sx (na horizontal) e sy (na vertical)."},
+     "Multiplica as próximas coordenadas por sx (na horizontal) e sy (na vertical).",
+     "inicia();\ntraco(2);\nlinha(40, 40, 140, 40);\nescala(3, 3);\nlinha(15, 50, 48, "
+     "50);\ntermina();"},
     {"traco", endereco(traco), "void traco(int largura);",
-     "Escolhe a largura, em pontos, das próximas linhas."},
+     "Escolhe a largura, em pontos, das próximas linhas.",
+     "inicia();\nfor (int i = 1; i <= 8; i++) {\n  traco(i * 4);\n  linha(60 * i, 80, 60 * i, "
+     "400);\n}\ntermina();"},
     {"cor", endereco(cor), "void cor(int r, int g, int b);",
-     "Escolhe a cor da caneta: vermelho, verde e azul, cada um de 0 a 255."},
+     "Escolhe a cor da caneta: vermelho, verde e azul, cada um de 0 a 255.",
+     "inicia();\ntraco(40);\ncor(255, 0, 0);\nlinha(80, 140, 560, 140);\ncor(0, 200, "
+     "0);\nlinha(80, 240, 560, 240);\ncor(0, 80, 255);\nlinha(80, 340, 560, 340);\ntermina();"},
     {"cor_e_opacidade", endereco(cor_e_opacidade),
      "void cor_e_opacidade(int r, int g, int b, int a);",
-     "Escolhe a cor (de 0 a 255) e a opacidade (de 0 a 100) da caneta."},
+     "Escolhe a cor (de 0 a 255) e a opacidade (de 0 a 100) da caneta.",
+     "inicia();\ntraco(120);\ncor_e_opacidade(255, 0, 0, 60);\nlinha(100, 240, 420, "
+     "240);\ncor_e_opacidade(0, 0, 255, 60);\nlinha(220, 240, 540, 240);\ntermina();"},
     {"opacidade", endereco(opacidade), "void opacidade(int a);",
-     "Escolhe a opacidade da caneta, de 0 (invisível) a 100 (cobre tudo)."},
+     "Escolhe a opacidade da caneta, de 0 (invisível) a 100 (cobre tudo).",
+     "inicia();\ntraco(60);\nfor (int i = 0; i < 5; i++) {\n  opacidade(20 + i * 20);\n  linha(80 "
+     "+ i * 110, 100, 80 + i * 110, 380);\n}\ntermina();"},
     {"escreve_console", endereco(escreve_console), "void escreve_console(const char *texto);",
-     "Escreve o texto no console, sem pular linha sozinho."},
+     "Escreve o texto no console, sem pular linha sozinho.",
+     "inicia();\nescreve_console(\"Oi! Vou desenhar uma linha.\\n\");\nlinha(0, 240, 640, "
+     "240);\ntermina();"},
     {"espera", endereco(espera), "void espera(int milissegundos);",
-     "Pausa o programa (de 0 a 10000 milissegundos) mostrando a tela: serve para animar."},
+     "Pausa o programa (de 0 a 10000 milissegundos) mostrando a tela: serve para animar.",
+     "inicia();\ncor(255, 200, 0);\ntraco(8);\nfor (int x = 40; x <= 600; x += 80) {\n  linha(x, "
+     "200, x, 280);\n  espera(200); // um traço de cada vez\n}\ntermina();"},
     {"sprintf", endereco(sprintf), "int sprintf(char *texto, const char *formato, ...);",
-     "Monta um texto com números num vetor de char, como o printf."},
+     "Monta um texto com números num vetor de char, como o printf.",
+     "char texto[40];\nint x = 200;\nsprintf(texto, \"x vale %d\\n\", "
+     "x);\nescreve_console(texto);\ninicia();\nlinha(x, 0, x, 480);\ntermina();"},
 };

@@ -38,6 +38,15 @@ int &olpa_arquivo_gravamanual = olpa_estado.gravamanual;
 namespace {
 
 const char PASTA_TELAS[] = "../telas/";
+const char RAIZ_TELAS[] = "../telas"; // beneath it no link is followed
+
+// Whether `nome` has a ".." component: a picture stays inside the canvas folder.
+bool sobe_pasta(const char *nome) {
+  for (const char *p = nome; (p = strstr(p, "..")) != nullptr; p += 2)
+    if ((p == nome || p[-1] == '/') && (p[2] == '\0' || p[2] == '/'))
+      return true;
+  return false;
+}
 
 void escreve_stdout(const char *texto, size_t tamanho) {
   fwrite(texto, 1, tamanho, stdout);
@@ -77,20 +86,31 @@ void mudou() {
     mudancas->store(mudancas->load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
 }
 
+// A picture that was not written: the run fails, after this "[erro]" line.
+void falha_figura(const std::string &mensagem) {
+  olpa_estado.png_falhou = 1;
+  console_erro(mensagem);
+}
+
 // Points the export path at "../telas/<nome>"; refuses what cannot be a name.
 bool define_exportar(const char *funcao, const char *nome) {
   if (!nome) {
-    console_erro(std::string(funcao) + ": o nome do arquivo está vazio (NULL).");
+    falha_figura(std::string(funcao) + ": o nome do arquivo está vazio (NULL).");
     return false;
   }
   // The path goes back to the window, which only takes UTF-8.
   if (!g_utf8_validate(nome, -1, nullptr)) {
-    console_erro(std::string(funcao) + ": o nome do arquivo não é um texto UTF-8 válido.");
+    falha_figura(std::string(funcao) + ": o nome do arquivo não é um texto UTF-8 válido.");
     return false;
   }
   if (sizeof PASTA_TELAS - 1 + strlen(nome) >= OLPA_CAMINHO_MAX) {
-    console_erro(std::string(funcao) + ": nome de arquivo longo demais (no máximo " +
+    falha_figura(std::string(funcao) + ": nome de arquivo longo demais (no máximo " +
                  std::to_string(OLPA_CAMINHO_MAX - sizeof PASTA_TELAS) + " caracteres).");
+    return false;
+  }
+  if (sobe_pasta(nome)) {
+    falha_figura(std::string(funcao) + ": o nome \"" + nome +
+                 "\" sai da pasta telas (\"..\" não é permitido).");
     return false;
   }
   g_snprintf(olpa_arquivo_exportar, sizeof olpa_arquivo_exportar, "%s%s", PASTA_TELAS, nome);
@@ -102,16 +122,14 @@ void grava_exportar() {
   char motivo[256];
   if (ultima_caminho)
     ultima_caminho[0] = '\0';
-  if (olpa_gfx_grava_png(olpa_tela.get(), olpa_arquivo_exportar, motivo, sizeof motivo,
-                         ultima_rgba)) {
+  if (olpa_gfx_grava_png(olpa_tela.get(), olpa_arquivo_exportar, motivo, sizeof motivo, ultima_rgba,
+                         RAIZ_TELAS)) {
     olpa_estado.png_gravado = 1;
-    olpa_estado.png_falhou = 0;
     if (ultima_caminho)
       g_strlcpy(ultima_caminho, olpa_arquivo_exportar, OLPA_CAMINHO_MAX);
     return;
   }
-  olpa_estado.png_falhou = 1;
-  console_erro(std::string("não foi possível gravar a imagem \"") + olpa_arquivo_exportar +
+  falha_figura(std::string("não foi possível gravar a imagem \"") + olpa_arquivo_exportar +
                "\": " + motivo + ".");
 }
 

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 // --- functions learners' programs call (bound by name in the runner) ---
 void inicia(void);
@@ -68,7 +69,8 @@ struct OlpaEstado {
   double matriz[6];  // xx, yx, xy, yy, x0, y0
   double largura_traco;
   double fonte[4]; // source colour as cairo holds it
-  // Per run: whether a picture was written and whether writing one failed.
+  // Per run: whether a picture was written, and whether one could not be
+  // (its name refused, or the writing failed): the run then fails.
   int png_gravado;
   int png_falhou;
 };
@@ -113,11 +115,24 @@ void olpa_gfx_nova_execucao(void);
 int olpa_gfx_png_gravado(void);
 int olpa_gfx_png_falhou(void);
 
-// Writes the canvas (or any ARGB32 surface) as PNG; on failure returns false
-// with a Portuguese reason. When `rgba` is given, it also receives the rows
-// exactly as written (8-bit RGBA, width * 4 bytes a row).
+// The canvas (or any ARGB32 surface) as PNG bytes. When `rgba` is given, it
+// also receives the rows exactly as encoded (8-bit RGBA, width * 4 bytes a row).
+bool olpa_gfx_codifica_png(cairo_surface_t *superficie, std::string *png,
+                           unsigned char *rgba = nullptr);
+// Writes it at `caminho` through a temporary name, so a failed write leaves
+// the old picture whole; only a regular file is replaced, and beneath `raiz`
+// (when given and a prefix of the path) no link is followed. On failure
+// returns false with a Portuguese reason.
 bool olpa_gfx_grava_png(cairo_surface_t *superficie, const char *caminho, char *motivo,
-                        size_t tamanho_motivo, unsigned char *rgba = nullptr);
+                        size_t tamanho_motivo, unsigned char *rgba = nullptr,
+                        const char *raiz = nullptr);
+// Size of the regular file at `caminho`; 0 for anything else (a pipe is
+// never opened) or when there is none.
+int olpa_gfx_tamanho_arquivo(const char *caminho);
+// The bytes of the PNG at `caminho` when it is a regular file holding a
+// 640 x 480 picture by its header (no decoding), never blocking.
+constexpr long OLPA_FIGURA_MAXIMA = 16l << 20;
+bool olpa_gfx_le_figura(const char *caminho, std::string *png);
 
 // Canvas pixels as cairo holds them (ARGB32, premultiplied) into 8-bit RGBA
 // rows, exactly as the PNG gets them: OLPA_TELA_BYTES each.

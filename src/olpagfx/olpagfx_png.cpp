@@ -8,14 +8,23 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include <glib.h>
+#include <fcntl.h>
 #include <glib/gstdio.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+
+struct OlpaTextoLibera {
+  void operator()(char *p) const { g_free(p); }
+};
+using OlpaTextoC = std::unique_ptr<char, OlpaTextoLibera>;
 
 struct Saida {
   std::string bytes;
@@ -79,6 +88,98 @@ bool codifica(cairo_surface_t *s, Saida *saida, unsigned char *rgba) {
   return true;
 }
 
+// Writes `bytes` at `caminho` through a temporary name in the same folder,
+// so a failed write leaves the old file whole. Only a regular file is ever
+// replaced; beneath `raiz` no link is followed. On failure, errno or a
+// reason of its own in *motivo.
+const char NAO_E_ARQUIVO[] = "já existe ali algo que não é um arquivo comum";
+const char PASSA_POR_LINK[] = "o caminho passa por um link ou por algo que não é pasta";
+
+int abre_pasta(const std::string &caminho, const char *raiz, std::string *nome,
+               const char **motivo) {
+  std::string resto = caminho;
+  int pasta = -1;
+  const size_t n = raiz ? strlen(raiz) : 0;
+  if (raiz && caminho.compare(0, n, raiz) == 0 && caminho.size() > n && caminho[n] == '/') {
+    pasta = open(raiz, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    resto = caminho.substr(n + 1);
+  } else {
+    OlpaTextoC dir(g_path_get_dirname(caminho.c_str()));
+    pasta = open(dir.get(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    OlpaTextoC base(g_path_get_basename(caminho.c_str()));
+    resto = base.get();
+  }
+  for (size_t barra; pasta >= 0 && (barra = resto.find('/')) != std::string::npos;) {
+    const std::string parte = resto.substr(0, barra);
+    resto.erase(0, barra + 1);
+    if (parte.empty() || parte == ".")
+      continue;
+    const int dentro =
+        parte == ".." ? -1
+                      : openat(pasta, parte.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int erro = errno;
+    close(pasta);
+    pasta = dentro;
+    if (pasta < 0 && (parte == ".." || erro == ELOOP || erro == ENOTDIR)) {
+      *motivo = PASSA_POR_LINK;
+      return -1;
+    }
+    errno = erro;
+  }
+  *nome = resto;
+  return pasta;
+}
+
+bool escreve_trocando(const std::string &caminho, const char *raiz, const std::string &bytes,
+                      const char **motivo) {
+  std::string nome;
+  const int pasta = abre_pasta(caminho, raiz, &nome, motivo);
+  if (pasta < 0)
+    return false;
+  struct stat info;
+  bool ok = !nome.empty();
+  if (!ok)
+    errno = EISDIR;
+  if (ok && fstatat(pasta, nome.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+      !S_ISREG(info.st_mode)) {
+    ok = false;
+    if (S_ISDIR(info.st_mode))
+      errno = EISDIR;
+    else
+      *motivo = NAO_E_ARQUIVO;
+  }
+  std::string temporario;
+  int fd = -1;
+  for (int tentativa = 0; ok && fd < 0 && tentativa < 8; tentativa++) {
+    temporario = "." + nome.substr(0, 200) + "." + std::to_string(g_random_int());
+    fd = openat(pasta, temporario.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                0666);
+    ok = fd >= 0 || errno == EEXIST;
+  }
+  ok = ok && fd >= 0;
+  if (ok) {
+    for (size_t feito = 0; ok && feito < bytes.size();) {
+      const ssize_t n = write(fd, bytes.data() + feito, bytes.size() - feito);
+      ok = n > 0 || (n < 0 && errno == EINTR);
+      feito += n > 0 ? static_cast<size_t>(n) : 0;
+    }
+    const int erro = errno;
+    ok = close(fd) == 0 && ok;
+    if (!ok && erro)
+      errno = erro;
+    ok = ok && renameat(pasta, temporario.c_str(), pasta, nome.c_str()) == 0;
+    if (!ok) {
+      const int erro_final = errno;
+      unlinkat(pasta, temporario.c_str(), 0);
+      errno = erro_final;
+    }
+  }
+  const int erro = errno;
+  close(pasta);
+  errno = erro;
+  return ok;
+}
+
 } // namespace
 
 void olpa_gfx_para_rgba(const unsigned char *argb, unsigned char *rgba) {
@@ -87,27 +188,59 @@ void olpa_gfx_para_rgba(const unsigned char *argb, unsigned char *rgba) {
                             rgba + y * OLPA_TELA_STRIDE, OLPA_TELA_LARGURA);
 }
 
-bool olpa_gfx_grava_png(cairo_surface_t *superficie, const char *caminho, char *motivo,
-                        size_t tamanho_motivo, unsigned char *rgba) {
+bool olpa_gfx_codifica_png(cairo_surface_t *superficie, std::string *png, unsigned char *rgba) {
   cairo_surface_flush(superficie);
   Saida saida;
   saida.bytes.reserve(64 * 1024);
   if (cairo_surface_status(superficie) != CAIRO_STATUS_SUCCESS ||
-      !codifica(superficie, &saida, rgba)) {
+      !codifica(superficie, &saida, rgba))
+    return false;
+  *png = std::move(saida.bytes);
+  return true;
+}
+
+bool olpa_gfx_grava_png(cairo_surface_t *superficie, const char *caminho, char *motivo,
+                        size_t tamanho_motivo, unsigned char *rgba, const char *raiz) {
+  std::string png;
+  if (!olpa_gfx_codifica_png(superficie, &png, rgba)) {
     g_strlcpy(motivo, "falha ao codificar a imagem", tamanho_motivo);
     return false;
   }
-  FILE *f = g_fopen(caminho, "wb");
-  int erro = f ? 0 : errno;
-  if (f) {
-    if (fwrite(saida.bytes.data(), 1, saida.bytes.size(), f) != saida.bytes.size())
-      erro = errno ? errno : EIO;
-    if (fclose(f) != 0 && !erro)
-      erro = errno;
-  }
-  if (!erro)
+  const char *proprio = nullptr;
+  errno = 0;
+  if (escreve_trocando(caminho, raiz, png, &proprio))
     return true;
-  const char *texto = olpa_motivo_errno(erro);
+  const int erro = errno ? errno : EIO;
+  const char *texto = proprio ? proprio : olpa_motivo_errno(erro);
   g_strlcpy(motivo, texto ? texto : g_strerror(erro), tamanho_motivo);
   return false;
+}
+
+int olpa_gfx_tamanho_arquivo(const char *caminho) {
+  GStatBuf info;
+  if (!caminho || g_stat(caminho, &info) != 0 || !S_ISREG(info.st_mode))
+    return 0;
+  return info.st_size > G_MAXINT ? G_MAXINT : static_cast<int>(info.st_size);
+}
+
+bool olpa_gfx_le_figura(const char *caminho, std::string *png) {
+  // Never blocks on a pipe or a device, and never reads more than a canvas
+  // picture can take: the header must say 640 x 480 before anything decodes it.
+  const int fd = open(caminho, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0)
+    return false;
+  struct stat info;
+  bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 24 &&
+            info.st_size <= OLPA_FIGURA_MAXIMA;
+  if (ok) {
+    png->assign(static_cast<size_t>(info.st_size), '\0');
+    ok = read(fd, png->data(), png->size()) == static_cast<ssize_t>(png->size());
+  }
+  close(fd);
+  auto u32 = [&](size_t i) {
+    const auto *b = reinterpret_cast<const unsigned char *>(png->data() + i);
+    return static_cast<uint32_t>(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3];
+  };
+  return ok && png->compare(0, 16, "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) == 0 &&
+         u32(16) == OLPA_TELA_LARGURA && u32(20) == OLPA_TELA_ALTURA;
 }

@@ -5,6 +5,7 @@
 #include "eventos.h"
 #include "parser_interno.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <sys/wait.h>
@@ -19,6 +20,9 @@ std::string em_linha_propria(const std::string &antes, const std::string &mensag
   return (antes.empty() || antes.back() == '\n' ? "" : "\n") + mensagem;
 }
 
+// Until the child says main is about to run, its events are its own (the
+// runner's); after that only its exit status counts: the program may have
+// written anything anywhere it could.
 ComoTerminou como_terminou(const Execucao &ex, const Eventos &eventos) {
   if (eventos.tem(Evento::SemCompilador))
     return ComoTerminou::SemCompilador;
@@ -26,17 +30,27 @@ ComoTerminou como_terminou(const Execucao &ex, const Eventos &eventos) {
     return ComoTerminou::Interrompido;
   if (ex.estourou_tempo)
     return ComoTerminou::TempoEsgotado;
-  if (eventos.tem(Evento::Fim))
-    return ComoTerminou::Terminou;
   if (eventos.tem(Evento::NaoCompilou) || eventos.tem(Evento::NaoLigou))
     return ComoTerminou::NaoCompilou;
-  if (eventos.tem(Evento::SemMemoria))
-    return ComoTerminou::SemMemoria;
   if (eventos.tem(Evento::GrandeDemais))
     return ComoTerminou::GrandeDemais;
+  if (eventos.tem(Evento::NaoConfinou))
+    return ComoTerminou::NaoConfinou;
   if (WIFSIGNALED(ex.status))
-    return ComoTerminou::Sinal;
-  return ComoTerminou::Inesperado;
+    return eventos.tem(Evento::Inicio) && WTERMSIG(ex.status) == SIGSYS ? ComoTerminou::Proibido
+                                                                        : ComoTerminou::Sinal;
+  if (!eventos.tem(Evento::Inicio) || !WIFEXITED(ex.status))
+    return ComoTerminou::Inesperado;
+  switch (WEXITSTATUS(ex.status)) {
+  case 0:
+    return ComoTerminou::Terminou;
+  case SAIDA_SEM_MEMORIA:
+    return ComoTerminou::SemMemoria;
+  case SAIDA_PROIBIDA:
+    return ComoTerminou::Proibido;
+  default:
+    return ComoTerminou::Inesperado;
+  }
 }
 
 std::string segundos(double s) {
@@ -47,27 +61,56 @@ std::string segundos(double s) {
 
 const char PAROU[] = "[erro] o programa foi interrompido: ";
 
+// Signals a program may get, by what they mean to a learner.
+struct NomeDeSinal {
+  int sinal;
+  const char *motivo;
+};
+const NomeDeSinal SINAIS[] = {
+    {SIGBUS, "acessou memória inválida (um ponteiro errado?)"},
+    {SIGFPE, "divisão inteira por zero"},
+    {SIGILL, "executou uma instrução inválida"},
+    {SIGABRT, "abortou (abort ou assert)"},
+    {SIGXFSZ, "escreveu um arquivo grande demais"},
+    {SIGXCPU, "usou processamento demais"},
+    {SIGALRM, "o despertador que ele mesmo pediu (alarm) tocou"},
+    {SIGVTALRM, "o despertador de tempo de processamento que ele mesmo pediu tocou"},
+    {SIGPROF, "o despertador de tempo de processamento que ele mesmo pediu tocou"},
+    {SIGTERM, "recebeu um pedido para terminar (SIGTERM)"},
+    {SIGKILL, "foi encerrado à força (SIGKILL)"},
+    {SIGINT, "recebeu uma interrupção (SIGINT)"},
+    {SIGQUIT, "recebeu um pedido para sair (SIGQUIT)"},
+    {SIGHUP, "recebeu o sinal de terminal desligado (SIGHUP)"},
+    {SIGUSR1, "recebeu o sinal do usuário 1 (SIGUSR1)"},
+    {SIGUSR2, "recebeu o sinal do usuário 2 (SIGUSR2)"},
+    {SIGPIPE, "escreveu num cano que ninguém lê (SIGPIPE)"},
+    {SIGTRAP, "parou num ponto de depuração (SIGTRAP)"},
+    {SIGSTKFLT, "teve uma falha na pilha do coprocessador (SIGSTKFLT)"},
+    {SIGIO, "recebeu um aviso de entrada e saída (SIGIO)"},
+    {SIGPWR, "recebeu um aviso de falta de energia (SIGPWR)"},
+    {SIGSYS, "tentou fazer algo que o olpa não permite"},
+};
+
 std::string motivo_do_sinal(int sinal, bool pilha) {
-  switch (sinal) {
-  case SIGSEGV:
-    if (pilha)
-      return "a pilha estourou (uma recursão que nunca termina?).\n";
-    return "acessou memória inválida (um ponteiro ou índice de vetor errado?).\n";
-  case SIGBUS:
-    return "acessou memória inválida (um ponteiro errado?).\n";
-  case SIGFPE:
-    return "divisão inteira por zero.\n";
-  case SIGILL:
-    return "executou uma instrução inválida.\n";
-  case SIGABRT:
-    return "abortou (abort ou assert).\n";
-  case SIGXFSZ:
-    return "escreveu um arquivo grande demais.\n";
-  case SIGXCPU:
-    return "usou processamento demais.\n";
-  default:
-    return "recebeu o sinal " + std::to_string(sinal) + " (" + strsignal(sinal) + ").\n";
-  }
+  if (sinal == SIGSEGV)
+    return pilha ? "a pilha estourou (uma recursão que nunca termina?).\n"
+                 : "acessou memória inválida (um ponteiro ou índice de vetor errado?).\n";
+  for (const NomeDeSinal &s : SINAIS)
+    if (s.sinal == sinal)
+      return std::string(s.motivo) + ".\n";
+  if (sinal >= SIGRTMIN && sinal <= SIGRTMAX)
+    return "recebeu o sinal de tempo real " + std::to_string(sinal - SIGRTMIN) + " (SIGRTMIN+" +
+           std::to_string(sinal - SIGRTMIN) + ").\n";
+  const char *nome = sigabbrev_np(sinal);
+  return "recebeu o sinal " + std::to_string(sinal) +
+         (nome ? std::string(" (SIG") + nome + ")" : "") + ".\n";
+}
+
+// Trace lines as a log can take them: no control characters but line ends,
+// nothing invalid, nothing longer than the buffer they came in.
+std::string rastro_valido(const Compartilhado &m) {
+  const size_t n = std::min<size_t>(m.rastro_tamanho, sizeof m.rastro);
+  return parser_escapa_controles(parser_texto_valido(m.rastro, n));
 }
 
 const ParserSaida &hooks() {
@@ -106,7 +149,34 @@ int interrompido(const Desfecho &d, const std::string &motivo, bool aparencia_de
   return conclui(d, motivo, aparencia_de_erro, 0);
 }
 
+ParserFim fim_do_desfecho(ComoTerminou como) {
+  switch (como) {
+  case ComoTerminou::Terminou:
+    return ParserFim::Terminou;
+  case ComoTerminou::NaoIniciou:
+  case ComoTerminou::SemCompilador:
+  case ComoTerminou::NaoCompilou:
+  case ComoTerminou::NaoConfinou:
+    return ParserFim::NaoRodou;
+  case ComoTerminou::TempoEsgotado:
+  case ComoTerminou::SemMemoria:
+  case ComoTerminou::GrandeDemais:
+  case ComoTerminou::Proibido:
+  case ComoTerminou::Sinal:
+  case ComoTerminou::Interrompido:
+  case ComoTerminou::Inesperado:
+    break;
+  }
+  return ParserFim::Interrompido;
+}
+
+ParserFim ultimo_fim = ParserFim::NaoRodou;
+
 } // namespace
+
+ParserFim parser_ultimo_fim(void) {
+  return ultimo_fim;
+}
 
 Desfecho desfecho_le(const Execucao &ex) {
   const Eventos eventos = eventos_le(ex.eventos);
@@ -115,6 +185,9 @@ Desfecho desfecho_le(const Execucao &ex) {
   d.como = como_terminou(ex, eventos);
   d.sinal = WIFSIGNALED(ex.status) ? WTERMSIG(ex.status) : 0;
   d.pilha = m.pilha_estourou != 0;
+  d.proibida = d.como == ComoTerminou::Proibido && m.proibida > 0 ? m.proibida : -1;
+  d.codigo_saida = d.como == ComoTerminou::Terminou ? m.codigo_saida : 0;
+  d.rastro = rastro_valido(m);
   d.com_erros = eventos.tem(Evento::Erro);
   d.linhas = eventos.linhas_com_erro;
   d.console = ex.valido;
@@ -123,15 +196,24 @@ Desfecho desfecho_le(const Execucao &ex) {
     d.estado = m.estado;
   d.compila = m.compila;
   d.liga = m.liga;
+  d.confina = m.confina;
   d.programa = d.como == ComoTerminou::Terminou ? m.programa : 0;
   return d;
 }
 
 int desfecho_mostra(const Desfecho &d) {
+  ultimo_fim = fim_do_desfecho(d.como);
+  if (!d.rastro.empty())
+    parser_escreve_tudo(parser_ajustes.fd_trace, d.rastro.data(), d.rastro.size());
   switch (d.como) {
-  case ComoTerminou::Terminou:
+  case ComoTerminou::Terminou: {
     olpa_gfx_importa_estado(d.estado);
-    return conclui(d, "", false, 1);
+    const std::string mensagem = d.codigo_saida == 0 ? ""
+                                                     : "[olpa] o programa terminou com o código " +
+                                                           std::to_string(d.codigo_saida) + ".\n";
+    // A picture that could not be written said so in an "[erro]" line: no success.
+    return olpa_gfx_png_falhou() ? conclui(d, mensagem, true, 0) : conclui(d, mensagem, false, 1);
+  }
   case ComoTerminou::NaoIniciou:
     return conclui(d,
                    "[erro] não foi possível iniciar a execução do programa (" +
@@ -156,6 +238,16 @@ int desfecho_mostra(const Desfecho &d) {
     return interrompido(d, "[erro] o programa é grande demais para a memória.\n");
   case ComoTerminou::Sinal:
     return interrompido(d, PAROU + motivo_do_sinal(d.sinal, d.pilha));
+  case ComoTerminou::Proibido: {
+    const std::string acao = d.proibida >= 0 ? confina_acao(d.proibida) : "";
+    return interrompido(
+        d, acao.empty()
+               ? "[erro] o programa tentou fazer algo que não é permitido no olpa.\n"
+               : "[erro] o programa tentou " + acao + ", o que não é permitido no olpa.\n");
+  }
+  case ComoTerminou::NaoConfinou:
+    return interrompido(d, "[erro] não foi possível isolar o programa do resto do sistema, "
+                           "então ele não foi rodado.\n");
   case ComoTerminou::Interrompido:
     // The learner asked for it: not an error, and the canvas stays in view.
     return interrompido(d, "[olpa] programa interrompido.\n", false);

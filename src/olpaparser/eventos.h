@@ -1,6 +1,7 @@
-// The events a child reports on its event pipe while it compiles and runs a
+// The events a child reports on its event pipe while it compiles and links a
 // program, one a line: the letter, then, for an error, the line it is on.
-// Private to the runner.
+// The child closes the pipe before the learner's main runs, so nothing on it
+// comes from the program. Private to the runner.
 #pragma once
 
 #include <string>
@@ -12,15 +13,15 @@ enum class Evento : char {
   NaoLigou = 'L',      // linking failed
   GrandeDemais = 'N',  // no memory for the linked program
   SemCompilador = 'X', // no compiler state could be made
-  SemMemoria = 'R',    // the program asked for memory it could not have
-  Fim = 'F',           // main returned or exit was called; the drawing state is handed back
+  NaoConfinou = 'P',   // the child could not be confined; the program did not run
+  Inicio = 'I',        // confined; main is about to run and the pipe closes
 };
 
 // The line that reports `evento` (with `linha` for Evento::Erro).
 std::string evento_linha(Evento evento, int linha = 0);
 
 // What a child reported in one run. Lines not written whole, and letters no
-// event has, count for nothing: the program itself can write on the pipe.
+// event has, count for nothing.
 struct Eventos {
   std::vector<Evento> vistos;
   std::vector<int> linhas_com_erro; // lines of Evento::Erro, those above 0

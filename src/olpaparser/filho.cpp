@@ -1,12 +1,14 @@
 // The child: the process a learner's program runs in. It takes its fixed
 // descriptors and resource limits, reads the code, compiles and links it with
-// the learner functions, and runs main behind guards for exit, memory and
-// crashes, reporting events to the application as it goes, and the time it
-// spends in espera.
+// the learner functions, reporting events to the application as it goes;
+// then it confines itself, closes the event pipe, and runs main behind
+// guards for exit, memory and crashes, telling through shared memory the
+// time it spends in espera.
 #include "eventos.h"
 #include "olpa_funcoes.h"
 #include "parser_interno.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdint>
@@ -57,6 +59,16 @@ void console_do_filho(const char *texto, size_t tamanho) {
 
 void trace_do_filho(const char *texto, size_t tamanho) {
   parser_escreve_tudo(FD_TRACE, texto, tamanho);
+}
+
+// Once main runs, trace lines wait in shared memory for the application,
+// which shows them checked: the program gets no descriptor of its own there.
+void trace_na_memoria(const char *texto, size_t tamanho) {
+  Compartilhado *m = parser_memoria;
+  const size_t usado = std::min<size_t>(m->rastro_tamanho, sizeof m->rastro);
+  const size_t cabe = std::min(tamanho, sizeof m->rastro - usado);
+  memcpy(m->rastro + usado, texto, cabe);
+  m->rastro_tamanho = static_cast<uint32_t>(usado + cabe);
 }
 
 void envia(Evento evento, int linha = 0) {
@@ -113,23 +125,23 @@ void parser_erro(void *opaco, const char *mensagem) {
 
 // ------------------------------------------------------------ guards
 
-[[noreturn]] void fim_do_programa() {
+// The clean end of a run: the drawing state handed back, then _exit(0).
+[[noreturn]] void fim_do_programa(int codigo) {
   fflush(nullptr);
   parser_memoria->programa = parser_agora_ms() - parser_memoria->programa;
   parser_memoria->estado = olpa_gfx_exporta_estado();
-  envia(Evento::Fim);
+  parser_memoria->codigo_saida = codigo;
   _exit(0);
 }
 
 // What programs reach under the names of exit: the run ends as if main had
 // returned, and nothing of the application's own exit handlers runs.
-[[noreturn]] void olpa_exit(int) {
-  fim_do_programa();
+[[noreturn]] void olpa_exit(int codigo) {
+  fim_do_programa(codigo);
 }
 
 [[noreturn]] void sem_memoria() {
-  envia(Evento::SemMemoria);
-  _exit(3);
+  _exit(SAIDA_SEM_MEMORIA);
 }
 
 void *olpa_malloc(size_t n) {
@@ -151,11 +163,21 @@ void *olpa_realloc(void *q, size_t n) {
   return p;
 }
 
+// The C library's ways to start processes block every signal before they
+// fork, so the kernel's refusal could not say what was tried: these say it.
+[[noreturn]] void olpa_cria_processo() {
+  confina_recusa(SYS_clone);
+}
+[[noreturn]] void olpa_roda_programa() {
+  confina_recusa(SYS_execve);
+}
+
 void registra(TCCState *s, const char *nome, const void *funcao) {
   tcc_add_symbol(s, nome, funcao);
 }
 
-// Outside the table of learner functions: how a run ends and how memory runs out.
+// Outside the table of learner functions: how a run ends, how memory runs
+// out, and what may not be done at all.
 void registra_guardas(TCCState *s) {
   registra(s, "exit", reinterpret_cast<const void *>(olpa_exit));
   registra(s, "_exit", reinterpret_cast<const void *>(olpa_exit));
@@ -163,6 +185,10 @@ void registra_guardas(TCCState *s) {
   registra(s, "malloc", reinterpret_cast<const void *>(olpa_malloc));
   registra(s, "calloc", reinterpret_cast<const void *>(olpa_calloc));
   registra(s, "realloc", reinterpret_cast<const void *>(olpa_realloc));
+  for (const char *nome : {"system", "popen", "posix_spawn", "posix_spawnp", "pthread_create"})
+    registra(s, nome, reinterpret_cast<const void *>(olpa_cria_processo));
+  for (const char *nome : {"execl", "execlp", "execle", "execv", "execvp", "execvpe"})
+    registra(s, nome, reinterpret_cast<const void *>(olpa_roda_programa));
 }
 
 void ao_falhar_acesso(int, siginfo_t *info, void *) {
@@ -207,7 +233,8 @@ void grava_quadro(int ms) {
   g_snprintf(nome, sizeof nome, "%05d-%d.png", ++e.quadro, ms);
   const std::string caminho = e.quadros + nome;
   char motivo[128];
-  if (!olpa_gfx_grava_png(olpa_tela.get(), caminho.c_str(), motivo, sizeof motivo)) {
+  if (!olpa_gfx_grava_png(olpa_tela.get(), caminho.c_str(), motivo, sizeof motivo, nullptr,
+                          "../telas")) {
     const std::string linha = "[quadro] " + caminho + ": " + motivo + "\n";
     destino.trace(linha.data(), linha.size());
     e.quadros.clear();
@@ -283,6 +310,26 @@ void limita_recursos() {
 
 using MainDoPrograma = int (*)(int, char **);
 
+// From here on the program may write anything on any descriptor it has: it
+// keeps only its console. The application learns of the end from the exit
+// status and the shared memory.
+void confina_antes_do_main() {
+  const double t = parser_agora_ms();
+  std::string aviso;
+  if (parser_ajustes.confinar && !confina_filho(&aviso)) {
+    envia(Evento::NaoConfinou);
+    _exit(0);
+  }
+  if (!aviso.empty())
+    destino.trace(aviso.data(), aviso.size());
+  envia(Evento::Inicio);
+  close(FD_CONTROLE);
+  close(FD_TRACE);
+  destino.trace = trace_na_memoria;
+  olpa_gfx_define_trace(trace_na_memoria);
+  parser_memoria->confina = parser_agora_ms() - t;
+}
+
 // Compiles, links and runs `codigo` in this process; 1 when main returned.
 // In a child, a program that ends by exit or returns from main never comes
 // back here.
@@ -320,14 +367,17 @@ int compila_e_roda(const char *codigo) {
   }
   parser_memoria->liga = parser_agora_ms() - t;
   auto principal = reinterpret_cast<MainDoPrograma>(tcc_get_symbol(tcc_estado, "main"));
+  if (destino.no_filho)
+    confina_antes_do_main();
   parser_memoria->programa = parser_agora_ms();
+  int codigo_saida = 0;
   if (principal) {
     char nome[] = "programa";
     char *argv[] = {nome, nullptr};
-    principal(1, argv);
+    codigo_saida = principal(1, argv);
   }
   if (destino.no_filho)
-    fim_do_programa();
+    fim_do_programa(codigo_saida);
   parser_memoria->programa = parser_agora_ms() - parser_memoria->programa;
   return 1;
 }
@@ -359,8 +409,9 @@ void aquece() {
   cairo_move_to(contexto.get(), 0, 0);
   cairo_line_to(contexto.get(), OLPA_TELA_LARGURA, OLPA_TELA_ALTURA);
   cairo_stroke(contexto.get());
-  char motivo[64];
-  olpa_gfx_grava_png(tela.get(), "/dev/null", motivo, sizeof motivo);
+  std::string png;
+  olpa_gfx_codifica_png(tela.get(), &png);
+  confina_prepara();
 }
 
 // ------------------------------------------------------------ the child's life

@@ -27,6 +27,14 @@ void parser_define_saida(const ParserSaida &saida);
 // end in a main context of its own.
 int parser_executa(const char *codigo);
 
+// How the last run ended, for callers that grade runs rather than show them.
+enum class ParserFim {
+  Terminou,     // main returned or exit was called
+  NaoRodou,     // compiling or linking failed, or no run could start
+  Interrompido, // stopped: a crash, the time limit, too much memory, a forbidden call, Parar
+};
+ParserFim parser_ultimo_fim(void);
+
 // What a run started with parser_comeca tells its caller as it goes, besides
 // the hooks. Either may be null.
 struct ParserEscuta {
@@ -85,3 +93,18 @@ const unsigned char *parser_imagem_gravada(const char *caminho);
 
 // Limit of program text shown per run.
 constexpr size_t PARSER_LIMITE_SAIDA = 1024 * 1024;
+// Limit of a program's code: a code file larger than this is neither loaded
+// nor saved.
+constexpr size_t PARSER_LIMITE_CODIGO = PARSER_LIMITE_SAIDA;
+
+// Reads the code file at `caminho` the one way the window and olpa-rodar
+// take it: only a regular file (never blocking), at most PARSER_LIMITE_CODIGO
+// bytes, no NUL byte; UTF-8 kept, anything else read as Windows-1252 (or
+// ISO-8859-1); a lone CR ends a line. False with a Portuguese reason.
+bool parser_le_codigo(const char *caminho, std::string *texto, std::string *motivo);
+// The same for bytes read some other way (standard input).
+bool parser_decodifica_codigo(const std::string &bytes, std::string *texto, std::string *motivo);
+
+// `texto` safe to show on a terminal: control characters but line ends and
+// tabs written as \xNN (or \uNNNN), bytes that are not UTF-8 as \xNN.
+std::string parser_escapa_controles(const std::string &texto);

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include <cstdint>
+
 #include <sys/types.h>
 
 #include <libtcc.h>
@@ -25,6 +27,8 @@ struct TccDeleter {
 using TccPtr = std::unique_ptr<TCCState, TccDeleter>;
 
 double parser_agora_ms();
+// A program's text as a console can take it: valid UTF-8, no NUL.
+std::string parser_texto_valido(const char *bruto, size_t tamanho);
 // Writes all of `dados` unless the descriptor fails; false then.
 bool parser_escreve_tudo(int fd, const void *dados, size_t tamanho);
 
@@ -36,6 +40,7 @@ struct ParserAjustes {
   double tempo_limite = 10.0; // seconds a run may take, not counting espera
   bool sem_espera = false;    // espera returns at once
   std::string quadros;        // folder a picture goes to at each espera; empty: none
+  bool confinar = true;       // off only in the benchmark of what confining costs
 };
 extern ParserAjustes parser_ajustes;
 extern ParserTempos parser_tempos_atuais;
@@ -45,10 +50,17 @@ extern ParserTempos parser_tempos_atuais;
 // Memory shared by the application and its children: the drawing state both
 // ways, the canvas pixels (so an open canvas needs no copying), what the child
 // can tell before it dies, and its phase times.
+// Once the learner's main runs, everything here may have been written by the
+// program: the application validates what it reads.
 struct Compartilhado {
   OlpaEstado estado;                    // to the child before the run, back from it at the end
   volatile sig_atomic_t pilha_estourou; // the child's fault was at its stack's end
-  double compila, liga, programa;
+  volatile sig_atomic_t proibida;       // the system call refused, when it ended by SIGSYS
+  int codigo_saida;                     // what main returned or exit was given
+  double compila, liga, confina, programa;
+  // Trace lines written after main started ("[arq-s] ...").
+  uint32_t rastro_tamanho;
+  char rastro[8192];
   char ultima_caminho[OLPA_CAMINHO_MAX];
   // The run's settings, written before the child reads its code.
   double tempo_limite;
@@ -68,6 +80,10 @@ extern Compartilhado *parser_memoria;
 // Maps the shared memory once and puts the canvas pixels there.
 bool parser_cria_memoria();
 
+// How a child ends besides its clean _exit(0) after main (or exit).
+constexpr int SAIDA_SEM_MEMORIA = 3; // the program asked for memory it could not have
+constexpr int SAIDA_PROIBIDA = 4;    // a refused system call (its number in shared memory)
+
 // ------------------------------------------------------------ the child (filho.cpp)
 
 // A child's whole life once forked: descriptors, limits and signals, then the
@@ -77,6 +93,23 @@ bool parser_cria_memoria();
 // Compiles, links and runs `codigo` in this process, console text to
 // `console`; no guards, no events. 1 on success.
 int filho_roda_no_processo(const char *codigo, OlpaEscritor console);
+
+// ------------------------------------------------------------ confinement (confina.cpp)
+
+// Builds ahead, while nobody waits, the system-call filter of the next run.
+void confina_prepara();
+// Confines this child for the learner's main: no capabilities and no way to
+// gain any, files only beneath the run tree (writing only in ../telas), only
+// the system calls a drawing program needs; a refused one ends the child by
+// SIGSYS, or exits with SAIDA_PROIBIDA and its number in
+// parser_memoria->proibida. False when that could not
+// be put in place; `aviso` gets a trace line when only the file rules could not.
+bool confina_filho(std::string *aviso);
+// Ends this child for trying system call `numero`.
+[[noreturn]] void confina_recusa(int numero);
+// What a program tried when system call `numero` was refused ("criar outro
+// processo"); empty when not even its name is known.
+std::string confina_acao(int numero);
 
 // ------------------------------------------------------------ the application's side
 // (processo.cpp)
@@ -126,30 +159,36 @@ void processo_descarta_preparado();
 
 // How a run ended.
 enum class ComoTerminou {
-  Terminou,      // main returned or exit was called
+  Terminou,      // main returned or exit was called: the child's own clean exit
   NaoIniciou,    // no child could be started
   SemCompilador, // no compiler state could be made
   NaoCompilou,   // compiling or linking failed; the errors are in the console text
+  NaoConfinou,   // the child could not be confined, so the program did not run
   TempoEsgotado, // stopped at the time limit
   SemMemoria,    // the program asked for more memory than it may have
   GrandeDemais,  // no memory for the linked program
+  Proibido,      // it tried a system call it may not make
   Sinal,         // ended by a signal
   Interrompido,  // stopped by the learner
   Inesperado,    // ended any other way
 };
 
-// A run's outcome: the child's report, read once.
+// A run's outcome: the child's report, read once. Everything from after the
+// program started is checked before it lands here.
 struct Desfecho {
   ComoTerminou como = ComoTerminou::Inesperado;
-  int sinal = 0;                              // Sinal: which one
-  bool pilha = false;                         // Sinal: the fault was at the stack's end
-  int erro = 0;                               // NaoIniciou: errno
-  bool com_erros = false;                     // compiler errors went to the console
-  std::vector<int> linhas;                    // lines to mark in the editor
-  std::string console;                        // the program's text as the console already shows it
-  size_t descartado = 0;                      // bytes of it beyond the console's limit
-  OlpaEstado estado{};                        // Terminou: the drawing state handed back (untrusted)
-  double compila = 0, liga = 0, programa = 0; // the child's phase times
+  int sinal = 0;           // Sinal: which one
+  bool pilha = false;      // Sinal: the fault was at the stack's end
+  int proibida = -1;       // Proibido: the system call, -1 when unknown
+  int erro = 0;            // NaoIniciou: errno
+  int codigo_saida = 0;    // Terminou: what main returned or exit was given
+  bool com_erros = false;  // compiler errors went to the console
+  std::vector<int> linhas; // lines to mark in the editor
+  std::string console;     // the program's text as the console already shows it
+  size_t descartado = 0;   // bytes of it beyond the console's limit
+  std::string rastro;      // trace lines from after main started, control characters escaped
+  OlpaEstado estado{};     // Terminou: the drawing state handed back (untrusted)
+  double compila = 0, liga = 0, confina = 0, programa = 0; // the child's phase times
 };
 Desfecho desfecho_le(const Execucao &ex);
 // The one place an outcome becomes console text (after the program's own,

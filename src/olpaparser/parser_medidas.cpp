@@ -12,6 +12,10 @@ void guarda_no_processo(const char *texto, size_t n) {
 
 } // namespace
 
+void parser_define_confinamento(bool ligado) {
+  parser_ajustes.confinar = ligado;
+}
+
 const ParserTempos &parser_tempos(void) {
   return parser_tempos_atuais;
 }
@@ -24,10 +28,10 @@ int parser_executa_no_processo(const char *codigo) {
   olpa_gfx_define_console(guarda_no_processo);
   olpa_gfx_nova_execucao();
   Compartilhado *m = parser_memoria;
-  m->compila = m->liga = m->programa = 0;
+  m->compila = m->liga = m->confina = m->programa = 0;
   const int r = filho_roda_no_processo(codigo, guarda_no_processo);
   olpa_gfx_define_console(nullptr);
-  parser_tempos_atuais = {0, 0, m->compila, m->liga, m->programa, parser_agora_ms() - inicio};
+  parser_tempos_atuais = {0, 0, m->compila, m->liga, 0, m->programa, parser_agora_ms() - inicio};
   if (parser_ajustes.saida.console_insere && !console_no_processo.empty())
     parser_ajustes.saida.console_insere(console_no_processo.c_str());
   return r;

@@ -8,6 +8,7 @@ struct ParserTempos {
   double envio;    // state and code handed to the child
   double compila;  // tcc_compile_string
   double liga;     // relocation
+  double confina;  // confining the child before main
   double programa; // the program's main
   double total;    // parser_executa, start to end
 };
@@ -15,3 +16,7 @@ const ParserTempos &parser_tempos(void);
 
 // The same pipeline inside the calling process, without any protection.
 int parser_executa_no_processo(const char *codigo);
+
+// Whether children confine themselves before main (on by default). Off only
+// to measure what confining costs; children forked after the call obey it.
+void parser_define_confinamento(bool ligado);

@@ -11,8 +11,8 @@
 #include <cstring>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -24,6 +24,9 @@ Compartilhado *parser_memoria;
 namespace {
 
 Execucao preparado; // the child forked ahead for the next run, if any
+
+// The compiler's errors come one a line, and it stops after a few.
+constexpr size_t LIMITE_EVENTOS = 64 * 1024;
 
 void fecha(int *fd) {
   if (*fd >= 0)
@@ -40,6 +43,9 @@ bool cria_filho(Execucao *ex, bool aquecer) {
   static bool sinais_prontos = false;
   if (!sinais_prontos) {
     signal(SIGPIPE, SIG_IGN); // a child that died must not take us with it
+    // Nothing of the same user, a program among them, may trace us or read
+    // and write our memory through /proc.
+    prctl(PR_SET_DUMPABLE, 0);
     sinais_prontos = true;
   }
   if (!parser_cria_memoria())
@@ -91,8 +97,11 @@ void envia(Execucao *ex, const char *codigo) {
   Compartilhado *m = parser_memoria;
   m->estado = olpa_gfx_exporta_estado();
   m->pilha_estourou = 0;
+  m->proibida = 0;
+  m->codigo_saida = 0;
+  m->rastro_tamanho = 0;
   m->ultima_caminho[0] = '\0';
-  m->compila = m->liga = m->programa = 0;
+  m->compila = m->liga = m->confina = m->programa = 0;
   m->tempo_limite = parser_ajustes.tempo_limite;
   m->sem_espera = parser_ajustes.sem_espera;
   g_strlcpy(m->quadros, parser_ajustes.quadros.c_str(), sizeof m->quadros);
@@ -104,21 +113,6 @@ void envia(Execucao *ex, const char *codigo) {
   if (parser_escreve_tudo(ex->comando, &tamanho, sizeof tamanho))
     parser_escreve_tudo(ex->comando, codigo, tamanho);
   fecha(&ex->comando);
-}
-
-// The program's text as the console can take it: valid UTF-8, no NUL.
-std::string texto_valido(const char *bruto, size_t tamanho) {
-  if (g_utf8_validate(bruto, static_cast<gssize>(tamanho), nullptr) &&
-      memchr(bruto, '\0', tamanho) == nullptr)
-    return std::string(bruto, tamanho);
-  std::string texto(bruto, tamanho);
-  for (char &c : texto)
-    if (c == '\0')
-      c = ' ';
-  char *valido = g_utf8_make_valid(texto.data(), static_cast<gssize>(texto.size()));
-  std::string saida = valido;
-  g_free(valido);
-  return saida;
 }
 
 // Where the text can be cut now: before a character whose last bytes may
@@ -141,7 +135,7 @@ size_t corte_seguro(const std::string &t, size_t desde) {
 void valida_console(Execucao *ex, bool fim) {
   const size_t corte = fim ? ex->texto.size() : corte_seguro(ex->texto, ex->validado);
   if (corte > ex->validado)
-    ex->valido += texto_valido(ex->texto.data() + ex->validado, corte - ex->validado);
+    ex->valido += parser_texto_valido(ex->texto.data() + ex->validado, corte - ex->validado);
   ex->validado = corte;
 }
 
@@ -170,12 +164,26 @@ void le_disponivel(Execucao *ex, int *fd, bool de_console, size_t maximo) {
     lidos += static_cast<size_t>(n);
     if (de_console)
       guarda_console(ex, bloco, static_cast<size_t>(n));
-    else
+    else if (ex->eventos.size() < LIMITE_EVENTOS)
       ex->eventos.append(bloco, static_cast<size_t>(n));
   }
 }
 
 } // namespace
+
+std::string parser_texto_valido(const char *bruto, size_t tamanho) {
+  if (g_utf8_validate(bruto, static_cast<gssize>(tamanho), nullptr) &&
+      memchr(bruto, '\0', tamanho) == nullptr)
+    return std::string(bruto, tamanho);
+  std::string texto(bruto, tamanho);
+  for (char &c : texto)
+    if (c == '\0')
+      c = ' ';
+  char *valido = g_utf8_make_valid(texto.data(), static_cast<gssize>(texto.size()));
+  std::string saida = valido;
+  g_free(valido);
+  return saida;
+}
 
 bool parser_cria_memoria() {
   if (parser_memoria)

@@ -70,15 +70,18 @@ void entrega_texto(Rodada *r) {
   r->entregue = r->ex.valido.size();
 }
 
-// Time the child says it spent in espera, as far as that can be true: never
-// more than the time that really passed since the code went to it. A child
-// that lies gains only time to compute, which its CPU-time limit ends.
+// Time the child says it spent in espera, as far as that can be true: an
+// espera under way for no longer than one can last, and all of them for no
+// longer than the time that really passed since the code went to it. A child
+// that lies (or leaves an espera by a signal) gains only time to compute,
+// which its CPU-time limit ends.
 double credito_ms(const Execucao &ex, double agora) {
+  constexpr double ESPERA_MAIS_LONGA_MS = OLPA_ESPERA_MAXIMA + 1000;
   const Compartilhado &m = *parser_memoria;
   const int64_t desde = m.espera_desde_us.load(std::memory_order_relaxed);
   double credito = m.espera_total_us.load(std::memory_order_relaxed) / 1000.0;
   if (desde > 0)
-    credito += agora - desde / 1000.0;
+    credito += std::min(agora - desde / 1000.0, ESPERA_MAIS_LONGA_MS);
   return std::clamp(credito, 0.0, std::max(0.0, agora - ex.inicio));
 }
 
@@ -190,8 +193,13 @@ void conclui_rodada() {
   const Desfecho d = le_desfecho(r);
   atual = nullptr; // the end may start the next run
   const int resultado = desfecho_mostra(d);
-  parser_tempos_atuais = {r->ex.preparo, r->ex.envio, d.compila,
-                          d.liga,        d.programa,  parser_agora_ms() - r->inicio};
+  parser_tempos_atuais = {r->ex.preparo,
+                          r->ex.envio,
+                          d.compila,
+                          d.liga,
+                          d.confina,
+                          d.programa,
+                          parser_agora_ms() - r->inicio};
   const ParserEscuta escuta = r->escuta;
   g_main_context_unref(r->contexto);
   delete r;

@@ -17,13 +17,21 @@
 #include <sstream>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <glib.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <grp.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 int fuzz(uint64_t semente, long quantidade); // fuzz_rodar.cpp
+// What is wrong with a report page in a real browser (navegador.cpp).
+std::vector<std::string> confere_navegador(const std::string &pagina,
+                                           const std::vector<std::string> &textos);
 
 namespace {
 
@@ -48,8 +56,10 @@ std::vector<std::string> nomes_em(const std::string &pasta) {
 }
 
 // NOME.opcoes (NOME/opcoes), one a line: "tempo-limite S", "sem-espera",
-// "isolado", "ambiente VAR=valor", "arquivo CAMINHO TEXTO", "remove CAMINHO".
-// Returns whether the run tree differs from a fresh one.
+// "isolado", "ambiente VAR=valor", "arquivo CAMINHO TEXTO", "remove CAMINHO",
+// and what a hostile program or person may leave: "link CAMINHO ALVO", "fifo
+// CAMINHO", "pasta CAMINHO", "modo CAMINHO OCTAL". Returns whether the run
+// tree differs from a fresh one.
 bool aplica_opcoes(const std::string &arquivo) {
   bool mudada = false;
   std::istringstream linhas(le_arquivo(arquivo));
@@ -65,11 +75,23 @@ bool aplica_opcoes(const std::string &arquivo) {
       parser_define_sem_espera(true), setenv("OLPA_SEM_ESPERA", "--sem-espera", 1);
     else if (chave == "ambiente")
       putenv(strdup(valor.c_str()));
-    else if (chave == "arquivo")
-      escreve_arquivo(raiz + "/" + valor, resto), mudada = true;
+    else if (chave == "arquivo") // C escapes ("\\n", "\\377") name what git cannot keep
+      escreve_arquivo(raiz + "/" + glib(g_strcompress(valor.c_str())),
+                      glib(g_strcompress(resto.c_str()))),
+          mudada = true;
     else if (chave == "remove")
       mudada = system(("rm -rf '" + raiz + "/" + valor + "'").c_str()) >= 0;
-    else if (!chave.empty() && chave != "isolado" && chave[0] != '#')
+    else if (chave == "link")
+      mudada = symlink(resto.c_str(), (raiz + "/" + valor).c_str()) == 0 || mudada;
+    else if (chave == "fifo")
+      mudada = mkfifo((raiz + "/" + valor).c_str(), 0644) == 0 || mudada;
+    else if (chave == "pasta")
+      mudada = g_mkdir_with_parents((raiz + "/" + valor).c_str(), 0755) == 0 || mudada;
+    else if (chave == "modo")
+      mudada =
+          chmod((raiz + "/" + valor).c_str(), strtol(resto.c_str(), nullptr, 8)) == 0 || mudada;
+    else if (!chave.empty() && chave != "isolado" && chave != "navegador" && chave != "mostra" &&
+             chave[0] != '#')
       falha(arquivo, "opção desconhecida: " + chave);
   }
   return mudada;
@@ -84,7 +106,10 @@ void fotografa(const std::string &pasta, std::map<std::string, std::string> *fot
     if (caminho == "/telas")
       continue;
     const bool e_pasta = g_file_test(completo.c_str(), G_FILE_TEST_IS_DIR);
-    (*foto)[caminho] = e_pasta ? "pasta" : le_arquivo(completo);
+    struct stat info {};
+    lstat(completo.c_str(), &info); // permissions too: a program may not change them
+    (*foto)[caminho] =
+        std::to_string(info.st_mode) + (e_pasta ? " pasta" : " " + le_arquivo(completo));
     if (e_pasta)
       fotografa(caminho, foto);
   }
@@ -117,6 +142,20 @@ std::string relato(const Rodada &r) {
   s += std::string("#= exportar ") + olpa_arquivo_exportar +
        (olpa_arquivo_gravamanual ? " (gravação manual)\n" : "\n") + "#= telas:";
   for (const std::string &nome : nomes_em(raiz + "/telas")) {
+    // What is not a regular file is named for what it is (and never opened).
+    struct stat info;
+    lstat((raiz + "/telas/" + nome).c_str(), &info);
+    if (!S_ISREG(info.st_mode)) {
+      const std::string alvo =
+          S_ISLNK(info.st_mode) ? glib(g_file_read_link((raiz + "/telas/" + nome).c_str(), nullptr))
+                                : "";
+      s += " " + nome +
+           (S_ISLNK(info.st_mode)    ? " (link para " + alvo + ")"
+            : S_ISFIFO(info.st_mode) ? " (pipe)"
+            : S_ISDIR(info.st_mode)  ? " (pasta)"
+                                     : " (especial)");
+      continue;
+    }
     const std::string b = le_arquivo(raiz + "/telas/" + nome);
     Imagem im;
     s += " " + nome +
@@ -261,13 +300,85 @@ void confere_olpa_rodar(const std::string &passo, const std::string &programa, c
     falha(passo, "olpa-rodar saiu com " + std::to_string(status));
 }
 
+// ------------------------------------------------------------ olpa-rodar itself
+
+// A case with a `comando` file (README.md): its files copied to bin/, each
+// line of `comando` one olpa-rodar run there, what they print against
+// `saida`, files under `esperado/` against the ones left, `.pontos` there
+// against their pictures, and the page named by "navegador" in a browser.
+void confere_esperados(const std::string &passo, const std::string &esperado,
+                       const std::string &deixado) {
+  for (const std::string &n : nomes_em(esperado)) {
+    const std::string e = esperado + "/" + n, d = deixado + n;
+    if (g_file_test(e.c_str(), G_FILE_TEST_IS_DIR))
+      confere_esperados(passo, e, d + "/");
+    else if (g_str_has_suffix(n.c_str(), ".pontos"))
+      confere_pontos(passo, e, d.substr(0, d.size() - 7) + ".png");
+    else
+      confere_texto(passo, e, le_arquivo(d));
+  }
+}
+
+void roda_comando(const std::string &caso, const std::string &nome) {
+  for (const std::string &n : nomes_em(caso))
+    if (n != "comando" && n != "saida" && n != "esperado" && n != "opcoes" &&
+        system(("cp -r '" + caso + "/" + n + "' .").c_str()) != 0)
+      falha(nome, "não copiou " + n);
+  std::istringstream linhas(le_arquivo(caso + "/comando"));
+  std::string relato;
+  for (std::string linha; std::getline(linhas, linha);) {
+    gchar **args = nullptr;
+    if (linha.empty() || linha[0] == '#' ||
+        !g_shell_parse_argv(linha.c_str(), nullptr, &args, nullptr))
+      continue;
+    std::vector<std::string> argv = {OLPA_BIN_DIR "/olpa-rodar"};
+    for (gchar **a = args; *a; a++)
+      argv.push_back(glib(g_strcompress(*a)));
+    g_strfreev(args);
+    std::vector<char *> c;
+    for (std::string &a : argv)
+      c.push_back(a.data());
+    c.push_back(nullptr);
+    gchar *saida = nullptr, *erros = nullptr;
+    gint status = 0;
+    if (!g_spawn_sync(nullptr, c.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &saida, &erros,
+                      &status, nullptr))
+      return falha(nome, "olpa-rodar não rodou");
+    relato += "$ " + linha + "\n" + glib(saida);
+    // Its own messages; not the trace lines (compiler warnings, "[arq-s] ...").
+    std::istringstream e(glib(erros));
+    for (std::string l; std::getline(e, l);)
+      if (l.rfind("olpa-rodar:", 0) == 0 || l.rfind("uso:", 0) == 0)
+        relato += "#: " + l + "\n";
+    relato += "#= saída " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "\n";
+  }
+  confere_texto(nome, caso + "/saida", relato);
+  confere_esperados(nome, caso + "/esperado", "");
+  confere_processos(nome);
+  std::istringstream opcoes(le_arquivo(caso + "/opcoes"));
+  std::string pagina;
+  std::vector<std::string> textos;
+  for (std::string linha; std::getline(opcoes, linha);)
+    if (linha.rfind("navegador ", 0) == 0)
+      pagina = linha.substr(10);
+    else if (linha.rfind("mostra ", 0) == 0)
+      textos.push_back(linha.substr(7));
+  if (!pagina.empty())
+    for (const std::string &f : confere_navegador(pagina, textos))
+      falha(nome, f);
+}
+
 // One press of "Rodar" and everything checked after it.
 Rodada passo(const std::string &nome, const std::string &esperado, const std::string &programa,
              int rastro, const std::string &saida) {
   std::map<std::string, std::string> antes, depois;
   fotografa("", &antes);
   ftruncate(rastro, 0);
-  const Rodada r = roda(le_arquivo(programa));
+  // The program as "Abrir" would put it in the editor (and olpa-rodar reads it).
+  std::string codigo, motivo;
+  if (!parser_le_codigo(programa.c_str(), &codigo, &motivo))
+    falha(nome, programa + ": " + motivo);
+  const Rodada r = roda(codigo);
   parser_encerra();
   confere_texto(nome, esperado + ".console", relato(r));
   if (existe(esperado + ".trace")) {
@@ -284,6 +395,58 @@ Rodada passo(const std::string &nome, const std::string &esperado, const std::st
   return r;
 }
 
+// Whatever the case did, the next program runs and draws: a green line on a
+// canvas it leaves open, read from the canvas handed back (no file needed).
+void confere_seguinte(const std::string &nome) {
+  const Rodada r = roda("int main(void) { inicia(); cor(0, 255, 0); traco(4); "
+                        "linha(0, 240, 640, 240); return 0; }");
+  parser_encerra();
+  cairo_surface_t *tela = olpa_tela.get();
+  bool desenhou = false;
+  if (tela) {
+    cairo_surface_flush(tela);
+    const unsigned char *dados = cairo_image_surface_get_data(tela);
+    auto em = [&](int x, int y) {
+      return *reinterpret_cast<const uint32_t *>(dados + y * cairo_image_surface_get_stride(tela) +
+                                                 x * 4);
+    };
+    desenhou = em(320, 240) == 0xff00ff00u && em(320, 100) == 0xff000000u;
+  }
+  if (r.resultado != 1 || r.console != "[olpa] compilando\n[olpa] sucesso!\n" || !desenhou)
+    falha(nome, "o programa seguinte não rodou ou não desenhou: " + r.console);
+  olpa_gfx_fecha_tela();
+  confere_processos(nome + " (seguinte)");
+}
+
+// NOME.terminal: what olpa-rodar shows on a terminal (its control characters
+// escaped), byte for byte.
+void confere_terminal(const std::string &nome, const std::string &esperado,
+                      const std::string &programa) {
+  const int mestre = posix_openpt(O_RDWR | O_NOCTTY);
+  if (mestre < 0 || grantpt(mestre) != 0 || unlockpt(mestre) != 0)
+    return falha(nome, "sem terminal para olpa-rodar");
+  const int escravo = open(ptsname(mestre), O_RDWR | O_NOCTTY);
+  termios modo;
+  tcgetattr(escravo, &modo);
+  cfmakeraw(&modo); // no translation of line ends
+  tcsetattr(escravo, TCSANOW, &modo);
+  RaizTemporaria outra;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(escravo, STDOUT_FILENO);
+    execl(OLPA_BIN_DIR "/olpa-rodar", "olpa-rodar", programa.c_str(), nullptr);
+    _exit(127);
+  }
+  close(escravo);
+  std::string saida;
+  char bloco[4096];
+  for (ssize_t n; (n = read(mestre, bloco, sizeof bloco)) > 0;)
+    saida.append(bloco, static_cast<size_t>(n));
+  close(mestre);
+  waitpid(pid, nullptr, 0);
+  confere_texto(nome, esperado, saida);
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -292,9 +455,9 @@ int main(int argc, char **argv) {
     argv += 3, argc -= 3;
   if (argc < 2)
     return fprintf(stderr, "uso: roda_caso [--fuzz SEMENTE QUANTIDADE] CASO [PROGRAMA]\n"), 2;
-  const std::string caso = glib(g_canonicalize_filename(argv[1], nullptr));
+  std::string caso = glib(g_canonicalize_filename(argv[1], nullptr));
   const bool pasta = g_file_test(caso.c_str(), G_FILE_TEST_IS_DIR);
-  const std::string opcoes = caso + (pasta ? "/opcoes" : ".opcoes");
+  std::string opcoes = caso + (pasta ? "/opcoes" : ".opcoes");
   const bool isolado = le_arquivo(opcoes).find("isolado") != std::string::npos;
   // Cases that attack the machine run in a PID namespace of their own.
   if (isolado && !getenv("OLPA_CASO_ISOLADO")) {
@@ -306,6 +469,23 @@ int main(int argc, char **argv) {
     args.insert(args.end(), argv + 1, argv + argc + 1);
     execvp("unshare", args.data());
     return perror("unshare"), 1;
+  }
+  // The namespace keeps a kill of every process inside; a fork bomb needs a
+  // cap on processes too, which binds no one as root: the case runs as nobody
+  // (but for rewriting its expected files, which nobody may not).
+  std::string copia; // the case's files where nobody can read them
+  if (isolado && geteuid() == 0 && !regrava) {
+    copia = glib(g_dir_make_tmp("olpa-caso-XXXXXX", nullptr));
+    const std::string de = pasta ? "'" + caso + "'" : "'" + caso + "'.*";
+    if (system(
+            ("cp -r " + de + " '" + copia + "/' && chown -R 65534:65534 '" + copia + "'").c_str()))
+      return fprintf(stderr, "roda_caso: não copiou %s\n", caso.c_str()), 1;
+    caso = copia + "/" + glib(g_path_get_basename(caso.c_str()));
+    opcoes = caso + (pasta ? "/opcoes" : ".opcoes");
+    const rlimit teto{256, 256};
+    if (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setrlimit(RLIMIT_NPROC, &teto) != 0 ||
+        setuid(65534) != 0)
+      return perror("roda_caso: sem teto de processos"), 1;
   }
   prctl(PR_SET_CHILD_SUBREAPER, 1);
   const std::string programa =
@@ -326,17 +506,25 @@ int main(int argc, char **argv) {
   parser_define_tempo_limite(10);
   setenv("OLPA_LIMITE", "10", 1);
   const bool arvore_mudada = aplica_opcoes(opcoes);
-  if (!pasta) {
+  if (pasta && existe(caso + "/comando"))
+    roda_comando(caso, nome);
+  else if (!pasta) {
     const Rodada r = passo(nome, caso, programa, rastro, std::string(OLPA_SAIDA_DIR "/") + nome);
     if (!isolado && !arvore_mudada && !regrava)
       confere_olpa_rodar(nome, programa, r);
   }
-  for (const std::string &n : pasta ? nomes_em(caso) : std::vector<std::string>{})
+  for (const std::string &n :
+       pasta && !existe(caso + "/comando") ? nomes_em(caso) : std::vector<std::string>{})
     if (g_str_has_suffix(n.c_str(), ".olp")) {
       const std::string base = n.substr(0, n.size() - 4);
       passo(nome + "/" + base, caso + "/" + base, caso + "/" + n, rastro,
             std::string(OLPA_SAIDA_DIR "/") + nome + "-" + base);
     }
+  if (!pasta && existe(caso + ".terminal"))
+    confere_terminal(nome, caso + ".terminal", programa);
+  confere_seguinte(nome);
   printf("%s: %s\n", nome.c_str(), falhas ? "FALHOU" : regrava ? "regravado" : "ok");
+  if (!copia.empty() && system(("rm -rf '" + copia + "'").c_str()) != 0)
+    fprintf(stderr, "roda_caso: %s ficou\n", copia.c_str());
   return falhas ? 1 : 0;
 }

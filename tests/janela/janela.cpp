@@ -71,16 +71,18 @@ Imagem na_tela(GtkWidget *w) {
 uint32_t fundo_do_console() {
   return na_tela(olpa_campo_console).em(300, 80) & 0xffffff;
 }
-GdkEvent *tecla(guint tecla, int modificadores) {
+void aperta(guint tecla, GdkModifierType mods) {
   GdkEvent *e = gdk_event_new(GDK_KEY_PRESS);
   e->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(olpa_janela)));
   e->key.keyval = tecla;
-  e->key.state = modificadores;
+  e->key.state = mods;
   e->key.hardware_keycode = static_cast<guint16>(
       XKeysymToKeycode(gdk_x11_get_default_xdisplay(), static_cast<KeySym>(tecla)));
   gdk_event_set_device(
       e, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
-  return e;
+  gtk_main_do_event(e);
+  gdk_event_free(e);
+  processa();
 }
 
 // ------------------------------------------------------------ dialog driver
@@ -234,6 +236,7 @@ int main(int argc, char **argv) {
   // GTK's recent files and settings stay out of the user's home.
   setenv("XDG_DATA_HOME", raiz.raiz.c_str(), 1);
   setenv("GSETTINGS_BACKEND", "memory", 1);
+  setenv("XDG_CONFIG_HOME", (raiz.raiz + "/config").c_str(), 1); // the zoom's file
   gtk_disable_setlocale(); // numbers in messages as the cases write them
   gtk_init(&argc, &argv);
   ::testing::InitGoogleTest(&argc, argv);

@@ -24,8 +24,9 @@ bool mostra(const std::string &arquivo); // the image view shows exactly that pi
 Imagem de_pixbuf(GdkPixbuf *p);
 Imagem na_tela(GtkWidget *w); // what the screen shows of a widget
 uint32_t fundo_do_console();
-// A key press on the window as the keyboard would bring it (gdk_event_free it).
-GdkEvent *tecla(guint tecla, int modificadores = 0);
+// A key as the keyboard delivers it: through GTK's event handling to the
+// window, which hands it on to the widget with the focus; then what is pending.
+void aperta(guint tecla, GdkModifierType mods = static_cast<GdkModifierType>(0));
 
 // Answers the dialog on top; called on every tick (`vez` counts the calls)
 // until it returns true, having answered.

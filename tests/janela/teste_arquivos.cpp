@@ -43,7 +43,7 @@ TEST_F(Janela, SalvarEAbrirDevolvemOsMesmosBytes) {
 TEST_F(Janela, ArquivosQueNaoSaoProgramasSaoRecusados) {
   const std::string nulo = em_exemplos("nulo.olp"), grande = em_exemplos("grande.olp");
   escreve_arquivo(nulo, std::string("int x;\0int y;\n", 14));
-  escreve_arquivo(grande, std::string(64000, 'a'));
+  escreve_arquivo(grande, std::string(PARSER_LIMITE_CODIGO + 1, 'a'));
   escreve_arquivo(em_exemplos("some.olp"), "int x;\n");
   poe("// meu programa\n");
   for (const std::string &arquivo : {nulo, grande})
@@ -60,13 +60,37 @@ TEST_F(Janela, ArquivosQueNaoSaoProgramasSaoRecusados) {
   });
   EXPECT_EQ(editor(), "// meu programa\n");
   EXPECT_EQ(olpa_arquivo_temnome, 0);
-  // 63999 bytes fit (short lines: a 64 KB line takes GTK seconds to lay out).
+  // The runner's limit fits (short lines: a long line takes GTK seconds to
+  // lay out); one byte more cannot be saved over it, so what is saved opens.
   std::string cabe;
-  while (cabe.size() < 63920)
+  while (cabe.size() + 80 <= PARSER_LIMITE_CODIGO)
     cabe += "//" + std::string(77, 'x') + "\n";
-  escreve_arquivo(grande, cabe += "//" + std::string(76, 'x') + "\n");
+  cabe += std::string(PARSER_LIMITE_CODIGO - cabe.size() - 1, 'x') + "\n";
+  escreve_arquivo(grande, cabe);
   clica(olpa_bt_abrir, {abrir(grande)});
   EXPECT_EQ(editor(), cabe);
+  poe(cabe + "x");
+  clica(olpa_bt_salvar, {salvar(exemplos, "grande.olp"), substituir(true),
+                         aviso("O programa tem mais de 1 MiB e não poderia ser aberto de novo; o "
+                               "arquivo \"" +
+                               grande + "\" não foi salvo.")});
+  EXPECT_EQ(le_arquivo(grande), cabe);
+  // Salvar never turns a pipe or a device into a code file.
+  poe("int x;\n");
+  for (const std::string &nome : {em_exemplos("cano.olp"), std::string("/dev/null")})
+    com_respostas(
+        {aviso("Não foi possível salvar o arquivo \"" + nome + "\": não é um arquivo comum.")},
+        [&] {
+          olpa_nome_arquivo = nome;
+          EXPECT_FALSE(olpa_salvar_codigo());
+        });
+  GStatBuf info;
+  EXPECT_TRUE(g_stat(em_exemplos("cano.olp").c_str(), &info) == 0 && S_ISFIFO(info.st_mode));
+  EXPECT_TRUE(g_stat("/dev/null", &info) == 0 && S_ISCHR(info.st_mode));
+  // Old Mac editors end lines with a lone CR: errors must not all land on line 1.
+  escreve_arquivo(nulo, "int a;\rint b;\r\nint c;\r");
+  clica(olpa_bt_abrir, {abrir(nulo)});
+  EXPECT_EQ(editor(), "int a;\nint b;\r\nint c;\n");
   // Text from an old Windows editor is converted.
   escreve_arquivo(nulo, "// a\xe7\xe3o custa \x80 5\n");
   clica(olpa_bt_abrir, {abrir(nulo)});

@@ -5,7 +5,13 @@
 #include "janela.h"
 
 #include "olpa_layout.h"
+#include "olpagfx.h"
 #include "olpaparser.h"
+
+#include <X11/Xlib.h>
+#include <glib/gstdio.h>
+#include <sys/stat.h>
+#include <gdk/gdkx.h>
 
 namespace {
 
@@ -109,16 +115,54 @@ TEST_F(Janela, AtalhosApertamOsBotoes) {
   for (GtkWidget *b : botoes)
     g_signal_connect(b, "clicked", G_CALLBACK(conta), nullptr);
   for (const auto &a : atalhos) {
-    GdkEvent *e = tecla(a.tecla, a.mods);
     clicados.clear();
     com_respostas(
-        {responde(GTK_RESPONSE_CANCEL)}, [e] { gtk_widget_event(olpa_janela, e); }, false);
-    gdk_event_free(e);
+        {responde(GTK_RESPONSE_CANCEL)},
+        [&a] { aperta(a.tecla, static_cast<GdkModifierType>(a.mods)); }, false);
     EXPECT_EQ(clicados, a.botao ? std::vector<GtkWidget *>{a.botao} : std::vector<GtkWidget *>{})
         << a.tecla;
   }
   for (GtkWidget *b : botoes)
     g_signal_handlers_disconnect_matched(b, G_SIGNAL_MATCH_FUNC, 0, 0, 0, (gpointer)conta, 0);
+}
+
+// Programs that go for the window itself: it lives on, the unsaved code in
+// the editor intact, and the next program draws.
+TEST_F(Janela, ProgramasHostisNaoAlcancamAJanela) {
+  for (const char *caso : {"hostil_mata_pai", "hostil_congela_pai", "hostil_evento_falso_fim",
+                           "hostil_memoria_da_janela"}) {
+    SCOPED_TRACE(caso);
+    const std::string programa = le_arquivo(CASOS + caso + ".olp");
+    const std::string esperado = le_arquivo(CASOS + caso + ".console");
+    rodar(programa);
+    EXPECT_EQ(console(), esperado.substr(0, esperado.find("#= ")));
+    EXPECT_EQ(editor(), programa);
+    rodar(le_arquivo(CASOS + "linha_vermelha.olp"));
+    EXPECT_EQ(na_tela(olpa_imagem).em(320, 240), 0xffff0000u);
+  }
+}
+
+// What is at a picture path is never trusted: a pipe must not hang the
+// window, a picture of another size is not decoded.
+TEST_F(Janela, FiguraEstranhaNoCaminhoNaoTravaNemEDecodificada) {
+  ASSERT_EQ(mkfifo("../telas/imagem.png", 0644), 0);
+  rodar("int main(void) { inicia(); termina(); }");
+  EXPECT_TRUE(olpa_console_em_erro());
+  clica(olpa_bt_limpar);
+  clica(olpa_bt_executar);
+  clica(olpa_bt_novo, {novo(GTK_RESPONSE_YES)});
+  EXPECT_TRUE(mostra(INICIAL));
+  GStatBuf info;
+  EXPECT_TRUE(g_stat("../telas/imagem.png", &info) == 0 && S_ISFIFO(info.st_mode))
+      << "only regular files are removed";
+  g_remove("../telas/imagem.png");
+
+  OlpaSurface outra(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 641, 480));
+  ASSERT_EQ(cairo_surface_write_to_png(outra.get(), "../telas/grande.png"), CAIRO_STATUS_SUCCESS);
+  rodar("int main(void) { inicia_arquivo(\"grande.png\"); termina(); }");
+  EXPECT_EQ(console(), "[olpa] compilando\n[olpa] sucesso!\n");
+  EXPECT_EQ(gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)), GTK_IMAGE_ICON_NAME);
+  g_remove("../telas/grande.png");
 }
 
 // Cases run through the button: the window shows what the case runner

@@ -106,18 +106,13 @@ TEST_F(Janela, ConsoleETelaAoVivo) {
 // Esc stops; F5 and Ctrl+R stop and run the editor's text again.
 TEST_F(Janela, EscParaEF5RodaDeNovo) {
   comeca(SEM_FIM);
-  GdkEvent *esc = tecla(GDK_KEY_Escape);
-  gtk_main_do_event(esc);
-  gdk_event_free(esc);
+  aperta(GDK_KEY_Escape);
   EXPECT_FALSE(olpa_rodando());
   EXPECT_EQ(console(), PARADO);
   for (const auto &[chave, mods] : {std::pair{GDK_KEY_F5, 0}, {GDK_KEY_r, GDK_CONTROL_MASK}}) {
     comeca(SEM_FIM);
     poe("int main(void) { escreve_console(\"de novo\\n\"); }");
-    GdkEvent *e = tecla(chave, mods);
-    gtk_main_do_event(e);
-    gdk_event_free(e);
-    processa();
+    aperta(chave, static_cast<GdkModifierType>(mods));
     EXPECT_EQ(console(), "[olpa] compilando\nde novo\n[olpa] sucesso!\n") << chave;
   }
 }

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Screenshots for the documentation, from the real program on a virtual
+# 1366 x 768 screen (a school's): the grown window after a run, the
+# completion popup, the help window (F1) and "Abrir" with its preview, as
+# docs/imagens/{janela_grande,completar,ajuda,abrir}.png.
+# Usage: scripts/capturas_da_sala.sh [BUILD_DIR]   (default: build)
+set -euo pipefail
+raiz="$(cd "$(dirname "$0")/.." && pwd)"
+construcao="$(cd "${1:-$raiz/build}" && pwd)"
+titulo=${OLPA_TITULO:-$(sed -n 's/^OLPA_TITULO:INTERNAL=//p' "$construcao/CMakeCache.txt")}
+[ -n "$titulo" ] || { echo "capturas: o título da janela não está em $construcao/CMakeCache.txt" >&2; exit 1; }
+
+if [ -z "${OLPA_CAPTURA_DENTRO:-}" ]; then
+  exec env OLPA_CAPTURA_DENTRO=1 OLPA_TITULO="$titulo" xvfb-run -a -s "-screen 0 1366x768x24" "$0" "$construcao"
+fi
+
+tmp=$(mktemp -d)
+cp -r "$construcao/olpa/bin" "$tmp/bin"
+mkdir -p "$tmp/telas" "$tmp/exemplos"
+cp "$raiz"/exemplos/*.olp "$tmp/exemplos/"
+cd "$tmp/bin"
+XDG_CONFIG_HOME=$tmp/config ./olpa >/dev/null 2>&1 &
+pid=$!
+trap 'kill $pid 2>/dev/null; rm -rf "$tmp"' EXIT
+imagens=$raiz/docs/imagens
+
+procura() { # TITLE: the visible window of olpa with that title
+  local w=""
+  for _ in $(seq 1 100); do
+    w=$(xdotool search --all --onlyvisible --pid "$pid" --name "^${1//./\\.}\$" 2>/dev/null | head -1) && [ -n "$w" ] && break
+    sleep 0.1
+  done
+  [ -n "$w" ] || { echo "capturas: a janela \"$1\" não apareceu" >&2; exit 1; }
+  echo "$w"
+}
+captura() { # WINDOW FILE
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$2"
+  echo "docs/imagens/$(basename "$2") (${WIDTH}x${HEIGHT})"
+}
+
+janela=$(procura "$titulo")
+sleep 1
+# No window manager here: place, size and focus the window by hand.
+xdotool windowmove --sync "$janela" 0 0
+xdotool windowsize --sync "$janela" 1300 720
+xdotool windowfocus --sync "$janela"
+sleep 0.5
+
+# Abrir, with the preview of the selected example.
+xdotool key ctrl+o
+abrir=$(procura "Abrir")
+sleep 1
+xdotool windowfocus --sync "$abrir"
+xdotool type --delay 30 "09_espiral.olp"
+sleep 1.5
+captura "$abrir" "$imagens/abrir.png"
+xdotool key Return
+sleep 1.5
+
+# The grown window after a run.
+xdotool windowfocus --sync "$janela"
+xdotool key F5
+sleep 2
+captura "$janela" "$imagens/janela_grande.png"
+
+# Completion: a click on the line of "return 0;" (the example's line 24),
+# a new line after it, then the start of a name.
+eval "$(xdotool getwindowgeometry --shell "$janela")"
+xdotool mousemove $((X + 300)) $((Y + 476)) click 1
+xdotool key End Return
+xdotool type --delay 60 "cor_"
+sleep 1.5
+captura "$janela" "$imagens/completar.png"
+xdotool key Escape ctrl+z
+
+# The help window.
+xdotool key F1
+ajuda=$(procura "Ajuda do olpa")
+xdotool windowmove --sync "$ajuda" 40 40
+sleep 1
+captura "$ajuda" "$imagens/ajuda.png"

@@ -1,0 +1,151 @@
+// Pictures for grading. A learner's picture is untrusted: it is read only from
+// a regular file, its size checked in the header before anything is decoded,
+// and it is always drawn again into a surface of our own.
+#include "figuras.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <glib.h>
+
+namespace {
+
+// No PNG of 640 x 480 comes near this, however it is compressed.
+constexpr off_t TAMANHO_MAXIMO = 16 << 20;
+
+struct Leitura {
+  const std::string *bytes;
+  size_t posicao;
+};
+
+cairo_status_t le_bloco(void *fechamento, unsigned char *dados, unsigned int tamanho) {
+  auto *l = static_cast<Leitura *>(fechamento);
+  if (l->bytes->size() - l->posicao < tamanho)
+    return CAIRO_STATUS_READ_ERROR;
+  memcpy(dados, l->bytes->data() + l->posicao, tamanho);
+  l->posicao += tamanho;
+  return CAIRO_STATUS_SUCCESS;
+}
+
+uint32_t inteiro_grande(const std::string &b, size_t i) {
+  auto u = [&](size_t k) { return static_cast<uint32_t>(static_cast<unsigned char>(b[i + k])); };
+  return u(0) << 24 | u(1) << 16 | u(2) << 8 | u(3);
+}
+
+// The whole file, when it is a regular one of sensible size.
+bool le_bytes(const std::string &caminho, std::string *bytes, std::string *motivo) {
+  const int fd = open(caminho.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    *motivo = errno == ELOOP ? "é um atalho (link), não uma figura" : g_strerror(errno);
+    return false;
+  }
+  struct stat st {};
+  bool certo = fstat(fd, &st) == 0;
+  if (certo && !S_ISREG(st.st_mode))
+    *motivo = "não é um arquivo comum", certo = false;
+  else if (certo && st.st_size > TAMANHO_MAXIMO)
+    *motivo = "o arquivo é grande demais para uma figura de 640 × 480", certo = false;
+  if (certo)
+    bytes->reserve(static_cast<size_t>(st.st_size));
+  char bloco[65536];
+  while (certo) {
+    const ssize_t n = read(fd, bloco, sizeof bloco);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n < 0)
+      *motivo = g_strerror(errno), certo = false;
+    if (n <= 0)
+      break;
+    bytes->append(bloco, static_cast<size_t>(n));
+    if (bytes->size() > static_cast<size_t>(TAMANHO_MAXIMO))
+      *motivo = "o arquivo é grande demais para uma figura de 640 × 480", certo = false;
+  }
+  close(fd);
+  return certo;
+}
+
+} // namespace
+
+OlpaSurface figura_le(const std::string &caminho, std::string *motivo) {
+  std::string bytes;
+  if (!le_bytes(caminho, &bytes, motivo))
+    return nullptr;
+  static const char ASSINATURA[] = "\x89PNG\r\n\x1a\n";
+  if (bytes.size() < 24 || bytes.compare(0, 8, ASSINATURA, 8) != 0 ||
+      bytes.compare(12, 4, "IHDR") != 0) {
+    *motivo = "não é uma figura PNG";
+    return nullptr;
+  }
+  const uint32_t largura = inteiro_grande(bytes, 16), altura = inteiro_grande(bytes, 20);
+  if (largura != OLPA_TELA_LARGURA || altura != OLPA_TELA_ALTURA) {
+    *motivo = "a figura tem " + std::to_string(largura) + " × " + std::to_string(altura) +
+              " pontos, e não 640 × 480";
+    return nullptr;
+  }
+  Leitura leitura{&bytes, 0};
+  OlpaSurface lida(cairo_image_surface_create_from_png_stream(le_bloco, &leitura));
+  if (cairo_surface_status(lida.get()) != CAIRO_STATUS_SUCCESS) {
+    *motivo = "a figura PNG está danificada";
+    return nullptr;
+  }
+  if (cairo_image_surface_get_format(lida.get()) == CAIRO_FORMAT_ARGB32)
+    return lida;
+  // Whatever other format cairo chose for it (RGB, grey, ...), as ARGB32.
+  OlpaSurface figura(
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA));
+  OlpaCairo cr(cairo_create(figura.get()));
+  cairo_set_operator(cr.get(), CAIRO_OPERATOR_SOURCE);
+  cairo_set_source_surface(cr.get(), lida.get(), 0, 0);
+  cairo_paint(cr.get());
+  cr.reset();
+  cairo_surface_flush(figura.get());
+  return figura;
+}
+
+bool figura_grava(cairo_surface_t *figura, const std::string &caminho, std::string *motivo) {
+  char texto[256];
+  if (olpa_gfx_grava_png(figura, caminho.c_str(), texto, sizeof texto))
+    return true;
+  *motivo = texto;
+  return false;
+}
+
+namespace {
+
+const uint32_t *linha_de(cairo_surface_t *s, int y) {
+  return reinterpret_cast<const uint32_t *>(
+      cairo_image_surface_get_data(s) + static_cast<size_t>(y) * cairo_image_surface_get_stride(s));
+}
+
+} // namespace
+
+long figura_conta_diferencas(cairo_surface_t *a, cairo_surface_t *b) {
+  cairo_surface_flush(a);
+  cairo_surface_flush(b);
+  long diferentes = 0;
+  for (int y = 0; y < OLPA_TELA_ALTURA; y++) {
+    const uint32_t *pa = linha_de(a, y), *pb = linha_de(b, y);
+    for (int x = 0; x < OLPA_TELA_LARGURA; x++)
+      diferentes += pa[x] != pb[x];
+  }
+  return diferentes;
+}
+
+OlpaSurface figura_diferenca(cairo_surface_t *modelo, cairo_surface_t *outra) {
+  cairo_surface_flush(modelo);
+  cairo_surface_flush(outra);
+  OlpaSurface diferenca(
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA));
+  for (int y = 0; y < OLPA_TELA_ALTURA; y++) {
+    const uint32_t *pm = linha_de(modelo, y), *po = linha_de(outra, y);
+    auto *pd = const_cast<uint32_t *>(linha_de(diferenca.get(), y));
+    for (int x = 0; x < OLPA_TELA_LARGURA; x++)
+      pd[x] = pm[x] != po[x] ? FIGURA_MARCA : figura_esmaecida(pm[x]);
+  }
+  cairo_surface_mark_dirty(diferenca.get());
+  return diferenca;
+}
