@@ -2,8 +2,7 @@
 // descriptors and resource limits, reads the code, compiles and links it with
 // the learner functions, reporting events to the application as it goes;
 // then it confines itself, closes the event pipe, and runs main behind
-// guards for exit, memory and crashes, telling through shared memory the
-// time it spends in espera.
+// guards for exit, memory and crashes.
 #include "eventos.h"
 #include "olpa_funcoes.h"
 #include "parser_interno.h"
@@ -21,7 +20,6 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <glib.h>
@@ -214,64 +212,6 @@ void prepara_sinais() {
   sigprocmask(SIG_SETMASK, &todos, nullptr);
 }
 
-// ------------------------------------------------------------ espera
-
-// The run's espera settings, read from shared memory before the program runs.
-struct Espera {
-  bool pular = false;
-  std::string quadros; // folder of the frames, "" for none
-  int quadro = 0;      // frames written
-};
-Espera ajuste_espera;
-
-// The canvas as the frame `ms` long of an animation.
-void grava_quadro(int ms) {
-  Espera &e = ajuste_espera;
-  if (e.quadros.empty() || !olpa_tela || e.quadro >= PARSER_QUADROS_MAX)
-    return;
-  char nome[64];
-  g_snprintf(nome, sizeof nome, "%05d-%d.png", ++e.quadro, ms);
-  const std::string caminho = e.quadros + nome;
-  char motivo[128];
-  if (!olpa_gfx_grava_png(olpa_tela.get(), caminho.c_str(), motivo, sizeof motivo, nullptr,
-                          "../telas")) {
-    const std::string linha = "[quadro] " + caminho + ": " + motivo + "\n";
-    destino.trace(linha.data(), linha.size());
-    e.quadros.clear();
-  }
-}
-
-// espera in a child: the window shows the canvas meanwhile, and the time is
-// told, through shared memory, so that it does not count towards the limit.
-void espera_do_filho(int ms) {
-  if (ajuste_espera.pular)
-    return;
-  grava_quadro(ms);
-  Compartilhado *m = parser_memoria;
-  const int64_t inicio = g_get_monotonic_time(); // CLOCK_MONOTONIC, as the application's
-  m->esperas.fetch_add(1, std::memory_order_relaxed);
-  m->espera_desde_us.store(inicio, std::memory_order_relaxed);
-  const int64_t fim = inicio + static_cast<int64_t>(ms) * 1000;
-  const timespec alvo{static_cast<time_t>(fim / 1000000), static_cast<long>(fim % 1000000) * 1000};
-  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &alvo, nullptr) == EINTR) {
-  }
-  // The total first: the application may count an espera twice for an
-  // instant (which only delays its look at the time), never not at all.
-  m->espera_total_us.fetch_add(g_get_monotonic_time() - inicio, std::memory_order_relaxed);
-  m->espera_desde_us.store(0, std::memory_order_relaxed);
-}
-
-void le_ajuste_espera() {
-  Compartilhado *m = parser_memoria;
-  m->quadros[OLPA_CAMINHO_MAX - 1] = '\0';
-  ajuste_espera = Espera{};
-  ajuste_espera.pular = m->sem_espera != 0;
-  if (m->quadros[0])
-    ajuste_espera.quadros = std::string("../telas/") + m->quadros + "/";
-  olpa_gfx_define_espera(espera_do_filho);
-  olpa_gfx_define_mudancas(&m->mudancas);
-}
-
 // ------------------------------------------------------------ limits
 
 // Processor time: the time limit is kept by the application's clock, which
@@ -461,6 +401,10 @@ bool le_codigo(std::string *codigo) {
 
 } // namespace
 
+void filho_rastro(const char *texto, size_t tamanho) {
+  destino.trace(texto, tamanho);
+}
+
 [[noreturn]] void filho_vive(int comando, int console, int controle, bool aquecer) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   setpgid(0, 0);
@@ -478,7 +422,7 @@ bool le_codigo(std::string *codigo) {
   topo_pilha = reinterpret_cast<uintptr_t>(&marcador_pilha);
   limita_recursos();
   limita_processador();
-  le_ajuste_espera();
+  espera_prepara_filho();
   prepara_sinais();
   olpa_gfx_importa_estado(parser_memoria->estado);
   olpa_gfx_nova_execucao();

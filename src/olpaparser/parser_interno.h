@@ -93,6 +93,14 @@ constexpr int SAIDA_PROIBIDA = 4;    // a refused system call (its number in sha
 // Compiles, links and runs `codigo` in this process, console text to
 // `console`; no guards, no events. 1 on success.
 int filho_roda_no_processo(const char *codigo, OlpaEscritor console);
+// A trace line of the child's (kept in shared memory once main runs).
+void filho_rastro(const char *texto, size_t tamanho);
+
+// ------------------------------------------------------------ espera in a child (espera.cpp)
+
+// Before main: the run's espera settings read, and espera and every change of
+// the canvas told to the application through shared memory.
+void espera_prepara_filho();
 
 // ------------------------------------------------------------ confinement (confina.cpp)
 
