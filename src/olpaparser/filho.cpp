@@ -16,6 +16,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -48,6 +49,7 @@ struct Destino {
 Destino destino;
 
 const char *codigo_atual; // the program being compiled, for locating link errors
+long faltas_no_codigo;    // page faults when the code came
 uintptr_t topo_pilha;
 size_t limite_pilha;
 
@@ -126,6 +128,7 @@ void parser_erro(void *opaco, const char *mensagem) {
 // The clean end of a run: the drawing state handed back, then _exit(0).
 [[noreturn]] void fim_do_programa(int codigo) {
   fflush(nullptr);
+  parser_memoria->faltas = filho_faltas() - faltas_no_codigo;
   parser_memoria->programa = parser_agora_ms() - parser_memoria->programa;
   parser_memoria->estado = olpa_gfx_exporta_estado();
   parser_memoria->codigo_saida = codigo;
@@ -401,6 +404,12 @@ bool le_codigo(std::string *codigo) {
 
 } // namespace
 
+long filho_faltas() {
+  rusage uso{};
+  getrusage(RUSAGE_SELF, &uso);
+  return uso.ru_minflt + uso.ru_majflt;
+}
+
 void filho_rastro(const char *texto, size_t tamanho) {
   destino.trace(texto, tamanho);
 }
@@ -412,12 +421,19 @@ void filho_rastro(const char *texto, size_t tamanho) {
   olpa_gfx_define_console(console_do_filho);
   olpa_gfx_define_trace(trace_do_filho);
   destino = Destino{console_do_filho, trace_do_filho, true};
+  // Memory freed stays with the process, so what the warm-up touched is
+  // there again for the run (and large blocks are not mapped afresh).
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
   if (aquecer)
     aquece();
+  const long faltas_aquecendo = filho_faltas();
 
   std::string codigo;
   if (!le_codigo(&codigo))
     _exit(0);
+  faltas_no_codigo = filho_faltas();
+  parser_memoria->faltas_aquece = faltas_aquecendo;
   int marcador_pilha = 0;
   topo_pilha = reinterpret_cast<uintptr_t>(&marcador_pilha);
   limita_recursos();

@@ -60,13 +60,22 @@ const unsigned char *parser_imagem_gravada(const char *caminho) {
   return strcmp(m->ultima_caminho, caminho) == 0 ? m->ultima_rgba : nullptr;
 }
 
+void parser_prepara_zigoto(void) {
+  zigoto_inicia();
+}
+
 void parser_prepara(void) {
   processo_prepara();
+}
+
+int parser_zigoto(void) {
+  return zigoto_pid();
 }
 
 void parser_encerra(void) {
   parser_interrompe();
   processo_descarta_preparado();
+  zigoto_encerra();
 }
 
 int parser_inicia(void) {

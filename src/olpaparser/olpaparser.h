@@ -74,11 +74,16 @@ void parser_define_sem_espera(bool sem_espera);
 void parser_define_quadros(const char *pasta);
 constexpr int PARSER_QUADROS_MAX = 1000;
 
+// Forks, while this process is still small (before a window is built), the
+// process children are made from; without it they are forked from this one.
+void parser_prepara_zigoto(void);
+// The zygote's process id; 0 when there is none.
+int parser_zigoto(void);
 // Forks the child for the next run ahead of time, while nothing is waiting.
 // parser_executa forks one itself when none is ready.
 void parser_prepara(void);
-// Stops a run in progress and ends a prepared child, if any (before the
-// application exits).
+// Stops a run in progress and ends a prepared child and the zygote, if any
+// (before the application exits).
 void parser_encerra(void);
 
 // Translates one compiler diagnostic. Errors come back as "[erro] linha N:

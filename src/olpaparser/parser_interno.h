@@ -58,6 +58,7 @@ struct Compartilhado {
   volatile sig_atomic_t proibida;       // the system call refused, when it ended by SIGSYS
   int codigo_saida;                     // what main returned or exit was given
   double compila, liga, confina, programa;
+  long faltas_aquece, faltas; // page faults of the warm-up, and from the code to the end
   // Trace lines written after main started ("[arq-s] ...").
   uint32_t rastro_tamanho;
   char rastro[8192];
@@ -93,6 +94,8 @@ constexpr int SAIDA_PROIBIDA = 4;    // a refused system call (its number in sha
 // Compiles, links and runs `codigo` in this process, console text to
 // `console`; no guards, no events. 1 on success.
 int filho_roda_no_processo(const char *codigo, OlpaEscritor console);
+// This process's page faults so far.
+long filho_faltas();
 // A trace line of the child's (kept in shared memory once main runs).
 void filho_rastro(const char *texto, size_t tamanho);
 
@@ -162,6 +165,18 @@ void processo_encerra(Execucao *ex);
 // The child readied ahead: forked, or ended.
 void processo_prepara();
 void processo_descarta_preparado();
+
+// ------------------------------------------------------------ the zygote (zigoto.cpp)
+
+// Forks the small process children are made from, once; false when it
+// could not be made (children are then forked from the application).
+bool zigoto_inicia();
+// A child made by the zygote, the application's own, living filho_vive with
+// these descriptors; -1 (errno set) when there is no zygote or it failed.
+pid_t zigoto_cria_filho(int comando, int console, int controle, bool aquecer);
+pid_t zigoto_pid();
+// Ends the zygote and waits for it.
+void zigoto_encerra();
 
 // ------------------------------------------------------------ the outcome (desfecho.cpp)
 

@@ -11,6 +11,8 @@ struct ParserTempos {
   double confina;  // confining the child before main
   double programa; // the program's main
   double total;    // parser_executa, start to end
+  long faltas_aquece; // page faults of the child's warm-up, while nothing waited
+  long faltas;        // page faults of the child from the code's arrival to its end
 };
 const ParserTempos &parser_tempos(void);
 

@@ -58,11 +58,14 @@ bool cria_filho(Execucao *ex, bool aquecer) {
     errno = erro;
     return false;
   }
-  fflush(stdout);
-  fflush(stderr);
-  const pid_t pid = fork();
-  if (pid == 0)
-    filho_vive(comando[0], console[1], controle[1], aquecer);
+  pid_t pid = zigoto_cria_filho(comando[0], console[1], controle[1], aquecer);
+  if (pid < 0) {
+    fflush(stdout);
+    fflush(stderr);
+    pid = fork();
+    if (pid == 0)
+      filho_vive(comando[0], console[1], controle[1], aquecer);
+  }
   const int erro = errno;
   fecha(&comando[0]), fecha(&console[1]), fecha(&controle[1]);
   if (pid < 0) {
@@ -102,6 +105,7 @@ void envia(Execucao *ex, const char *codigo) {
   m->rastro_tamanho = 0;
   m->ultima_caminho[0] = '\0';
   m->compila = m->liga = m->confina = m->programa = 0;
+  m->faltas_aquece = m->faltas = 0;
   m->tempo_limite = parser_ajustes.tempo_limite;
   m->sem_espera = parser_ajustes.sem_espera;
   g_strlcpy(m->quadros, parser_ajustes.quadros.c_str(), sizeof m->quadros);

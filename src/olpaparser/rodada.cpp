@@ -199,7 +199,9 @@ void conclui_rodada() {
                           d.liga,
                           d.confina,
                           d.programa,
-                          parser_agora_ms() - r->inicio};
+                          parser_agora_ms() - r->inicio,
+                          parser_memoria->faltas_aquece,
+                          parser_memoria->faltas};
   const ParserEscuta escuta = r->escuta;
   g_main_context_unref(r->contexto);
   delete r;
