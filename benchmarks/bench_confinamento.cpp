@@ -43,7 +43,7 @@ double aperta(bool confinado) {
   gtk_text_buffer_get_bounds(olpa_campo_console_buffer, &a, &b);
   OlpaTexto console(gtk_text_buffer_get_text(olpa_campo_console_buffer, &a, &b, FALSE));
   if (strcmp(console.get(), "[olpa] compilando\n[olpa] sucesso!\n") != 0 ||
-      gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)) != GTK_IMAGE_PIXBUF) {
+      gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)) != GTK_IMAGE_SURFACE) {
     fprintf(stderr, "a run did not succeed (%s):\n%s\n", confinado ? "confined" : "bare",
             console.get());
     exit(1);

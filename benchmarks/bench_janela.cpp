@@ -287,7 +287,8 @@ bool vivo(pid_t pid) {
   return pid > 0 && kill(pid, 0) == 0;
 }
 
-// The child the window runs a program in: its only child while it runs.
+// The child the window runs a program in: its newest child while it runs
+// (the first may be the zygote children are made from).
 pid_t filho_de(pid_t pid) {
   const std::string filhos = [&] {
     gchar *t = nullptr;
@@ -298,7 +299,9 @@ pid_t filho_de(pid_t pid) {
     g_free(t);
     return s;
   }();
-  return static_cast<pid_t>(atoi(filhos.c_str()));
+  const size_t ultimo = filhos.find_last_not_of(' ');
+  const size_t inicio = ultimo == std::string::npos ? 0 : filhos.find_last_of(' ', ultimo);
+  return static_cast<pid_t>(atoi(filhos.c_str() + (inicio == std::string::npos ? 0 : inicio + 1)));
 }
 
 // ------------------------------------------------------------ the figures

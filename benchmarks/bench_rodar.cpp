@@ -105,7 +105,7 @@ void mede(const char *nome, const std::string &codigo, int repeticoes, double me
     const ParserTempos p = parser_tempos();
     const std::string console = texto_do_console();
     if (console.size() < 16 || console.compare(console.size() - 16, 16, "[olpa] sucesso!\n") != 0 ||
-        gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)) != GTK_IMAGE_PIXBUF) {
+        gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)) != GTK_IMAGE_SURFACE) {
       fprintf(stderr, "run %d did not succeed:\n%s\n", i, console.c_str());
       exit(1);
     }

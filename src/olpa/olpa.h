@@ -57,11 +57,17 @@ void olpa_codigo_fonte(const char *codigo);
 void olpa_limpa_tela_e_console(GtkWidget *botao, gpointer dados);
 void olpa_limpa_codigo_e_console(void);
 void olpa_confirma_limpar(GtkWidget *botao, gpointer janela);
-// The one way a run's picture reaches the image view: `rgba`, when given, is
-// the canvas to show now (640 x 480 RGBA rows, copied), a frame of a run in
-// progress; otherwise the picture a successful run left at the export path
-// (a file of `tamanho` bytes).
-void olpa_mostra_imagem(int tamanho, const unsigned char *rgba = nullptr);
+// The one way a run's picture reaches the image view: `argb`, when given, is
+// the canvas to show now (640 x 480 in cairo's ARGB32, copied), a frame of a
+// run in progress; otherwise the picture a successful run left at the export
+// path (a file of `tamanho` bytes).
+void olpa_mostra_imagem(int tamanho, const unsigned char *argb = nullptr);
+// The image view's canvas pictures (olpa_vista.cpp): its memory made and
+// touched ahead; a canvas (640 x 480 ARGB32) shown, copied; and the picture
+// the view shows, as a new pixbuf (null when it shows none).
+void olpa_vista_prepara(void);
+void olpa_vista_mostra(const unsigned char *argb);
+GdkPixbuf *olpa_vista_pixbuf(void);
 // Sends runs' console text, frames and error lines to the window, lets Esc
 // stop a run, and readies the first run's child once the window is idle.
 void olpa_liga_execucoes(void);
@@ -134,3 +140,8 @@ struct OlpaGFree {
   void operator()(void *p) const { g_free(p); }
 };
 using OlpaTexto = std::unique_ptr<char, OlpaGFree>;
+// A GObject reference of our own.
+struct OlpaGUnref {
+  void operator()(gpointer p) const { g_object_unref(p); }
+};
+template <typename T> using OlpaObjeto = std::unique_ptr<T, OlpaGUnref>;

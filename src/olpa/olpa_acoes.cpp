@@ -68,8 +68,8 @@ void prepara_depois_de_pintar() {
   gtk_widget_queue_draw(olpa_bt_executar); // a frame there will be
 }
 
-void mostra_quadro(const unsigned char *rgba) {
-  olpa_mostra_imagem(0, rgba);
+void mostra_quadro(const unsigned char *argb) {
+  olpa_mostra_imagem(0, argb);
 }
 
 void poe_botao(const char *rotulo, const char *dica) {
@@ -142,15 +142,9 @@ gboolean ao_apertar(GtkWidget *, GdkEventKey *evento, gpointer) {
 
 } // namespace
 
-void olpa_mostra_imagem(int tamanho, const unsigned char *rgba) {
-  if (rgba) {
-    GdkPixbuf *vista =
-        gdk_pixbuf_new_from_data(rgba, GDK_COLORSPACE_RGB, TRUE, 8, OLPA_TELA_LARGURA,
-                                 OLPA_TELA_ALTURA, OLPA_TELA_STRIDE, nullptr, nullptr);
-    GdkPixbuf *copia = gdk_pixbuf_copy(vista);
-    gtk_image_set_from_pixbuf(GTK_IMAGE(olpa_imagem), copia);
-    g_object_unref(copia);
-    g_object_unref(vista);
+void olpa_mostra_imagem(int tamanho, const unsigned char *argb) {
+  if (argb) {
+    olpa_vista_mostra(argb);
     return;
   }
   if (olpa_gfx_png_falhou()) {
@@ -192,6 +186,8 @@ void olpa_liga_execucoes(void) {
   // After the widget with the focus: Esc closes the editor's completion first.
   g_signal_connect_after(olpa_janela, "key-press-event", G_CALLBACK(ao_apertar), nullptr);
   g_signal_connect(olpa_bt_executar, "button-press-event", G_CALLBACK(ao_pressionar), nullptr);
+  parser_define_guarda_imagem(true);
+  olpa_vista_prepara();
   g_idle_add(prepara_proxima_execucao, nullptr);
 }
 

@@ -62,7 +62,7 @@ OlpaEsperador esperador = dorme;
 std::atomic<uint32_t> *mudancas;
 bool espera_avisada; // an espera out of range was noted in this run
 unsigned char *memoria_pixels;
-unsigned char *ultima_rgba;
+unsigned char *ultima_argb;
 char *ultima_caminho;
 
 void trace(const char *formato, const char *caminho) {
@@ -122,11 +122,13 @@ void grava_exportar() {
   char motivo[256];
   if (ultima_caminho)
     ultima_caminho[0] = '\0';
-  if (olpa_gfx_grava_png(olpa_tela.get(), olpa_arquivo_exportar, motivo, sizeof motivo, ultima_rgba,
+  if (olpa_gfx_grava_png(olpa_tela.get(), olpa_arquivo_exportar, motivo, sizeof motivo,
                          RAIZ_TELAS)) {
     olpa_estado.png_gravado = 1;
-    if (ultima_caminho)
+    if (ultima_caminho) {
+      memcpy(ultima_argb, cairo_image_surface_get_data(olpa_tela.get()), OLPA_TELA_BYTES);
       g_strlcpy(ultima_caminho, olpa_arquivo_exportar, OLPA_CAMINHO_MAX);
+    }
     return;
   }
   falha_figura(std::string("não foi possível gravar a imagem \"") + olpa_arquivo_exportar +
@@ -172,9 +174,9 @@ void olpa_gfx_define_mudancas(std::atomic<uint32_t> *contador) {
 void olpa_gfx_define_pixels(unsigned char *pixels) {
   memoria_pixels = pixels;
 }
-void olpa_gfx_define_ultima_imagem(unsigned char *rgba, char *caminho) {
-  ultima_rgba = rgba && caminho ? rgba : nullptr;
-  ultima_caminho = rgba && caminho ? caminho : nullptr;
+void olpa_gfx_define_ultima_imagem(unsigned char *argb, char *caminho) {
+  ultima_argb = argb && caminho ? argb : nullptr;
+  ultima_caminho = argb && caminho ? caminho : nullptr;
 }
 
 void olpa_gfx_defs(void) {

@@ -442,7 +442,8 @@ void filho_rastro(const char *texto, size_t tamanho) {
   prepara_sinais();
   olpa_gfx_importa_estado(parser_memoria->estado);
   olpa_gfx_nova_execucao();
-  olpa_gfx_define_ultima_imagem(parser_memoria->ultima_rgba, parser_memoria->ultima_caminho);
+  if (parser_memoria->guarda_imagem)
+    olpa_gfx_define_ultima_imagem(parser_memoria->ultima, parser_memoria->ultima_caminho);
   compila_e_roda(codigo.c_str());
   _exit(0);
 }

@@ -38,10 +38,10 @@ ParserFim parser_ultimo_fim(void);
 // What a run started with parser_comeca tells its caller as it goes, besides
 // the hooks. Either may be null.
 struct ParserEscuta {
-  // The canvas changed: its pixels now, 640 x 480 RGBA rows as the PNG has
+  // The canvas changed: its pixels now, 640 x 480 ARGB32 as cairo holds
   // them, valid during the call. At most 60 times a second, and only once
   // the run has lasted long enough to be seen.
-  void (*tela)(const unsigned char *rgba);
+  void (*tela)(const unsigned char *argb);
   // The run ended, with parser_executa's result; the hooks have been called.
   void (*fim)(int resultado);
 };
@@ -91,10 +91,14 @@ void parser_encerra(void);
 // anything else (warnings) comes back empty.
 std::string parser_traduz_diagnostico(const char *mensagem, int *linha);
 
-// The pixels (640 x 480 RGBA, as in the file) of the picture the last run
-// wrote at `caminho`, when that run's last picture went there; null when not.
-// Valid until the next run.
+// The pixels (640 x 480 ARGB32, as cairo held them when they were written)
+// of the picture the last run wrote at `caminho`, when that run's last
+// picture went there and parser_define_guarda_imagem asked for it; null when
+// not. Valid until the next run.
 const unsigned char *parser_imagem_gravada(const char *caminho);
+// Whether runs keep their last picture's pixels for parser_imagem_gravada
+// (off by default: a copy of the canvas at each picture written).
+void parser_define_guarda_imagem(bool guarda);
 
 // Limit of program text shown per run.
 constexpr size_t PARSER_LIMITE_SAIDA = 1024 * 1024;

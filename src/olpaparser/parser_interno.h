@@ -40,6 +40,7 @@ struct ParserAjustes {
   double tempo_limite = 10.0; // seconds a run may take, not counting espera
   bool sem_espera = false;    // espera returns at once
   std::string quadros;        // folder a picture goes to at each espera; empty: none
+  bool guarda_imagem = false; // the last picture's pixels kept for parser_imagem_gravada
   bool confinar = true;       // off only in the benchmark of what confining costs
 };
 extern ParserAjustes parser_ajustes;
@@ -66,6 +67,7 @@ struct Compartilhado {
   // The run's settings, written before the child reads its code.
   double tempo_limite;
   int sem_espera;
+  int guarda_imagem;
   char quadros[OLPA_CAMINHO_MAX];
   // Written by the child while the program runs, so untrusted: they only
   // decide when the canvas is shown again and how much of the time passed
@@ -75,7 +77,7 @@ struct Compartilhado {
   std::atomic<int64_t> espera_total_us; // time spent in esperas that ended
   std::atomic<int64_t> espera_desde_us; // when the espera under way began; 0 outside one
   alignas(64) unsigned char pixels[OLPA_TELA_BYTES];
-  alignas(64) unsigned char ultima_rgba[OLPA_TELA_BYTES];
+  alignas(64) unsigned char ultima[OLPA_TELA_BYTES]; // see olpa_gfx_define_ultima_imagem
 };
 extern Compartilhado *parser_memoria;
 // Maps the shared memory once and puts the canvas pixels there.

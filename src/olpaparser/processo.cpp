@@ -108,6 +108,7 @@ void envia(Execucao *ex, const char *codigo) {
   m->faltas_aquece = m->faltas = 0;
   m->tempo_limite = parser_ajustes.tempo_limite;
   m->sem_espera = parser_ajustes.sem_espera;
+  m->guarda_imagem = parser_ajustes.guarda_imagem;
   g_strlcpy(m->quadros, parser_ajustes.quadros.c_str(), sizeof m->quadros);
   m->mudancas = 0;
   m->esperas = 0;

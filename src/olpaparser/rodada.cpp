@@ -43,7 +43,6 @@ struct Rodada {
   uint32_t mudancas_mostradas = 0;
   double ultimo_quadro = 0;
   size_t entregue = 0; // of ex.valido, through the console hook
-  std::vector<unsigned char> rgba;
 };
 Rodada *atual;
 
@@ -135,9 +134,7 @@ void arma_prazo(Rodada *r, double ms) {
 void mostra_quadro(Rodada *r, uint32_t mudancas) {
   r->mudancas_mostradas = mudancas;
   r->ultimo_quadro = parser_agora_ms();
-  r->rgba.resize(OLPA_TELA_BYTES);
-  olpa_gfx_para_rgba(parser_memoria->pixels, r->rgba.data());
-  r->escuta.tela(r->rgba.data());
+  r->escuta.tela(parser_memoria->pixels);
 }
 
 gboolean olha_tela(gpointer) {
