@@ -61,6 +61,11 @@ OlpaEscritor saida_trace = escreve_stdout;
 OlpaEsperador esperador = dorme;
 std::atomic<uint32_t> *mudancas;
 bool espera_avisada; // an espera out of range was noted in this run
+OlpaGfxTempos tempos;
+
+double agora_ms() {
+  return g_get_monotonic_time() / 1000.0;
+}
 unsigned char *memoria_pixels;
 unsigned char *ultima_argb;
 char *ultima_caminho;
@@ -118,7 +123,7 @@ bool define_exportar(const char *funcao, const char *nome) {
   return true;
 }
 
-void grava_exportar() {
+void grava_exportar_agora() {
   char motivo[256];
   if (ultima_caminho)
     ultima_caminho[0] = '\0';
@@ -133,6 +138,12 @@ void grava_exportar() {
   }
   falha_figura(std::string("não foi possível gravar a imagem \"") + olpa_arquivo_exportar +
                "\": " + motivo + ".");
+}
+
+void grava_exportar() {
+  const double inicio = agora_ms();
+  grava_exportar_agora();
+  tempos.grava += agora_ms() - inicio;
 }
 
 void aplica_cor() {
@@ -191,10 +202,12 @@ void inicia(void) {
   olpa_alpha = 100;
   olpa_x = 320;
   olpa_y = 240;
+  const double inicio = agora_ms();
   abre_tela();
   cairo_set_source_rgba(tela(), 0, 0, 0, 1.0);
   cairo_rectangle(tela(), 0, 0, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA);
   cairo_fill(tela());
+  tempos.abre += agora_ms() - inicio;
   cairo_set_source_rgba(tela(), 1.0, 1.0, 1.0, 1.0);
   mudou();
 }
@@ -342,7 +355,12 @@ void olpa_gfx_fecha_tela(void) {
   olpa_tela.reset();
 }
 
+const OlpaGfxTempos &olpa_gfx_tempos(void) {
+  return tempos;
+}
+
 void olpa_gfx_nova_execucao(void) {
+  tempos = OlpaGfxTempos{};
   olpa_estado.png_gravado = 0;
   olpa_estado.png_falhou = 0;
   espera_avisada = false;

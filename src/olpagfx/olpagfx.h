@@ -113,6 +113,12 @@ void olpa_gfx_fecha_tela(void);
 // out of range).
 void olpa_gfx_nova_execucao(void);
 int olpa_gfx_png_gravado(void);
+// Milliseconds this run spent in inicia's opening of the canvas and in writing
+// pictures (figures for the benchmarks).
+struct OlpaGfxTempos {
+  double abre, grava;
+};
+const OlpaGfxTempos &olpa_gfx_tempos(void);
 int olpa_gfx_png_falhou(void);
 
 // The canvas (or any ARGB32 surface) as PNG bytes.

@@ -132,6 +132,9 @@ void parser_erro(void *opaco, const char *mensagem) {
   parser_memoria->programa = parser_agora_ms() - parser_memoria->programa;
   parser_memoria->estado = olpa_gfx_exporta_estado();
   parser_memoria->codigo_saida = codigo;
+  parser_memoria->abre = olpa_gfx_tempos().abre;
+  parser_memoria->grava = olpa_gfx_tempos().grava;
+  parser_memoria->saida = parser_agora_ms();
   _exit(0);
 }
 

@@ -60,6 +60,7 @@ struct Compartilhado {
   int codigo_saida;                     // what main returned or exit was given
   double compila, liga, confina, programa;
   long faltas_aquece, faltas; // page faults of the warm-up, and from the code to the end
+  double abre, grava, saida;  // inicia's canvas, pictures written; when it began to exit
   // Trace lines written after main started ("[arq-s] ...").
   uint32_t rastro_tamanho;
   char rastro[8192];

@@ -106,6 +106,7 @@ void envia(Execucao *ex, const char *codigo) {
   m->ultima_caminho[0] = '\0';
   m->compila = m->liga = m->confina = m->programa = 0;
   m->faltas_aquece = m->faltas = 0;
+  m->abre = m->grava = m->saida = 0;
   m->tempo_limite = parser_ajustes.tempo_limite;
   m->sem_espera = parser_ajustes.sem_espera;
   m->guarda_imagem = parser_ajustes.guarda_imagem;

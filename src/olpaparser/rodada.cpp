@@ -184,6 +184,7 @@ Desfecho le_desfecho(Rodada *r) {
 }
 
 void conclui_rodada() {
+  const double fim_visto = parser_agora_ms();
   Rodada *r = atual;
   for (GSource **fonte : {&r->console, &r->controle, &r->fim, &r->prazo, &r->tela})
     tira(fonte);
@@ -198,7 +199,13 @@ void conclui_rodada() {
                           d.programa,
                           parser_agora_ms() - r->inicio,
                           parser_memoria->faltas_aquece,
-                          parser_memoria->faltas};
+                          parser_memoria->faltas,
+                          parser_memoria->abre,
+                          parser_memoria->grava,
+                          r->inicio,
+                          r->ex.inicio,
+                          parser_memoria->saida,
+                          fim_visto};
   const ParserEscuta escuta = r->escuta;
   g_main_context_unref(r->contexto);
   delete r;
