@@ -16,6 +16,8 @@
 #include <cstring>
 #include <string>
 
+#include <fcntl.h>
+
 namespace {
 
 std::string codigo;
