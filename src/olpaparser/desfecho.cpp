@@ -135,6 +135,9 @@ int conclui(const Desfecho &d, const std::string &texto, bool aparencia_de_erro,
   if (hooks().marca_erro)
     for (int linha : d.linhas)
       hooks().marca_erro(linha);
+  if (hooks().marca_aviso)
+    for (int linha : d.avisos)
+      hooks().marca_aviso(linha);
   if (aparencia_de_erro && hooks().console_erro)
     hooks().console_erro();
   return resultado;
@@ -187,6 +190,7 @@ Desfecho desfecho_le(const Execucao &ex) {
   d.rastro = rastro_valido(m);
   d.com_erros = eventos.tem(Evento::Erro);
   d.linhas = eventos.linhas_com_erro;
+  d.avisos = eventos.linhas_com_aviso;
   d.console = texto_valido(ex.texto);
   if (ex.descartado > 0)
     d.console += em_linha_propria(d.console,

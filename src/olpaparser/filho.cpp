@@ -5,6 +5,7 @@
 // guards for exit, memory and crashes.
 #include "eventos.h"
 #include "olpa_funcoes.h"
+#include "parser_diagnosticos.h"
 #include "parser_interno.h"
 
 #include <algorithm>
@@ -46,7 +47,6 @@ struct Destino {
 };
 Destino destino;
 
-const char *codigo_atual; // the program being compiled, for locating link errors
 uintptr_t topo_pilha;
 size_t limite_pilha;
 
@@ -77,47 +77,24 @@ void envia(Evento evento, int linha = 0) {
 
 // ------------------------------------------------------------ diagnostics
 
-// First line where `nome` stands as a whole word, 0 when nowhere.
-int linha_do_nome(const char *codigo, const std::string &nome) {
-  if (!codigo || nome.empty())
-    return 0;
-  int linha = 1;
-  for (const char *p = codigo; *p; p++) {
-    if (*p == '\n') {
-      linha++;
-      continue;
-    }
-    const bool inicio = p == codigo || !(g_ascii_isalnum(p[-1]) || p[-1] == '_');
-    if (inicio && strncmp(p, nome.c_str(), nome.size()) == 0) {
-      const char c = p[nome.size()];
-      if (!(g_ascii_isalnum(c) || c == '_'))
-        return linha;
-    }
-  }
-  return 0;
-}
+// The compiler's messages of this compile and link, shown together once it
+// is known which matter (an unknown name's warning is dropped for its error).
+std::vector<std::string> mensagens;
 
 void parser_erro(void *opaco, const char *mensagem) {
   (void)opaco;
   destino.trace(mensagem, strlen(mensagem));
   destino.trace("\n", 1);
-  int linha = 0;
-  std::string texto = parser_traduz_diagnostico(mensagem, &linha);
-  if (texto.empty())
-    return;
-  // Link errors carry no line: point at the first use of the missing name.
-  const char *indefinido = strstr(mensagem, "undefined symbol '");
-  if (linha == 0 && indefinido) {
-    const char *nome = indefinido + strlen("undefined symbol '");
-    const char *fim = strchr(nome, '\'');
-    if (fim) {
-      linha = linha_do_nome(codigo_atual, std::string(nome, fim));
-      if (linha > 0)
-        texto.insert(strlen("[erro] "), "linha " + std::to_string(linha) + ": ");
-    }
+  mensagens.emplace_back(mensagem);
+}
+
+// The messages as the console shows them, each line marked in the editor.
+void mostra_diagnosticos(const char *codigo) {
+  for (const Diagnostico &d : parser_diagnosticos(codigo, mensagens)) {
+    destino.console(d.texto.data(), d.texto.size());
+    envia(d.aviso ? Evento::Aviso : Evento::Erro, d.linha);
   }
-  destino.console(texto.data(), texto.size());
-  envia(Evento::Erro, linha);
+  mensagens.clear();
 }
 
 // ------------------------------------------------------------ guards
@@ -258,7 +235,6 @@ void confina_antes_do_main() {
 // In a child, a program that ends by exit or returns from main never comes
 // back here.
 int compila_e_roda(const char *codigo) {
-  codigo_atual = codigo;
   double t = parser_agora_ms();
   tcc_estado = tcc_new();
   if (!tcc_estado) {
@@ -272,14 +248,16 @@ int compila_e_roda(const char *codigo) {
     registra(tcc_estado, f.nome, f.endereco);
   if (destino.no_filho)
     registra_guardas(tcc_estado);
-  const int compilou = tcc_compile_string(tcc_estado, codigo);
+  const int compilou = tcc_compile_string(tcc_estado, (parser_preludio() + codigo).c_str());
   parser_memoria->compila = parser_agora_ms() - t;
   t = parser_agora_ms();
   if (compilou == -1) {
+    mostra_diagnosticos(codigo);
     envia(Evento::NaoCompilou);
     return 0;
   }
   const int tamanho = tcc_relocate(tcc_estado, nullptr);
+  mostra_diagnosticos(codigo);
   if (tamanho == -1) {
     envia(Evento::NaoLigou);
     return 0;
@@ -319,7 +297,7 @@ void aquece() {
   if (TccPtr s{tcc_new()}) {
     tcc_set_error_func(s.get(), nullptr, [](void *, const char *) {});
     tcc_set_output_type(s.get(), TCC_OUTPUT_MEMORY);
-    if (tcc_compile_string(s.get(), "int main(void) { return 0; }") == 0) {
+    if (tcc_compile_string(s.get(), (parser_preludio() + "int main(void) { return 0; }").c_str()) == 0) {
       const int tamanho = tcc_relocate(s.get(), nullptr);
       std::unique_ptr<void, decltype(&free)> bloco(
           tamanho > 0 ? malloc(static_cast<size_t>(tamanho)) : nullptr, free);

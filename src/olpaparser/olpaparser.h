@@ -15,6 +15,7 @@ struct ParserSaida {
   void (*console_substitui)(const char *texto); // replace the whole console text
   void (*console_erro)();                       // error look + start picture
   void (*marca_erro)(int linha);                // mark an error line in the editor
+  void (*marca_aviso)(int linha);               // mark a warning line in the editor
 };
 
 void parser_define_saida(const ParserSaida &saida);
@@ -47,11 +48,6 @@ void parser_define_tempo_limite(double segundos);
 void parser_prepara(void);
 // Ends a prepared child, if any (before the application exits).
 void parser_encerra(void);
-
-// Translates one compiler diagnostic. Errors come back as "[erro] linha N:
-// ...\n" (or "[erro] ...\n"), with the line in *linha (0 when none);
-// anything else (warnings) comes back empty.
-std::string parser_traduz_diagnostico(const char *mensagem, int *linha);
 
 // The pixels (640 x 480 RGBA, as in the file) of the picture the last run
 // wrote at `caminho`, when that run's last picture went there; null when not.

@@ -39,6 +39,11 @@ struct ParserAjustes {
 extern ParserAjustes parser_ajustes;
 extern ParserTempos parser_tempos_atuais;
 
+// ------------------------------------------------------------ compiling (parser_compila.cpp)
+
+// What every program is compiled with in front of it.
+const std::string &parser_preludio();
+
 // ------------------------------------------------------------ shared memory
 
 // Memory shared by the application and its children: the drawing state both
@@ -157,7 +162,8 @@ struct Desfecho {
   int erro = 0;            // NaoIniciou: errno
   int codigo_saida = 0;    // Terminou: what main returned or exit was given
   bool com_erros = false;  // compiler errors went to the console
-  std::vector<int> linhas; // lines to mark in the editor
+  std::vector<int> linhas; // lines to mark in the editor as errors
+  std::vector<int> avisos; // lines to mark as warnings
   std::string console;     // the program's text, valid UTF-8, with a note of any cut
   std::string rastro;      // trace lines from after main started, control characters escaped
   OlpaEstado estado{};     // Terminou: the drawing state handed back (untrusted)

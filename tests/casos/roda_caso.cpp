@@ -134,9 +134,12 @@ std::string relato(const Rodada &r) {
   if (!r.console.empty() && r.console.back() != '\n')
     s += "#= sem quebra de linha no fim\n";
   s += "#= resultado " + std::to_string(r.resultado) + (r.erro ? ", console de erro\n" : "\n");
-  for (size_t i = 0; i < r.linhas.size(); i++)
-    s += (i ? " " : "#= linhas marcadas ") + std::to_string(r.linhas[i]) +
-         (i + 1 < r.linhas.size() ? "" : "\n");
+  const auto lista = [&s](const char *titulo, const std::vector<int> &linhas) {
+    for (size_t i = 0; i < linhas.size(); i++)
+      s += (i ? " " : titulo) + std::to_string(linhas[i]) + (i + 1 < linhas.size() ? "" : "\n");
+  };
+  lista("#= linhas marcadas ", r.linhas);
+  lista("#= linhas com aviso ", r.avisos);
   s += std::string("#= exportar ") + olpa_arquivo_exportar +
        (olpa_arquivo_gravamanual ? " (gravação manual)\n" : "\n") + "#= telas:";
   for (const std::string &nome : nomes_em(raiz + "/telas")) {
