@@ -36,8 +36,9 @@ extern const char *const OLPA_TITULO; // "olpa v" and the project's version, fro
 extern const char *const OLPA_TEXTO_INICIAL;
 extern const char *const OLPA_CONSOLE_INICIAL;
 extern const char *const OLPA_IMAGEM_INICIAL;
-// Category of the editor's marks on lines with errors.
+// Categories of the editor's marks on lines with errors and with warnings.
 inline constexpr char OLPA_MARCA_ERRO[] = "erro";
+inline constexpr char OLPA_MARCA_AVISO[] = "aviso";
 
 // The window.
 void olpa_UI(int largura, int altura, const char *titulo);
@@ -62,8 +63,19 @@ void olpa_mostra_imagem(int tamanho);
 // Sends runs' console text and error lines to the window, and readies the
 // first run's child once the window is idle.
 void olpa_liga_execucoes(void);
-// Lines marked as holding errors in the editor (for tests).
-int olpa_linhas_marcadas(void);
+
+// The editor's marks (olpa_marcas.cpp): errors and warnings of a run on
+// their lines, the editor scrolled to the first; a click on an "[erro]" or
+// "[aviso]" line of the console goes to its line; replacing the whole text
+// removes them.
+void olpa_marcas_liga(void);
+void olpa_marca_erro(int linha);
+void olpa_marca_aviso(int linha);
+void olpa_limpa_marcas(void);
+// Lines with a mark of `categoria` (for tests).
+int olpa_linhas_marcadas(const char *categoria = OLPA_MARCA_ERRO);
+// The editor's cursor on line `linha` (from 1), shown, with the focus.
+void olpa_vai_para_linha(int linha);
 
 // Code files.
 void olpa_abrir(GtkWidget *botao, gpointer janela);

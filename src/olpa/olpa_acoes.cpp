@@ -19,22 +19,6 @@ void console_substitui(const char *texto) {
   gtk_text_buffer_set_text(olpa_campo_console_buffer, texto, -1);
 }
 
-void marca_erro(int linha) {
-  GtkTextIter iter;
-  gtk_text_buffer_get_iter_at_line(olpa_campo_codigo_buffer, &iter, linha - 1);
-  if (gtk_text_iter_get_line(&iter) != linha - 1)
-    return;
-  gtk_source_buffer_create_source_mark(GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer), nullptr,
-                                       OLPA_MARCA_ERRO, &iter);
-}
-
-void limpa_marcas() {
-  GtkTextIter inicio, fim;
-  gtk_text_buffer_get_bounds(olpa_campo_codigo_buffer, &inicio, &fim);
-  gtk_source_buffer_remove_source_marks(GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer), &inicio, &fim,
-                                        OLPA_MARCA_ERRO);
-}
-
 gboolean prepara_proxima_execucao(gpointer) {
   parser_prepara();
   return G_SOURCE_REMOVE;
@@ -82,21 +66,9 @@ void olpa_mostra_imagem(int tamanho) {
 }
 
 void olpa_liga_execucoes(void) {
-  parser_define_saida({console_insere, console_substitui, olpa_console_erro, marca_erro});
+  parser_define_saida({console_insere, console_substitui, olpa_console_erro, olpa_marca_erro,
+                       olpa_marca_aviso});
   g_idle_add(prepara_proxima_execucao, nullptr);
-}
-
-int olpa_linhas_marcadas(void) {
-  int n = 0;
-  GtkTextIter iter;
-  gtk_text_buffer_get_start_iter(olpa_campo_codigo_buffer, &iter);
-  do {
-    GSList *marcas = gtk_source_buffer_get_source_marks_at_iter(
-        GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer), &iter, OLPA_MARCA_ERRO);
-    n += marcas ? 1 : 0;
-    g_slist_free(marcas);
-  } while (gtk_text_iter_forward_line(&iter));
-  return n;
 }
 
 const char *olpa_copia_codigo(void) {
@@ -109,7 +81,7 @@ const char *olpa_copia_codigo(void) {
 
 void olpa_botao_executar(GtkWidget *, gpointer) {
   olpa_console_normal();
-  limpa_marcas();
+  olpa_limpa_marcas();
   gtk_text_buffer_set_text(olpa_campo_console_buffer, "[olpa] compilando\n", -1);
   olpa_codigo_fonte(olpa_copia_codigo());
 }
@@ -130,7 +102,7 @@ void olpa_limpa_tela_e_console(GtkWidget *, gpointer) {
   gtk_text_buffer_set_text(olpa_campo_console_buffer, OLPA_CONSOLE_INICIAL, -1);
   gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
   olpa_console_normal();
-  limpa_marcas();
+  olpa_limpa_marcas();
   if (olpa_tamanho_arquivo(OLPA_ARQUIVO_PADRAO) >= 1)
     remove(OLPA_ARQUIVO_PADRAO);
   olpa_defs();
