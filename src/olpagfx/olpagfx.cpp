@@ -33,8 +33,22 @@ float &olpa_r = olpa_estado.r, &olpa_g = olpa_estado.g, &olpa_b = olpa_estado.b,
       &olpa_alpha = olpa_estado.alpha;
 char (&olpa_arquivo_exportar)[OLPA_CAMINHO_MAX] = olpa_estado.arquivo_exportar;
 int &olpa_arquivo_gravamanual = olpa_estado.gravamanual;
+OlpaLeitura olpa_lendo;
 
 namespace {
+
+// Notes, for as long as it lives, that `funcao` reads what the program
+// handed it, called from `de_onde`.
+class Lendo {
+public:
+  Lendo(const char *funcao, const void *de_onde) {
+    olpa_lendo.de_onde = de_onde;
+    olpa_lendo.funcao = funcao;
+  }
+  ~Lendo() { olpa_lendo.funcao = nullptr; }
+  Lendo(const Lendo &) = delete;
+  Lendo &operator=(const Lendo &) = delete;
+};
 
 const char PASTA_TELAS[] = "../telas/";
 const char RAIZ_TELAS[] = "../telas"; // beneath it no link is followed
@@ -177,6 +191,7 @@ void inicia(void) {
 }
 
 void inicia_arquivo(const char *nome) {
+  Lendo lendo("inicia_arquivo", __builtin_return_address(0));
   if (!define_exportar("inicia_arquivo", nome))
     return;
   olpa_arquivo_gravamanual = 1;
@@ -184,6 +199,7 @@ void inicia_arquivo(const char *nome) {
 }
 
 void grava_tela(const char *nome) {
+  Lendo lendo("grava_tela", __builtin_return_address(0));
   if (!define_exportar("grava_tela", nome) || !tela())
     return;
   grava_exportar();
@@ -200,6 +216,7 @@ void termina(void) {
 }
 
 void escreve_console(const char *texto) {
+  Lendo lendo("escreve_console", __builtin_return_address(0));
   if (texto)
     saida_console(texto, strlen(texto));
 }

@@ -78,6 +78,14 @@ extern float &olpa_r, &olpa_g, &olpa_b, &olpa_alpha;
 extern char (&olpa_arquivo_exportar)[OLPA_CAMINHO_MAX];
 extern int &olpa_arquivo_gravamanual;
 
+// While a learner function reads a text a program handed it: which function,
+// and the return address into the program. A fault meanwhile is that text's.
+struct OlpaLeitura {
+  const char *volatile funcao;
+  const void *volatile de_onde;
+};
+extern OlpaLeitura olpa_lendo;
+
 // Default export path and automatic saving.
 void olpa_gfx_defs(void);
 

@@ -60,6 +60,8 @@ ComoTerminou como_terminou(const Execucao &ex, const Eventos &eventos) {
     return ComoTerminou::SemMemoria;
   case SAIDA_PROIBIDA:
     return ComoTerminou::Proibido;
+  case SAIDA_VERIFICACAO:
+    return ComoTerminou::Verificacao;
   default:
     return ComoTerminou::Inesperado;
   }
@@ -164,6 +166,7 @@ ParserFim fim_do_desfecho(ComoTerminou como) {
   case ComoTerminou::GrandeDemais:
   case ComoTerminou::Proibido:
   case ComoTerminou::Sinal:
+  case ComoTerminou::Verificacao:
   case ComoTerminou::Inesperado:
     break;
   }
@@ -172,13 +175,30 @@ ParserFim fim_do_desfecho(ComoTerminou como) {
 
 ParserFim ultimo_fim = ParserFim::NaoRodou;
 
+// Deaths in the program's own code, whose line can be found.
+bool no_proprio_codigo(const Desfecho &d) {
+  if (d.como == ComoTerminou::Verificacao)
+    return true;
+  return d.como == ComoTerminou::Sinal &&
+         (d.sinal == SIGSEGV || d.sinal == SIGBUS || d.sinal == SIGFPE || d.sinal == SIGILL ||
+          d.sinal == SIGABRT);
+}
+
+// "[erro] linha 6: o programa foi interrompido: " and the cause.
+std::string parada(const Desfecho &d, const std::string &motivo) {
+  return (d.linha_da_falha > 0 ? "[erro] linha " + std::to_string(d.linha_da_falha) + ": " +
+                                     (PAROU + strlen("[erro] "))
+                               : std::string(PAROU)) +
+         motivo;
+}
+
 } // namespace
 
 ParserFim parser_ultimo_fim(void) {
   return ultimo_fim;
 }
 
-Desfecho desfecho_le(const Execucao &ex) {
+Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   const Eventos eventos = eventos_le(ex.eventos);
   const Compartilhado &m = *parser_memoria;
   Desfecho d;
@@ -202,6 +222,12 @@ Desfecho desfecho_le(const Execucao &ex) {
   d.liga = m.liga;
   d.confina = m.confina;
   d.programa = d.como == ComoTerminou::Terminou ? m.programa : 0;
+  if (no_proprio_codigo(d)) {
+    d.falha = m.falha;
+    d.linha_da_falha = falha_linha(codigo, d.falha, m.compila);
+    if (d.linha_da_falha > 0)
+      d.linhas.push_back(d.linha_da_falha);
+  }
   return d;
 }
 
@@ -242,8 +268,12 @@ int desfecho_mostra(const Desfecho &d) {
     return interrompido(d, std::string(PAROU) + "usou memória demais.\n");
   case ComoTerminou::GrandeDemais:
     return interrompido(d, "[erro] o programa é grande demais para a memória.\n");
-  case ComoTerminou::Sinal:
-    return interrompido(d, PAROU + motivo_do_sinal(d.sinal, d.pilha));
+  case ComoTerminou::Sinal: {
+    const std::string motivo = falha_motivo(d.sinal, d.pilha, false, d.falha);
+    return interrompido(d, parada(d, motivo.empty() ? motivo_do_sinal(d.sinal, d.pilha) : motivo));
+  }
+  case ComoTerminou::Verificacao:
+    return interrompido(d, parada(d, falha_motivo(0, false, true, d.falha)));
   case ComoTerminou::Proibido: {
     const std::string acao = d.proibida >= 0 ? confina_acao(d.proibida) : "";
     return interrompido(

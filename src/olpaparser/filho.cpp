@@ -156,20 +156,11 @@ void registra_guardas(TCCState *s) {
   registra(s, "exit", reinterpret_cast<const void *>(olpa_exit));
   registra(s, "_exit", reinterpret_cast<const void *>(olpa_exit));
   registra(s, "_Exit", reinterpret_cast<const void *>(olpa_exit));
-  registra(s, "malloc", reinterpret_cast<const void *>(olpa_malloc));
-  registra(s, "calloc", reinterpret_cast<const void *>(olpa_calloc));
-  registra(s, "realloc", reinterpret_cast<const void *>(olpa_realloc));
-  for (const char *nome : {"system", "popen", "posix_spawn", "posix_spawnp", "pthread_create"})
+  verifica_registra(s);
+  for (const char *nome : {"system", "popen", "posix_spawn", "posix_spawnp"})
     registra(s, nome, reinterpret_cast<const void *>(olpa_cria_processo));
   for (const char *nome : {"execl", "execlp", "execle", "execv", "execvp", "execvpe"})
     registra(s, nome, reinterpret_cast<const void *>(olpa_roda_programa));
-}
-
-void ao_falhar_acesso(int, siginfo_t *info, void *) {
-  const uintptr_t endereco = reinterpret_cast<uintptr_t>(info->si_addr);
-  if (endereco < topo_pilha + 65536 && endereco + limite_pilha + (1u << 20) > topo_pilha)
-    parser_memoria->pilha_estourou = 1;
-  signal(SIGSEGV, SIG_DFL); // the faulting instruction runs again and ends the child
 }
 
 void prepara_sinais() {
@@ -179,10 +170,7 @@ void prepara_sinais() {
   ss.ss_sp = pilha_alternativa;
   ss.ss_size = sizeof pilha_alternativa;
   sigaltstack(&ss, nullptr);
-  struct sigaction sa {};
-  sa.sa_sigaction = ao_falhar_acesso;
-  sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
-  sigaction(SIGSEGV, &sa, nullptr);
+  verifica_sinais(topo_pilha, limite_pilha);
   sigset_t todos;
   sigemptyset(&todos);
   sigprocmask(SIG_SETMASK, &todos, nullptr);
@@ -206,6 +194,19 @@ void limita_recursos() {
   getrlimit(RLIMIT_STACK, &pilha);
   limite_pilha = pilha.rlim_cur == RLIM_INFINITY ? (8u << 20) : pilha.rlim_cur;
 }
+
+} // namespace
+
+const std::vector<GuardaDeMemoria> &parser_guardas_de_memoria() {
+  static const std::vector<GuardaDeMemoria> guardas = {
+      {"malloc", reinterpret_cast<void *>(olpa_malloc)},
+      {"calloc", reinterpret_cast<void *>(olpa_calloc)},
+      {"realloc", reinterpret_cast<void *>(olpa_realloc)},
+      {"pthread_create", reinterpret_cast<void *>(olpa_cria_processo)}};
+  return guardas;
+}
+
+namespace {
 
 // ------------------------------------------------------------ compile, link, run
 
@@ -243,7 +244,7 @@ int compila_e_roda(const char *codigo) {
   }
   TccPtr dono(tcc_estado);
   tcc_set_error_func(tcc_estado, &tcc_estado, parser_erro);
-  tcc_set_output_type(tcc_estado, TCC_OUTPUT_MEMORY);
+  parser_ajusta_compilador(tcc_estado, TCC_OUTPUT_MEMORY);
   for (const OlpaFuncao &f : OLPA_FUNCOES)
     registra(tcc_estado, f.nome, f.endereco);
   if (destino.no_filho)
@@ -267,6 +268,8 @@ int compila_e_roda(const char *codigo) {
     envia(Evento::GrandeDemais);
     return 0;
   }
+  if (destino.no_filho)
+    verifica_prepara(tcc_estado, bloco.get(), static_cast<size_t>(tamanho));
   parser_memoria->liga = parser_agora_ms() - t;
   auto principal = reinterpret_cast<MainDoPrograma>(tcc_get_symbol(tcc_estado, "main"));
   if (destino.no_filho)
@@ -296,7 +299,7 @@ void aquece() {
   madvise(parser_memoria, sizeof(Compartilhado), MADV_POPULATE_WRITE);
   if (TccPtr s{tcc_new()}) {
     tcc_set_error_func(s.get(), nullptr, [](void *, const char *) {});
-    tcc_set_output_type(s.get(), TCC_OUTPUT_MEMORY);
+    parser_ajusta_compilador(s.get(), TCC_OUTPUT_MEMORY);
     if (tcc_compile_string(s.get(), (parser_preludio() + "int main(void) { return 0; }").c_str()) == 0) {
       const int tamanho = tcc_relocate(s.get(), nullptr);
       std::unique_ptr<void, decltype(&free)> bloco(

@@ -76,7 +76,7 @@ int parser_executa(const char *codigo) {
   if (processo_inicia(&execucao, codigo ? codigo : "")) {
     processo_espera(&execucao);
     processo_encerra(&execucao);
-    desfecho = desfecho_le(execucao);
+    desfecho = desfecho_le(execucao, codigo ? codigo : "");
   } else {
     desfecho.como = ComoTerminou::NaoIniciou;
     desfecho.erro = execucao.erro;

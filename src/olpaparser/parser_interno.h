@@ -35,14 +35,78 @@ struct ParserAjustes {
   int fd_trace = 1;           // where trace lines and warnings go (standard output)
   double tempo_limite = 10.0; // seconds a run may take
   bool confinar = true;       // off only in the benchmark of what confining costs
+  bool verificar = true;      // bounds checks, when tcc's checker is installed; off to measure them
 };
 extern ParserAjustes parser_ajustes;
 extern ParserTempos parser_tempos_atuais;
 
 // ------------------------------------------------------------ compiling (parser_compila.cpp)
 
-// What every program is compiled with in front of it.
+// What every program is compiled with in front of it: the learner
+// functions declared, and a marker at the head of the table of the bounds
+// of its static data.
 const std::string &parser_preludio();
+constexpr char PARSER_MARCO_DE_LIMITES[] = "__olpa_limites";
+constexpr uintptr_t PARSER_TAMANHO_DO_MARCO = 8;
+// Whether programs are compiled with tcc's bounds checks (the default when
+// tcc's checker is installed).
+bool parser_verificando();
+// A compiler state made ready to compile a program as every run does.
+void parser_ajusta_compilador(TCCState *s, int tipo_de_saida);
+
+// ------------------------------------------------------------ faults
+
+// How a program died in its own code, beyond its signal.
+enum class TipoDeFalha : int {
+  Nenhuma,
+  ForaDoVetor,  // a bounds check failed (in `funcao`, a C function, when named)
+  Liberacao,    // free of what malloc did not give, or twice
+  Sobreposicao, // a copy between overlapping regions
+  TextoInvalido // a learner function (`funcao`) read what it was handed as a text, and faulted
+};
+
+// Code addresses in the child where a program died: the first exact when
+// `exato` (the faulting instruction), the others return addresses, nearest
+// first; and where main was, to find them in the program's code again.
+constexpr uint32_t ENDERECOS_DA_FALHA = 16;
+struct EnderecosDaFalha {
+  uint64_t principal;
+  uint32_t quantos;
+  uint32_t exato;
+  uint64_t enderecos[ENDERECOS_DA_FALHA];
+};
+// The line of the program those addresses are on (the first that is in its
+// own code), 0 when none is.
+int parser_linha_do_codigo(const std::string &codigo, const EnderecosDaFalha &enderecos);
+
+struct Falha {
+  TipoDeFalha tipo;
+  char funcao[32];
+  uint64_t quadro; // bytes of the faulting function's frame
+  EnderecosDaFalha enderecos;
+};
+
+// What a death in the program's own code tells (falha.cpp): its line,
+// found from the child's note of `f` when the program compiles quickly
+// enough to compile again; and a cause that fits, empty when the signal's
+// own says it best.
+int falha_linha(const std::string &codigo, const Falha &f, double compila_ms);
+std::string falha_motivo(int sinal, bool pilha, bool verificacao, const Falha &f);
+
+// The child's allocations and threads, guarded (filho.cpp): the names
+// programs reach them by.
+struct GuardaDeMemoria {
+  const char *nome;
+  void *funcao;
+};
+const std::vector<GuardaDeMemoria> &parser_guardas_de_memoria();
+
+// The checks in a child (verifica.cpp): the guards registered (through the
+// bounds checker's own lookup when it checks); after relocation, the checker
+// started and its failures caught; the handlers of faults.
+void verifica_registra(TCCState *s);
+void verifica_prepara(TCCState *s, const void *bloco, size_t tamanho);
+void verifica_sinais(uintptr_t topo_da_pilha, size_t limite_da_pilha);
 
 // ------------------------------------------------------------ shared memory
 
@@ -55,6 +119,7 @@ struct Compartilhado {
   OlpaEstado estado;                    // to the child before the run, back from it at the end
   volatile sig_atomic_t pilha_estourou; // the child's fault was at its stack's end
   volatile sig_atomic_t proibida;       // the system call refused, when it ended by SIGSYS
+  Falha falha;                          // how it died in its own code
   int codigo_saida;                     // what main returned or exit was given
   double compila, liga, confina, programa;
   // Trace lines written after main started ("[arq-s] ...").
@@ -71,6 +136,7 @@ bool parser_cria_memoria();
 // How a child ends besides its clean _exit(0) after main (or exit).
 constexpr int SAIDA_SEM_MEMORIA = 3; // the program asked for memory it could not have
 constexpr int SAIDA_PROIBIDA = 4;    // a refused system call (its number in shared memory)
+constexpr int SAIDA_VERIFICACAO = 5; // a bounds check failed (the fault in shared memory)
 
 // ------------------------------------------------------------ the child (filho.cpp)
 
@@ -149,6 +215,7 @@ enum class ComoTerminou {
   GrandeDemais,  // no memory for the linked program
   Proibido,      // it tried a system call it may not make
   Sinal,         // ended by a signal
+  Verificacao,   // a bounds check failed
   Inesperado,    // ended any other way
 };
 
@@ -164,11 +231,13 @@ struct Desfecho {
   bool com_erros = false;  // compiler errors went to the console
   std::vector<int> linhas; // lines to mark in the editor as errors
   std::vector<int> avisos; // lines to mark as warnings
+  Falha falha{};           // Sinal, Verificacao: what the child noted of it (untrusted)
+  int linha_da_falha = 0;  // ... and the line it names, checked; 0 when none
   std::string console;     // the program's text, valid UTF-8, with a note of any cut
   std::string rastro;      // trace lines from after main started, control characters escaped
   OlpaEstado estado{};     // Terminou: the drawing state handed back (untrusted)
   double compila = 0, liga = 0, confina = 0, programa = 0; // the child's phase times
 };
-Desfecho desfecho_le(const Execucao &ex);
+Desfecho desfecho_le(const Execucao &ex, const std::string &codigo);
 // The one place an outcome becomes console text and hook calls; the run's result.
 int desfecho_mostra(const Desfecho &d);
