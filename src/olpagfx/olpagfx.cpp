@@ -179,6 +179,8 @@ void olpa_gfx_defs(void) {
 // ---------------------------------------------------------------- canvas
 
 void inicia(void) {
+  olpa_estado.relato.chamou_inicia = 1;
+  olpa_estado.relato.tela_da_execucao = 1;
   olpa_r = olpa_g = olpa_b = 255;
   olpa_alpha = 100;
   olpa_x = 320;
@@ -206,6 +208,7 @@ void grava_tela(const char *nome) {
 }
 
 void termina(void) {
+  olpa_estado.relato.chamou_termina = 1;
   if (!tela())
     return;
   if (!olpa_arquivo_gravamanual) {
@@ -245,7 +248,8 @@ void anda(int dx, int dy) {
 
 void linha(int x1, int y1, int x2, int y2) {
   if (!tela())
-    return;
+    return olpa_relato_sem_tela();
+  olpa_relato_traco(tela(), x1, y1, x2, y2);
   cairo_move_to(tela(), x1, y1);
   cairo_line_to(tela(), x2, y2);
   olpa_x = x2;
@@ -255,7 +259,9 @@ void linha(int x1, int y1, int x2, int y2) {
 
 void linha_ate(int dx, int dy) {
   if (!tela())
-    return;
+    return olpa_relato_sem_tela();
+  olpa_relato_traco(tela(), olpa_x, olpa_y, static_cast<double>(olpa_x) + dx,
+                    static_cast<double>(olpa_y) + dy);
   cairo_move_to(tela(), olpa_x, olpa_y);
   cairo_rel_line_to(tela(), dx, dy);
   cairo_stroke(tela());
@@ -295,6 +301,8 @@ float _olpa_normaliza(float valor, float maximo_destino, float maximo_origem) {
 }
 
 void cor(int r, int g, int b) {
+  const int valores[] = {r, g, b};
+  olpa_relato_cor("cor", valores, 3, __builtin_return_address(0));
   olpa_r = r;
   olpa_g = g;
   olpa_b = b;
@@ -302,6 +310,8 @@ void cor(int r, int g, int b) {
 }
 
 void cor_e_opacidade(int r, int g, int b, int a) {
+  const int valores[] = {r, g, b, a};
+  olpa_relato_cor("cor_e_opacidade", valores, 4, __builtin_return_address(0));
   olpa_r = r;
   olpa_g = g;
   olpa_b = b;
@@ -310,6 +320,7 @@ void cor_e_opacidade(int r, int g, int b, int a) {
 }
 
 void opacidade(int a) {
+  olpa_relato_cor("opacidade", &a, 1, __builtin_return_address(0));
   olpa_alpha = a;
   aplica_cor();
 }
@@ -324,6 +335,7 @@ void olpa_gfx_fecha_tela(void) {
 void olpa_gfx_nova_execucao(void) {
   olpa_estado.png_gravado = 0;
   olpa_estado.png_falhou = 0;
+  olpa_relato_comeca(tela() != nullptr);
 }
 int olpa_gfx_png_gravado(void) {
   return olpa_estado.png_gravado;
@@ -397,5 +409,6 @@ void olpa_gfx_importa_estado(const OlpaEstado &e) {
   olpa_estado.gravamanual = olpa_estado.gravamanual != 0;
   olpa_estado.png_gravado = olpa_estado.png_gravado != 0;
   olpa_estado.png_falhou = olpa_estado.png_falhou != 0;
+  olpa_relato_normaliza(&olpa_estado.relato);
   retoma_tela(olpa_estado);
 }

@@ -5,6 +5,7 @@
 
 #include <cairo.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -50,6 +51,21 @@ using OlpaCairo = std::unique_ptr<cairo_t, OlpaCairoDeleter>;
 extern OlpaSurface olpa_tela;      // the canvas, while open
 extern OlpaCairo olpa_tela_buffer; // its drawing context
 
+// Per run: what the program did with the canvas, so that a run that shows
+// no picture can say why; and the first colour or opacity out of range.
+struct OlpaRelato {
+  int chamou_inicia;    // inicia or inicia_arquivo
+  int chamou_termina;
+  int desenhou;         // stroked a line on an open canvas
+  int dentro;           // ... and one of them touched the canvas
+  int sem_tela;         // a line was drawn with no canvas open
+  int manual_de_antes;  // manual saving was on as the run began
+  int tela_da_execucao; // the canvas's pixels are this run's (a canvas was open in it)
+  int fora_funcao;      // the function given a number out of range (its index in the table + 1)
+  int fora_valores[4];  // ... what it was given
+  uint64_t fora_de_onde; // ... and the return address into the program
+};
+
 // Everything of the library that outlives one run, as one plain value, so it
 // crosses a process boundary whole, in both directions: a new pen attribute
 // is a new field here and nothing more.
@@ -69,6 +85,7 @@ struct OlpaEstado {
   // (its name refused, or the writing failed): the run then fails.
   int png_gravado;
   int png_falhou;
+  OlpaRelato relato;
 };
 extern OlpaEstado olpa_estado;
 
@@ -85,6 +102,16 @@ struct OlpaLeitura {
   const void *volatile de_onde;
 };
 extern OlpaLeitura olpa_lendo;
+
+// The relato's notes (olpa_relato.cpp): a run begins; a line from (x1, y1)
+// to (x2, y2) in user space is stroked on `cr`, or finds no canvas; numbers
+// handed to a colour function of the table (`funcao`), called from `de_onde`.
+void olpa_relato_comeca(bool tela_aberta);
+void olpa_relato_traco(cairo_t *cr, double x1, double y1, double x2, double y2);
+void olpa_relato_sem_tela(void);
+void olpa_relato_cor(const char *funcao, const int *valores, int quantos, const void *de_onde);
+// The relato as a program may have left it, made sane.
+void olpa_relato_normaliza(OlpaRelato *relato);
 
 // Default export path and automatic saving.
 void olpa_gfx_defs(void);
@@ -106,7 +133,7 @@ const OlpaEstado &olpa_gfx_exporta_estado(void);
 void olpa_gfx_importa_estado(const OlpaEstado &estado);
 // Closes the canvas without writing it.
 void olpa_gfx_fecha_tela(void);
-// Clears the per-run flags (png_gravado, png_falhou).
+// Clears the per-run flags (png_gravado, png_falhou, the relato).
 void olpa_gfx_nova_execucao(void);
 int olpa_gfx_png_gravado(void);
 int olpa_gfx_png_falhou(void);

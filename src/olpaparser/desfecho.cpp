@@ -222,6 +222,18 @@ Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   d.liga = m.liga;
   d.confina = m.confina;
   d.programa = d.como == ComoTerminou::Terminou ? m.programa : 0;
+  d.tem_main = !eventos.tem(Evento::SemMain);
+  const OlpaRelato &relato = m.estado.relato;
+  if (d.como == ComoTerminou::Terminou && relato.fora_funcao) {
+    // Where the program called it: the line of a return address into it.
+    EnderecosDaFalha onde{};
+    onde.principal = m.falha.enderecos.principal;
+    onde.quantos = 1;
+    onde.enderecos[0] = relato.fora_de_onde;
+    d.linha_da_cor = falha_linha(codigo, Falha{TipoDeFalha::Nenhuma, {}, 0, onde}, m.compila);
+    if (d.linha_da_cor > 0)
+      d.avisos.push_back(d.linha_da_cor);
+  }
   if (no_proprio_codigo(d)) {
     d.falha = m.falha;
     d.linha_da_falha = falha_linha(codigo, d.falha, m.compila);
@@ -238,13 +250,20 @@ int desfecho_mostra(const Desfecho &d) {
   switch (d.como) {
   case ComoTerminou::Terminou: {
     olpa_gfx_importa_estado(d.estado);
-    const std::string texto =
-        d.codigo_saida == 0
-            ? d.console
-            : d.console + em_linha_propria(d.console, "[olpa] o programa terminou com o código " +
-                                                          std::to_string(d.codigo_saida) + ".\n");
+    std::string texto = d.console;
+    const auto acrescenta = [&texto](const std::string &linha) {
+      if (!linha.empty())
+        texto += em_linha_propria(texto, linha);
+    };
+    if (d.codigo_saida != 0)
+      acrescenta("[olpa] o programa terminou com o código " + std::to_string(d.codigo_saida) +
+                 ".\n");
     // A picture that could not be written said so in an "[erro]" line: no success.
-    return olpa_gfx_png_falhou() ? conclui(d, texto, true, 0) : conclui(d, texto, false, 1);
+    if (olpa_gfx_png_falhou())
+      return conclui(d, texto, true, 0);
+    acrescenta(relato_aviso_de_cor(olpa_estado.relato, d.linha_da_cor));
+    acrescenta(relato_por_que(olpa_estado.relato, d.tem_main, olpa_estado));
+    return conclui(d, texto, false, 1);
   }
   case ComoTerminou::NaoIniciou:
     return conclui(d,

@@ -15,6 +15,7 @@ enum class Evento : char {
   GrandeDemais = 'N',  // no memory for the linked program
   SemCompilador = 'X', // no compiler state could be made
   NaoConfinou = 'P',   // the child could not be confined; the program did not run
+  SemMain = 'M',       // the program has no main: nothing will run
   Inicio = 'I',        // confined; main is about to run and the pipe closes
 };
 

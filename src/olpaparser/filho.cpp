@@ -272,6 +272,8 @@ int compila_e_roda(const char *codigo) {
     verifica_prepara(tcc_estado, bloco.get(), static_cast<size_t>(tamanho));
   parser_memoria->liga = parser_agora_ms() - t;
   auto principal = reinterpret_cast<MainDoPrograma>(tcc_get_symbol(tcc_estado, "main"));
+  if (!principal)
+    envia(Evento::SemMain);
   if (destino.no_filho)
     confina_antes_do_main();
   parser_memoria->programa = parser_agora_ms();

@@ -323,10 +323,18 @@ public:
       if (m.aviso ? !com_erros_ && aviso(m, &d) : erro(m, &d))
         saida.push_back(d);
     }
-    if (!com_erros_)
+    if (!com_erros_) {
       for (int linha : fonte_.atribui_em_condicao)
         saida.push_back(
             {true, linha, "'=' guarda um valor na variável; para comparar, use '=='"});
+      for (const FonteC::Vazio &v : fonte_.corpo_vazio)
+        saida.push_back(
+            {true, v.linha,
+             "o ';' logo depois do " + v.palavra + "(...) " +
+                 (v.palavra == "if" ? "deixa o if sem efeito: o que vem embaixo roda sempre"
+                                    : "encerra o laço ali: o que vem embaixo roda uma vez só") +
+                 " (tire o ';')"});
+    }
     std::stable_sort(saida.begin(), saida.end(), [](const Diagnostico &a, const Diagnostico &b) {
       return (a.linha ? a.linha : 1 << 30) < (b.linha ? b.linha : 1 << 30);
     });

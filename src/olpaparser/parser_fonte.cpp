@@ -156,30 +156,41 @@ struct Aberta {
   int linha, recuo;
 };
 
-// An "=" alone at the top of an if's or while's parentheses.
-class Condicoes {
+// The headers of if, for and while: an "=" alone at the top of an if's or a
+// while's parentheses, and a ";" right after the parentheses (the body
+// left empty). A while after a "}" ends a do and is left alone.
+class Cabecalhos {
 public:
-  explicit Condicoes(std::vector<int> *linhas) : linhas_(linhas) {}
+  explicit Cabecalhos(FonteC *fonte) : fonte_(fonte) {}
   void ve(const char *t, const Ficha &f) {
-    if (profundidade_ == 0) {
-      if (esperando_ && e(t, f, "("))
-        profundidade_ = 1;
-      esperando_ = profundidade_ == 0 && (e(t, f, "if") || e(t, f, "while"));
-      return;
+    if (fechou_ && e(t, f, ";"))
+      fonte_->corpo_vazio.push_back({f.linha, palavra_});
+    fechou_ = false;
+    if (profundidade_ > 0) {
+      if (e(t, f, "("))
+        profundidade_++;
+      else if (e(t, f, ")"))
+        fechou_ = --profundidade_ == 0;
+      else if (profundidade_ == 1 && palavra_ != "for" && e(t, f, "=") &&
+               (fonte_->atribui_em_condicao.empty() ||
+                fonte_->atribui_em_condicao.back() != f.linha))
+        fonte_->atribui_em_condicao.push_back(f.linha);
+    } else if (!palavra_.empty() && e(t, f, "(")) {
+      profundidade_ = 1;
+    } else {
+      palavra_.clear();
+      for (const char *p : {"if", "for", "while"})
+        if (e(t, f, p) && !(e(t, f, "while") && depois_de_chave_))
+          palavra_ = p;
     }
-    if (e(t, f, "("))
-      profundidade_++;
-    else if (e(t, f, ")"))
-      profundidade_--;
-    else if (profundidade_ == 1 && e(t, f, "=") &&
-             (linhas_->empty() || linhas_->back() != f.linha))
-      linhas_->push_back(f.linha);
+    depois_de_chave_ = e(t, f, "}");
   }
 
 private:
-  std::vector<int> *linhas_;
+  FonteC *fonte_;
+  std::string palavra_; // the if, for or while whose header is being read
   int profundidade_ = 0;
-  bool esperando_ = false;
+  bool fechou_ = false, depois_de_chave_ = false;
 };
 
 } // namespace
@@ -190,7 +201,7 @@ FonteC parser_le_fonte(const std::string &codigo, bool com_nomes) {
   const char *t = codigo.data();
   std::vector<Aberta> abertas;
   std::unordered_set<std::string> vistos;
-  Condicoes condicoes(&fonte.atribui_em_condicao);
+  Cabecalhos cabecalhos(&fonte);
   int pulada = 0;         // the first { a } closed past, by indentation
   bool apos_cerquilha = false; // the directive's own name is no name of the program
   auto linha = [&](int n) {
@@ -211,7 +222,7 @@ FonteC parser_le_fonte(const std::string &codigo, bool com_nomes) {
     apos_cerquilha = f.diretiva && f.primeira;
     if (f.diretiva)
       continue;
-    condicoes.ve(t, f);
+    cabecalhos.ve(t, f);
     if (e(t, f, "{")) {
       abertas.push_back({f.linha, f.recuo});
     } else if (e(t, f, "}") && !abertas.empty()) {

@@ -19,6 +19,11 @@ struct FonteC {
   int chave_aberta = 0;       // a { whose } is missing, by the indentation of the lines
   std::vector<std::string> nomes;      // identifiers the program uses, each once (when asked for)
   std::vector<int> atribui_em_condicao; // lines of "if (x = 3)" and the like
+  struct Vazio {
+    int linha;
+    std::string palavra; // if, for, while
+  };
+  std::vector<Vazio> corpo_vazio; // "for (...);": a ";" just after the header
 };
 
 FonteC parser_le_fonte(const std::string &codigo, bool com_nomes = false);

@@ -93,6 +93,13 @@ struct Falha {
 int falha_linha(const std::string &codigo, const Falha &f, double compila_ms);
 std::string falha_motivo(int sinal, bool pilha, bool verificacao, const Falha &f);
 
+// What a run that ended well says about its picture (parser_relato.cpp):
+// the first colour out of range as an "[aviso]" (on `linha` when known), and
+// why it shows no picture, or not the expected one; empty when nothing is
+// worth saying.
+std::string relato_aviso_de_cor(const OlpaRelato &r, int linha);
+std::string relato_por_que(const OlpaRelato &r, bool tem_main, const OlpaEstado &estado);
+
 // The child's allocations and threads, guarded (filho.cpp): the names
 // programs reach them by.
 struct GuardaDeMemoria {
@@ -231,6 +238,8 @@ struct Desfecho {
   bool com_erros = false;  // compiler errors went to the console
   std::vector<int> linhas; // lines to mark in the editor as errors
   std::vector<int> avisos; // lines to mark as warnings
+  bool tem_main = true;
+  int linha_da_cor = 0;    // Terminou: the line of the first colour out of range
   Falha falha{};           // Sinal, Verificacao: what the child noted of it (untrusted)
   int linha_da_falha = 0;  // ... and the line it names, checked; 0 when none
   std::string console;     // the program's text, valid UTF-8, with a note of any cut
