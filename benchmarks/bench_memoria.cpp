@@ -27,6 +27,8 @@ void roda(int i) {
   gtk_text_buffer_set_text(olpa_campo_codigo_buffer, PROGRAMAS[i % 4], -1);
   deixa_ocioso();
   gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
+  while (olpa_rodando()) // a run goes on from the main loop
+    gtk_main_iteration();
   deixa_ocioso();
 }
 

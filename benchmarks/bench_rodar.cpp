@@ -22,15 +22,6 @@ namespace {
 
 FILE *figuras = stdout;
 
-const char PEQUENO[] = "int main(void) {\n"
-                       "  inicia();\n"
-                       "  cor(255, 0, 0);\n"
-                       "  traco(4);\n"
-                       "  linha(0, 0, 640, 480);\n"
-                       "  termina();\n"
-                       "  return 0;\n"
-                       "}\n";
-
 // Lets GTK finish what it queued (redraws, highlighting, the pre-fork of the
 // next run's child), as it would between two presses of a person.
 void deixa_ocioso() {
@@ -105,6 +96,8 @@ void mede(const char *nome, const std::string &codigo, int repeticoes, double me
     const rusage antes = medidas::uso(RUSAGE_CHILDREN);
     const double t = agora_ms();
     gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
+    while (olpa_rodando())
+      gtk_main_iteration();
     const double total = agora_ms() - t;
     faltas.push_back(
         static_cast<double>(medidas::uso(RUSAGE_CHILDREN).ru_minflt - antes.ru_minflt));
@@ -131,7 +124,7 @@ void mede(const char *nome, const std::string &codigo, int repeticoes, double me
     // The picture shown again as the window shows it: from the pixels the run
     // handed back, as a fresh copy.
     const double ti = agora_ms();
-    olpa_mostra_imagem(1); // the run left its picture there
+    olpa_mostra_imagem(parser_vista()); // the run left its picture there
     carga.push_back(agora_ms() - ti);
     const double tf = agora_ms();
     gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), olpa_arquivo_exportar);
@@ -183,6 +176,8 @@ double uma_vez(bool verificar) {
   g_usleep(50000);
   const double t = agora_ms();
   gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
+  while (olpa_rodando())
+    gtk_main_iteration();
   return agora_ms() - t;
 }
 
@@ -211,11 +206,12 @@ void mede_preludio() {
     tcc_delete(s);
     return agora_ms() - t;
   };
-  const std::string com_preludio = olpa_funcoes_declaracoes() + "#line 1\n" + std::string(PEQUENO);
+  const std::string com_preludio =
+      olpa_funcoes_declaracoes() + "#line 1\n" + std::string(medidas::PEQUENO);
   std::vector<double> com, sem;
   for (int i = 0; i < 200; i++) {
     com.push_back(compila(com_preludio));
-    sem.push_back(compila(std::string(PEQUENO)));
+    sem.push_back(compila(std::string(medidas::PEQUENO)));
   }
   fprintf(figuras, "\n== the prelude (learner functions declared, <stdio.h>) ==\n");
   fprintf(figuras, "  compile of the small program: %.3f ms with it, %.3f ms without: +%.3f ms\n",
@@ -233,11 +229,11 @@ int main(int argc, char **argv) {
   deixa_ocioso();
 
   auto rep = [&](int n) { return std::max(1, static_cast<int>(n * escala_rep)); };
-  mede("small program", PEQUENO, rep(60), 25);
+  mede("small program", medidas::PEQUENO, rep(60), 25);
   mede("1,000-line program", medidas::programa(1000), rep(30), 60);
   mede("100,000-line program", medidas::programa(100000), rep(3), 0);
   fprintf(figuras, "\n== bounds checks: press \"Rodar\" -> picture set (medians) ==\n");
-  mede_verificacoes("small program", PEQUENO, rep(30));
+  mede_verificacoes("small program", medidas::PEQUENO, rep(30));
   mede_verificacoes("1,000-line program", medidas::programa(1000), rep(15));
   mede_verificacoes("100,000-line program", medidas::programa(100000), rep(5));
   mede_preludio();

@@ -74,6 +74,16 @@ struct Raiz {
   Raiz &operator=(const Raiz &) = delete;
 };
 
+// The small program: one thick diagonal line.
+inline const char PEQUENO[] = "int main(void) {\n"
+                              "  inicia();\n"
+                              "  cor(255, 0, 0);\n"
+                              "  traco(4);\n"
+                              "  linha(0, 0, 640, 480);\n"
+                              "  termina();\n"
+                              "  return 0;\n"
+                              "}\n";
+
 // A picture program with `linhas` lines of drawing, one call per line.
 inline std::string programa(int linhas) {
   std::string p = "int main(void) {\n  inicia();\n  cor(255, 0, 0);\n";

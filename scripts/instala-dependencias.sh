@@ -7,7 +7,7 @@ PACOTES=(
   libgtk-3-dev libgtksourceview-4-dev libcairo2-dev libpango1.0-dev libpng-dev
   libtcc-dev tcc libseccomp-dev
   googletest libgtest-dev
-  xvfb xauth xdotool x11-utils imagemagick
+  xvfb xauth xdotool x11-utils imagemagick libxtst-dev libxdamage-dev
   adwaita-icon-theme fonts-dejavu-core desktop-file-utils
   dpkg-dev file appstream
   clang-format

@@ -79,7 +79,7 @@ bool aluno_le_registro(const std::string &texto, RegistroAluno *r) {
 }
 
 std::vector<std::string> aluno_argumentos(const OpcoesAluno &o) {
-  return {o.tempo_limite, o.modelo, o.figura, o.diferenca, o.arquivo};
+  return {o.tempo_limite, o.modelo, o.figura, o.diferenca, o.arquivo, o.sem_espera};
 }
 
 // ------------------------------------------------------------ grading
@@ -207,11 +207,12 @@ RegistroAluno corrige(const OpcoesAluno &o) {
 } // namespace
 
 int aluno_principal(int argc, char **argv) {
-  if (argc != 5) {
+  if (argc != 6) {
     fprintf(stderr, "olpa-rodar: %s é só para uso interno.\n", ALUNO_OPCAO);
     return 2;
   }
-  const OpcoesAluno o{argv[0], argv[1], argv[2], argv[3], argv[4]};
+  const OpcoesAluno o{argv[0], argv[1], argv[2], argv[3], argv[4], argv[5]};
+  parser_define_sem_espera(o.sem_espera == "1");
   char *fim = nullptr;
   const double tempo = g_ascii_strtod(o.tempo_limite.c_str(), &fim);
   if (fim && *fim == '\0' && tempo > 0)

@@ -30,6 +30,7 @@ struct OpcoesAluno {
   std::string figura;       // where the learner's picture goes
   std::string diferenca;    // where the picture of the differences goes
   std::string arquivo;      // the code file
+  std::string sem_espera;   // "1": espera returns at once
 };
 // The arguments that follow ALUNO_OPCAO.
 std::vector<std::string> aluno_argumentos(const OpcoesAluno &o);

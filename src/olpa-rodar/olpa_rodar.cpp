@@ -12,6 +12,7 @@
 #include "olpagfx.h"
 #include "olpaparser.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -35,12 +36,16 @@ void console_substitui(const char *texto) {
 
 void uso() {
   fprintf(stderr,
-          "uso: olpa-rodar [--tempo-limite SEGUNDOS] [--figuras PASTA] ARQUIVO...\n"
+          "uso: olpa-rodar [--tempo-limite SEGUNDOS] [--sem-espera] [--figuras PASTA]\n"
+          "                [--quadros PASTA] ARQUIVO...\n"
           "     olpa-rodar --compara MODELO [--relatorio PASTA] [--tolerancia PORCENTO] [-j N]\n"
-          "                [--tempo-limite SEGUNDOS] ARQUIVO...\n"
+          "                [--tempo-limite SEGUNDOS] [--sem-espera] ARQUIVO...\n"
           "Roda cada arquivo de código (\"-\" para a entrada padrão) como o botão \"Rodar\" e "
           "mostra o texto do console; com --figuras, guarda a figura de cada um com o nome "
           "dele.\n"
+          "Com --sem-espera, espera() não pausa. Com --quadros, a tela vai para "
+          "../telas/PASTA/ a cada espera(), como NNNNN-MS.png (o número do quadro e quantos "
+          "milissegundos ele fica na tela).\n"
           "Com --compara, roda cada arquivo à parte e compara a figura com a do MODELO (um "
           "arquivo .olp ou uma figura .png de 640 × 480); o relatório fica em PASTA "
           "(relatorio/ se não for dada).\n");
@@ -92,6 +97,8 @@ struct Opcoes {
   std::vector<std::string> arquivos;
   double tempo_limite = 0; // 0: the runner's own
   std::string figuras;
+  std::string quadros; // a folder of ../telas for the frames of animations
+  bool sem_espera = false;
   bool compara = false, so_compara = false;
   OpcoesTurma turma;
 };
@@ -128,10 +135,19 @@ int le_opcoes(int argc, char **argv, Opcoes *o) {
       uso();
       return -1;
     }
+    if (a == "--sem-espera") {
+      o->sem_espera = o->turma.sem_espera = true;
+      continue;
+    }
     double n = 0;
     if (a == "--tempo-limite") {
       if (!le_numero(valor, 1e-3, 86400, &o->tempo_limite))
         erro = "--tempo-limite pede um número de segundos maior que zero.";
+    } else if (a == "--quadros") {
+      const std::string pasta = valor ? valor : "";
+      if (pasta.empty() || pasta.find('/') != std::string::npos || pasta == "." || pasta == "..")
+        erro = "--quadros pede o nome de uma pasta dentro de ../telas.";
+      o->quadros = pasta;
     } else if (a == "--figuras" || a == "--relatorio" || a == "--compara") {
       if (!valor || !*valor)
         erro = a == "--compara" ? "--compara pede o modelo (um arquivo .olp ou uma figura .png "
@@ -167,6 +183,8 @@ int le_opcoes(int argc, char **argv, Opcoes *o) {
     erro = "--relatorio, --tolerancia e -j só valem com --compara.";
   else if (o->compara && !o->figuras.empty())
     erro = "--figuras não vale com --compara: as figuras ficam no relatório.";
+  else if (o->compara && !o->quadros.empty())
+    erro = "--quadros não vale com --compara.";
   else if (o->compara)
     for (const std::string &a : o->arquivos)
       if (a == "-")
@@ -182,6 +200,18 @@ int le_opcoes(int argc, char **argv, Opcoes *o) {
   return 0;
 }
 
+// The folder of ../telas the frames go to, made when missing.
+bool prepara_quadros(const std::string &pasta) {
+  const std::string caminho = "../telas/" + pasta;
+  if (g_mkdir_with_parents(caminho.c_str(), 0755) != 0) {
+    fprintf(stderr, "olpa-rodar: não foi possível criar \"%s\": %s\n",
+            texto_de_uma_linha(caminho).c_str(), g_strerror(errno));
+    return false;
+  }
+  parser_define_quadros(pasta.c_str());
+  return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -194,6 +224,9 @@ int main(int argc, char **argv) {
     return uso_errado < 0 ? 0 : uso_errado;
   if (o.tempo_limite > 0)
     parser_define_tempo_limite(o.tempo_limite);
+  parser_define_sem_espera(o.sem_espera);
+  if (!o.quadros.empty() && !prepara_quadros(o.quadros))
+    return 2;
   if (!o.compara)
     return rodar_em_sequencia(o.arquivos, o.figuras);
   o.turma.arquivos = o.arquivos;

@@ -78,9 +78,10 @@ Tarefa tarefa_de(const OpcoesTurma &o, const std::string &pasta, const std::stri
   t.argv = {este_programa(), ALUNO_OPCAO};
   char tempo[G_ASCII_DTOSTR_BUF_SIZE];
   g_ascii_dtostr(tempo, sizeof tempo, o.tempo_limite);
-  for (const std::string &a : aluno_argumentos(
-           {tempo, modelo.empty() ? "" : raiz + "/" + modelo, raiz + "/" + figura,
-            diferenca.empty() ? "" : raiz + "/" + diferenca, caminho_absoluto(arquivo)}))
+  for (const std::string &a :
+       aluno_argumentos({tempo, modelo.empty() ? "" : raiz + "/" + modelo, raiz + "/" + figura,
+                         diferenca.empty() ? "" : raiz + "/" + diferenca, caminho_absoluto(arquivo),
+                         o.sem_espera ? "1" : "0"}))
     t.argv.push_back(a);
   return t;
 }

@@ -44,6 +44,7 @@ struct OpcoesTurma {
   double tolerancia = 0;
   int tarefas = 1;          // runs at once
   double tempo_limite = 10; // seconds, per run
+  bool sem_espera = false;  // espera returns at once
   std::vector<std::string> arquivos;
 };
 // olpa-rodar --compara: runs, compares, writes the report, prints the

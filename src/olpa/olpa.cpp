@@ -27,15 +27,16 @@ std::string olpa_codigo_texto;
 
 const char *const OLPA_TITULO = OLPA_TITULO_TEXTO;
 // A first program that runs: the learner sees at once what Rodar does.
-const char *const OLPA_TEXTO_INICIAL = "// Bem-vindo ao olpa! Escreva seu código aqui e aperte Rodar (F5).\n"
-                                       "int main(void) {\n"
-                                       "  inicia();\n"
-                                       "  cor(255, 200, 0);\n"
-                                       "  traco(4);\n"
-                                       "  linha(120, 240, 520, 240);\n"
-                                       "  termina();\n"
-                                       "  return 0;\n"
-                                       "}\n";
+const char *const OLPA_TEXTO_INICIAL =
+    "// Bem-vindo ao olpa! Escreva seu código aqui e aperte Rodar (F5).\n"
+    "int main(void) {\n"
+    "  inicia();\n"
+    "  cor(255, 200, 0);\n"
+    "  traco(4);\n"
+    "  linha(120, 240, 520, 240);\n"
+    "  termina();\n"
+    "  return 0;\n"
+    "}\n";
 const char *const OLPA_CONSOLE_INICIAL = "## console do olpa: aguardando dados ##\n";
 const char *const OLPA_IMAGEM_INICIAL = "olpalib/init.png";
 
@@ -320,6 +321,7 @@ bool olpa_pergunta(GtkWindow *pai, const char *pergunta) {
 }
 
 gboolean olpa_destroi_janela(GtkWidget *, GdkEvent *, gpointer) {
+  olpa_para_execucao();
   // "Deseja sair sem salvar as alterações?" in ISO-8859-1.
   if (olpa_codigo_modificado() &&
       !olpa_pergunta(GTK_WINDOW(olpa_janela), "Deseja sair sem salvar as altera\xe7\xf5"

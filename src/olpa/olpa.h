@@ -53,16 +53,22 @@ bool olpa_pergunta(GtkWindow *pai, const char *pergunta);
 
 // Button actions: run, clear, new.
 void olpa_botao_executar(GtkWidget *botao, gpointer dados);
+// Starts running `codigo` and returns; the outcome shows when the run ends.
 void olpa_codigo_fonte(const char *codigo);
 void olpa_limpa_tela_e_console(GtkWidget *botao, gpointer dados);
 void olpa_limpa_codigo_e_console(void);
 void olpa_confirma_limpar(GtkWidget *botao, gpointer janela);
-// The picture a successful run left at the export path (a file of `tamanho`
-// bytes), into the image view.
-void olpa_mostra_imagem(int tamanho);
-// Sends runs' console text and error lines to the window, and readies the
-// first run's child once the window is idle.
+// The one way a run's picture reaches the image view: `rgba` (640 x 480
+// RGBA rows, copied), a frame of a run in progress or what a run left; null
+// shows the start picture.
+void olpa_mostra_imagem(const unsigned char *rgba);
+// Sends runs' console text, frames and error lines to the window, lets Esc
+// stop a run, and readies the first run's child once the window is idle.
 void olpa_liga_execucoes(void);
+// Whether a run started by the window is in progress ("Rodar" reads "Parar").
+bool olpa_rodando(void);
+// Stops the run in progress, if any, as "Parar" does.
+void olpa_para_execucao(void);
 
 // The editor's marks (olpa_marcas.cpp): errors and warnings of a run on
 // their lines, the editor scrolled to the first; a click on an "[erro]" or

@@ -1,7 +1,9 @@
 // The run, clear and new actions: a run from the editor's text to the
-// console and the picture shown, the editor's error marks, and the clearing
-// that "Limpar", "Novo" and a loaded file share.
+// console and the picture shown, live while it lasts (the window never waits
+// for a program: "Rodar" reads "Parar" meanwhile), the editor's error marks,
+// and the clearing that "Limpar", "Novo" and a loaded file share.
 #include "olpa.h"
+#include "olpa_console.h"
 
 #include "olpagfx.h"
 #include "olpaparser.h"
@@ -11,64 +13,149 @@
 
 namespace {
 
-void console_insere(const char *texto) {
-  gtk_text_buffer_insert_at_cursor(olpa_campo_console_buffer, texto, -1);
-}
+const char ESTADO_RODANDO[] = "[olpa] rodando…";
+const char ROTULO_PARAR[] = "Parar";
+const char DICA_PARAR[] = "Para o programa (Esc)";
+// A run looks running ("Parar", the status line) once it has lasted this
+// long, quicker than a person notices: most runs end sooner, and look
+// exactly as when the window waited for them, with nothing flashing by.
+constexpr guint APARENCIA_RODANDO_MS = 100;
 
-void console_substitui(const char *texto) {
-  gtk_text_buffer_set_text(olpa_campo_console_buffer, texto, -1);
-}
+bool rodando;                         // a run of the window's is in progress
+guint aparencia;                      // the timer that gives it the running look, until then
+bool aparenta_rodando;                // it has that look
+std::string rotulo_rodar, dica_rodar; // the button as it is between runs
+bool clique_repetido; // the button's last press was the second (or third) of a double click
 
 gboolean prepara_proxima_execucao(gpointer) {
   parser_prepara();
   return G_SOURCE_REMOVE;
 }
 
+// The next run's child, forked once the window has painted this run's end:
+// a fork holds the main loop long enough to delay a frame.
+gulong depois_de_pintar;
+void prepara_depois_de_pintar() {
+  GdkFrameClock *relogio = gtk_widget_get_frame_clock(olpa_janela);
+  if (!relogio) {
+    g_idle_add(prepara_proxima_execucao, nullptr);
+    return;
+  }
+  if (depois_de_pintar)
+    return;
+  auto pintou = [](GdkFrameClock *r, gpointer) {
+    g_signal_handler_disconnect(r, depois_de_pintar);
+    depois_de_pintar = 0;
+    g_idle_add(prepara_proxima_execucao, nullptr);
+  };
+  depois_de_pintar = g_signal_connect(relogio, "after-paint", G_CALLBACK(+pintou), nullptr);
+  gtk_widget_queue_draw(olpa_bt_executar); // a frame there will be
+}
+
+void mostra_quadro(const unsigned char *rgba) {
+  olpa_mostra_imagem(rgba);
+}
+
+void poe_botao(const char *rotulo, const char *dica) {
+  gtk_button_set_label(GTK_BUTTON(olpa_bt_executar), rotulo);
+  gtk_widget_set_tooltip_text(olpa_bt_executar, dica);
+}
+
+gboolean aparenta(gpointer) {
+  aparencia = 0;
+  aparenta_rodando = true;
+  olpa_console_estado(ESTADO_RODANDO);
+  OlpaTexto dica(gtk_widget_get_tooltip_text(olpa_bt_executar));
+  rotulo_rodar = gtk_button_get_label(GTK_BUTTON(olpa_bt_executar));
+  dica_rodar = dica ? dica.get() : "";
+  poe_botao(ROTULO_PARAR, DICA_PARAR);
+  return G_SOURCE_REMOVE;
+}
+
+void ao_fim(int resultado) {
+  rodando = false;
+  if (aparencia)
+    g_source_remove(aparencia);
+  aparencia = 0;
+  olpa_console_termina();
+  if (aparenta_rodando)
+    poe_botao(rotulo_rodar.c_str(), dica_rodar.c_str());
+  aparenta_rodando = false;
+  prepara_depois_de_pintar();
+  if (resultado == 1) {
+    olpa_console_acrescenta("[olpa] sucesso!\n");
+    const int tamanho = olpa_tamanho_arquivo(olpa_arquivo_exportar);
+    printf("[tamanho] %s, %d\n", olpa_arquivo_exportar, tamanho);
+    fflush(stdout);
+    olpa_mostra_imagem(parser_vista());
+  }
+}
+
+// A keyboard shortcut of the button (F5, Ctrl+R), rather than a click: it
+// clicks the button while a key is being pressed.
+bool por_atalho() {
+  GdkEvent *evento = gtk_get_current_event();
+  const bool tecla = evento && evento->type == GDK_KEY_PRESS;
+  if (evento)
+    gdk_event_free(evento);
+  return tecla;
+}
+
+// A double click on the button is one press: its second click would stop
+// the run its first one started (or start again the one it stopped).
+gboolean ao_pressionar(GtkWidget *, GdkEventButton *evento, gpointer) {
+  clique_repetido = evento->type == GDK_2BUTTON_PRESS || evento->type == GDK_3BUTTON_PRESS;
+  return FALSE;
+}
+
+bool segundo_clique() {
+  GdkEvent *evento = gtk_get_current_event();
+  const bool repetido = evento && evento->type == GDK_BUTTON_RELEASE && clique_repetido;
+  if (evento)
+    gdk_event_free(evento);
+  return repetido;
+}
+
+gboolean ao_apertar(GtkWidget *, GdkEventKey *evento, gpointer) {
+  const guint modificadores = evento->state & gtk_accelerator_get_default_mod_mask();
+  if (!rodando || evento->keyval != GDK_KEY_Escape || modificadores != 0)
+    return FALSE;
+  olpa_para_execucao();
+  return TRUE;
+}
+
 } // namespace
 
-void olpa_mostra_imagem(int tamanho) {
-  if (olpa_gfx_png_falhou()) {
-    // The file there is not this run's picture.
+void olpa_mostra_imagem(const unsigned char *rgba) {
+  if (!rgba) {
     gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
     return;
   }
-  if (const unsigned char *rgba = parser_imagem_gravada(olpa_arquivo_exportar)) {
-    // The run just wrote these pixels there: no need to decode the file again.
-    GdkPixbuf *vista =
-        gdk_pixbuf_new_from_data(rgba, GDK_COLORSPACE_RGB, TRUE, 8, OLPA_TELA_LARGURA,
-                                 OLPA_TELA_ALTURA, OLPA_TELA_STRIDE, nullptr, nullptr);
-    GdkPixbuf *copia = gdk_pixbuf_copy(vista);
-    gtk_image_set_from_pixbuf(GTK_IMAGE(olpa_imagem), copia);
-    g_object_unref(copia);
-    g_object_unref(vista);
-    return;
-  }
-  if (tamanho < 1)
-    return;
-  // Only a 640 x 480 PNG by its header is decoded: a huge picture put there
-  // would take the window's memory, a pipe its time.
-  std::string png;
-  GdkPixbuf *figura = nullptr;
-  if (olpa_gfx_le_figura(olpa_arquivo_exportar, &png)) {
-    GdkPixbufLoader *leitor = gdk_pixbuf_loader_new_with_type("png", nullptr);
-    if (leitor &&
-        gdk_pixbuf_loader_write(leitor, reinterpret_cast<const guchar *>(png.data()), png.size(),
-                                nullptr) &&
-        gdk_pixbuf_loader_close(leitor, nullptr))
-      figura = gdk_pixbuf_loader_get_pixbuf(leitor);
-    if (figura)
-      gtk_image_set_from_pixbuf(GTK_IMAGE(olpa_imagem), figura);
-    if (leitor)
-      g_object_unref(leitor);
-  }
-  if (!figura)
-    gtk_image_set_from_icon_name(GTK_IMAGE(olpa_imagem), "image-missing", GTK_ICON_SIZE_DIALOG);
+  GdkPixbuf *vista = gdk_pixbuf_new_from_data(rgba, GDK_COLORSPACE_RGB, TRUE, 8, OLPA_TELA_LARGURA,
+                                              OLPA_TELA_ALTURA, OLPA_TELA_STRIDE, nullptr, nullptr);
+  GdkPixbuf *copia = gdk_pixbuf_copy(vista);
+  gtk_image_set_from_pixbuf(GTK_IMAGE(olpa_imagem), copia);
+  g_object_unref(copia);
+  g_object_unref(vista);
 }
 
 void olpa_liga_execucoes(void) {
-  parser_define_saida({console_insere, console_substitui, olpa_console_erro, olpa_marca_erro,
-                       olpa_marca_aviso});
+  parser_define_saida({olpa_console_acrescenta, olpa_console_substitui, olpa_console_erro,
+                       olpa_marca_erro, olpa_marca_aviso});
+  olpa_console_liga();
+  // After the widget with the focus: Esc closes the editor's completion first.
+  g_signal_connect_after(olpa_janela, "key-press-event", G_CALLBACK(ao_apertar), nullptr);
+  g_signal_connect(olpa_bt_executar, "button-press-event", G_CALLBACK(ao_pressionar), nullptr);
   g_idle_add(prepara_proxima_execucao, nullptr);
+}
+
+bool olpa_rodando(void) {
+  return rodando;
+}
+
+void olpa_para_execucao(void) {
+  if (rodando)
+    parser_interrompe();
 }
 
 const char *olpa_copia_codigo(void) {
@@ -80,6 +167,15 @@ const char *olpa_copia_codigo(void) {
 }
 
 void olpa_botao_executar(GtkWidget *, gpointer) {
+  if (segundo_clique())
+    return;
+  if (rodando) {
+    // "Parar"; its shortcuts stop and start the editor's text again.
+    const bool de_novo = por_atalho();
+    olpa_para_execucao();
+    if (!de_novo)
+      return;
+  }
   olpa_console_normal();
   olpa_limpa_marcas();
   gtk_text_buffer_set_text(olpa_campo_console_buffer, "[olpa] compilando\n", -1);
@@ -87,18 +183,15 @@ void olpa_botao_executar(GtkWidget *, gpointer) {
 }
 
 void olpa_codigo_fonte(const char *codigo) {
-  const int resultado = parser_executa(codigo);
-  g_idle_add(prepara_proxima_execucao, nullptr);
-  if (resultado != 1)
-    return;
-  gtk_text_buffer_insert_at_cursor(olpa_campo_console_buffer, "[olpa] sucesso!\n", -1);
-  const int tamanho = olpa_tamanho_arquivo(olpa_arquivo_exportar);
-  printf("[tamanho] %s, %d\n", olpa_arquivo_exportar, tamanho);
-  fflush(stdout);
-  olpa_mostra_imagem(tamanho);
+  olpa_para_execucao();
+  rodando = true;
+  olpa_console_comeca();
+  aparencia = g_timeout_add(APARENCIA_RODANDO_MS, aparenta, nullptr);
+  parser_comeca(codigo, {mostra_quadro, ao_fim});
 }
 
 void olpa_limpa_tela_e_console(GtkWidget *, gpointer) {
+  olpa_para_execucao();
   gtk_text_buffer_set_text(olpa_campo_console_buffer, OLPA_CONSOLE_INICIAL, -1);
   gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
   olpa_console_normal();
@@ -115,6 +208,7 @@ void olpa_limpa_codigo_e_console(void) {
 }
 
 void olpa_confirma_limpar(GtkWidget *, gpointer janela) {
+  olpa_para_execucao();
   // "Deseja abandonar todas as alterações?" in ISO-8859-1.
   if (olpa_pergunta(GTK_WINDOW(janela), "Deseja abandonar todas as altera\xe7\xf5"
                                         "es?"))

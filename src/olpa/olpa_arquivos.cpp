@@ -115,6 +115,7 @@ bool olpa_codigo_modificado(void) {
 }
 
 void olpa_abrir(GtkWidget *, gpointer) {
+  olpa_para_execucao();
   GtkWidget *dialogo = cria_seletor("Abrir", GTK_FILE_CHOOSER_ACTION_OPEN, "_Abrir");
   olpa_previa_liga(dialogo);
   abre_em_exemplos(dialogo);

@@ -76,9 +76,11 @@ gboolean clique_no_console(GtkWidget *console, GdkEventButton *evento, gpointer)
   if (evento->button != GDK_BUTTON_PRIMARY || gtk_text_buffer_get_has_selection(buffer))
     return FALSE; // a drag selects text to copy
   int x, y;
-  gtk_text_view_window_to_buffer_coords(GTK_TEXT_VIEW(console), GTK_TEXT_WINDOW_WIDGET,
-                                        static_cast<int>(evento->x), static_cast<int>(evento->y),
-                                        &x, &y);
+  const GtkTextWindowType janela =
+      gtk_text_view_get_window_type(GTK_TEXT_VIEW(console), evento->window);
+  gtk_text_view_window_to_buffer_coords(
+      GTK_TEXT_VIEW(console), janela == GTK_TEXT_WINDOW_PRIVATE ? GTK_TEXT_WINDOW_WIDGET : janela,
+      static_cast<int>(evento->x), static_cast<int>(evento->y), &x, &y);
   GtkTextIter inicio, fim;
   gtk_text_view_get_line_at_y(GTK_TEXT_VIEW(console), &inicio, y, nullptr);
   fim = inicio;
@@ -139,7 +141,7 @@ void olpa_vai_para_linha(int linha) {
   gtk_text_buffer_get_iter_at_line(olpa_campo_codigo_buffer, &iter, MIN(linha, ultima) - 1);
   gtk_text_buffer_place_cursor(olpa_campo_codigo_buffer, &iter);
   gtk_text_view_scroll_to_mark(GTK_TEXT_VIEW(olpa_campo_codigo_formatado),
-                               gtk_text_buffer_get_insert(olpa_campo_codigo_buffer), 0.0, TRUE,
-                               0.0, 0.3);
+                               gtk_text_buffer_get_insert(olpa_campo_codigo_buffer), 0.0, TRUE, 0.0,
+                               0.3);
   gtk_widget_grab_focus(olpa_campo_codigo_formatado);
 }

@@ -1,5 +1,5 @@
 // The table of the functions learners' programs can call: the drawing
-// library's sixteen, then the C library's sprintf.
+// library's seventeen, then the C library's sprintf.
 #include "olpa_funcoes.h"
 
 #include "olpagfx.h"
@@ -74,6 +74,10 @@ const OlpaFuncao OLPA_FUNCOES[OLPA_NUM_FUNCOES] = {
      "Escreve o texto no console, sem pular linha sozinho.",
      "inicia();\nescreve_console(\"Oi! Vou desenhar uma linha.\\n\");\nlinha(0, 240, 640, "
      "240);\ntermina();"},
+    {"espera", endereco(espera), "void espera(int milissegundos);",
+     "Pausa o programa (de 0 a 10000 milissegundos) mostrando a tela: serve para animar.",
+     "inicia();\ncor(255, 200, 0);\ntraco(8);\nfor (int x = 40; x <= 600; x += 80) {\n  linha(x, "
+     "200, x, 280);\n  espera(200); // um traço de cada vez\n}\ntermina();"},
     {"sprintf", endereco(sprintf), "int sprintf(char *texto, const char *formato, ...);",
      "Monta um texto com números num vetor de char, como o printf.",
      "char texto[40];\nint x = 200;\nsprintf(texto, \"x vale %d\\n\", "
@@ -84,6 +88,7 @@ const OlpaFuncao OLPA_FUNCOES[OLPA_NUM_FUNCOES] = {
 std::string olpa_funcoes_declaracoes() {
   std::string texto;
   for (const OlpaFuncao &f : OLPA_FUNCOES)
-    texto += f.cabecalho ? std::string("#include <") + f.cabecalho + ">\n" : std::string(f.prototipo) + "\n";
+    texto += f.cabecalho ? std::string("#include <") + f.cabecalho + ">\n"
+                         : std::string(f.prototipo) + "\n";
   return texto;
 }

@@ -19,7 +19,7 @@ struct OlpaFuncao {
   const char *cabecalho = nullptr;
 };
 
-constexpr size_t OLPA_NUM_FUNCOES = 17;
+constexpr size_t OLPA_NUM_FUNCOES = 18;
 extern const OlpaFuncao OLPA_FUNCOES[OLPA_NUM_FUNCOES];
 
 // The declarations every program is compiled with in front of it: each

@@ -35,7 +35,9 @@ void olpa_relato_traco(cairo_t *cr, double x1, double y1, double x2, double y2) 
   OlpaRelato &r = relato();
   r.desenhou = 1;
   r.tela_da_execucao = 1;
-  if (r.dentro || cairo_status(cr) != CAIRO_STATUS_SUCCESS)
+  if (cairo_status(cr) != CAIRO_STATUS_SUCCESS)
+    r.estragada = 1;
+  if (r.dentro || r.estragada)
     return;
   // The segment's box on the canvas, widened by half the line's width.
   double lx = cairo_get_line_width(cr), ly = 0, mx = 0, my = lx;
@@ -71,7 +73,7 @@ void olpa_relato_cor(const char *funcao, const int *valores, int quantos, const 
 
 void olpa_relato_normaliza(OlpaRelato *r) {
   for (int *bandeira : {&r->chamou_inicia, &r->chamou_termina, &r->desenhou, &r->dentro,
-                        &r->sem_tela, &r->manual_de_antes, &r->tela_da_execucao})
+                        &r->estragada, &r->sem_tela, &r->manual_de_antes, &r->tela_da_execucao})
     *bandeira = *bandeira != 0;
   if (r->fora_funcao < 0 || r->fora_funcao > static_cast<int>(OLPA_NUM_FUNCOES))
     r->fora_funcao = 0;

@@ -2,6 +2,7 @@
 // that learners' programs call, and the hand-over of its state.
 #include "olpagfx.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -65,8 +66,15 @@ void escreve_stdout(const char *texto, size_t tamanho) {
   fwrite(texto, 1, tamanho, stdout);
 }
 
+void dorme(int milissegundos) {
+  g_usleep(static_cast<gulong>(milissegundos) * 1000);
+}
+
 OlpaEscritor saida_console = escreve_stdout;
 OlpaEscritor saida_trace = escreve_stdout;
+OlpaEsperador esperador = dorme;
+std::atomic<uint32_t> *mudancas;
+bool espera_avisada; // an espera out of range was noted in this run
 unsigned char *memoria_pixels;
 unsigned char *ultima_rgba;
 char *ultima_caminho;
@@ -84,6 +92,12 @@ void console_erro(const std::string &mensagem) {
 
 cairo_t *tela() {
   return olpa_tela_buffer.get();
+}
+
+// The pixels changed: whoever shows them live may show them again.
+void mudou() {
+  if (mudancas)
+    mudancas->store(mudancas->load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
 }
 
 // A picture that was not written: the run fails, after this "[erro]" line.
@@ -163,6 +177,12 @@ void olpa_gfx_define_console(OlpaEscritor escritor) {
 void olpa_gfx_define_trace(OlpaEscritor escritor) {
   saida_trace = escritor ? escritor : escreve_stdout;
 }
+void olpa_gfx_define_espera(OlpaEsperador e) {
+  esperador = e ? e : dorme;
+}
+void olpa_gfx_define_mudancas(std::atomic<uint32_t> *contador) {
+  mudancas = contador;
+}
 void olpa_gfx_define_pixels(unsigned char *pixels) {
   memoria_pixels = pixels;
 }
@@ -190,6 +210,7 @@ void inicia(void) {
   cairo_rectangle(tela(), 0, 0, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA);
   cairo_fill(tela());
   cairo_set_source_rgba(tela(), 1.0, 1.0, 1.0, 1.0);
+  mudou();
 }
 
 void inicia_arquivo(const char *nome) {
@@ -224,6 +245,18 @@ void escreve_console(const char *texto) {
     saida_console(texto, strlen(texto));
 }
 
+void espera(int milissegundos) {
+  const int ms = milissegundos < 0 ? 0 : std::min(milissegundos, OLPA_ESPERA_MAXIMA);
+  if (ms != milissegundos && !espera_avisada) {
+    espera_avisada = true;
+    const std::string aviso = "[olpa] espera(" + std::to_string(milissegundos) +
+                              "): o tempo vai de 0 a " + std::to_string(OLPA_ESPERA_MAXIMA) +
+                              " milissegundos; vale " + std::to_string(ms) + ".\n";
+    saida_console(aviso.data(), aviso.size());
+  }
+  esperador(ms);
+}
+
 // ---------------------------------------------------------------- pen and lines
 
 void anda_ate(int x, int y) {
@@ -255,6 +288,7 @@ void linha(int x1, int y1, int x2, int y2) {
   olpa_x = x2;
   olpa_y = y2;
   cairo_stroke(tela());
+  mudou();
 }
 
 void linha_ate(int dx, int dy) {
@@ -265,6 +299,7 @@ void linha_ate(int dx, int dy) {
   cairo_move_to(tela(), olpa_x, olpa_y);
   cairo_rel_line_to(tela(), dx, dy);
   cairo_stroke(tela());
+  mudou();
 }
 
 void retangulo(int x, int y, int largura, int altura) {
@@ -272,6 +307,7 @@ void retangulo(int x, int y, int largura, int altura) {
     return;
   cairo_rectangle(tela(), x, y, largura, altura);
   cairo_stroke(tela());
+  mudou();
 }
 
 void traco(int largura) {
@@ -336,6 +372,7 @@ void olpa_gfx_nova_execucao(void) {
   olpa_estado.png_gravado = 0;
   olpa_estado.png_falhou = 0;
   olpa_relato_comeca(tela() != nullptr);
+  espera_avisada = false;
 }
 int olpa_gfx_png_gravado(void) {
   return olpa_estado.png_gravado;

@@ -5,6 +5,7 @@
 
 #include <cairo.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,6 +16,7 @@ void inicia_arquivo(const char *nome);
 void grava_tela(const char *nome);
 void termina(void);
 void escreve_console(const char *texto);
+void espera(int milissegundos);
 
 void anda(int dx, int dy);
 void anda_ate(int x, int y);
@@ -38,6 +40,7 @@ constexpr int OLPA_TELA_STRIDE = OLPA_TELA_LARGURA * 4;
 constexpr int OLPA_TELA_BYTES = OLPA_TELA_STRIDE * OLPA_TELA_ALTURA;
 constexpr int OLPA_CAMINHO_MAX = 256;
 extern const char *const OLPA_ARQUIVO_PADRAO; // "../telas/imagem.png"
+constexpr int OLPA_ESPERA_MAXIMA = 10000;     // milliseconds espera waits at most
 
 struct OlpaSurfaceDeleter {
   void operator()(cairo_surface_t *s) const { cairo_surface_destroy(s); }
@@ -54,15 +57,16 @@ extern OlpaCairo olpa_tela_buffer; // its drawing context
 // Per run: what the program did with the canvas, so that a run that shows
 // no picture can say why; and the first colour or opacity out of range.
 struct OlpaRelato {
-  int chamou_inicia;    // inicia or inicia_arquivo
+  int chamou_inicia; // inicia or inicia_arquivo
   int chamou_termina;
-  int desenhou;         // stroked a line on an open canvas
-  int dentro;           // ... and one of them touched the canvas
-  int sem_tela;         // a line was drawn with no canvas open
-  int manual_de_antes;  // manual saving was on as the run began
-  int tela_da_execucao; // the canvas's pixels are this run's (a canvas was open in it)
-  int fora_funcao;      // the function given a number out of range (its index in the table + 1)
-  int fora_valores[4];  // ... what it was given
+  int desenhou;          // stroked a line on an open canvas
+  int dentro;            // ... and one of them touched the canvas
+  int estragada;         // ... or would have, but the canvas was broken (escala with a 0)
+  int sem_tela;          // a line was drawn with no canvas open
+  int manual_de_antes;   // manual saving was on as the run began
+  int tela_da_execucao;  // the canvas's pixels are this run's (a canvas was open in it)
+  int fora_funcao;       // the function given a number out of range (its index in the table + 1)
+  int fora_valores[4];   // ... what it was given
   uint64_t fora_de_onde; // ... and the return address into the program
 };
 
@@ -122,6 +126,13 @@ using OlpaEscritor = void (*)(const char *texto, size_t tamanho);
 void olpa_gfx_define_console(OlpaEscritor escritor);
 // Trace lines ("[arq-n] ...", "[arq-s] ..."): standard output by default.
 void olpa_gfx_define_trace(OlpaEscritor escritor);
+// What espera does once its time is within range: waits (the default), or
+// whatever the host makes of it (a child tells the window, or skips it).
+using OlpaEsperador = void (*)(int milissegundos);
+void olpa_gfx_define_espera(OlpaEsperador esperador);
+// A counter bumped at every change of the canvas's pixels (null: none), so
+// that another process sharing them knows when to show them again.
+void olpa_gfx_define_mudancas(std::atomic<uint32_t> *contador);
 // Memory the canvas pixels live in (OLPA_TELA_BYTES, 4-byte aligned); null
 // lets cairo allocate its own. Shared memory lets a child hand the canvas back.
 void olpa_gfx_define_pixels(unsigned char *pixels);
@@ -133,7 +144,8 @@ const OlpaEstado &olpa_gfx_exporta_estado(void);
 void olpa_gfx_importa_estado(const OlpaEstado &estado);
 // Closes the canvas without writing it.
 void olpa_gfx_fecha_tela(void);
-// Clears the per-run flags (png_gravado, png_falhou, the relato).
+// Clears the per-run flags (png_gravado, png_falhou, the relato, the note of
+// an espera out of range).
 void olpa_gfx_nova_execucao(void);
 int olpa_gfx_png_gravado(void);
 int olpa_gfx_png_falhou(void);
@@ -152,10 +164,10 @@ bool olpa_gfx_grava_png(cairo_surface_t *superficie, const char *caminho, char *
 // Size of the regular file at `caminho`; 0 for anything else (a pipe is
 // never opened) or when there is none.
 int olpa_gfx_tamanho_arquivo(const char *caminho);
-// The bytes of the PNG at `caminho` when it is a regular file holding a
-// 640 x 480 picture by its header (no decoding), never blocking.
-constexpr long OLPA_FIGURA_MAXIMA = 16l << 20;
-bool olpa_gfx_le_figura(const char *caminho, std::string *png);
+
+// Canvas pixels as cairo holds them (ARGB32, premultiplied) into 8-bit RGBA
+// rows, exactly as the PNG gets them: OLPA_TELA_BYTES each.
+void olpa_gfx_para_rgba(const unsigned char *argb, unsigned char *rgba);
 
 // Where the pixels of the last picture written at the export path are kept
 // (OLPA_TELA_BYTES of RGBA) and its path (OLPA_CAMINHO_MAX), so the window

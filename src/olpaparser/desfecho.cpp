@@ -1,6 +1,7 @@
 // The outcome of a run: what the child reported (its events, its exit status,
 // what it left in shared memory, its console text) read once into one value,
 // and the one place that value becomes console text and calls of the hooks.
+// The program's own text is in the console already, shown as it came.
 #include "eventos.h"
 #include "parser_interno.h"
 
@@ -12,21 +13,6 @@
 #include <glib.h>
 
 namespace {
-
-// The program's text as the console can take it: valid UTF-8, no NUL.
-std::string texto_valido(const std::string &bruto) {
-  if (g_utf8_validate(bruto.data(), static_cast<gssize>(bruto.size()), nullptr) &&
-      bruto.find('\0') == std::string::npos)
-    return bruto;
-  std::string texto = bruto;
-  for (char &c : texto)
-    if (c == '\0')
-      c = ' ';
-  char *valido = g_utf8_make_valid(texto.data(), static_cast<gssize>(texto.size()));
-  std::string saida = valido;
-  g_free(valido);
-  return saida;
-}
 
 // Our own messages start a line of their own, whatever the program left
 // unfinished, so that "[erro" and "[olpa" always begin a console line.
@@ -40,6 +26,8 @@ std::string em_linha_propria(const std::string &antes, const std::string &mensag
 ComoTerminou como_terminou(const Execucao &ex, const Eventos &eventos) {
   if (eventos.tem(Evento::SemCompilador))
     return ComoTerminou::SemCompilador;
+  if (ex.interrompido)
+    return ComoTerminou::Interrompido;
   if (ex.estourou_tempo)
     return ComoTerminou::TempoEsgotado;
   if (eventos.tem(Evento::NaoCompilou) || eventos.tem(Evento::NaoLigou))
@@ -124,14 +112,28 @@ std::string motivo_do_sinal(int sinal, bool pilha) {
 // nothing invalid, nothing longer than the buffer they came in.
 std::string rastro_valido(const Compartilhado &m) {
   const size_t n = std::min<size_t>(m.rastro_tamanho, sizeof m.rastro);
-  return parser_escapa_controles(texto_valido(std::string(m.rastro, n)));
+  return parser_escapa_controles(parser_texto_valido(m.rastro, n));
 }
 
 const ParserSaida &hooks() {
   return parser_ajustes.saida;
 }
 
-int conclui(const Desfecho &d, const std::string &texto, bool aparencia_de_erro, int resultado) {
+// What follows the program's text in the console: the note of a cut, then
+// `mensagem` on a line of its own.
+std::string depois_do_programa(const Desfecho &d, const std::string &mensagem) {
+  std::string texto;
+  if (d.descartado > 0)
+    texto =
+        em_linha_propria(d.console, "[olpa] a saída do programa passou de 1 MiB; o restante (" +
+                                        std::to_string(d.descartado) + " bytes) foi descartado.\n");
+  if (mensagem.empty())
+    return texto;
+  return texto + em_linha_propria(texto.empty() ? d.console : texto, mensagem);
+}
+
+int conclui(const Desfecho &d, const std::string &mensagem, bool aparencia_de_erro, int resultado) {
+  const std::string texto = depois_do_programa(d, mensagem);
   if (hooks().console_insere && !texto.empty())
     hooks().console_insere(texto.c_str());
   if (hooks().marca_erro)
@@ -146,10 +148,10 @@ int conclui(const Desfecho &d, const std::string &texto, bool aparencia_de_erro,
 }
 
 // A run stopped from outside: whatever its canvas held is no longer trusted.
-int interrompido(const Desfecho &d, const std::string &motivo) {
+int interrompido(const Desfecho &d, const std::string &motivo, bool aparencia_de_erro = true) {
   parser_memoria->ultima_caminho[0] = '\0';
   olpa_gfx_fecha_tela();
-  return conclui(d, d.console + em_linha_propria(d.console, motivo), true, 0);
+  return conclui(d, motivo, aparencia_de_erro, 0);
 }
 
 ParserFim fim_do_desfecho(ComoTerminou como) {
@@ -167,6 +169,7 @@ ParserFim fim_do_desfecho(ComoTerminou como) {
   case ComoTerminou::Proibido:
   case ComoTerminou::Sinal:
   case ComoTerminou::Verificacao:
+  case ComoTerminou::Interrompido:
   case ComoTerminou::Inesperado:
     break;
   }
@@ -198,6 +201,16 @@ ParserFim parser_ultimo_fim(void) {
   return ultimo_fim;
 }
 
+const unsigned char *parser_vista(void) {
+  if (const unsigned char *figura = parser_imagem_gravada(olpa_arquivo_exportar))
+    return figura;
+  if (!olpa_estado.relato.tela_da_execucao || !parser_memoria)
+    return nullptr;
+  static std::vector<unsigned char> rgba(OLPA_TELA_BYTES);
+  olpa_gfx_para_rgba(parser_memoria->pixels, rgba.data());
+  return rgba.data();
+}
+
 Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   const Eventos eventos = eventos_le(ex.eventos);
   const Compartilhado &m = *parser_memoria;
@@ -211,11 +224,8 @@ Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   d.com_erros = eventos.tem(Evento::Erro);
   d.linhas = eventos.linhas_com_erro;
   d.avisos = eventos.linhas_com_aviso;
-  d.console = texto_valido(ex.texto);
-  if (ex.descartado > 0)
-    d.console += em_linha_propria(d.console,
-                                  "[olpa] a saída do programa passou de 1 MiB; o restante (" +
-                                      std::to_string(ex.descartado) + " bytes) foi descartado.\n");
+  d.console = ex.valido;
+  d.descartado = ex.descartado;
   if (d.como == ComoTerminou::Terminou)
     d.estado = m.estado;
   d.compila = m.compila;
@@ -250,20 +260,18 @@ int desfecho_mostra(const Desfecho &d) {
   switch (d.como) {
   case ComoTerminou::Terminou: {
     olpa_gfx_importa_estado(d.estado);
-    std::string texto = d.console;
-    const auto acrescenta = [&texto](const std::string &linha) {
-      if (!linha.empty())
-        texto += em_linha_propria(texto, linha);
-    };
+    // One line each, after the program's text: its exit code, a colour out
+    // of range, why no picture (or not the expected one) shows.
+    std::string mensagem;
     if (d.codigo_saida != 0)
-      acrescenta("[olpa] o programa terminou com o código " + std::to_string(d.codigo_saida) +
-                 ".\n");
+      mensagem =
+          "[olpa] o programa terminou com o código " + std::to_string(d.codigo_saida) + ".\n";
     // A picture that could not be written said so in an "[erro]" line: no success.
     if (olpa_gfx_png_falhou())
-      return conclui(d, texto, true, 0);
-    acrescenta(relato_aviso_de_cor(olpa_estado.relato, d.linha_da_cor));
-    acrescenta(relato_por_que(olpa_estado.relato, d.tem_main, olpa_estado));
-    return conclui(d, texto, false, 1);
+      return conclui(d, mensagem, true, 0);
+    mensagem += relato_aviso_de_cor(olpa_estado.relato, d.linha_da_cor);
+    mensagem += relato_por_que(olpa_estado.relato, d.tem_main, olpa_estado);
+    return conclui(d, mensagem, false, 1);
   }
   case ComoTerminou::NaoIniciou:
     return conclui(d,
@@ -276,7 +284,7 @@ int desfecho_mostra(const Desfecho &d) {
     return 0;
   case ComoTerminou::NaoCompilou:
     // Without an error shown there is nothing to mark the console red for.
-    return conclui(d, d.console, d.com_erros, 0);
+    return conclui(d, "", d.com_erros, 0);
   case ComoTerminou::TempoEsgotado: {
     const double s = parser_ajustes.tempo_limite;
     return interrompido(d, "[erro] o programa passou do tempo limite de " + segundos(s) +
@@ -303,6 +311,9 @@ int desfecho_mostra(const Desfecho &d) {
   case ComoTerminou::NaoConfinou:
     return interrompido(d, "[erro] não foi possível isolar o programa do resto do sistema, "
                            "então ele não foi rodado.\n");
+  case ComoTerminou::Interrompido:
+    // The learner asked for it: not an error, and the canvas stays in view.
+    return interrompido(d, "[olpa] programa interrompido.\n", false);
   case ComoTerminou::Inesperado:
     break;
   }

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -176,6 +177,21 @@ void prepara_sinais() {
   sigprocmask(SIG_SETMASK, &todos, nullptr);
 }
 
+// ------------------------------------------------------------ limits
+
+// Processor time: the time limit is kept by the application's clock, which
+// the child can fool with a false espera; this limit it cannot. A program
+// that keeps to the time limit (espera aside) never reaches it.
+void limita_processador() {
+  rusage uso{};
+  getrusage(RUSAGE_SELF, &uso);
+  const double limite = parser_memoria->tempo_limite > 0 ? parser_memoria->tempo_limite : 10.0;
+  const rlim_t segundos = static_cast<rlim_t>(uso.ru_utime.tv_sec + uso.ru_stime.tv_sec) + 1 +
+                          static_cast<rlim_t>(std::ceil(std::min(limite, 1e6))) + 1;
+  const rlimit processador{segundos, segundos + 1};
+  setrlimit(RLIMIT_CPU, &processador);
+}
+
 void limita_recursos() {
   long paginas = 0;
   if (FILE *f = fopen("/proc/self/statm", "r")) {
@@ -302,7 +318,8 @@ void aquece() {
   if (TccPtr s{tcc_new()}) {
     tcc_set_error_func(s.get(), nullptr, [](void *, const char *) {});
     parser_ajusta_compilador(s.get(), TCC_OUTPUT_MEMORY);
-    if (tcc_compile_string(s.get(), (parser_preludio() + "int main(void) { return 0; }").c_str()) == 0) {
+    if (tcc_compile_string(s.get(), (parser_preludio() + "int main(void) { return 0; }").c_str()) ==
+        0) {
       const int tamanho = tcc_relocate(s.get(), nullptr);
       std::unique_ptr<void, decltype(&free)> bloco(
           tamanho > 0 ? malloc(static_cast<size_t>(tamanho)) : nullptr, free);
@@ -368,6 +385,10 @@ bool le_codigo(std::string *codigo) {
 
 } // namespace
 
+void filho_rastro(const char *texto, size_t tamanho) {
+  destino.trace(texto, tamanho);
+}
+
 [[noreturn]] void filho_vive(int comando, int console, int controle, bool aquecer) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   setpgid(0, 0);
@@ -384,6 +405,8 @@ bool le_codigo(std::string *codigo) {
   int marcador_pilha = 0;
   topo_pilha = reinterpret_cast<uintptr_t>(&marcador_pilha);
   limita_recursos();
+  limita_processador();
+  espera_prepara_filho();
   prepara_sinais();
   olpa_gfx_importa_estado(parser_memoria->estado);
   olpa_gfx_nova_execucao();

@@ -1,6 +1,7 @@
-// The runner's public face: its settings, the probe, and one run as a short
-// sequence of steps whose work lives in processo.cpp (the child's process),
-// filho.cpp (inside the child) and desfecho.cpp (what came of it).
+// The runner's public face: its settings, the probe, and the synchronous run
+// (the asynchronous one in rodada.cpp, whose work lives in processo.cpp (the
+// child's process), filho.cpp (inside the child) and desfecho.cpp (what came
+// of it)).
 #include "parser_interno.h"
 
 #include <cerrno>
@@ -43,6 +44,14 @@ void parser_define_tempo_limite(double s) {
   parser_ajustes.tempo_limite = s > 0 ? s : 10.0;
 }
 
+void parser_define_sem_espera(bool sem_espera) {
+  parser_ajustes.sem_espera = sem_espera;
+}
+
+void parser_define_quadros(const char *pasta) {
+  parser_ajustes.quadros = pasta ? pasta : "";
+}
+
 const unsigned char *parser_imagem_gravada(const char *caminho) {
   Compartilhado *m = parser_memoria;
   if (!m || !caminho || m->ultima_caminho[0] == '\0')
@@ -56,6 +65,7 @@ void parser_prepara(void) {
 }
 
 void parser_encerra(void) {
+  parser_interrompe();
   processo_descarta_preparado();
 }
 
@@ -69,21 +79,24 @@ int parser_inicia(void) {
   return 1;
 }
 
+namespace {
+
+int resultado_sincrono;
+
+void guarda_resultado(int resultado) {
+  resultado_sincrono = resultado;
+}
+
+} // namespace
+
 int parser_executa(const char *codigo) {
-  const double inicio = parser_agora_ms();
-  Execucao execucao;
-  Desfecho desfecho;
-  if (processo_inicia(&execucao, codigo ? codigo : "")) {
-    processo_espera(&execucao);
-    processo_encerra(&execucao);
-    desfecho = desfecho_le(execucao, codigo ? codigo : "");
-  } else {
-    desfecho.como = ComoTerminou::NaoIniciou;
-    desfecho.erro = execucao.erro;
-  }
-  const int resultado = desfecho_mostra(desfecho);
-  parser_tempos_atuais = {
-      execucao.preparo, execucao.envio,    desfecho.compila,          desfecho.liga,
-      desfecho.confina, desfecho.programa, parser_agora_ms() - inicio};
-  return resultado;
+  GMainContext *contexto = g_main_context_new();
+  g_main_context_push_thread_default(contexto);
+  resultado_sincrono = 0;
+  parser_comeca(codigo, {nullptr, guarda_resultado});
+  while (parser_rodando())
+    g_main_context_iteration(contexto, TRUE);
+  g_main_context_pop_thread_default(contexto);
+  g_main_context_unref(contexto);
+  return resultado_sincrono;
 }

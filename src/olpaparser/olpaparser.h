@@ -11,7 +11,9 @@
 // Where a run's outcome goes; the window and the command-line runner each
 // install their own. Any hook may be null.
 struct ParserSaida {
-  void (*console_insere)(const char *texto);    // append at the console's cursor
+  // Append to the run's console text: the program's text as it comes, then
+  // the run's own messages.
+  void (*console_insere)(const char *texto);
   void (*console_substitui)(const char *texto); // replace the whole console text
   void (*console_erro)();                       // error look + start picture
   void (*marca_erro)(int linha);                // mark an error line in the editor
@@ -21,17 +23,39 @@ struct ParserSaida {
 void parser_define_saida(const ParserSaida &saida);
 
 // Compiles and runs one program. 1 when it compiled, linked and its main (if
-// any) returned or called exit; 0 when anything failed, after the failure has
-// been reported through the hooks.
+// any) returned or called exit; 0 when anything failed (or the learner
+// stopped it), after that has been reported through the hooks. Waits for the
+// end in a main context of its own.
 int parser_executa(const char *codigo);
 
 // How the last run ended, for callers that grade runs rather than show them.
 enum class ParserFim {
   Terminou,     // main returned or exit was called
   NaoRodou,     // compiling or linking failed, or no run could start
-  Interrompido, // stopped: a crash, the time limit, too much memory, a forbidden call
+  Interrompido, // stopped: a crash, the time limit, too much memory, a forbidden call, Parar
 };
 ParserFim parser_ultimo_fim(void);
+
+// What a run started with parser_comeca tells its caller as it goes, besides
+// the hooks. Either may be null.
+struct ParserEscuta {
+  // The canvas changed: its pixels now, 640 x 480 RGBA rows as the PNG has
+  // them, valid during the call. At most 60 times a second, and only once
+  // the run has lasted long enough to be seen.
+  void (*tela)(const unsigned char *rgba);
+  // The run ended, with parser_executa's result; the hooks have been called.
+  void (*fim)(int resultado);
+};
+// Starts running `codigo` (a copy is taken) from the thread-default main
+// context and returns at once; a run in progress is stopped first. The end
+// always comes from the main loop, never from inside this call.
+void parser_comeca(const char *codigo, const ParserEscuta &escuta);
+// Stops the run in progress, if any: its child and everything it started are
+// killed, the console gets "[olpa] programa interrompido.", and the end is
+// reported before this returns.
+void parser_interrompe(void);
+// 1 while a run is in progress.
+int parser_rodando(void);
 
 // 1 when a compiler state can be created, 0 when not.
 int parser_inicia(void);
@@ -40,19 +64,34 @@ int parser_inicia(void);
 // by default).
 void parser_define_trace(int fd);
 
-// Time limit of a run, in seconds (10 by default).
+// Time limit of a run, in seconds (10 by default); time spent in espera does
+// not count.
 void parser_define_tempo_limite(double segundos);
+// espera returns at once (for a batch of programs to check).
+void parser_define_sem_espera(bool sem_espera);
+// At each espera, the canvas goes as a picture to "../telas/<pasta>/" (which
+// must exist), named "NNNNN-MS.png": the frame's number and how long it is
+// shown, in milliseconds. At most PARSER_QUADROS_MAX per run. Empty: none.
+void parser_define_quadros(const char *pasta);
+constexpr int PARSER_QUADROS_MAX = 1000;
 
 // Forks the child for the next run ahead of time, while nothing is waiting.
 // parser_executa forks one itself when none is ready.
 void parser_prepara(void);
-// Ends a prepared child, if any (before the application exits).
+// Stops a run in progress and ends a prepared child, if any (before the
+// application exits).
 void parser_encerra(void);
 
 // The pixels (640 x 480 RGBA, as in the file) of the picture the last run
 // wrote at `caminho`, when that run's last picture went there; null when not.
 // Valid until the next run.
 const unsigned char *parser_imagem_gravada(const char *caminho);
+
+// What the picture view shows after a run that ended well, as 640 x 480
+// RGBA rows valid until the next run: the picture it left at the export
+// path, or its canvas as drawn when it wrote none there; null for the start
+// picture (it drew nothing). Never an earlier run's picture.
+const unsigned char *parser_vista(void);
 
 // Limit of program text shown per run.
 constexpr size_t PARSER_LIMITE_SAIDA = 1024 * 1024;

@@ -325,8 +325,7 @@ public:
     }
     if (!com_erros_) {
       for (int linha : fonte_.atribui_em_condicao)
-        saida.push_back(
-            {true, linha, "'=' guarda um valor na variável; para comparar, use '=='"});
+        saida.push_back({true, linha, "'=' guarda um valor na variável; para comparar, use '=='"});
       for (const FonteC::Vazio &v : fonte_.corpo_vazio)
         saida.push_back(
             {true, v.linha,
@@ -340,8 +339,7 @@ public:
     });
     for (Diagnostico &d : saida)
       d.texto = std::string(d.aviso ? "[aviso] " : "[erro] ") +
-                (d.linha > 0 ? "linha " + std::to_string(d.linha) + ": " : "") + d.texto +
-                "\n";
+                (d.linha > 0 ? "linha " + std::to_string(d.linha) + ": " : "") + d.texto + "\n";
     return saida;
   }
 
@@ -448,7 +446,8 @@ private:
       return texto;
     const bool recebe_texto = strchr(f->prototipo, '*') != nullptr;
     if (ponteiro_de_numero && recebe_texto)
-      return std::string(f->nome) + " recebe um texto, entre aspas duplas (\"oi\"), e não um número";
+      return std::string(f->nome) +
+             " recebe um texto, entre aspas duplas (\"oi\"), e não um número";
     if (!ponteiro_de_numero && !recebe_texto)
       return std::string(f->nome) + " recebe números, e não um texto";
     return texto;
@@ -494,7 +493,8 @@ private:
     } else if (!traduz(AVISOS, m.corpo, &d->texto)) {
       d->texto = m.corpo;
     } else if (g_str_has_prefix(m.corpo.c_str(), "assignment makes ")) {
-      d->texto = troca(d->linha, m.corpo.find("pointer from integer") != std::string::npos, d->texto);
+      d->texto =
+          troca(d->linha, m.corpo.find("pointer from integer") != std::string::npos, d->texto);
     }
     if (d->linha > fonte_.ultima_com_codigo)
       d->linha = std::max(1, fonte_.ultima_com_codigo);

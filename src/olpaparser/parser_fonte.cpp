@@ -19,9 +19,8 @@ bool digito(char c) {
 
 // Operators of two characters; anything else is a token of one.
 bool operador_duplo(char a, char b) {
-  static const char *const DUPLOS[] = {"==", "!=", "<=", ">=", "&&", "||", "->", "++",
-                                       "--", "<<", ">>", "+=", "-=", "*=", "/=", "%=",
-                                       "&=", "|=", "^=", "##"};
+  static const char *const DUPLOS[] = {"==", "!=", "<=", ">=", "&&", "||", "->", "++", "--", "<<",
+                                       ">>", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^=", "##"};
   for (const char *d : DUPLOS)
     if (d[0] == a && d[1] == b)
       return true;
@@ -80,8 +79,7 @@ public:
           i_++;
         i_ += i_ < n_ && t_[i_] == '>';
       } else if (letra(c) || digito(c)) {
-        while (i_ < n_ && (letra(t_[i_]) || digito(t_[i_]) ||
-                           (digito(c) && t_[i_] == '.')))
+        while (i_ < n_ && (letra(t_[i_]) || digito(t_[i_]) || (digito(c) && t_[i_] == '.')))
           i_++;
       } else {
         i_ += i_ + 1 < n_ && operador_duplo(c, t_[i_ + 1]) ? 2 : 1;
@@ -157,20 +155,26 @@ struct Aberta {
 };
 
 // The headers of if, for and while: an "=" alone at the top of an if's or a
-// while's parentheses, and a ";" right after the parentheses (the body
-// left empty). A while after a "}" ends a do and is left alone.
+// while's parentheses, and a ";" just after the parentheses, on their line,
+// when the next line is indented under the header or opens a block: a body
+// the learner meant, cut off. A while after a "}" ends a do and is left alone.
 class Cabecalhos {
 public:
   explicit Cabecalhos(FonteC *fonte) : fonte_(fonte) {}
   void ve(const char *t, const Ficha &f) {
-    if (fechou_ && e(t, f, ";"))
-      fonte_->corpo_vazio.push_back({f.linha, palavra_});
+    if (suspeito_.linha && f.linha > suspeito_.linha) {
+      if (f.recuo > recuo_ || e(t, f, "{"))
+        fonte_->corpo_vazio.push_back(suspeito_);
+      suspeito_ = {};
+    }
+    if (fechou_ && e(t, f, ";") && f.linha == linha_do_fim_)
+      suspeito_ = {f.linha, palavra_};
     fechou_ = false;
     if (profundidade_ > 0) {
       if (e(t, f, "("))
         profundidade_++;
-      else if (e(t, f, ")"))
-        fechou_ = --profundidade_ == 0;
+      else if (e(t, f, ")") && --profundidade_ == 0)
+        fechou_ = true, linha_do_fim_ = f.linha;
       else if (profundidade_ == 1 && palavra_ != "for" && e(t, f, "=") &&
                (fonte_->atribui_em_condicao.empty() ||
                 fonte_->atribui_em_condicao.back() != f.linha))
@@ -181,7 +185,7 @@ public:
       palavra_.clear();
       for (const char *p : {"if", "for", "while"})
         if (e(t, f, p) && !(e(t, f, "while") && depois_de_chave_))
-          palavra_ = p;
+          palavra_ = p, recuo_ = f.recuo;
     }
     depois_de_chave_ = e(t, f, "}");
   }
@@ -189,8 +193,10 @@ public:
 private:
   FonteC *fonte_;
   std::string palavra_; // the if, for or while whose header is being read
-  int profundidade_ = 0;
+  int recuo_ = 0;       // the blanks before its line
+  int profundidade_ = 0, linha_do_fim_ = 0;
   bool fechou_ = false, depois_de_chave_ = false;
+  FonteC::Vazio suspeito_{}; // a ";" after a header, until the next line tells
 };
 
 } // namespace
@@ -202,7 +208,7 @@ FonteC parser_le_fonte(const std::string &codigo, bool com_nomes) {
   std::vector<Aberta> abertas;
   std::unordered_set<std::string> vistos;
   Cabecalhos cabecalhos(&fonte);
-  int pulada = 0;         // the first { a } closed past, by indentation
+  int pulada = 0;              // the first { a } closed past, by indentation
   bool apos_cerquilha = false; // the directive's own name is no name of the program
   auto linha = [&](int n) {
     if (static_cast<int>(fonte.com_codigo.size()) <= n) {

@@ -8,16 +8,16 @@
 #include <vector>
 
 struct FonteC {
-  int linhas = 0;             // lines of the text (a last line without code but after "\n" not counted)
-  int ultima_com_codigo = 0;  // the last line holding code (not only blanks and comments)
-  std::vector<bool> com_codigo;       // per line (index 0 unused)
-  std::vector<std::string> primeira;  // per line: its first token, empty when none
+  int linhas = 0; // lines of the text (a last line without code but after "\n" not counted)
+  int ultima_com_codigo = 0;         // the last line holding code (not only blanks and comments)
+  std::vector<bool> com_codigo;      // per line (index 0 unused)
+  std::vector<std::string> primeira; // per line: its first token, empty when none
   // Lines where something was opened and never closed; 0 when nothing was.
-  int aspas_abertas = 0;      // a string ("...) running to the end of its line
-  int apostrofo_aberto = 0;   // a character constant ('...) running to the end of its line
-  int comentario_aberto = 0;  // a /* with no */ after it
-  int chave_aberta = 0;       // a { whose } is missing, by the indentation of the lines
-  std::vector<std::string> nomes;      // identifiers the program uses, each once (when asked for)
+  int aspas_abertas = 0;          // a string ("...) running to the end of its line
+  int apostrofo_aberto = 0;       // a character constant ('...) running to the end of its line
+  int comentario_aberto = 0;      // a /* with no */ after it
+  int chave_aberta = 0;           // a { whose } is missing, by the indentation of the lines
+  std::vector<std::string> nomes; // identifiers the program uses, each once (when asked for)
   std::vector<int> atribui_em_condicao; // lines of "if (x = 3)" and the like
   struct Vazio {
     int linha;

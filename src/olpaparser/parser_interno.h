@@ -8,7 +8,9 @@
 #include "olpaparser.h"
 #include "parser_medidas.h"
 
+#include <atomic>
 #include <csignal>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,6 +27,8 @@ struct TccDeleter {
 using TccPtr = std::unique_ptr<TCCState, TccDeleter>;
 
 double parser_agora_ms();
+// A program's text as a console can take it: valid UTF-8, no NUL.
+std::string parser_texto_valido(const char *bruto, size_t tamanho);
 // Writes all of `dados` unless the descriptor fails; false then.
 bool parser_escreve_tudo(int fd, const void *dados, size_t tamanho);
 
@@ -33,7 +37,9 @@ bool parser_escreve_tudo(int fd, const void *dados, size_t tamanho);
 struct ParserAjustes {
   ParserSaida saida{};        // hooks; any may be null
   int fd_trace = 1;           // where trace lines and warnings go (standard output)
-  double tempo_limite = 10.0; // seconds a run may take
+  double tempo_limite = 10.0; // seconds a run may take, not counting espera
+  bool sem_espera = false;    // espera returns at once
+  std::string quadros;        // folder a picture goes to at each espera; empty: none
   bool confinar = true;       // off only in the benchmark of what confining costs
   bool verificar = true;      // bounds checks, when tcc's checker is installed; off to measure them
 };
@@ -133,6 +139,17 @@ struct Compartilhado {
   uint32_t rastro_tamanho;
   char rastro[8192];
   char ultima_caminho[OLPA_CAMINHO_MAX];
+  // The run's settings, written before the child reads its code.
+  double tempo_limite;
+  int sem_espera;
+  char quadros[OLPA_CAMINHO_MAX];
+  // Written by the child while the program runs, so untrusted: they only
+  // decide when the canvas is shown again and how much of the time passed
+  // in espera, which never exceeds the time that really passed.
+  std::atomic<uint32_t> mudancas;       // bumped at each change of the canvas
+  std::atomic<uint32_t> esperas;        // esperas begun
+  std::atomic<int64_t> espera_total_us; // time spent in esperas that ended
+  std::atomic<int64_t> espera_desde_us; // when the espera under way began; 0 outside one
   alignas(64) unsigned char pixels[OLPA_TELA_BYTES];
   alignas(64) unsigned char ultima_rgba[OLPA_TELA_BYTES];
 };
@@ -154,6 +171,14 @@ constexpr int SAIDA_VERIFICACAO = 5; // a bounds check failed (the fault in shar
 // Compiles, links and runs `codigo` in this process, console text to
 // `console`; no guards, no events. 1 on success.
 int filho_roda_no_processo(const char *codigo, OlpaEscritor console);
+// A trace line of the child's (kept in shared memory once main runs).
+void filho_rastro(const char *texto, size_t tamanho);
+
+// ------------------------------------------------------------ espera in a child (espera.cpp)
+
+// Before main: the run's espera settings read, and espera and every change of
+// the canvas told to the application through shared memory.
+void espera_prepara_filho();
 
 // ------------------------------------------------------------ confinement (confina.cpp)
 
@@ -176,32 +201,40 @@ std::string confina_acao(int numero);
 // (processo.cpp)
 
 // One run's child as the application sees it, and everything it said so far.
-// Reading what is there (processo_le) is apart from waiting for it
-// (processo_espera), so that a main loop can do the waiting instead.
+// Reading what is there (processo_le) is apart from waiting for it, which a
+// main loop does (rodada.cpp).
 struct Execucao {
   pid_t pid = -1;
   int pidfd = -1;    // readable once the child has ended; -1 on kernels without
   int comando = -1;  // the code, to the child
   int console = -1;  // its console text; -1 once it ended
   int controle = -1; // its events; -1 once they ended
-  double prazo = 0;  // when it runs out of time (parser_agora_ms)
+  double inicio = 0; // when the code went to the child (parser_agora_ms)
+  double prazo = 0;  // when it runs out of time, not counting espera
   int erro = 0;      // errno when no child could be started
 
-  std::string texto;     // console text, up to PARSER_LIMITE_SAIDA
+  std::string texto;     // console text as written, up to PARSER_LIMITE_SAIDA
   size_t descartado = 0; // console bytes beyond that
+  // The text as the console shows it (valid UTF-8, no NUL), made as it comes:
+  // the first `validado` bytes of `texto` (the rest may be the first bytes of
+  // a character still on its way).
+  std::string valido;
+  size_t validado = 0;
   std::string eventos;
   bool estourou_tempo = false;
-  int status = 0; // as waitpid gives it
+  bool interrompido = false; // stopped by the learner
+  int status = 0;            // as waitpid gives it
   double preparo = 0, envio = 0;
 };
-// Takes the child readied ahead (or forks one), and hands it the drawing state
-// and the code. False, with ex->erro, when no child could be started.
+// Takes the child readied ahead (or forks one), and hands it the drawing state,
+// the run's settings and the code. False, with ex->erro, when no child could be
+// started.
 bool processo_inicia(Execucao *ex, const char *codigo);
-// Reads what the child has written so far, without blocking. False once its
-// console and its events have both ended.
-bool processo_le(Execucao *ex);
-// Waits, reading as it goes, until the child has ended or is out of time.
-void processo_espera(Execucao *ex);
+// Reads what the child has written so far, at most about `maximo` bytes,
+// without blocking. False once its console and its events have both ended.
+bool processo_le(Execucao *ex, size_t maximo = SIZE_MAX);
+// Whether the child has ended (without taking its status).
+bool processo_terminou(const Execucao &ex);
 // Ends the child's whole group and takes its status and what it left unread.
 void processo_encerra(Execucao *ex);
 // The child readied ahead: forked, or ended.
@@ -223,6 +256,7 @@ enum class ComoTerminou {
   Proibido,      // it tried a system call it may not make
   Sinal,         // ended by a signal
   Verificacao,   // a bounds check failed
+  Interrompido,  // stopped by the learner
   Inesperado,    // ended any other way
 };
 
@@ -239,14 +273,16 @@ struct Desfecho {
   std::vector<int> linhas; // lines to mark in the editor as errors
   std::vector<int> avisos; // lines to mark as warnings
   bool tem_main = true;
-  int linha_da_cor = 0;    // Terminou: the line of the first colour out of range
-  Falha falha{};           // Sinal, Verificacao: what the child noted of it (untrusted)
-  int linha_da_falha = 0;  // ... and the line it names, checked; 0 when none
-  std::string console;     // the program's text, valid UTF-8, with a note of any cut
-  std::string rastro;      // trace lines from after main started, control characters escaped
-  OlpaEstado estado{};     // Terminou: the drawing state handed back (untrusted)
+  int linha_da_cor = 0;   // Terminou: the line of the first colour out of range
+  Falha falha{};          // Sinal, Verificacao: what the child noted of it (untrusted)
+  int linha_da_falha = 0; // ... and the line it names, checked; 0 when none
+  std::string console;    // the program's text as the console already shows it
+  size_t descartado = 0;  // bytes of it beyond the console's limit
+  std::string rastro;     // trace lines from after main started, control characters escaped
+  OlpaEstado estado{};    // Terminou: the drawing state handed back (untrusted)
   double compila = 0, liga = 0, confina = 0, programa = 0; // the child's phase times
 };
 Desfecho desfecho_le(const Execucao &ex, const std::string &codigo);
-// The one place an outcome becomes console text and hook calls; the run's result.
+// The one place an outcome becomes console text (after the program's own,
+// which is already there) and hook calls; the run's result.
 int desfecho_mostra(const Desfecho &d);

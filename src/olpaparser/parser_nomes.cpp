@@ -34,11 +34,10 @@ const NomeDoC BIBLIOTECA[] = {
     {"false", "stdbool.h"},  {"NULL", "stdio.h"},    {"M_PI", "math.h"},
 };
 
-const char *const PALAVRAS[] = {"int",    "char",  "float",  "double",   "void",  "long",
-                                "short",  "unsigned", "signed", "const", "static", "struct",
-                                "return", "if",    "else",   "for",      "while", "do",
-                                "switch", "case",  "default", "break",  "continue", "sizeof",
-                                "typedef", "enum", "main"};
+const char *const PALAVRAS[] = {
+    "int",    "char",   "float",   "double", "void",     "long",   "short",   "unsigned", "signed",
+    "const",  "static", "struct",  "return", "if",       "else",   "for",     "while",    "do",
+    "switch", "case",   "default", "break",  "continue", "sizeof", "typedef", "enum",     "main"};
 
 } // namespace
 
@@ -63,7 +62,11 @@ namespace {
 class MaisPerto {
 public:
   explicit MaisPerto(const std::string &nome)
-      : nome_(nome), menor_((nome.size() <= 2 ? 0 : nome.size() <= 4 ? 1 : nome.size() <= 8 ? 2 : 3) + 1) {}
+      : nome_(nome), menor_((nome.size() <= 2   ? 0
+                             : nome.size() <= 4 ? 1
+                             : nome.size() <= 8 ? 2
+                                                : 3) +
+                            1) {}
   void considera(const std::string &candidato) {
     if (candidato == nome_ || candidato.size() > nome_.size() + 3 ||
         nome_.size() > candidato.size() + 3)

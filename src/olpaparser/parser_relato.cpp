@@ -28,8 +28,8 @@ std::string relato_aviso_de_cor(const OlpaRelato &r, int linha) {
     if (v >= 0 && v <= maximo)
       continue;
     return "[aviso] " + (linha > 0 ? "linha " + std::to_string(linha) + ": " : std::string()) +
-           funcao + "(" + lista(r.fora_valores, n) + "): " +
-           (opacidade ? "a opacidade vai de 0 a 100" : "cada cor vai de 0 a 255") + "; " +
+           funcao + "(" + lista(r.fora_valores, n) +
+           "): " + (opacidade ? "a opacidade vai de 0 a 100" : "cada cor vai de 0 a 255") + "; " +
            std::to_string(v) + " valeu " + std::to_string(v < 0 ? 0 : maximo) + ".\n";
   }
   return {};
@@ -49,6 +49,9 @@ std::string relato_por_que(const OlpaRelato &r, bool tem_main, const OlpaEstado 
            "termina() não gravou a figura: aperte Limpar para desligá-la.\n";
   if (!estado.png_gravado && estado.gravamanual)
     return "[olpa] com inicia_arquivo, termina() não grava a figura: só grava_tela grava.\n";
+  if (r.estragada && !r.dentro)
+    return "[olpa] uma escala com 0 (escala(0, ...)) estragou o desenho: as linhas depois dela "
+           "não aparecem.\n";
   if (r.desenhou && !r.dentro)
     return "[olpa] nada do que o programa desenhou caiu dentro da tela (x vai de 0 a 639, e y "
            "de 0 a 479).\n";

@@ -1,7 +1,7 @@
 // The application's side of a run: the memory it shares with its children,
 // forking a child (ahead of time when nothing waits), handing it the drawing
-// state and the code, reading its console text and events, waiting for it
-// within the time limit, and ending its whole process group.
+// state and the code, reading its console text and events, and ending its
+// whole process group. The waiting is a main loop's (rodada.cpp).
 #include "parser_interno.h"
 
 #include <algorithm>
@@ -11,12 +11,13 @@
 #include <cstring>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <glib.h>
 
 Compartilhado *parser_memoria;
 
@@ -90,7 +91,8 @@ void fecha_tudo(Execucao *ex) {
   fecha(&ex->pidfd);
 }
 
-// The drawing state, then the code: its length and its bytes.
+// The drawing state and the run's settings, then the code: its length and
+// its bytes.
 void envia(Execucao *ex, const char *codigo) {
   Compartilhado *m = parser_memoria;
   m->estado = olpa_gfx_exporta_estado();
@@ -100,10 +102,41 @@ void envia(Execucao *ex, const char *codigo) {
   m->rastro_tamanho = 0;
   m->ultima_caminho[0] = '\0';
   m->compila = m->liga = m->confina = m->programa = 0;
+  m->tempo_limite = parser_ajustes.tempo_limite;
+  m->sem_espera = parser_ajustes.sem_espera;
+  g_strlcpy(m->quadros, parser_ajustes.quadros.c_str(), sizeof m->quadros);
+  m->mudancas = 0;
+  m->esperas = 0;
+  m->espera_total_us = 0;
+  m->espera_desde_us = 0;
   const uint64_t tamanho = strlen(codigo);
   if (parser_escreve_tudo(ex->comando, &tamanho, sizeof tamanho))
     parser_escreve_tudo(ex->comando, codigo, tamanho);
   fecha(&ex->comando);
+}
+
+// Where the text can be cut now: before a character whose last bytes may
+// still be on their way. Any byte that starts a character (or is ASCII) is a
+// place the whole text's validation passes too, so validating piece by piece
+// gives what validating it all at once would.
+size_t corte_seguro(const std::string &t, size_t desde) {
+  for (size_t atras = 1; atras <= 3 && atras <= t.size() - desde; atras++) {
+    const auto c = static_cast<unsigned char>(t[t.size() - atras]);
+    if (c < 0x80)
+      break;
+    if (c >= 0xc0) {
+      const size_t precisa = c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : 2;
+      return atras < precisa ? t.size() - atras : t.size();
+    }
+  }
+  return t.size();
+}
+
+void valida_console(Execucao *ex, bool fim) {
+  const size_t corte = fim ? ex->texto.size() : corte_seguro(ex->texto, ex->validado);
+  if (corte > ex->validado)
+    ex->valido += parser_texto_valido(ex->texto.data() + ex->validado, corte - ex->validado);
+  ex->validado = corte;
 }
 
 void guarda_console(Execucao *ex, const char *dados, size_t n) {
@@ -114,10 +147,11 @@ void guarda_console(Execucao *ex, const char *dados, size_t n) {
   ex->descartado += n - cabe;
 }
 
-// Reads what is there on `*fd`; closes it at end of stream.
-void le_disponivel(Execucao *ex, int *fd, bool de_console) {
+// Reads what is there on `*fd`, about `maximo` bytes at most; closes it at
+// end of stream.
+void le_disponivel(Execucao *ex, int *fd, bool de_console, size_t maximo) {
   char bloco[65536];
-  while (*fd >= 0) {
+  for (size_t lidos = 0; *fd >= 0 && lidos < maximo;) {
     const ssize_t n = read(*fd, bloco, sizeof bloco);
     if (n < 0 && errno == EINTR)
       continue;
@@ -127,6 +161,7 @@ void le_disponivel(Execucao *ex, int *fd, bool de_console) {
       fecha(fd);
       return;
     }
+    lidos += static_cast<size_t>(n);
     if (de_console)
       guarda_console(ex, bloco, static_cast<size_t>(n));
     else if (ex->eventos.size() < LIMITE_EVENTOS)
@@ -135,6 +170,20 @@ void le_disponivel(Execucao *ex, int *fd, bool de_console) {
 }
 
 } // namespace
+
+std::string parser_texto_valido(const char *bruto, size_t tamanho) {
+  if (g_utf8_validate(bruto, static_cast<gssize>(tamanho), nullptr) &&
+      memchr(bruto, '\0', tamanho) == nullptr)
+    return std::string(bruto, tamanho);
+  std::string texto(bruto, tamanho);
+  for (char &c : texto)
+    if (c == '\0')
+      c = ' ';
+  char *valido = g_utf8_make_valid(texto.data(), static_cast<gssize>(texto.size()));
+  std::string saida = valido;
+  g_free(valido);
+  return saida;
+}
 
 bool parser_cria_memoria() {
   if (parser_memoria)
@@ -184,36 +233,24 @@ bool processo_inicia(Execucao *ex, const char *codigo) {
   ex->envio = parser_agora_ms() - envio;
   fcntl(ex->console, F_SETFL, O_NONBLOCK);
   fcntl(ex->controle, F_SETFL, O_NONBLOCK);
-  ex->prazo = parser_agora_ms() + parser_ajustes.tempo_limite * 1000.0;
+  ex->inicio = parser_agora_ms();
+  ex->prazo = ex->inicio + parser_ajustes.tempo_limite * 1000.0;
   return true;
 }
 
-bool processo_le(Execucao *ex) {
-  le_disponivel(ex, &ex->console, true);
-  le_disponivel(ex, &ex->controle, false);
+bool processo_le(Execucao *ex, size_t maximo) {
+  le_disponivel(ex, &ex->console, true, maximo);
+  le_disponivel(ex, &ex->controle, false, maximo);
+  valida_console(ex, false);
   return ex->console >= 0 || ex->controle >= 0;
 }
 
-void processo_espera(Execucao *ex) {
-  bool vivo = true;
-  while (vivo && (ex->console >= 0 || ex->controle >= 0 || ex->pidfd < 0)) {
-    const double resta = ex->prazo - parser_agora_ms();
-    if (resta <= 0) {
-      ex->estourou_tempo = true;
-      break;
-    }
-    pollfd fds[3] = {{ex->console, POLLIN, 0}, {ex->controle, POLLIN, 0}, {ex->pidfd, POLLIN, 0}};
-    const bool algo_a_esperar = ex->pidfd >= 0 || ex->console >= 0 || ex->controle >= 0;
-    const int espera = algo_a_esperar ? static_cast<int>(std::min(resta, 1000.0)) + 1 : 10;
-    if (poll(fds, 3, espera) < 0 && errno != EINTR)
-      break;
-    if (fds[0].revents || fds[1].revents)
-      processo_le(ex);
-    if (fds[2].revents)
-      vivo = false;
-    if (ex->pidfd < 0 && ex->console < 0 && ex->controle < 0)
-      break;
-  }
+bool processo_terminou(const Execucao &ex) {
+  if (ex.pid <= 0)
+    return true;
+  siginfo_t info{};
+  return waitid(P_PID, static_cast<id_t>(ex.pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
+         info.si_pid != 0;
 }
 
 void processo_encerra(Execucao *ex) {
@@ -225,5 +262,6 @@ void processo_encerra(Execucao *ex) {
     ex->pid = -1;
   }
   processo_le(ex);
+  valida_console(ex, true);
   fecha_tudo(ex);
 }

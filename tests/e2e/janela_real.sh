@@ -38,6 +38,8 @@ mostra_inicial() {
   done
 }
 mostra_faixa() { [ "$(tela $((IX + 320)) 240)" = "255 0 0" ] && [ "$(tela $((IX + 5)) 5)" = "0 0 0" ]; }
+# The welcome program's picture: a yellow line across the middle.
+mostra_boas_vindas() { [ "$(tela $((IX + 320)) 240)" = "255 200 0" ] && [ "$(tela $((IX + 5)) 5)" = "0 0 0" ]; }
 console() { tela $((OLPA_COLUNA_LARGURA - 10)) $((OLPA_CONSOLE_Y + OLPA_CONSOLE_ALTURA - 10)); }
 console_preto() { [ "$(console)" = "0 0 0" ]; }
 console_vermelho() { [ "$(console)" = "255 0 0" ]; }
@@ -89,7 +91,59 @@ espera "Limpar: black console, imagem.png gone" console_preto mostra_inicial sem
 botao 0
 D=$(timeout "$PRAZO" xdotool search --sync --onlyvisible --name '^Confirma' | head -1)
 xdotool windowfocus --sync "$D" sleep 0.3 key --clearmodifiers alt+y sleep 0.5
-botao 3 # the welcome text now: it compiles and draws nothing
-espera "Novo answered yes with a key, then Rodar: black console" console_preto mostra_inicial
+botao 3 # the welcome text now: a program that draws
+espera "Novo answered yes with a key, then Rodar: black console, the welcome picture" console_preto mostra_boas_vindas
+
+# Runs that last. The button as it reads "Rodar", the pointer away from it.
+xdotool mousemove 0 0 sleep 0.5
+import -window root -depth 8 "$T/tela.ppm"
+BOTAO="${BT}x${OLPA_BT_ALTURA}+$((CX + 3 * (BT + OLPA_ESPACO)))+$CY"
+convert "$T/tela.ppm" -crop "$BOTAO" +repage "$T/rodar.ppm"
+le_rodar() {
+  convert "$T/tela.ppm" -crop "$BOTAO" +repage "$T/botao.ppm"
+  [ "$(compare -metric AE "$T/botao.ppm" "$T/rodar.ppm" null: 2>&1)" = 0 ]
+}
+le_parar() { ! le_rodar; }
+# "[olpa] rodando…" is the console's only grey text.
+rodando() {
+  [ "$(convert "$T/tela.ppm" -crop "${OLPA_COLUNA_LARGURA}x${OLPA_CONSOLE_ALTURA}+$CX+$((CY + OLPA_CONSOLE_Y))" \
+    +repage -fill black +opaque 'rgb(160,160,160)' -fill white -opaque 'rgb(160,160,160)' \
+    -format '%[fx:int(mean*w*h+0.5)]' info:)" -gt 20 ]
+}
+parado() { ! rodando; }
+desenhou() { [ "$(tela $((IX + 320)) 240)" = "0 200 255" ]; } # every line crosses the middle
+ms() { date +%s%3N; }
+
+rodar 'int main(void) { int i = 0; inicia(); cor(0, 200, 255); for (;;) linha(i++ % 640, 0, 640 - i % 640, 480); }'
+xdotool mousemove 0 0
+espera "endless program: [olpa] rodando…, Parar, the canvas as drawn" rodando le_parar desenhou console_preto
+FILHO=$(pgrep -P "$APP" | head -1)
+# Timed from the moment xdotool has sent the click: a figure, not a check.
+xdotool mousemove $((CX + 3 * (BT + OLPA_ESPACO) + BT / 2)) $((CY + OLPA_BT_ALTURA / 2)) sleep 0.2 \
+  click 1 exec sh -c "date +%s%3N >'$T/clique'"
+while kill -0 "$FILHO" 2>/dev/null; do sleep 0.002; done
+echo "# Parar clicked -> the program's process gone: $(($(ms) - $(cat "$T/clique"))) ms"
+xdotool mousemove 0 0
+espera "Parar: stopped, Rodar again, black console, the canvas kept" parado le_rodar console_preto desenhou
+rodar 'int main(void) { inicia(); cor(255, 0, 0); traco(40); linha(0, 240, 640, 240); termina(); }'
+espera "then another program runs as ever" mostra_faixa console_preto
+
+# A double click is one press: the program it started goes on; Esc stops it.
+rodar 'int main(void) { int i = 0; inicia(); cor(0, 200, 255); for (;;) linha(i++ % 640, 0, 640 - i % 640, 480); }'
+xdotool click --delay 80 1 mousemove 0 0
+sleep 0.5
+espera "double click on Rodar: it runs" rodando le_parar
+xdotool mousemove $((CX + 200)) $((CY + OLPA_EDITOR_Y + 100)) key Escape mousemove 0 0
+espera "Esc: stopped" parado le_rodar console_preto
+
+# Drawn slowly with espera: half drawn in a screenshot taken during the run.
+meio() { [ "$(tela $((IX + 20)) 240)" = "255 255 0" ] && [ "$(tela $((IX + 590)) 240)" = "0 0 0" ]; }
+inteiro() { [ "$(tela $((IX + 590)) 240)" = "255 255 0" ]; }
+rodar 'int main(void) { int i; inicia(); cor(255, 255, 0); traco(10); for (i = 0; i < 20; i++) { linha(20 + i * 30, 0, 20 + i * 30, 480); espera(300); } termina(); }'
+xdotool mousemove 0 0
+espera "espera: the canvas half drawn during the run" meio le_parar
+cp "$T/tela.ppm" "$T/meio.ppm"
+espera "espera: the whole picture at the end" inteiro le_rodar console_preto
+
 echo "$((passos - falhas)) passed, $falhas failed"
 [ $falhas -eq 0 ]

@@ -16,6 +16,8 @@
 std::string exemplos;
 
 void processa() {
+  while (olpa_rodando()) // a run goes on from the main loop: its end is pending too
+    gtk_main_iteration();
   gdk_display_sync(gdk_display_get_default());
   for (int i = 0; i < 5; i++, g_usleep(5000))
     while (gtk_events_pending())
@@ -78,7 +80,7 @@ void aperta(guint tecla, GdkModifierType mods) {
       XKeysymToKeycode(gdk_x11_get_default_xdisplay(), static_cast<KeySym>(tecla)));
   gdk_event_set_device(
       e, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
-  gtk_widget_event(olpa_janela, e);
+  gtk_main_do_event(e);
   gdk_event_free(e);
   processa();
 }

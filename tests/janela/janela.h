@@ -21,11 +21,11 @@ void poe(const std::string &codigo);
 void clica(GtkWidget *botao);
 void rodar(const std::string &codigo);
 bool mostra(const std::string &arquivo); // the image view shows exactly that picture
-Imagem na_tela(GtkWidget *w);            // what the screen shows of a widget
-uint32_t fundo_do_console();
 Imagem de_pixbuf(GdkPixbuf *p);
-// A key as the keyboard delivers it: to the window, which hands it on to the
-// widget with the focus.
+Imagem na_tela(GtkWidget *w); // what the screen shows of a widget
+uint32_t fundo_do_console();
+// A key as the keyboard delivers it: through GTK's event handling to the
+// window, which hands it on to the widget with the focus; then what is pending.
 void aperta(guint tecla, GdkModifierType mods = static_cast<GdkModifierType>(0));
 
 // Answers the dialog on top; called on every tick (`vez` counts the calls)

@@ -1,0 +1,244 @@
+// A run driven from the thread-default GLib main context, so that whoever
+// waits for it (the window) stays alive meanwhile: the child's console text
+// and events read as they come, its end learnt from its exit, the time limit
+// (less the time spent in espera) kept by a timer, and the canvas handed out
+// again whenever the child changed it. One run at a time.
+#include "parser_interno.h"
+
+#include <algorithm>
+#include <vector>
+
+#include <glib-unix.h>
+#include <glib.h>
+
+namespace {
+
+// Looking at the canvas counter costs next to nothing; showing a frame does not.
+constexpr guint OLHA_TELA_MS = 10;
+constexpr double QUADRO_MIN_MS = 1000.0 / 60; // at most 60 frames a second
+// A run that ends sooner than this shows no frame, and looks as it always did.
+constexpr double PRIMEIRO_QUADRO_MS = 50;
+// A program that animates with espera has whole frames while it waits; one
+// caught in the middle of drawing is shown only when it has not waited for this long.
+constexpr double QUADRO_FORA_DA_ESPERA_MS = 100;
+// A child that is not yet known to have ended is looked for this often when
+// the kernel has no pidfd.
+constexpr guint OLHA_FIM_MS = 20;
+// Text read in one go before the main loop gets its turn again.
+constexpr size_t LEITURA_MAXIMA = 256 * 1024;
+// Below redrawing and text layout (GDK_PRIORITY_REDRAW is HIGH_IDLE + 20), so
+// that a program flooding its console cannot keep the window from painting.
+constexpr int PRIORIDADE_TEXTO = G_PRIORITY_HIGH_IDLE + 30;
+// Before redrawing, so that a frame is set before the window paints.
+constexpr int PRIORIDADE_TELA = G_PRIORITY_HIGH_IDLE + 10;
+
+struct Rodada {
+  Execucao ex;
+  std::string codigo; // to find a line of it again, after a fault
+  ParserEscuta escuta{};
+  bool iniciou = false;
+  GMainContext *contexto = nullptr;
+  GSource *console = nullptr, *controle = nullptr, *fim = nullptr, *prazo = nullptr,
+          *tela = nullptr;
+  double inicio = 0;
+  uint32_t mudancas_mostradas = 0;
+  double ultimo_quadro = 0;
+  size_t entregue = 0; // of ex.valido, through the console hook
+  std::vector<unsigned char> rgba;
+};
+Rodada *atual;
+
+void conclui_rodada();
+
+GSource *anexa(GSource *fonte, GSourceFunc funcao, int prioridade) {
+  g_source_set_callback(fonte, funcao, nullptr, nullptr);
+  g_source_set_priority(fonte, prioridade);
+  g_source_attach(fonte, atual->contexto);
+  return fonte;
+}
+
+void tira(GSource **fonte) {
+  if (!*fonte)
+    return;
+  g_source_destroy(*fonte);
+  g_source_unref(*fonte);
+  *fonte = nullptr;
+}
+
+void entrega_texto(Rodada *r) {
+  if (r->ex.valido.size() > r->entregue && parser_ajustes.saida.console_insere)
+    parser_ajustes.saida.console_insere(r->ex.valido.c_str() + r->entregue);
+  r->entregue = r->ex.valido.size();
+}
+
+// Time the child says it spent in espera, as far as that can be true: an
+// espera under way for no longer than one can last, and all of them for no
+// longer than the time that really passed since the code went to it. A child
+// that lies (or leaves an espera by a signal) gains only time to compute,
+// which its CPU-time limit ends.
+double credito_ms(const Execucao &ex, double agora) {
+  constexpr double ESPERA_MAIS_LONGA_MS = OLPA_ESPERA_MAXIMA + 1000;
+  const Compartilhado &m = *parser_memoria;
+  const int64_t desde = m.espera_desde_us.load(std::memory_order_relaxed);
+  double credito = m.espera_total_us.load(std::memory_order_relaxed) / 1000.0;
+  if (desde > 0)
+    credito += std::min(agora - desde / 1000.0, ESPERA_MAIS_LONGA_MS);
+  return std::clamp(credito, 0.0, std::max(0.0, agora - ex.inicio));
+}
+
+// ------------------------------------------------------------ sources
+
+gboolean ao_ler(gpointer) {
+  Rodada *r = atual;
+  processo_le(&r->ex, LEITURA_MAXIMA);
+  entrega_texto(r);
+  // A stream that ended was closed: no source may watch it any more.
+  if (r->ex.console < 0)
+    tira(&r->console);
+  if (r->ex.controle < 0)
+    tira(&r->controle);
+  return G_SOURCE_CONTINUE;
+}
+
+gboolean ao_terminar(gpointer) {
+  conclui_rodada();
+  return G_SOURCE_REMOVE;
+}
+
+gboolean olha_fim(gpointer) {
+  if (processo_terminou(atual->ex))
+    conclui_rodada();
+  return G_SOURCE_CONTINUE; // the source is gone if the run ended
+}
+
+void arma_prazo(Rodada *r, double ms);
+
+gboolean ao_prazo(gpointer) {
+  Rodada *r = atual;
+  const double agora = parser_agora_ms();
+  const double resta = r->ex.prazo + credito_ms(r->ex, agora) - agora;
+  if (resta <= 0) {
+    r->ex.estourou_tempo = true;
+    conclui_rodada();
+    return G_SOURCE_REMOVE;
+  }
+  // Time went to espera: the limit is further away than it was.
+  arma_prazo(r, std::max(resta, 20.0));
+  return G_SOURCE_REMOVE;
+}
+
+void arma_prazo(Rodada *r, double ms) {
+  tira(&r->prazo);
+  r->prazo = anexa(g_timeout_source_new(static_cast<guint>(std::max(ms, 0.0)) + 1), ao_prazo,
+                   G_PRIORITY_DEFAULT);
+}
+
+void mostra_quadro(Rodada *r, uint32_t mudancas) {
+  r->mudancas_mostradas = mudancas;
+  r->ultimo_quadro = parser_agora_ms();
+  r->rgba.resize(OLPA_TELA_BYTES);
+  olpa_gfx_para_rgba(parser_memoria->pixels, r->rgba.data());
+  r->escuta.tela(r->rgba.data());
+}
+
+gboolean olha_tela(gpointer) {
+  Rodada *r = atual;
+  const Compartilhado &m = *parser_memoria;
+  const uint32_t mudancas = m.mudancas.load(std::memory_order_relaxed);
+  const double agora = parser_agora_ms();
+  if (mudancas == r->mudancas_mostradas || agora - r->inicio < PRIMEIRO_QUADRO_MS ||
+      agora - r->ultimo_quadro < QUADRO_MIN_MS)
+    return G_SOURCE_CONTINUE;
+  const bool esperando = m.espera_desde_us.load(std::memory_order_relaxed) != 0;
+  const bool anima = m.esperas.load(std::memory_order_relaxed) > 0;
+  if (!anima || esperando || agora - r->ultimo_quadro >= QUADRO_FORA_DA_ESPERA_MS)
+    mostra_quadro(r, mudancas);
+  return G_SOURCE_CONTINUE;
+}
+
+void liga_fontes(Rodada *r) {
+  const auto legivel = static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR);
+  r->console = anexa(g_unix_fd_source_new(r->ex.console, legivel), ao_ler, PRIORIDADE_TEXTO);
+  r->controle = anexa(g_unix_fd_source_new(r->ex.controle, legivel), ao_ler, PRIORIDADE_TEXTO);
+  if (r->ex.pidfd >= 0)
+    r->fim = anexa(g_unix_fd_source_new(r->ex.pidfd, G_IO_IN), ao_terminar, G_PRIORITY_DEFAULT);
+  else
+    r->fim = anexa(g_timeout_source_new(OLHA_FIM_MS), olha_fim, G_PRIORITY_DEFAULT);
+  arma_prazo(r, r->ex.prazo - parser_agora_ms());
+  if (r->escuta.tela)
+    r->tela = anexa(g_timeout_source_new(OLHA_TELA_MS), olha_tela, PRIORIDADE_TELA);
+}
+
+// ------------------------------------------------------------ the end
+
+Desfecho le_desfecho(Rodada *r) {
+  if (!r->iniciou) {
+    Desfecho d;
+    d.como = ComoTerminou::NaoIniciou;
+    d.erro = r->ex.erro;
+    return d;
+  }
+  processo_encerra(&r->ex);
+  entrega_texto(r);
+  // Stopped by the learner: the view keeps the canvas as it was drawn so far.
+  const uint32_t mudancas = parser_memoria->mudancas.load(std::memory_order_relaxed);
+  if (r->ex.interrompido && r->escuta.tela && mudancas != r->mudancas_mostradas)
+    mostra_quadro(r, mudancas);
+  return desfecho_le(r->ex, r->codigo);
+}
+
+void conclui_rodada() {
+  Rodada *r = atual;
+  for (GSource **fonte : {&r->console, &r->controle, &r->fim, &r->prazo, &r->tela})
+    tira(fonte);
+  const Desfecho d = le_desfecho(r);
+  atual = nullptr; // the end may start the next run
+  const int resultado = desfecho_mostra(d);
+  parser_tempos_atuais = {r->ex.preparo,
+                          r->ex.envio,
+                          d.compila,
+                          d.liga,
+                          d.confina,
+                          d.programa,
+                          parser_agora_ms() - r->inicio};
+  const ParserEscuta escuta = r->escuta;
+  g_main_context_unref(r->contexto);
+  delete r;
+  if (escuta.fim)
+    escuta.fim(resultado);
+}
+
+gboolean conclui_sem_filho(gpointer) {
+  conclui_rodada();
+  return G_SOURCE_REMOVE;
+}
+
+} // namespace
+
+void parser_comeca(const char *codigo, const ParserEscuta &escuta) {
+  parser_interrompe();
+  atual = new Rodada;
+  Rodada *r = atual;
+  r->escuta = escuta;
+  r->inicio = parser_agora_ms();
+  r->codigo = codigo ? codigo : "";
+  r->contexto = g_main_context_ref_thread_default();
+  r->iniciou = processo_inicia(&r->ex, codigo ? codigo : "");
+  if (r->iniciou)
+    liga_fontes(r);
+  else // the end still comes from the main loop, as for any run
+    r->fim = anexa(g_idle_source_new(), conclui_sem_filho, G_PRIORITY_DEFAULT);
+}
+
+void parser_interrompe(void) {
+  if (!atual)
+    return;
+  // A program that had already ended is not stopped: it ends as it did.
+  if (atual->iniciou && !processo_terminou(atual->ex))
+    atual->ex.interrompido = true;
+  conclui_rodada();
+}
+
+int parser_rodando(void) {
+  return atual != nullptr;
+}
