@@ -233,6 +233,9 @@ using MainDoPrograma = int (*)(int, char **);
 // status and the shared memory.
 void confina_antes_do_main() {
   const double t = parser_agora_ms();
+  // What the C library says of the program (an assert that fails) names no
+  // process of ours: "programa:4: main: Assertion ... failed."
+  program_invocation_short_name = const_cast<char *>("");
   std::string aviso;
   if (parser_ajustes.confinar && !confina_filho(&aviso)) {
     envia(Evento::NaoConfinou);

@@ -1,9 +1,11 @@
 // How every program is compiled: behind a prelude that declares the learner
 // functions (their lines untouched: the prelude ends by numbering the next
-// line 1), and with tcc's bounds checks when its checker is installed.
+// line 1, of "programa"), and with tcc's bounds checks when its checker is
+// installed.
 #include "parser_interno.h"
 
 #include "olpa_funcoes.h"
+#include "parser_diagnosticos.h"
 
 #include <glib.h>
 
@@ -14,7 +16,8 @@
 const std::string &parser_preludio() {
   static const std::string preludio = olpa_funcoes_declaracoes() + "char " +
                                       PARSER_MARCO_DE_LIMITES + "[" +
-                                      std::to_string(PARSER_TAMANHO_DO_MARCO) + "];\n#line 1\n";
+                                      std::to_string(PARSER_TAMANHO_DO_MARCO) + "];\n#line 1 \"" +
+                                      PARSER_ARQUIVO + "\"\n";
   return preludio;
 }
 

@@ -174,7 +174,7 @@ std::string entre(const std::string &texto, const char *antes, char fim) {
   return f == std::string::npos ? std::string() : texto.substr(inicio, f - inicio);
 }
 
-// One compiler message taken apart: "<string>:3: error: ...", "file.h:12:
+// One compiler message taken apart: "programa:3: error: ...", "file.h:12:
 // warning: ..." or "tcc: error: ..." ("In file included from ..." lines
 // come first; the message is the last line).
 struct Mensagem {
@@ -203,7 +203,7 @@ bool separa(const std::string &bruta, Mensagem *m) {
   if (dois_pontos != std::string::npos && prefixo.compare(0, dois_pontos, "tcc") != 0) {
     m->arquivo = prefixo.substr(0, dois_pontos);
     m->linha = atoi(prefixo.c_str() + dois_pontos + 1);
-    m->do_programa = m->arquivo == "<string>";
+    m->do_programa = m->arquivo == PARSER_ARQUIVO;
   }
   return true;
 }

@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+// The name the program's own lines go by, in the compiler's messages and in
+// what the C library says of them (an assert's line).
+constexpr char PARSER_ARQUIVO[] = "programa";
+
 struct Diagnostico {
   bool aviso = false; // a warning: shown, but the program runs
   int linha = 0;      // in the program; 0 when none
