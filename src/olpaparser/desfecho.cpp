@@ -246,7 +246,7 @@ Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   }
   if (no_proprio_codigo(d)) {
     d.falha = m.falha;
-    d.linha_da_falha = falha_linha(codigo, d.falha, m.compila);
+    d.linha_da_falha = falha_linha(codigo, d.falha, m.compila, falha_de_recursao(d.pilha, d.falha));
     if (d.linha_da_falha > 0)
       d.linhas.push_back(d.linha_da_falha);
   }

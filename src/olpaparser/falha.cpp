@@ -16,6 +16,8 @@ namespace {
 // A compile that took this long is not done again just to find a line: the
 // window would wait for it.
 constexpr double COMPILA_NO_MAXIMO_MS = 1000;
+// A frame this large is one function's own variables, not a recursion.
+constexpr uint64_t QUADRO_GRANDE = 256u << 10;
 
 // The C function named in a note ("strcpy dest": strcpy), when it is a
 // plain name.
@@ -39,10 +41,14 @@ bool funcao_do_olpa(const std::string &nome) {
 
 } // namespace
 
-int falha_linha(const std::string &codigo, const Falha &f, double compila_ms) {
+int falha_linha(const std::string &codigo, const Falha &f, double compila_ms, bool recursao) {
   if (compila_ms > COMPILA_NO_MAXIMO_MS)
     return 0;
-  return parser_linha_do_codigo(codigo, f.enderecos);
+  return parser_linha_do_codigo(codigo, f.enderecos, recursao);
+}
+
+bool falha_de_recursao(bool pilha, const Falha &f) {
+  return pilha && f.quadro <= QUADRO_GRANDE;
 }
 
 std::string falha_motivo(int sinal, bool pilha, bool verificacao, const Falha &f) {
@@ -64,7 +70,7 @@ std::string falha_motivo(int sinal, bool pilha, bool verificacao, const Falha &f
   if (f.tipo == TipoDeFalha::TextoInvalido && funcao_do_olpa(funcao) && !pilha)
     return funcao + " recebeu algo que não é um texto (um número? um texto vai entre aspas "
                     "duplas: \"oi\").\n";
-  if (sinal == SIGSEGV && pilha && f.quadro > (256u << 10))
+  if (sinal == SIGSEGV && pilha && f.quadro > QUADRO_GRANDE)
     return "a pilha estourou: a função tem variáveis locais grandes demais (um vetor enorme? "
            "declare-o fora das funções).\n";
   return {};

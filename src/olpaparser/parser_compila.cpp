@@ -14,10 +14,9 @@
 #endif
 
 const std::string &parser_preludio() {
-  static const std::string preludio = olpa_funcoes_declaracoes() + "char " +
-                                      PARSER_MARCO_DE_LIMITES + "[" +
-                                      std::to_string(PARSER_TAMANHO_DO_MARCO) + "];\n#line 1 \"" +
-                                      PARSER_ARQUIVO + "\"\n";
+  static const std::string preludio =
+      olpa_funcoes_declaracoes() + "char " + PARSER_MARCO_DE_LIMITES + "[" +
+      std::to_string(PARSER_TAMANHO_DO_MARCO) + "];\n#line 1 \"" + PARSER_ARQUIVO + "\"\n";
   return preludio;
 }
 

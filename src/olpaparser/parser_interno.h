@@ -82,8 +82,10 @@ struct EnderecosDaFalha {
   uint64_t enderecos[ENDERECOS_DA_FALHA];
 };
 // The line of the program those addresses are on (the first that is in its
-// own code), 0 when none is.
-int parser_linha_do_codigo(const std::string &codigo, const EnderecosDaFalha &enderecos);
+// own code; with `mais_frequente`, the one most of them are on: a recursion's
+// call), 0 when none is.
+int parser_linha_do_codigo(const std::string &codigo, const EnderecosDaFalha &enderecos,
+                           bool mais_frequente = false);
 
 struct Falha {
   TipoDeFalha tipo;
@@ -96,8 +98,11 @@ struct Falha {
 // found from the child's note of `f` when the program compiles quickly
 // enough to compile again; and a cause that fits, empty when the signal's
 // own says it best.
-int falha_linha(const std::string &codigo, const Falha &f, double compila_ms);
+int falha_linha(const std::string &codigo, const Falha &f, double compila_ms,
+                bool recursao = false);
 std::string falha_motivo(int sinal, bool pilha, bool verificacao, const Falha &f);
+// Whether the stack ran out through a recursion, rather than a huge frame.
+bool falha_de_recursao(bool pilha, const Falha &f);
 
 // What a run that ended well says about its picture (parser_relato.cpp):
 // the first colour out of range as an "[aviso]" (on `linha` when known), and

@@ -161,7 +161,8 @@ private:
 
 } // namespace
 
-int parser_linha_do_codigo(const std::string &codigo, const EnderecosDaFalha &f) {
+int parser_linha_do_codigo(const std::string &codigo, const EnderecosDaFalha &f,
+                           bool mais_frequente) {
   if (f.quantos == 0 || f.principal == 0)
     return 0;
   const std::string elf = objeto(codigo);
@@ -169,15 +170,24 @@ int parser_linha_do_codigo(const std::string &codigo, const EnderecosDaFalha &f)
   if (!tabela.valida())
     return 0;
   const int ultima = static_cast<int>(std::count(codigo.begin(), codigo.end(), '\n')) + 1;
+  std::vector<int> linhas;
   for (uint32_t i = 0; i < std::min<uint32_t>(f.quantos, ENDERECOS_DA_FALHA); i++) {
     // A return address is just past its call, which may end the line.
     const uint64_t volta = i == 0 && f.exato ? 0 : 1;
     const uint64_t offset = f.enderecos[i] - volta - f.principal + tabela.principal();
-    if (offset >= tabela.tamanho_texto())
-      continue;
-    const int linha = tabela.linha(offset);
+    const int linha = offset < tabela.tamanho_texto() ? tabela.linha(offset) : 0;
     if (linha >= 1 && linha <= ultima)
-      return linha;
+      linhas.push_back(linha);
   }
-  return 0;
+  if (linhas.empty())
+    return 0;
+  if (!mais_frequente)
+    return linhas.front();
+  // The call that repeats down the stack (the first of equals wins).
+  int melhor = linhas.front();
+  for (int l : linhas)
+    if (std::count(linhas.begin(), linhas.end(), l) >
+        std::count(linhas.begin(), linhas.end(), melhor))
+      melhor = l;
+  return melhor;
 }

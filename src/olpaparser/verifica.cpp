@@ -15,6 +15,7 @@
 
 #include <dlfcn.h>
 #include <glib.h>
+#include <sys/mman.h>
 #include <ucontext.h>
 #include <unistd.h>
 
@@ -38,14 +39,27 @@ void anota(uintptr_t endereco) {
     e.enderecos[e.quantos++] = endereco;
 }
 
+// Whether the page of `endereco` can be read: at the stack's end the stack
+// pointer may be past what is mapped, and a fault here would end the note.
+bool legivel(uintptr_t endereco) {
+  unsigned char residente;
+  return mincore(reinterpret_cast<void *>(endereco & ~static_cast<uintptr_t>(4095)), 1,
+                 &residente) == 0;
+}
+
 // Return addresses into the program's code on the stack from `de`: the
 // calls that led here, nearest first. Only the part of the stack in use,
 // and never far.
 void anota_pilha(uintptr_t de) {
   de &= ~static_cast<uintptr_t>(7);
   const uintptr_t ate = std::min(pilha_topo, de + (64u << 10));
-  for (uintptr_t p = de; p + 8 <= ate && falha().enderecos.quantos < ENDERECOS_DA_FALHA; p += 8)
-    anota(*reinterpret_cast<const uintptr_t *>(p));
+  bool pagina_legivel = false;
+  for (uintptr_t p = de; p + 8 <= ate && falha().enderecos.quantos < ENDERECOS_DA_FALHA; p += 8) {
+    if (p == de || (p & 4095) == 0)
+      pagina_legivel = legivel(p);
+    if (pagina_legivel)
+      anota(*reinterpret_cast<const uintptr_t *>(p));
+  }
 }
 
 // The function a bounds check failed in, as its message names it ("in
@@ -68,7 +82,8 @@ int ao_falhar_verificacao(void *fp, void *, const char *formato, va_list ap) {
                                                       : TipoDeFalha::ForaDoVetor;
   anota_funcao(mensagem);
   const uintptr_t quadro = reinterpret_cast<uintptr_t>(fp);
-  if (quadro >= reinterpret_cast<uintptr_t>(&mensagem) && quadro + 16 <= pilha_topo)
+  if (quadro >= reinterpret_cast<uintptr_t>(&mensagem) && quadro + 16 <= pilha_topo &&
+      legivel(quadro + 8))
     anota(reinterpret_cast<const uintptr_t *>(quadro)[1]);
   anota_pilha(reinterpret_cast<uintptr_t>(&mensagem));
   _exit(SAIDA_VERIFICACAO);
@@ -112,7 +127,7 @@ void ao_falhar(int sinal, siginfo_t *info, void *contexto) {
     f.enderecos.exato = 1;
     anota(pc);
   }
-  if (!parser_memoria->pilha_estourou && sp < pilha_topo)
+  if (sp < pilha_topo)
     anota_pilha(sp);
   signal(sinal, SIG_DFL);
   raise(sinal); // delivered as the handler returns
