@@ -133,7 +133,7 @@ int main(int argc, char **argv) {
   const int n = argc > 1 ? atoi(argv[1]) : 9;
   FILE *figuras = medidas::separa_figuras();
   medidas::Raiz raiz(OLPA_INIT_PNG);
-  parser_define_saida({guarda, guarda, nullptr, nullptr});
+  parser_define_saida({guarda, guarda, nullptr, nullptr, nullptr});
   medidas::sem_rastros();
 
   // Other processes share the machine: each timing is put against the

@@ -70,7 +70,7 @@ int main(int argc, char **argv) {
   parser_prepara_zigoto(); // as the window's main does
   FILE *figuras = medidas::separa_figuras();
   medidas::Raiz raiz(OLPA_INIT_PNG);
-  parser_define_saida({guarda, guarda, nullptr, nullptr});
+  parser_define_saida({guarda, guarda, nullptr, nullptr, nullptr});
   medidas::sem_rastros();
 
   std::vector<double> pronto, frio, dentro, preparo, so_fork;

@@ -19,7 +19,7 @@ int piso(const char *arquivo) {
   std::string codigo, motivo;
   std::string console = "[olpa] compilando\n";
   static std::string *saida = &console;
-  parser_define_saida({[](const char *t) { *saida += t; }, nullptr, nullptr, nullptr});
+  parser_define_saida({[](const char *t) { *saida += t; }, nullptr, nullptr, nullptr, nullptr});
   if (!parser_le_codigo(arquivo, &codigo, &motivo))
     return 2;
   olpa_gfx_define_trace([](const char *, size_t) {});

@@ -165,7 +165,7 @@ void mede(const char *nome, const std::string &codigo, int repeticoes) {
     faltas_aquece.push_back(static_cast<double>(p.faltas_aquece));
     // The picture set again, apart.
     const double tm = agora_ms();
-    olpa_mostra_imagem(1);
+    olpa_mostra_imagem(parser_vista());
     mostra.push_back(agora_ms() - tm);
   }
 
@@ -184,6 +184,59 @@ void mede(const char *nome, const std::string &codigo, int repeticoes) {
           mediana(direto), press / mediana(direto));
 }
 
+// One press, "Rodar" to picture on screen, with the bounds checks on or off: the child
+// forked afresh for the setting, while idle.
+double uma_vez(bool verificar) {
+  parser_define_verificacoes(verificar);
+  parser_encerra();
+  parser_prepara();
+  deixa_ocioso();
+  g_usleep(50000);
+  const double t = agora_ms();
+  gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
+  while (olpa_rodando())
+    gtk_main_iteration();
+  ate_a_tela();
+  return agora_ms() - t;
+}
+
+// What the run-time checks cost: presses with and without them, interleaved.
+void mede_verificacoes(const char *nome, const std::string &codigo, int repeticoes) {
+  gtk_text_buffer_set_text(olpa_campo_codigo_buffer, codigo.c_str(), -1);
+  std::vector<double> com, sem;
+  for (int i = 0; i < repeticoes; i++) {
+    com.push_back(uma_vez(true));
+    sem.push_back(uma_vez(false));
+  }
+  parser_define_verificacoes(true);
+  fprintf(figuras, "  %-22s with checks %9.2f ms, without %9.2f ms: ratio %.2fx\n", nome,
+          mediana(com), mediana(sem), mediana(com) / mediana(sem));
+}
+
+// What declaring the learner functions costs a compile: tcc alone, the small
+// program with and without the prelude, interleaved.
+void mede_preludio() {
+  auto compila = [](const std::string &codigo) {
+    const double t = agora_ms();
+    TCCState *s = tcc_new();
+    tcc_set_error_func(s, nullptr, [](void *, const char *) {});
+    tcc_set_output_type(s, TCC_OUTPUT_MEMORY);
+    tcc_compile_string(s, codigo.c_str());
+    tcc_delete(s);
+    return agora_ms() - t;
+  };
+  const std::string com_preludio =
+      olpa_funcoes_declaracoes() + "#line 1\n" + std::string(medidas::PEQUENO);
+  std::vector<double> com, sem;
+  for (int i = 0; i < 200; i++) {
+    com.push_back(compila(com_preludio));
+    sem.push_back(compila(std::string(medidas::PEQUENO)));
+  }
+  fprintf(figuras, "\n== the prelude (learner functions declared, <stdio.h>) ==\n");
+  fprintf(figuras, "  compile of the small program: %.3f ms with it, %.3f ms without: +%.3f ms\n",
+          mediana(com), mediana(sem), mediana(com) - mediana(sem));
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -199,6 +252,11 @@ int main(int argc, char **argv) {
   mede("small program", medidas::PEQUENO, rep(60));
   mede("1,000-line program", medidas::programa(1000), rep(40));
   mede("100,000-line program", medidas::programa(100000), rep(5));
+  fprintf(figuras, "\n== bounds checks: press \"Rodar\" -> picture on screen (medians) ==\n");
+  mede_verificacoes("small program", medidas::PEQUENO, rep(30));
+  mede_verificacoes("1,000-line program", medidas::programa(1000), rep(15));
+  mede_verificacoes("100,000-line program", medidas::programa(100000), rep(5));
+  mede_preludio();
   parser_encerra();
   return 0;
 }

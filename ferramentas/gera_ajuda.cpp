@@ -2,11 +2,16 @@
 //   gera-ajuda linguagem SAIDA.lang  the editor's language: C with olpa's functions
 //   gera-ajuda programas PASTA       each function's example as PASTA/NOME.olp
 //   gera-ajuda lista                 "name<TAB>prototype" a line, for checks
+//   gera-ajuda erros ERROS.ini       the reference's section "Erros comuns", in Markdown
+//   gera-ajuda mensagens ERROS.ini   each line of each error's message, for checks
 #include "olpa_funcoes.h"
+#include "parser_diagnosticos.h"
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <glib.h>
 
@@ -64,6 +69,59 @@ std::string programa(const OlpaFuncao &f) {
   return s + "\n  return 0;\n}\n";
 }
 
+// The common errors as the help window reads them: each group's title and
+// its keys; false when the file cannot be read.
+struct Erro {
+  std::string titulo, mensagem, causa, o_que_fazer;
+};
+bool le_erros(const char *arquivo, std::vector<Erro> *erros) {
+  GKeyFile *ini = g_key_file_new();
+  GError *erro = nullptr;
+  if (!g_key_file_load_from_file(ini, arquivo, G_KEY_FILE_NONE, &erro)) {
+    fprintf(stderr, "gera-ajuda: %s\n", erro->message);
+    g_error_free(erro);
+    g_key_file_free(ini);
+    return false;
+  }
+  gchar **grupos = g_key_file_get_groups(ini, nullptr);
+  for (gchar **g = grupos; *g; g++) {
+    Erro e{*g, "", "", ""};
+    for (auto [chave, destino] : {std::pair{"mensagem", &e.mensagem},
+                                  {"causa", &e.causa},
+                                  {"o_que_fazer", &e.o_que_fazer}}) {
+      gchar *texto = g_key_file_get_string(ini, *g, chave, nullptr);
+      *destino = texto ? texto : "";
+      g_free(texto);
+    }
+    erros->push_back(e);
+  }
+  g_strfreev(grupos);
+  g_key_file_free(ini);
+  return true;
+}
+
+std::string secao_de_erros(const std::vector<Erro> &erros) {
+  std::string s = "## Erros comuns\n\n"
+                  "O que o console mostra nos enganos mais comuns, por que acontece e o que "
+                  "fazer. Cada [erro] e cada [aviso] que cita uma linha marca essa linha no "
+                  "editor (o aviso com uma marca própria); um clique na mensagem leva o cursor "
+                  "até lá. Um [aviso] não deixa o console vermelho nem para o programa. A mesma "
+                  "lista está na aba Erros comuns da ajuda (F1).\n";
+  for (const Erro &e : erros)
+    s += "\n### " + e.titulo + "\n\n```\n" + e.mensagem + "\n```\n\n**Por quê:** " + e.causa +
+         "\n\n**O que fazer:** " + e.o_que_fazer + "\n";
+  s += "\n### Avisos do compilador que o olpa não mostra\n\n"
+       "Estes avisos do compilador não apontam enganos de quem aprende, e ficam de fora do "
+       "console (\"…\" é qualquer texto); os outros aparecem traduzidos, como [aviso]. Os "
+       "avisos vindos de cabeçalhos (#include) também ficam de fora.\n\n";
+  for (std::string padrao : parser_avisos_descartados()) {
+    for (size_t i; (i = padrao.find("%s")) != std::string::npos;)
+      padrao.replace(i, 2, "…");
+    s += "- `" + padrao + "`\n";
+  }
+  return s;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -81,6 +139,18 @@ int main(int argc, char **argv) {
       printf("%s\t%s\n", f.nome, f.prototipo);
     return 0;
   }
-  fprintf(stderr, "uso: gera-ajuda linguagem SAIDA.lang | programas PASTA | lista\n");
+  std::vector<Erro> erros;
+  if ((modo == "erros" || modo == "mensagens") && argc == 3) {
+    if (!le_erros(argv[2], &erros))
+      return 1;
+    if (modo == "erros")
+      fputs(secao_de_erros(erros).c_str(), stdout);
+    else
+      for (const Erro &e : erros)
+        printf("%s\n", e.mensagem.c_str());
+    return 0;
+  }
+  fprintf(stderr, "uso: gera-ajuda linguagem SAIDA.lang | programas PASTA | lista | erros "
+                  "ERROS.ini | mensagens ERROS.ini\n");
   return 2;
 }

@@ -114,7 +114,8 @@ Rodada roda(const std::string &codigo) {
   atual = &r;
   parser_define_saida({[](const char *t) { atual->console += t; },
                        [](const char *t) { atual->console = t; }, [] { atual->erro = true; },
-                       [](int linha) { atual->linhas.push_back(linha); }});
+                       [](int linha) { atual->linhas.push_back(linha); },
+                       [](int linha) { atual->avisos.push_back(linha); }});
   // As the window: the console says it compiles, then what the run said.
   r.console = "[olpa] compilando\n";
   r.resultado = parser_executa(codigo.c_str());

@@ -35,11 +35,13 @@ struct RaizTemporaria {
 };
 
 // What one press of "Rodar" leaves: the console text, the outcome, whether
-// the console turned to its error look, and the editor lines marked.
+// the console turned to its error look, and the editor lines marked (errors
+// and warnings).
 struct Rodada {
   int resultado = 0;
   std::string console;
   bool erro = false;
   std::vector<int> linhas;
+  std::vector<int> avisos;
 };
 Rodada roda(const std::string &codigo);

@@ -70,7 +70,7 @@ bool rodar_le_arquivo(const char *nome, std::string *texto, std::string *erro) {
 
 void rodar_prepara(int fd) {
   fd_trace = fd;
-  parser_define_saida({console_insere, console_substitui, nullptr, nullptr});
+  parser_define_saida({console_insere, console_substitui, nullptr, nullptr, nullptr});
   parser_define_trace(fd);
   olpa_gfx_define_trace([](const char *texto, size_t n) {
     if (write(fd_trace, texto, n) < 0) {

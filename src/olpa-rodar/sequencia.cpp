@@ -52,6 +52,13 @@ int rodar_em_sequencia(const std::vector<std::string> &arquivos, const std::stri
       return 2;
     }
   }
+  // Without the pictures' folder no program could leave a picture: a run
+  // there would be no test of anything.
+  if (!g_file_test("../telas", G_FILE_TEST_IS_DIR)) {
+    fprintf(stderr, "olpa-rodar: a pasta ../telas não existe: rode o olpa-rodar de dentro da "
+                    "pasta bin do olpa (por exemplo, cd ~/olpa/bin).\n");
+    return 1;
+  }
   if (!figuras.empty() && g_mkdir_with_parents(figuras.c_str(), 0755) != 0) {
     fprintf(stderr, "olpa-rodar: não foi possível criar a pasta \"%s\": %s.\n",
             texto_de_uma_linha(figuras).c_str(), g_strerror(errno));

@@ -26,7 +26,17 @@ std::string olpa_nome_arquivo;
 std::string olpa_codigo_texto;
 
 const char *const OLPA_TITULO = OLPA_TITULO_TEXTO;
-const char *const OLPA_TEXTO_INICIAL = "// bem-vindo ao olpa, digite seu codigo\n\n";
+// A first program that runs: the learner sees at once what Rodar does.
+const char *const OLPA_TEXTO_INICIAL =
+    "// Bem-vindo ao olpa! Escreva seu código aqui e aperte Rodar (F5).\n"
+    "int main(void) {\n"
+    "  inicia();\n"
+    "  cor(255, 200, 0);\n"
+    "  traco(4);\n"
+    "  linha(120, 240, 520, 240);\n"
+    "  termina();\n"
+    "  return 0;\n"
+    "}\n";
 const char *const OLPA_CONSOLE_INICIAL = "## console do olpa: aguardando dados ##\n";
 const char *const OLPA_IMAGEM_INICIAL = "olpalib/init.png";
 
@@ -104,16 +114,6 @@ void configura_atalhos() {
   atalho(grupo, olpa_bt_abrir, GDK_KEY_o, GDK_CONTROL_MASK);
   atalho(grupo, olpa_bt_novo, GDK_KEY_n, GDK_CONTROL_MASK);
   g_object_unref(grupo);
-}
-
-void configura_marcas() {
-  GtkSourceMarkAttributes *atributos = gtk_source_mark_attributes_new();
-  gtk_source_mark_attributes_set_icon_name(atributos, "dialog-error");
-  GdkRGBA fundo = {1.0, 0.85, 0.85, 1.0};
-  gtk_source_mark_attributes_set_background(atributos, &fundo);
-  gtk_source_view_set_mark_attributes(GTK_SOURCE_VIEW(olpa_campo_codigo_formatado), OLPA_MARCA_ERRO,
-                                      atributos, 1);
-  g_object_unref(atributos);
 }
 
 // The layout: a fixed container whose one child, the content, takes all of
@@ -260,7 +260,6 @@ void cria_editor() {
   olpa_campo_codigo_buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(editor));
   gtk_text_buffer_set_text(olpa_campo_codigo_buffer, OLPA_TEXTO_INICIAL, -1);
   gtk_text_buffer_set_modified(olpa_campo_codigo_buffer, FALSE);
-  configura_marcas();
   olpa_editor_configura();
 }
 
@@ -283,6 +282,7 @@ void olpa_UI(int largura, int altura, const char *titulo) {
   cria_console();
   cria_editor();
   configura_atalhos();
+  olpa_marcas_liga();
   olpa_zoom_liga();
   olpa_ajuda_liga();
   g_signal_connect(olpa_janela, "delete-event", G_CALLBACK(olpa_destroi_janela), nullptr);

@@ -36,8 +36,9 @@ extern const char *const OLPA_TITULO; // "olpa v" and the project's version, fro
 extern const char *const OLPA_TEXTO_INICIAL;
 extern const char *const OLPA_CONSOLE_INICIAL;
 extern const char *const OLPA_IMAGEM_INICIAL;
-// Category of the editor's marks on lines with errors.
+// Categories of the editor's marks on lines with errors and with warnings.
 inline constexpr char OLPA_MARCA_ERRO[] = "erro";
+inline constexpr char OLPA_MARCA_AVISO[] = "aviso";
 
 // The window.
 void olpa_UI(int largura, int altura, const char *titulo);
@@ -57,11 +58,10 @@ void olpa_codigo_fonte(const char *codigo);
 void olpa_limpa_tela_e_console(GtkWidget *botao, gpointer dados);
 void olpa_limpa_codigo_e_console(void);
 void olpa_confirma_limpar(GtkWidget *botao, gpointer janela);
-// The one way a run's picture reaches the image view: `argb`, when given, is
-// the canvas to show now (640 x 480 in cairo's ARGB32, copied), a frame of a
-// run in progress; otherwise the picture a successful run left at the export
-// path (a file of `tamanho` bytes).
-void olpa_mostra_imagem(int tamanho, const unsigned char *argb = nullptr);
+// The one way a run's picture reaches the image view: `argb` (640 x 480 in
+// cairo's ARGB32, copied), a frame of a run in progress or what a run left;
+// null shows the start picture.
+void olpa_mostra_imagem(const unsigned char *argb);
 // The image view's canvas pictures (olpa_vista.cpp): its memory made and
 // touched ahead; a canvas (640 x 480 ARGB32) shown, copied; and the picture
 // the view shows, as a new pixbuf (null when it shows none).
@@ -75,8 +75,19 @@ void olpa_liga_execucoes(void);
 bool olpa_rodando(void);
 // Stops the run in progress, if any, as "Parar" does.
 void olpa_para_execucao(void);
-// Lines marked as holding errors in the editor (for tests).
-int olpa_linhas_marcadas(void);
+
+// The editor's marks (olpa_marcas.cpp): errors and warnings of a run on
+// their lines, the editor scrolled to the first; a click on an "[erro]" or
+// "[aviso]" line of the console goes to its line; replacing the whole text
+// removes them.
+void olpa_marcas_liga(void);
+void olpa_marca_erro(int linha);
+void olpa_marca_aviso(int linha);
+void olpa_limpa_marcas(void);
+// Lines with a mark of `categoria` (for tests).
+int olpa_linhas_marcadas(const char *categoria = OLPA_MARCA_ERRO);
+// The editor's cursor on line `linha` (from 1), shown, with the focus.
+void olpa_vai_para_linha(int linha);
 
 // Code files.
 void olpa_abrir(GtkWidget *botao, gpointer janela);

@@ -27,22 +27,6 @@ bool aparenta_rodando;                // it has that look
 std::string rotulo_rodar, dica_rodar; // the button as it is between runs
 bool clique_repetido; // the button's last press was the second (or third) of a double click
 
-void marca_erro(int linha) {
-  GtkTextIter iter;
-  gtk_text_buffer_get_iter_at_line(olpa_campo_codigo_buffer, &iter, linha - 1);
-  if (gtk_text_iter_get_line(&iter) != linha - 1)
-    return;
-  gtk_source_buffer_create_source_mark(GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer), nullptr,
-                                       OLPA_MARCA_ERRO, &iter);
-}
-
-void limpa_marcas() {
-  GtkTextIter inicio, fim;
-  gtk_text_buffer_get_bounds(olpa_campo_codigo_buffer, &inicio, &fim);
-  gtk_source_buffer_remove_source_marks(GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer), &inicio, &fim,
-                                        OLPA_MARCA_ERRO);
-}
-
 gboolean prepara_proxima_execucao(gpointer) {
   parser_prepara();
   return G_SOURCE_REMOVE;
@@ -69,7 +53,7 @@ void prepara_depois_de_pintar() {
 }
 
 void mostra_quadro(const unsigned char *argb) {
-  olpa_mostra_imagem(0, argb);
+  olpa_mostra_imagem(argb);
 }
 
 void poe_botao(const char *rotulo, const char *dica) {
@@ -103,7 +87,7 @@ void ao_fim(int resultado) {
     const int tamanho = olpa_tamanho_arquivo(olpa_arquivo_exportar);
     printf("[tamanho] %s, %d\n", olpa_arquivo_exportar, tamanho);
     fflush(stdout);
-    olpa_mostra_imagem(tamanho);
+    olpa_mostra_imagem(parser_vista());
   }
 }
 
@@ -142,46 +126,16 @@ gboolean ao_apertar(GtkWidget *, GdkEventKey *evento, gpointer) {
 
 } // namespace
 
-void olpa_mostra_imagem(int tamanho, const unsigned char *argb) {
-  if (argb) {
+void olpa_mostra_imagem(const unsigned char *argb) {
+  if (argb)
     olpa_vista_mostra(argb);
-    return;
-  }
-  if (olpa_gfx_png_falhou()) {
-    // The file there is not this run's picture.
+  else
     gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
-    return;
-  }
-  if (const unsigned char *gravada = parser_imagem_gravada(olpa_arquivo_exportar)) {
-    // The run just wrote these pixels there: no need to decode the file again.
-    olpa_mostra_imagem(0, gravada);
-    return;
-  }
-  if (tamanho < 1)
-    return;
-  // Only a 640 x 480 PNG by its header is decoded: a huge picture put there
-  // would take the window's memory, a pipe its time.
-  std::string png;
-  GdkPixbuf *figura = nullptr;
-  if (olpa_gfx_le_figura(olpa_arquivo_exportar, &png)) {
-    GdkPixbufLoader *leitor = gdk_pixbuf_loader_new_with_type("png", nullptr);
-    if (leitor &&
-        gdk_pixbuf_loader_write(leitor, reinterpret_cast<const guchar *>(png.data()), png.size(),
-                                nullptr) &&
-        gdk_pixbuf_loader_close(leitor, nullptr))
-      figura = gdk_pixbuf_loader_get_pixbuf(leitor);
-    if (figura)
-      gtk_image_set_from_pixbuf(GTK_IMAGE(olpa_imagem), figura);
-    if (leitor)
-      g_object_unref(leitor);
-  }
-  if (!figura)
-    gtk_image_set_from_icon_name(GTK_IMAGE(olpa_imagem), "image-missing", GTK_ICON_SIZE_DIALOG);
 }
 
 void olpa_liga_execucoes(void) {
-  parser_define_saida(
-      {olpa_console_acrescenta, olpa_console_substitui, olpa_console_erro, marca_erro});
+  parser_define_saida({olpa_console_acrescenta, olpa_console_substitui, olpa_console_erro,
+                       olpa_marca_erro, olpa_marca_aviso});
   olpa_console_liga();
   // After the widget with the focus: Esc closes the editor's completion first.
   g_signal_connect_after(olpa_janela, "key-press-event", G_CALLBACK(ao_apertar), nullptr);
@@ -198,19 +152,6 @@ bool olpa_rodando(void) {
 void olpa_para_execucao(void) {
   if (rodando)
     parser_interrompe();
-}
-
-int olpa_linhas_marcadas(void) {
-  int n = 0;
-  GtkTextIter iter;
-  gtk_text_buffer_get_start_iter(olpa_campo_codigo_buffer, &iter);
-  do {
-    GSList *marcas = gtk_source_buffer_get_source_marks_at_iter(
-        GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer), &iter, OLPA_MARCA_ERRO);
-    n += marcas ? 1 : 0;
-    g_slist_free(marcas);
-  } while (gtk_text_iter_forward_line(&iter));
-  return n;
 }
 
 const char *olpa_copia_codigo(void) {
@@ -232,7 +173,7 @@ void olpa_botao_executar(GtkWidget *, gpointer) {
       return;
   }
   olpa_console_normal();
-  limpa_marcas();
+  olpa_limpa_marcas();
   gtk_text_buffer_set_text(olpa_campo_console_buffer, "[olpa] compilando\n", -1);
   olpa_codigo_fonte(olpa_copia_codigo());
 }
@@ -250,7 +191,7 @@ void olpa_limpa_tela_e_console(GtkWidget *, gpointer) {
   gtk_text_buffer_set_text(olpa_campo_console_buffer, OLPA_CONSOLE_INICIAL, -1);
   gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
   olpa_console_normal();
-  limpa_marcas();
+  olpa_limpa_marcas();
   if (olpa_tamanho_arquivo(OLPA_ARQUIVO_PADRAO) >= 1)
     remove(OLPA_ARQUIVO_PADRAO);
   olpa_defs();

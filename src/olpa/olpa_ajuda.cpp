@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -109,12 +110,15 @@ void pagina_erros(GtkWidget *notebook) {
   for (gchar **g = grupos; *g; g++) {
     GtkWidget *textos = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
     gtk_box_pack_start(GTK_BOX(textos), rotulo(*g, "olpa-titulo"), FALSE, FALSE, 0);
-    for (const char *chave : {"mensagem", "o_que_fazer"}) {
+    // What the console shows, why, and what to do.
+    for (auto [chave, antes] :
+         {std::pair{"mensagem", ""}, {"causa", "Por quê: "}, {"o_que_fazer", "O que fazer: "}}) {
       OlpaTexto texto(g_key_file_get_string(erros, *g, chave, nullptr));
       if (texto)
         gtk_box_pack_start(GTK_BOX(textos),
-                           rotulo(texto.get(), chave[0] == 'm' ? "olpa-exemplo" : nullptr), FALSE,
-                           FALSE, 0);
+                           rotulo((std::string(antes) + texto.get()).c_str(),
+                                  chave[0] == 'm' ? "olpa-exemplo" : nullptr),
+                           FALSE, FALSE, 0);
     }
     gtk_box_pack_start(GTK_BOX(lista), textos, FALSE, FALSE, 0);
   }

@@ -3,6 +3,7 @@
 // installed in olpalib/linguagem/), their completion, a "}" typed on a line
 // of its own going back to its "{", and long lines kept from slowing it down.
 #include "olpa.h"
+#include "parser_fonte.h"
 
 #include <cstring>
 #include <string>
@@ -22,51 +23,6 @@ void define_caminho_de_busca() {
   caminho.push_back(nullptr);
   gtk_source_language_manager_set_search_path(olpa_linguagem_manager,
                                               const_cast<gchar **>(caminho.data()));
-}
-
-// The line of the "{" that a "}" at byte `ate` of `texto` closes; -1 when
-// none does. Braces in comments, strings and character constants do not count.
-int linha_da_abertura(const char *texto, size_t ate) {
-  std::vector<int> abertas;
-  int linha = 0;
-  enum { CODIGO, LINHA, BLOCO, TEXTO, CARACTERE } estado = CODIGO;
-  for (size_t i = 0; i < ate; i++) {
-    const char c = texto[i], seguinte = i + 1 < ate ? texto[i + 1] : '\0';
-    if (c == '\n')
-      linha++;
-    switch (estado) {
-    case CODIGO:
-      if (c == '/' && seguinte == '/')
-        estado = LINHA, i++;
-      else if (c == '/' && seguinte == '*')
-        estado = BLOCO, i++;
-      else if (c == '"')
-        estado = TEXTO;
-      else if (c == '\'')
-        estado = CARACTERE;
-      else if (c == '{')
-        abertas.push_back(linha);
-      else if (c == '}' && !abertas.empty())
-        abertas.pop_back();
-      break;
-    case LINHA:
-      if (c == '\n')
-        estado = CODIGO;
-      break;
-    case BLOCO:
-      if (c == '*' && seguinte == '/')
-        estado = CODIGO, i++;
-      break;
-    case TEXTO:
-    case CARACTERE:
-      if (c == '\\' && seguinte != '\n')
-        i++;
-      else if (c == (estado == TEXTO ? '"' : '\'') || c == '\n')
-        estado = CODIGO;
-      break;
-    }
-  }
-  return abertas.empty() ? -1 : abertas.back();
 }
 
 // The blanks that begin line `linha`.
@@ -105,7 +61,7 @@ void texto_inserido(GtkTextBuffer *buffer, GtkTextIter *fim, gchar *texto, gint 
   GtkTextIter comeco;
   gtk_text_buffer_get_start_iter(buffer, &comeco);
   OlpaTexto ate_aqui(gtk_text_buffer_get_text(buffer, &comeco, &chave, TRUE));
-  const int linha = linha_da_abertura(ate_aqui.get(), strlen(ate_aqui.get()));
+  const int linha = parser_linha_da_abertura(ate_aqui.get(), strlen(ate_aqui.get()));
   if (linha < 0)
     return;
   const std::string recuo = recuo_da_linha(buffer, linha);

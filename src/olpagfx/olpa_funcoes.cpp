@@ -81,5 +81,14 @@ const OlpaFuncao OLPA_FUNCOES[OLPA_NUM_FUNCOES] = {
     {"sprintf", endereco(sprintf), "int sprintf(char *texto, const char *formato, ...);",
      "Monta um texto com números num vetor de char, como o printf.",
      "char texto[40];\nint x = 200;\nsprintf(texto, \"x vale %d\\n\", "
-     "x);\nescreve_console(texto);\ninicia();\nlinha(x, 0, x, 480);\ntermina();"},
+     "x);\nescreve_console(texto);\ninicia();\nlinha(x, 0, x, 480);\ntermina();",
+     "stdio.h"},
 };
+
+std::string olpa_funcoes_declaracoes() {
+  std::string texto;
+  for (const OlpaFuncao &f : OLPA_FUNCOES)
+    texto += f.cabecalho ? std::string("#include <") + f.cabecalho + ">\n"
+                         : std::string(f.prototipo) + "\n";
+  return texto;
+}

@@ -34,8 +34,22 @@ float &olpa_r = olpa_estado.r, &olpa_g = olpa_estado.g, &olpa_b = olpa_estado.b,
       &olpa_alpha = olpa_estado.alpha;
 char (&olpa_arquivo_exportar)[OLPA_CAMINHO_MAX] = olpa_estado.arquivo_exportar;
 int &olpa_arquivo_gravamanual = olpa_estado.gravamanual;
+OlpaLeitura olpa_lendo;
 
 namespace {
+
+// Notes, for as long as it lives, that `funcao` reads what the program
+// handed it, called from `de_onde`.
+class Lendo {
+public:
+  Lendo(const char *funcao, const void *de_onde) {
+    olpa_lendo.de_onde = de_onde;
+    olpa_lendo.funcao = funcao;
+  }
+  ~Lendo() { olpa_lendo.funcao = nullptr; }
+  Lendo(const Lendo &) = delete;
+  Lendo &operator=(const Lendo &) = delete;
+};
 
 const char PASTA_TELAS[] = "../telas/";
 const char RAIZ_TELAS[] = "../telas"; // beneath it no link is followed
@@ -198,6 +212,8 @@ void olpa_gfx_defs(void) {
 // ---------------------------------------------------------------- canvas
 
 void inicia(void) {
+  olpa_estado.relato.chamou_inicia = 1;
+  olpa_estado.relato.tela_da_execucao = 1;
   olpa_r = olpa_g = olpa_b = 255;
   olpa_alpha = 100;
   olpa_x = 320;
@@ -213,6 +229,7 @@ void inicia(void) {
 }
 
 void inicia_arquivo(const char *nome) {
+  Lendo lendo("inicia_arquivo", __builtin_return_address(0));
   if (!define_exportar("inicia_arquivo", nome))
     return;
   olpa_arquivo_gravamanual = 1;
@@ -220,12 +237,14 @@ void inicia_arquivo(const char *nome) {
 }
 
 void grava_tela(const char *nome) {
+  Lendo lendo("grava_tela", __builtin_return_address(0));
   if (!define_exportar("grava_tela", nome) || !tela())
     return;
   grava_exportar();
 }
 
 void termina(void) {
+  olpa_estado.relato.chamou_termina = 1;
   if (!tela())
     return;
   if (!olpa_arquivo_gravamanual) {
@@ -236,6 +255,7 @@ void termina(void) {
 }
 
 void escreve_console(const char *texto) {
+  Lendo lendo("escreve_console", __builtin_return_address(0));
   if (texto)
     saida_console(texto, strlen(texto));
 }
@@ -276,7 +296,8 @@ void anda(int dx, int dy) {
 
 void linha(int x1, int y1, int x2, int y2) {
   if (!tela())
-    return;
+    return olpa_relato_sem_tela();
+  olpa_relato_traco(tela(), x1, y1, x2, y2);
   cairo_move_to(tela(), x1, y1);
   cairo_line_to(tela(), x2, y2);
   olpa_x = x2;
@@ -287,7 +308,9 @@ void linha(int x1, int y1, int x2, int y2) {
 
 void linha_ate(int dx, int dy) {
   if (!tela())
-    return;
+    return olpa_relato_sem_tela();
+  olpa_relato_traco(tela(), olpa_x, olpa_y, static_cast<double>(olpa_x) + dx,
+                    static_cast<double>(olpa_y) + dy);
   cairo_move_to(tela(), olpa_x, olpa_y);
   cairo_rel_line_to(tela(), dx, dy);
   cairo_stroke(tela());
@@ -329,6 +352,8 @@ float _olpa_normaliza(float valor, float maximo_destino, float maximo_origem) {
 }
 
 void cor(int r, int g, int b) {
+  const int valores[] = {r, g, b};
+  olpa_relato_cor("cor", valores, 3, __builtin_return_address(0));
   olpa_r = r;
   olpa_g = g;
   olpa_b = b;
@@ -336,6 +361,8 @@ void cor(int r, int g, int b) {
 }
 
 void cor_e_opacidade(int r, int g, int b, int a) {
+  const int valores[] = {r, g, b, a};
+  olpa_relato_cor("cor_e_opacidade", valores, 4, __builtin_return_address(0));
   olpa_r = r;
   olpa_g = g;
   olpa_b = b;
@@ -344,6 +371,7 @@ void cor_e_opacidade(int r, int g, int b, int a) {
 }
 
 void opacidade(int a) {
+  olpa_relato_cor("opacidade", &a, 1, __builtin_return_address(0));
   olpa_alpha = a;
   aplica_cor();
 }
@@ -363,6 +391,7 @@ void olpa_gfx_nova_execucao(void) {
   tempos = OlpaGfxTempos{};
   olpa_estado.png_gravado = 0;
   olpa_estado.png_falhou = 0;
+  olpa_relato_comeca(tela() != nullptr);
   espera_avisada = false;
 }
 int olpa_gfx_png_gravado(void) {
@@ -437,5 +466,6 @@ void olpa_gfx_importa_estado(const OlpaEstado &e) {
   olpa_estado.gravamanual = olpa_estado.gravamanual != 0;
   olpa_estado.png_gravado = olpa_estado.png_gravado != 0;
   olpa_estado.png_falhou = olpa_estado.png_falhou != 0;
+  olpa_relato_normaliza(&olpa_estado.relato);
   retoma_tela(olpa_estado);
 }

@@ -54,6 +54,22 @@ using OlpaCairo = std::unique_ptr<cairo_t, OlpaCairoDeleter>;
 extern OlpaSurface olpa_tela;      // the canvas, while open
 extern OlpaCairo olpa_tela_buffer; // its drawing context
 
+// Per run: what the program did with the canvas, so that a run that shows
+// no picture can say why; and the first colour or opacity out of range.
+struct OlpaRelato {
+  int chamou_inicia; // inicia or inicia_arquivo
+  int chamou_termina;
+  int desenhou;          // stroked a line on an open canvas
+  int dentro;            // ... and one of them touched the canvas
+  int estragada;         // ... or would have, but the canvas was broken (escala with a 0)
+  int sem_tela;          // a line was drawn with no canvas open
+  int manual_de_antes;   // manual saving was on as the run began
+  int tela_da_execucao;  // the canvas's pixels are this run's (a canvas was open in it)
+  int fora_funcao;       // the function given a number out of range (its index in the table + 1)
+  int fora_valores[4];   // ... what it was given
+  uint64_t fora_de_onde; // ... and the return address into the program
+};
+
 // Everything of the library that outlives one run, as one plain value, so it
 // crosses a process boundary whole, in both directions: a new pen attribute
 // is a new field here and nothing more.
@@ -73,6 +89,7 @@ struct OlpaEstado {
   // (its name refused, or the writing failed): the run then fails.
   int png_gravado;
   int png_falhou;
+  OlpaRelato relato;
 };
 extern OlpaEstado olpa_estado;
 
@@ -81,6 +98,24 @@ extern int &olpa_x, &olpa_y;
 extern float &olpa_r, &olpa_g, &olpa_b, &olpa_alpha;
 extern char (&olpa_arquivo_exportar)[OLPA_CAMINHO_MAX];
 extern int &olpa_arquivo_gravamanual;
+
+// While a learner function reads a text a program handed it: which function,
+// and the return address into the program. A fault meanwhile is that text's.
+struct OlpaLeitura {
+  const char *volatile funcao;
+  const void *volatile de_onde;
+};
+extern OlpaLeitura olpa_lendo;
+
+// The relato's notes (olpa_relato.cpp): a run begins; a line from (x1, y1)
+// to (x2, y2) in user space is stroked on `cr`, or finds no canvas; numbers
+// handed to a colour function of the table (`funcao`), called from `de_onde`.
+void olpa_relato_comeca(bool tela_aberta);
+void olpa_relato_traco(cairo_t *cr, double x1, double y1, double x2, double y2);
+void olpa_relato_sem_tela(void);
+void olpa_relato_cor(const char *funcao, const int *valores, int quantos, const void *de_onde);
+// The relato as a program may have left it, made sane.
+void olpa_relato_normaliza(OlpaRelato *relato);
 
 // Default export path and automatic saving.
 void olpa_gfx_defs(void);
@@ -109,8 +144,8 @@ const OlpaEstado &olpa_gfx_exporta_estado(void);
 void olpa_gfx_importa_estado(const OlpaEstado &estado);
 // Closes the canvas without writing it.
 void olpa_gfx_fecha_tela(void);
-// Clears the per-run flags (png_gravado, png_falhou, the note of an espera
-// out of range).
+// Clears the per-run flags (png_gravado, png_falhou, the relato, the note of
+// an espera out of range).
 void olpa_gfx_nova_execucao(void);
 int olpa_gfx_png_gravado(void);
 // Milliseconds this run spent in inicia's opening of the canvas and in writing
@@ -132,10 +167,6 @@ bool olpa_gfx_grava_png(cairo_surface_t *superficie, const char *caminho, char *
 // Size of the regular file at `caminho`; 0 for anything else (a pipe is
 // never opened) or when there is none.
 int olpa_gfx_tamanho_arquivo(const char *caminho);
-// The bytes of the PNG at `caminho` when it is a regular file holding a
-// 640 x 480 picture by its header (no decoding), never blocking.
-constexpr long OLPA_FIGURA_MAXIMA = 16l << 20;
-bool olpa_gfx_le_figura(const char *caminho, std::string *png);
 
 // Where the pixels of the last picture written at the export path are kept
 // (OLPA_TELA_BYTES, the canvas as cairo holds it) and its path

@@ -215,25 +215,3 @@ int olpa_gfx_tamanho_arquivo(const char *caminho) {
     return 0;
   return info.st_size > G_MAXINT ? G_MAXINT : static_cast<int>(info.st_size);
 }
-
-bool olpa_gfx_le_figura(const char *caminho, std::string *png) {
-  // Never blocks on a pipe or a device, and never reads more than a canvas
-  // picture can take: the header must say 640 x 480 before anything decodes it.
-  const int fd = open(caminho, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0)
-    return false;
-  struct stat info;
-  bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size >= 24 &&
-            info.st_size <= OLPA_FIGURA_MAXIMA;
-  if (ok) {
-    png->assign(static_cast<size_t>(info.st_size), '\0');
-    ok = read(fd, png->data(), png->size()) == static_cast<ssize_t>(png->size());
-  }
-  close(fd);
-  auto u32 = [&](size_t i) {
-    const auto *b = reinterpret_cast<const unsigned char *>(png->data() + i);
-    return static_cast<uint32_t>(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3];
-  };
-  return ok && png->compare(0, 16, "\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16) == 0 &&
-         u32(16) == OLPA_TELA_LARGURA && u32(20) == OLPA_TELA_ALTURA;
-}

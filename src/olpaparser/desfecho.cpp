@@ -48,6 +48,8 @@ ComoTerminou como_terminou(const Execucao &ex, const Eventos &eventos) {
     return ComoTerminou::SemMemoria;
   case SAIDA_PROIBIDA:
     return ComoTerminou::Proibido;
+  case SAIDA_VERIFICACAO:
+    return ComoTerminou::Verificacao;
   default:
     return ComoTerminou::Inesperado;
   }
@@ -137,6 +139,9 @@ int conclui(const Desfecho &d, const std::string &mensagem, bool aparencia_de_er
   if (hooks().marca_erro)
     for (int linha : d.linhas)
       hooks().marca_erro(linha);
+  if (hooks().marca_aviso)
+    for (int linha : d.avisos)
+      hooks().marca_aviso(linha);
   if (aparencia_de_erro && hooks().console_erro)
     hooks().console_erro();
   return resultado;
@@ -163,6 +168,7 @@ ParserFim fim_do_desfecho(ComoTerminou como) {
   case ComoTerminou::GrandeDemais:
   case ComoTerminou::Proibido:
   case ComoTerminou::Sinal:
+  case ComoTerminou::Verificacao:
   case ComoTerminou::Interrompido:
   case ComoTerminou::Inesperado:
     break;
@@ -172,13 +178,38 @@ ParserFim fim_do_desfecho(ComoTerminou como) {
 
 ParserFim ultimo_fim = ParserFim::NaoRodou;
 
+// Deaths in the program's own code, whose line can be found.
+bool no_proprio_codigo(const Desfecho &d) {
+  if (d.como == ComoTerminou::Verificacao)
+    return true;
+  return d.como == ComoTerminou::Sinal &&
+         (d.sinal == SIGSEGV || d.sinal == SIGBUS || d.sinal == SIGFPE || d.sinal == SIGILL ||
+          d.sinal == SIGABRT);
+}
+
+// "[erro] linha 6: o programa foi interrompido: " and the cause.
+std::string parada(const Desfecho &d, const std::string &motivo) {
+  return (d.linha_da_falha > 0 ? "[erro] linha " + std::to_string(d.linha_da_falha) + ": " +
+                                     (PAROU + strlen("[erro] "))
+                               : std::string(PAROU)) +
+         motivo;
+}
+
 } // namespace
 
 ParserFim parser_ultimo_fim(void) {
   return ultimo_fim;
 }
 
-Desfecho desfecho_le(const Execucao &ex) {
+const unsigned char *parser_vista(void) {
+  if (const unsigned char *figura = parser_imagem_gravada(olpa_arquivo_exportar))
+    return figura;
+  if (!olpa_estado.relato.tela_da_execucao || !parser_memoria)
+    return nullptr;
+  return parser_memoria->pixels;
+}
+
+Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   const Eventos eventos = eventos_le(ex.eventos);
   const Compartilhado &m = *parser_memoria;
   Desfecho d;
@@ -190,6 +221,7 @@ Desfecho desfecho_le(const Execucao &ex) {
   d.rastro = rastro_valido(m);
   d.com_erros = eventos.tem(Evento::Erro);
   d.linhas = eventos.linhas_com_erro;
+  d.avisos = eventos.linhas_com_aviso;
   d.console = ex.valido;
   d.descartado = ex.descartado;
   if (d.como == ComoTerminou::Terminou)
@@ -198,6 +230,24 @@ Desfecho desfecho_le(const Execucao &ex) {
   d.liga = m.liga;
   d.confina = m.confina;
   d.programa = d.como == ComoTerminou::Terminou ? m.programa : 0;
+  d.tem_main = !eventos.tem(Evento::SemMain);
+  const OlpaRelato &relato = m.estado.relato;
+  if (d.como == ComoTerminou::Terminou && relato.fora_funcao) {
+    // Where the program called it: the line of a return address into it.
+    EnderecosDaFalha onde{};
+    onde.principal = m.falha.enderecos.principal;
+    onde.quantos = 1;
+    onde.enderecos[0] = relato.fora_de_onde;
+    d.linha_da_cor = falha_linha(codigo, Falha{TipoDeFalha::Nenhuma, {}, 0, onde}, m.compila);
+    if (d.linha_da_cor > 0)
+      d.avisos.push_back(d.linha_da_cor);
+  }
+  if (no_proprio_codigo(d)) {
+    d.falha = m.falha;
+    d.linha_da_falha = falha_linha(codigo, d.falha, m.compila, falha_de_recursao(d.pilha, d.falha));
+    if (d.linha_da_falha > 0)
+      d.linhas.push_back(d.linha_da_falha);
+  }
   return d;
 }
 
@@ -208,11 +258,18 @@ int desfecho_mostra(const Desfecho &d) {
   switch (d.como) {
   case ComoTerminou::Terminou: {
     olpa_gfx_importa_estado(d.estado);
-    const std::string mensagem = d.codigo_saida == 0 ? ""
-                                                     : "[olpa] o programa terminou com o código " +
-                                                           std::to_string(d.codigo_saida) + ".\n";
+    // One line each, after the program's text: its exit code, a colour out
+    // of range, why no picture (or not the expected one) shows.
+    std::string mensagem;
+    if (d.codigo_saida != 0)
+      mensagem =
+          "[olpa] o programa terminou com o código " + std::to_string(d.codigo_saida) + ".\n";
     // A picture that could not be written said so in an "[erro]" line: no success.
-    return olpa_gfx_png_falhou() ? conclui(d, mensagem, true, 0) : conclui(d, mensagem, false, 1);
+    if (olpa_gfx_png_falhou())
+      return conclui(d, mensagem, true, 0);
+    mensagem += relato_aviso_de_cor(olpa_estado.relato, d.linha_da_cor);
+    mensagem += relato_por_que(olpa_estado.relato, d.tem_main, olpa_estado);
+    return conclui(d, mensagem, false, 1);
   }
   case ComoTerminou::NaoIniciou:
     return conclui(d,
@@ -236,8 +293,12 @@ int desfecho_mostra(const Desfecho &d) {
     return interrompido(d, std::string(PAROU) + "usou memória demais.\n");
   case ComoTerminou::GrandeDemais:
     return interrompido(d, "[erro] o programa é grande demais para a memória.\n");
-  case ComoTerminou::Sinal:
-    return interrompido(d, PAROU + motivo_do_sinal(d.sinal, d.pilha));
+  case ComoTerminou::Sinal: {
+    const std::string motivo = falha_motivo(d.sinal, d.pilha, false, d.falha);
+    return interrompido(d, parada(d, motivo.empty() ? motivo_do_sinal(d.sinal, d.pilha) : motivo));
+  }
+  case ComoTerminou::Verificacao:
+    return interrompido(d, parada(d, falha_motivo(0, false, true, d.falha)));
   case ComoTerminou::Proibido: {
     const std::string acao = d.proibida >= 0 ? confina_acao(d.proibida) : "";
     return interrompido(

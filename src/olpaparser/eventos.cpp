@@ -6,7 +6,7 @@
 
 std::string evento_linha(Evento evento, int linha) {
   std::string texto(1, static_cast<char>(evento));
-  if (evento == Evento::Erro)
+  if (evento == Evento::Erro || evento == Evento::Aviso)
     texto += " " + std::to_string(linha);
   return texto + "\n";
 }
@@ -26,6 +26,8 @@ Eventos eventos_le(const std::string &texto) {
     const int linha = atoi(texto.c_str() + i + 1);
     if (e == Evento::Erro && linha > 0)
       eventos.linhas_com_erro.push_back(linha);
+    if (e == Evento::Aviso && linha > 0)
+      eventos.linhas_com_aviso.push_back(linha);
   }
   return eventos;
 }

@@ -9,22 +9,25 @@
 
 enum class Evento : char {
   Erro = 'E',          // a compiler error went to the console; its line in the code, 0 when none
+  Aviso = 'A',         // a compiler warning went to the console; its line
   NaoCompilou = 'C',   // compiling failed
   NaoLigou = 'L',      // linking failed
   GrandeDemais = 'N',  // no memory for the linked program
   SemCompilador = 'X', // no compiler state could be made
   NaoConfinou = 'P',   // the child could not be confined; the program did not run
+  SemMain = 'M',       // the program has no main: nothing will run
   Inicio = 'I',        // confined; main is about to run and the pipe closes
 };
 
-// The line that reports `evento` (with `linha` for Evento::Erro).
+// The line that reports `evento` (with `linha` for Evento::Erro and Evento::Aviso).
 std::string evento_linha(Evento evento, int linha = 0);
 
 // What a child reported in one run. Lines not written whole, and letters no
 // event has, count for nothing.
 struct Eventos {
   std::vector<Evento> vistos;
-  std::vector<int> linhas_com_erro; // lines of Evento::Erro, those above 0
+  std::vector<int> linhas_com_erro;  // lines of Evento::Erro, those above 0
+  std::vector<int> linhas_com_aviso; // lines of Evento::Aviso, those above 0
   bool tem(Evento evento) const;
 };
 Eventos eventos_le(const std::string &texto);

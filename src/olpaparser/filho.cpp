@@ -5,6 +5,7 @@
 // guards for exit, memory and crashes.
 #include "eventos.h"
 #include "olpa_funcoes.h"
+#include "parser_diagnosticos.h"
 #include "parser_interno.h"
 
 #include <algorithm>
@@ -48,8 +49,7 @@ struct Destino {
 };
 Destino destino;
 
-const char *codigo_atual; // the program being compiled, for locating link errors
-long faltas_no_codigo;    // page faults when the code came
+long faltas_no_codigo; // page faults when the code came
 uintptr_t topo_pilha;
 size_t limite_pilha;
 
@@ -80,47 +80,24 @@ void envia(Evento evento, int linha = 0) {
 
 // ------------------------------------------------------------ diagnostics
 
-// First line where `nome` stands as a whole word, 0 when nowhere.
-int linha_do_nome(const char *codigo, const std::string &nome) {
-  if (!codigo || nome.empty())
-    return 0;
-  int linha = 1;
-  for (const char *p = codigo; *p; p++) {
-    if (*p == '\n') {
-      linha++;
-      continue;
-    }
-    const bool inicio = p == codigo || !(g_ascii_isalnum(p[-1]) || p[-1] == '_');
-    if (inicio && strncmp(p, nome.c_str(), nome.size()) == 0) {
-      const char c = p[nome.size()];
-      if (!(g_ascii_isalnum(c) || c == '_'))
-        return linha;
-    }
-  }
-  return 0;
-}
+// The compiler's messages of this compile and link, shown together once it
+// is known which matter (an unknown name's warning is dropped for its error).
+std::vector<std::string> mensagens;
 
 void parser_erro(void *opaco, const char *mensagem) {
   (void)opaco;
   destino.trace(mensagem, strlen(mensagem));
   destino.trace("\n", 1);
-  int linha = 0;
-  std::string texto = parser_traduz_diagnostico(mensagem, &linha);
-  if (texto.empty())
-    return;
-  // Link errors carry no line: point at the first use of the missing name.
-  const char *indefinido = strstr(mensagem, "undefined symbol '");
-  if (linha == 0 && indefinido) {
-    const char *nome = indefinido + strlen("undefined symbol '");
-    const char *fim = strchr(nome, '\'');
-    if (fim) {
-      linha = linha_do_nome(codigo_atual, std::string(nome, fim));
-      if (linha > 0)
-        texto.insert(strlen("[erro] "), "linha " + std::to_string(linha) + ": ");
-    }
+  mensagens.emplace_back(mensagem);
+}
+
+// The messages as the console shows them, each line marked in the editor.
+void mostra_diagnosticos(const char *codigo) {
+  for (const Diagnostico &d : parser_diagnosticos(codigo, mensagens)) {
+    destino.console(d.texto.data(), d.texto.size());
+    envia(d.aviso ? Evento::Aviso : Evento::Erro, d.linha);
   }
-  destino.console(texto.data(), texto.size());
-  envia(Evento::Erro, linha);
+  mensagens.clear();
 }
 
 // ------------------------------------------------------------ guards
@@ -186,20 +163,11 @@ void registra_guardas(TCCState *s) {
   registra(s, "exit", reinterpret_cast<const void *>(olpa_exit));
   registra(s, "_exit", reinterpret_cast<const void *>(olpa_exit));
   registra(s, "_Exit", reinterpret_cast<const void *>(olpa_exit));
-  registra(s, "malloc", reinterpret_cast<const void *>(olpa_malloc));
-  registra(s, "calloc", reinterpret_cast<const void *>(olpa_calloc));
-  registra(s, "realloc", reinterpret_cast<const void *>(olpa_realloc));
-  for (const char *nome : {"system", "popen", "posix_spawn", "posix_spawnp", "pthread_create"})
+  verifica_registra(s);
+  for (const char *nome : {"system", "popen", "posix_spawn", "posix_spawnp"})
     registra(s, nome, reinterpret_cast<const void *>(olpa_cria_processo));
   for (const char *nome : {"execl", "execlp", "execle", "execv", "execvp", "execvpe"})
     registra(s, nome, reinterpret_cast<const void *>(olpa_roda_programa));
-}
-
-void ao_falhar_acesso(int, siginfo_t *info, void *) {
-  const uintptr_t endereco = reinterpret_cast<uintptr_t>(info->si_addr);
-  if (endereco < topo_pilha + 65536 && endereco + limite_pilha + (1u << 20) > topo_pilha)
-    parser_memoria->pilha_estourou = 1;
-  signal(SIGSEGV, SIG_DFL); // the faulting instruction runs again and ends the child
 }
 
 void prepara_sinais() {
@@ -209,10 +177,7 @@ void prepara_sinais() {
   ss.ss_sp = pilha_alternativa;
   ss.ss_size = sizeof pilha_alternativa;
   sigaltstack(&ss, nullptr);
-  struct sigaction sa {};
-  sa.sa_sigaction = ao_falhar_acesso;
-  sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
-  sigaction(SIGSEGV, &sa, nullptr);
+  verifica_sinais(topo_pilha, limite_pilha);
   sigset_t todos;
   sigemptyset(&todos);
   sigprocmask(SIG_SETMASK, &todos, nullptr);
@@ -252,6 +217,19 @@ void limita_recursos() {
   limite_pilha = pilha.rlim_cur == RLIM_INFINITY ? (8u << 20) : pilha.rlim_cur;
 }
 
+} // namespace
+
+const std::vector<GuardaDeMemoria> &parser_guardas_de_memoria() {
+  static const std::vector<GuardaDeMemoria> guardas = {
+      {"malloc", reinterpret_cast<void *>(olpa_malloc)},
+      {"calloc", reinterpret_cast<void *>(olpa_calloc)},
+      {"realloc", reinterpret_cast<void *>(olpa_realloc)},
+      {"pthread_create", reinterpret_cast<void *>(olpa_cria_processo)}};
+  return guardas;
+}
+
+namespace {
+
 // ------------------------------------------------------------ compile, link, run
 
 using MainDoPrograma = int (*)(int, char **);
@@ -261,6 +239,9 @@ using MainDoPrograma = int (*)(int, char **);
 // status and the shared memory.
 void confina_antes_do_main() {
   const double t = parser_agora_ms();
+  // What the C library says of the program (an assert that fails) names no
+  // process of ours: "programa:4: main: Assertion ... failed."
+  program_invocation_short_name = const_cast<char *>("");
   std::string aviso;
   if (parser_ajustes.confinar && !confina_filho(&aviso)) {
     envia(Evento::NaoConfinou);
@@ -280,7 +261,6 @@ void confina_antes_do_main() {
 // In a child, a program that ends by exit or returns from main never comes
 // back here.
 int compila_e_roda(const char *codigo) {
-  codigo_atual = codigo;
   double t = parser_agora_ms();
   tcc_estado = tcc_new();
   if (!tcc_estado) {
@@ -289,19 +269,21 @@ int compila_e_roda(const char *codigo) {
   }
   TccPtr dono(tcc_estado);
   tcc_set_error_func(tcc_estado, &tcc_estado, parser_erro);
-  tcc_set_output_type(tcc_estado, TCC_OUTPUT_MEMORY);
+  parser_ajusta_compilador(tcc_estado, TCC_OUTPUT_MEMORY);
   for (const OlpaFuncao &f : OLPA_FUNCOES)
     registra(tcc_estado, f.nome, f.endereco);
   if (destino.no_filho)
     registra_guardas(tcc_estado);
-  const int compilou = tcc_compile_string(tcc_estado, codigo);
+  const int compilou = tcc_compile_string(tcc_estado, (parser_preludio() + codigo).c_str());
   parser_memoria->compila = parser_agora_ms() - t;
   t = parser_agora_ms();
   if (compilou == -1) {
+    mostra_diagnosticos(codigo);
     envia(Evento::NaoCompilou);
     return 0;
   }
   const int tamanho = tcc_relocate(tcc_estado, nullptr);
+  mostra_diagnosticos(codigo);
   if (tamanho == -1) {
     envia(Evento::NaoLigou);
     return 0;
@@ -311,8 +293,12 @@ int compila_e_roda(const char *codigo) {
     envia(Evento::GrandeDemais);
     return 0;
   }
+  if (destino.no_filho)
+    verifica_prepara(tcc_estado, bloco.get(), static_cast<size_t>(tamanho));
   parser_memoria->liga = parser_agora_ms() - t;
   auto principal = reinterpret_cast<MainDoPrograma>(tcc_get_symbol(tcc_estado, "main"));
+  if (!principal)
+    envia(Evento::SemMain);
   if (destino.no_filho)
     confina_antes_do_main();
   parser_memoria->programa = parser_agora_ms();
@@ -340,8 +326,9 @@ void aquece() {
   madvise(parser_memoria, sizeof(Compartilhado), MADV_POPULATE_WRITE);
   if (TccPtr s{tcc_new()}) {
     tcc_set_error_func(s.get(), nullptr, [](void *, const char *) {});
-    tcc_set_output_type(s.get(), TCC_OUTPUT_MEMORY);
-    if (tcc_compile_string(s.get(), "int main(void) { return 0; }") == 0) {
+    parser_ajusta_compilador(s.get(), TCC_OUTPUT_MEMORY);
+    if (tcc_compile_string(s.get(), (parser_preludio() + "int main(void) { return 0; }").c_str()) ==
+        0) {
       const int tamanho = tcc_relocate(s.get(), nullptr);
       std::unique_ptr<void, decltype(&free)> bloco(
           tamanho > 0 ? malloc(static_cast<size_t>(tamanho)) : nullptr, free);

@@ -17,6 +17,7 @@ struct ParserSaida {
   void (*console_substitui)(const char *texto); // replace the whole console text
   void (*console_erro)();                       // error look + start picture
   void (*marca_erro)(int linha);                // mark an error line in the editor
+  void (*marca_aviso)(int linha);               // mark a warning line in the editor
 };
 
 void parser_define_saida(const ParserSaida &saida);
@@ -86,11 +87,6 @@ void parser_prepara(void);
 // (before the application exits).
 void parser_encerra(void);
 
-// Translates one compiler diagnostic. Errors come back as "[erro] linha N:
-// ...\n" (or "[erro] ...\n"), with the line in *linha (0 when none);
-// anything else (warnings) comes back empty.
-std::string parser_traduz_diagnostico(const char *mensagem, int *linha);
-
 // The pixels (640 x 480 ARGB32, as cairo held them when they were written)
 // of the picture the last run wrote at `caminho`, when that run's last
 // picture went there and parser_define_guarda_imagem asked for it; null when
@@ -99,6 +95,12 @@ const unsigned char *parser_imagem_gravada(const char *caminho);
 // Whether runs keep their last picture's pixels for parser_imagem_gravada
 // (off by default: a copy of the canvas at each picture written).
 void parser_define_guarda_imagem(bool guarda);
+
+// What the picture view shows after a run that ended well, as 640 x 480
+// ARGB32 (as cairo holds it) valid until the next run: the picture it left at the export
+// path, or its canvas as drawn when it wrote none there; null for the start
+// picture (it drew nothing). Never an earlier run's picture.
+const unsigned char *parser_vista(void);
 
 // Limit of program text shown per run.
 constexpr size_t PARSER_LIMITE_SAIDA = 1024 * 1024;

@@ -42,9 +42,90 @@ struct ParserAjustes {
   std::string quadros;        // folder a picture goes to at each espera; empty: none
   bool guarda_imagem = false; // the last picture's pixels kept for parser_imagem_gravada
   bool confinar = true;       // off only in the benchmark of what confining costs
+  bool verificar = true;      // bounds checks, when tcc's checker is installed; off to measure them
 };
 extern ParserAjustes parser_ajustes;
 extern ParserTempos parser_tempos_atuais;
+
+// ------------------------------------------------------------ compiling (parser_compila.cpp)
+
+// What every program is compiled with in front of it: the learner
+// functions declared, and a marker at the head of the table of the bounds
+// of its static data.
+const std::string &parser_preludio();
+constexpr char PARSER_MARCO_DE_LIMITES[] = "__olpa_limites";
+constexpr uintptr_t PARSER_TAMANHO_DO_MARCO = 8;
+// Whether programs are compiled with tcc's bounds checks (the default when
+// tcc's checker is installed).
+bool parser_verificando();
+// A compiler state made ready to compile a program as every run does.
+void parser_ajusta_compilador(TCCState *s, int tipo_de_saida);
+
+// ------------------------------------------------------------ faults
+
+// How a program died in its own code, beyond its signal.
+enum class TipoDeFalha : int {
+  Nenhuma,
+  ForaDoVetor,  // a bounds check failed (in `funcao`, a C function, when named)
+  Liberacao,    // free of what malloc did not give, or twice
+  Sobreposicao, // a copy between overlapping regions
+  TextoInvalido // a learner function (`funcao`) read what it was handed as a text, and faulted
+};
+
+// Code addresses in the child where a program died: the first exact when
+// `exato` (the faulting instruction), the others return addresses, nearest
+// first; and where main was, to find them in the program's code again.
+constexpr uint32_t ENDERECOS_DA_FALHA = 16;
+struct EnderecosDaFalha {
+  uint64_t principal;
+  uint32_t quantos;
+  uint32_t exato;
+  uint64_t enderecos[ENDERECOS_DA_FALHA];
+};
+// The line of the program those addresses are on (the first that is in its
+// own code; with `mais_frequente`, the one most of them are on: a recursion's
+// call), 0 when none is.
+int parser_linha_do_codigo(const std::string &codigo, const EnderecosDaFalha &enderecos,
+                           bool mais_frequente = false);
+
+struct Falha {
+  TipoDeFalha tipo;
+  char funcao[32];
+  uint64_t quadro; // bytes of the faulting function's frame
+  EnderecosDaFalha enderecos;
+};
+
+// What a death in the program's own code tells (falha.cpp): its line,
+// found from the child's note of `f` when the program compiles quickly
+// enough to compile again; and a cause that fits, empty when the signal's
+// own says it best.
+int falha_linha(const std::string &codigo, const Falha &f, double compila_ms,
+                bool recursao = false);
+std::string falha_motivo(int sinal, bool pilha, bool verificacao, const Falha &f);
+// Whether the stack ran out through a recursion, rather than a huge frame.
+bool falha_de_recursao(bool pilha, const Falha &f);
+
+// What a run that ended well says about its picture (parser_relato.cpp):
+// the first colour out of range as an "[aviso]" (on `linha` when known), and
+// why it shows no picture, or not the expected one; empty when nothing is
+// worth saying.
+std::string relato_aviso_de_cor(const OlpaRelato &r, int linha);
+std::string relato_por_que(const OlpaRelato &r, bool tem_main, const OlpaEstado &estado);
+
+// The child's allocations and threads, guarded (filho.cpp): the names
+// programs reach them by.
+struct GuardaDeMemoria {
+  const char *nome;
+  void *funcao;
+};
+const std::vector<GuardaDeMemoria> &parser_guardas_de_memoria();
+
+// The checks in a child (verifica.cpp): the guards registered (through the
+// bounds checker's own lookup when it checks); after relocation, the checker
+// started and its failures caught; the handlers of faults.
+void verifica_registra(TCCState *s);
+void verifica_prepara(TCCState *s, const void *bloco, size_t tamanho);
+void verifica_sinais(uintptr_t topo_da_pilha, size_t limite_da_pilha);
 
 // ------------------------------------------------------------ shared memory
 
@@ -57,6 +138,7 @@ struct Compartilhado {
   OlpaEstado estado;                    // to the child before the run, back from it at the end
   volatile sig_atomic_t pilha_estourou; // the child's fault was at its stack's end
   volatile sig_atomic_t proibida;       // the system call refused, when it ended by SIGSYS
+  Falha falha;                          // how it died in its own code
   int codigo_saida;                     // what main returned or exit was given
   double compila, liga, confina, programa;
   long faltas_aquece, faltas; // page faults of the warm-up, and from the code to the end
@@ -87,6 +169,7 @@ bool parser_cria_memoria();
 // How a child ends besides its clean _exit(0) after main (or exit).
 constexpr int SAIDA_SEM_MEMORIA = 3; // the program asked for memory it could not have
 constexpr int SAIDA_PROIBIDA = 4;    // a refused system call (its number in shared memory)
+constexpr int SAIDA_VERIFICACAO = 5; // a bounds check failed (the fault in shared memory)
 
 // ------------------------------------------------------------ the child (filho.cpp)
 
@@ -195,6 +278,7 @@ enum class ComoTerminou {
   GrandeDemais,  // no memory for the linked program
   Proibido,      // it tried a system call it may not make
   Sinal,         // ended by a signal
+  Verificacao,   // a bounds check failed
   Interrompido,  // stopped by the learner
   Inesperado,    // ended any other way
 };
@@ -209,14 +293,19 @@ struct Desfecho {
   int erro = 0;            // NaoIniciou: errno
   int codigo_saida = 0;    // Terminou: what main returned or exit was given
   bool com_erros = false;  // compiler errors went to the console
-  std::vector<int> linhas; // lines to mark in the editor
-  std::string console;     // the program's text as the console already shows it
-  size_t descartado = 0;   // bytes of it beyond the console's limit
-  std::string rastro;      // trace lines from after main started, control characters escaped
-  OlpaEstado estado{};     // Terminou: the drawing state handed back (untrusted)
+  std::vector<int> linhas; // lines to mark in the editor as errors
+  std::vector<int> avisos; // lines to mark as warnings
+  bool tem_main = true;
+  int linha_da_cor = 0;   // Terminou: the line of the first colour out of range
+  Falha falha{};          // Sinal, Verificacao: what the child noted of it (untrusted)
+  int linha_da_falha = 0; // ... and the line it names, checked; 0 when none
+  std::string console;    // the program's text as the console already shows it
+  size_t descartado = 0;  // bytes of it beyond the console's limit
+  std::string rastro;     // trace lines from after main started, control characters escaped
+  OlpaEstado estado{};    // Terminou: the drawing state handed back (untrusted)
   double compila = 0, liga = 0, confina = 0, programa = 0; // the child's phase times
 };
-Desfecho desfecho_le(const Execucao &ex);
+Desfecho desfecho_le(const Execucao &ex, const std::string &codigo);
 // The one place an outcome becomes console text (after the program's own,
 // which is already there) and hook calls; the run's result.
 int desfecho_mostra(const Desfecho &d);

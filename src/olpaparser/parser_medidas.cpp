@@ -12,6 +12,10 @@ void guarda_no_processo(const char *texto, size_t n) {
 
 } // namespace
 
+void parser_define_verificacoes(bool ligadas) {
+  parser_ajustes.verificar = ligadas;
+}
+
 void parser_define_confinamento(bool ligado) {
   parser_ajustes.confinar = ligado;
 }

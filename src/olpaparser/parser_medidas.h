@@ -27,3 +27,7 @@ int parser_executa_no_processo(const char *codigo);
 // Whether children confine themselves before main (on by default). Off only
 // to measure what confining costs; children forked after the call obey it.
 void parser_define_confinamento(bool ligado);
+
+// Whether programs are compiled with bounds checks (on by default, when
+// tcc's checker is installed). Off only to measure what they cost.
+void parser_define_verificacoes(bool ligadas);

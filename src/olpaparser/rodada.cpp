@@ -34,6 +34,7 @@ constexpr int PRIORIDADE_TELA = G_PRIORITY_HIGH_IDLE + 10;
 
 struct Rodada {
   Execucao ex;
+  std::string codigo; // to find a line of it again, after a fault
   ParserEscuta escuta{};
   bool iniciou = false;
   GMainContext *contexto = nullptr;
@@ -180,7 +181,7 @@ Desfecho le_desfecho(Rodada *r) {
   const uint32_t mudancas = parser_memoria->mudancas.load(std::memory_order_relaxed);
   if (r->ex.interrompido && r->escuta.tela && mudancas != r->mudancas_mostradas)
     mostra_quadro(r, mudancas);
-  return desfecho_le(r->ex);
+  return desfecho_le(r->ex, r->codigo);
 }
 
 void conclui_rodada() {
@@ -226,6 +227,7 @@ void parser_comeca(const char *codigo, const ParserEscuta &escuta) {
   Rodada *r = atual;
   r->escuta = escuta;
   r->inicio = parser_agora_ms();
+  r->codigo = codigo ? codigo : "";
   r->contexto = g_main_context_ref_thread_default();
   r->iniciou = processo_inicia(&r->ex, codigo ? codigo : "");
   if (r->iniciou)

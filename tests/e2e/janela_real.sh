@@ -38,6 +38,8 @@ mostra_inicial() {
   done
 }
 mostra_faixa() { [ "$(tela $((IX + 320)) 240)" = "255 0 0" ] && [ "$(tela $((IX + 5)) 5)" = "0 0 0" ]; }
+# The welcome program's picture: a yellow line across the middle.
+mostra_boas_vindas() { [ "$(tela $((IX + 320)) 240)" = "255 200 0" ] && [ "$(tela $((IX + 5)) 5)" = "0 0 0" ]; }
 console() { tela $((OLPA_COLUNA_LARGURA - 10)) $((OLPA_CONSOLE_Y + OLPA_CONSOLE_ALTURA - 10)); }
 console_preto() { [ "$(console)" = "0 0 0" ]; }
 console_vermelho() { [ "$(console)" = "255 0 0" ]; }
@@ -89,8 +91,8 @@ espera "Limpar: black console, imagem.png gone" console_preto mostra_inicial sem
 botao 0
 D=$(timeout "$PRAZO" xdotool search --sync --onlyvisible --name '^Confirma' | head -1)
 xdotool windowfocus --sync "$D" sleep 0.3 key --clearmodifiers alt+y sleep 0.5
-botao 3 # the welcome text now: it compiles and draws nothing
-espera "Novo answered yes with a key, then Rodar: black console" console_preto mostra_inicial
+botao 3 # the welcome text now: a program that draws
+espera "Novo answered yes with a key, then Rodar: black console, the welcome picture" console_preto mostra_boas_vindas
 
 # Runs that last. The button as it reads "Rodar", the pointer away from it.
 xdotool mousemove 0 0 sleep 0.5

@@ -1,14 +1,16 @@
 // Mutated example programs through the runner, as "Rodar" feeds them (run
 // by roda_caso --fuzz before a case, which must then still pass). Every run
 // ends in success without the error look, or in a failure with the error
-// look and an "[erro" line saying why; the console stays valid UTF-8; and
-// the runner neither crashes nor hangs.
+// look and an "[erro" line saying why; no line named or marked is outside
+// the program; the console stays valid UTF-8; and the runner neither
+// crashes nor hangs.
 #include "olpa_funcoes.h"
 #include "olpagfx.h"
 #include "olpaparser.h"
 #include "suporte.h"
 
 #include <algorithm>
+#include <cstring>
 #include <dirent.h>
 #include <glib.h>
 #include <unistd.h>
@@ -60,9 +62,26 @@ std::string muta(std::string p) {
   return p;
 }
 
-std::string problema(const Rodada &r) {
+// A line that a message names (or a mark) outside the program.
+std::string linha_fora(const std::string &programa, const Rodada &r) {
+  const int linhas = static_cast<int>(std::count(programa.begin(), programa.end(), '\n')) +
+                     (programa.empty() || programa.back() == '\n' ? 0 : 1);
+  std::vector<int> citadas = r.linhas;
+  citadas.insert(citadas.end(), r.avisos.begin(), r.avisos.end());
+  for (const char *marca : {"[erro] linha ", "[aviso] linha "})
+    for (size_t i = 0; (i = r.console.find(marca, i)) != std::string::npos; i++)
+      citadas.push_back(atoi(r.console.c_str() + i + strlen(marca)));
+  for (int n : citadas)
+    if (n < 1 || n > std::max(linhas, 1))
+      return "linha " + std::to_string(n) + " fora do programa de " + std::to_string(linhas);
+  return "";
+}
+
+std::string problema(const std::string &programa, const Rodada &r) {
   if (!g_utf8_validate(r.console.data(), static_cast<gssize>(r.console.size()), nullptr))
     return "console que não é UTF-8";
+  if (const std::string fora = linha_fora(programa, r); !fora.empty())
+    return fora;
   if (r.resultado == 1)
     return r.erro ? "sucesso com o console de erro" : "";
   if (!r.erro)
@@ -96,7 +115,7 @@ int fuzz(uint64_t semente, long quantidade) {
     alarm(30); // a hang ends this process
     const Rodada r = roda(programa);
     alarm(0);
-    if (const std::string p = problema(r); !p.empty() && ++achados)
+    if (const std::string p = problema(programa, r); !p.empty() && ++achados)
       fprintf(stderr, "ACHADO no programa %ld: %s\n--- programa ---\n%s\n--- console ---\n%.600s\n",
               i, p.c_str(), programa.c_str(), r.console.c_str());
     if (i % 20 == 19) // as "Limpar" does

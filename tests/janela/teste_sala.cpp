@@ -309,8 +309,11 @@ TEST_F(Janela, F1AbreAAjuda) {
   gsize n = 0;
   gchar **grupos = g_key_file_get_groups(erros, &n);
   EXPECT_GE(n, 5u);
-  for (gchar **g = grupos; *g; g++)
+  for (gchar **g = grupos; *g; g++) {
     EXPECT_TRUE(tem.count(*g)) << *g;
+    OlpaTexto causa(g_key_file_get_string(erros, *g, "causa", nullptr));
+    EXPECT_TRUE(causa && tem.count(std::string("Por quê: ") + causa.get())) << *g;
+  }
   g_strfreev(grupos);
   g_key_file_free(erros);
 

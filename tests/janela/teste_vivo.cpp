@@ -113,7 +113,9 @@ TEST_F(Janela, EscParaEF5RodaDeNovo) {
     comeca(SEM_FIM);
     poe("int main(void) { escreve_console(\"de novo\\n\"); }");
     aperta(chave, static_cast<GdkModifierType>(mods));
-    EXPECT_EQ(console(), "[olpa] compilando\nde novo\n[olpa] sucesso!\n") << chave;
+    EXPECT_EQ(console(), "[olpa] compilando\nde novo\n[olpa] o programa não chamou inicia(), então "
+                         "nada foi desenhado.\n[olpa] sucesso!\n")
+        << chave;
   }
 }
 

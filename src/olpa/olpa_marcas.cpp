@@ -1,0 +1,147 @@
+// The editor's marks on the lines a run found mistakes in (errors, and
+// warnings in a look of their own): the editor scrolls to the first one, a
+// click on an "[erro]" or "[aviso]" line of the console puts the cursor on
+// its line, and they go as soon as the program's text is replaced.
+#include "olpa.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+struct Categoria {
+  const char *nome;
+  const char *icone;
+  GdkRGBA fundo;
+};
+const Categoria CATEGORIAS[] = {
+    {OLPA_MARCA_ERRO, "dialog-error", {1.0, 0.85, 0.85, 1.0}},
+    {OLPA_MARCA_AVISO, "dialog-warning", {1.0, 0.95, 0.7, 1.0}},
+};
+
+GtkSourceBuffer *fonte() {
+  return GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer);
+}
+
+guint rolagem; // the scroll to the first mark, once the marks of a run are in
+
+gboolean rola_para_a_primeira(gpointer) {
+  rolagem = 0;
+  GtkTextIter iter;
+  gtk_text_buffer_get_start_iter(olpa_campo_codigo_buffer, &iter);
+  do {
+    for (const Categoria &c : CATEGORIAS) {
+      GSList *marcas = gtk_source_buffer_get_source_marks_at_iter(fonte(), &iter, c.nome);
+      g_slist_free(marcas);
+      if (!marcas)
+        continue;
+      GtkTextMark *m = gtk_text_buffer_create_mark(olpa_campo_codigo_buffer, nullptr, &iter, TRUE);
+      gtk_text_view_scroll_to_mark(GTK_TEXT_VIEW(olpa_campo_codigo_formatado), m, 0.0, TRUE, 0.0,
+                                   0.3);
+      gtk_text_buffer_delete_mark(olpa_campo_codigo_buffer, m);
+      return G_SOURCE_REMOVE;
+    }
+  } while (gtk_text_iter_forward_line(&iter));
+  return G_SOURCE_REMOVE;
+}
+
+void marca(int linha, const char *categoria) {
+  GtkTextIter iter;
+  gtk_text_buffer_get_iter_at_line(olpa_campo_codigo_buffer, &iter, linha - 1);
+  if (linha < 1 || gtk_text_iter_get_line(&iter) != linha - 1)
+    return;
+  gtk_source_buffer_create_source_mark(fonte(), nullptr, categoria, &iter);
+  if (!rolagem)
+    rolagem = g_idle_add(rola_para_a_primeira, nullptr);
+}
+
+// All the text going at once (Abrir, Novo, a paste over everything): the
+// marks would all gather on its first line.
+void antes_de_apagar(GtkTextBuffer *buffer, GtkTextIter *inicio, GtkTextIter *fim, gpointer) {
+  if (gtk_text_iter_is_start(inicio) && gtk_text_iter_is_end(fim) &&
+      gtk_text_buffer_get_char_count(buffer) > 0)
+    olpa_limpa_marcas();
+}
+
+// "[erro] linha 12: ..." or "[aviso] linha 12: ...": 12; 0 for anything else.
+int linha_citada(const char *texto) {
+  for (const char *inicio : {"[erro] linha ", "[aviso] linha "})
+    if (strncmp(texto, inicio, strlen(inicio)) == 0)
+      return atoi(texto + strlen(inicio));
+  return 0;
+}
+
+gboolean clique_no_console(GtkWidget *console, GdkEventButton *evento, gpointer) {
+  GtkTextBuffer *buffer = olpa_campo_console_buffer;
+  if (evento->button != GDK_BUTTON_PRIMARY || gtk_text_buffer_get_has_selection(buffer))
+    return FALSE; // a drag selects text to copy
+  int x, y;
+  const GtkTextWindowType janela =
+      gtk_text_view_get_window_type(GTK_TEXT_VIEW(console), evento->window);
+  gtk_text_view_window_to_buffer_coords(
+      GTK_TEXT_VIEW(console), janela == GTK_TEXT_WINDOW_PRIVATE ? GTK_TEXT_WINDOW_WIDGET : janela,
+      static_cast<int>(evento->x), static_cast<int>(evento->y), &x, &y);
+  GtkTextIter inicio, fim;
+  gtk_text_view_get_line_at_y(GTK_TEXT_VIEW(console), &inicio, y, nullptr);
+  fim = inicio;
+  gtk_text_iter_forward_to_line_end(&fim);
+  OlpaTexto texto(gtk_text_buffer_get_text(buffer, &inicio, &fim, FALSE));
+  const int linha = linha_citada(texto.get());
+  if (linha > 0)
+    olpa_vai_para_linha(linha);
+  return FALSE;
+}
+
+} // namespace
+
+void olpa_marcas_liga(void) {
+  for (const Categoria &c : CATEGORIAS) {
+    GtkSourceMarkAttributes *atributos = gtk_source_mark_attributes_new();
+    gtk_source_mark_attributes_set_icon_name(atributos, c.icone);
+    gtk_source_mark_attributes_set_background(atributos, &c.fundo);
+    gtk_source_view_set_mark_attributes(GTK_SOURCE_VIEW(olpa_campo_codigo_formatado), c.nome,
+                                        atributos, 1);
+    g_object_unref(atributos);
+  }
+  g_signal_connect(olpa_campo_codigo_buffer, "delete-range", G_CALLBACK(antes_de_apagar), nullptr);
+  g_signal_connect(olpa_campo_console, "button-release-event", G_CALLBACK(clique_no_console),
+                   nullptr);
+}
+
+void olpa_marca_erro(int linha) {
+  marca(linha, OLPA_MARCA_ERRO);
+}
+
+void olpa_marca_aviso(int linha) {
+  marca(linha, OLPA_MARCA_AVISO);
+}
+
+void olpa_limpa_marcas(void) {
+  GtkTextIter inicio, fim;
+  gtk_text_buffer_get_bounds(olpa_campo_codigo_buffer, &inicio, &fim);
+  for (const Categoria &c : CATEGORIAS)
+    gtk_source_buffer_remove_source_marks(fonte(), &inicio, &fim, c.nome);
+}
+
+int olpa_linhas_marcadas(const char *categoria) {
+  int n = 0;
+  GtkTextIter iter;
+  gtk_text_buffer_get_start_iter(olpa_campo_codigo_buffer, &iter);
+  do {
+    GSList *marcas = gtk_source_buffer_get_source_marks_at_iter(fonte(), &iter, categoria);
+    n += marcas ? 1 : 0;
+    g_slist_free(marcas);
+  } while (gtk_text_iter_forward_line(&iter));
+  return n;
+}
+
+void olpa_vai_para_linha(int linha) {
+  GtkTextIter iter;
+  const int ultima = gtk_text_buffer_get_line_count(olpa_campo_codigo_buffer);
+  gtk_text_buffer_get_iter_at_line(olpa_campo_codigo_buffer, &iter, MIN(linha, ultima) - 1);
+  gtk_text_buffer_place_cursor(olpa_campo_codigo_buffer, &iter);
+  gtk_text_view_scroll_to_mark(GTK_TEXT_VIEW(olpa_campo_codigo_formatado),
+                               gtk_text_buffer_get_insert(olpa_campo_codigo_buffer), 0.0, TRUE, 0.0,
+                               0.3);
+  gtk_widget_grab_focus(olpa_campo_codigo_formatado);
+}
