@@ -21,16 +21,15 @@ Quadro quadros[2];
 int mostrado = -1; // the one the view shows when it shows one of them
 
 bool cria(Quadro *q) {
-  void *p = mmap(nullptr, OLPA_TELA_BYTES, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-                 -1, 0);
+  void *p =
+      mmap(nullptr, OLPA_TELA_BYTES, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (p == MAP_FAILED)
     return false;
   madvise(p, OLPA_TELA_BYTES, MADV_DONTFORK);
   memset(p, 0, OLPA_TELA_BYTES); // its pages, now rather than at the first run
   q->pixels = static_cast<unsigned char *>(p);
-  q->superficie = cairo_image_surface_create_for_data(q->pixels, CAIRO_FORMAT_ARGB32,
-                                                      OLPA_TELA_LARGURA, OLPA_TELA_ALTURA,
-                                                      OLPA_TELA_STRIDE);
+  q->superficie = cairo_image_surface_create_for_data(
+      q->pixels, CAIRO_FORMAT_ARGB32, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA, OLPA_TELA_STRIDE);
   return cairo_surface_status(q->superficie) == CAIRO_STATUS_SUCCESS;
 }
 

@@ -185,8 +185,7 @@ bool olpa_gfx_codifica_png(cairo_surface_t *superficie, std::string *png) {
   cairo_surface_flush(superficie);
   Saida saida;
   saida.bytes.reserve(64 * 1024);
-  if (cairo_surface_status(superficie) != CAIRO_STATUS_SUCCESS ||
-      !codifica(superficie, &saida))
+  if (cairo_surface_status(superficie) != CAIRO_STATUS_SUCCESS || !codifica(superficie, &saida))
     return false;
   *png = std::move(saida.bytes);
   return true;
