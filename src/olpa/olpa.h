@@ -29,7 +29,6 @@ extern GtkSourceLanguage *olpa_linguagem;
 // File state.
 extern int olpa_arquivo_temnome;
 extern std::string olpa_nome_arquivo; // empty while no file was chosen
-extern std::string olpa_codigo_texto; // the copy of the editor text of the last run or save
 
 // Fixed texts and paths.
 extern const char *const OLPA_TITULO; // "olpa v" and the project's version, from CMake
@@ -151,6 +150,9 @@ struct OlpaGFree {
   void operator()(void *p) const { g_free(p); }
 };
 using OlpaTexto = std::unique_ptr<char, OlpaGFree>;
+// The editor text of the last run or save, as GTK handed it (a 1 MB program
+// is not copied again on its way to a run).
+extern OlpaTexto olpa_codigo_texto;
 // A GObject reference of our own.
 struct OlpaGUnref {
   void operator()(gpointer p) const { g_object_unref(p); }

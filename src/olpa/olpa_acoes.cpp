@@ -157,9 +157,8 @@ void olpa_para_execucao(void) {
 const char *olpa_copia_codigo(void) {
   GtkTextIter inicio, fim;
   gtk_text_buffer_get_bounds(olpa_campo_codigo_buffer, &inicio, &fim);
-  OlpaTexto texto(gtk_text_buffer_get_text(olpa_campo_codigo_buffer, &inicio, &fim, FALSE));
-  olpa_codigo_texto = texto.get();
-  return olpa_codigo_texto.c_str();
+  olpa_codigo_texto.reset(gtk_text_buffer_get_text(olpa_campo_codigo_buffer, &inicio, &fim, FALSE));
+  return olpa_codigo_texto.get();
 }
 
 void olpa_botao_executar(GtkWidget *, gpointer) {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +28,10 @@
 #include <glib.h>
 
 TCCState *tcc_estado;
+
+#ifndef MADV_POPULATE_WRITE
+#define MADV_POPULATE_WRITE 23
+#endif
 
 namespace {
 
@@ -260,7 +265,9 @@ void confina_antes_do_main() {
 // Compiles, links and runs `codigo` in this process; 1 when main returned.
 // In a child, a program that ends by exit or returns from main never comes
 // back here.
-int compila_e_roda(const char *codigo) {
+// `texto`: the prelude, then the program's code.
+int compila_e_roda(const std::string &texto) {
+  const char *codigo = texto.c_str() + parser_preludio().size();
   double t = parser_agora_ms();
   tcc_estado = tcc_new();
   if (!tcc_estado) {
@@ -274,7 +281,7 @@ int compila_e_roda(const char *codigo) {
     registra(tcc_estado, f.nome, f.endereco);
   if (destino.no_filho)
     registra_guardas(tcc_estado);
-  const int compilou = tcc_compile_string(tcc_estado, (parser_preludio() + codigo).c_str());
+  const int compilou = tcc_compile_string(tcc_estado, texto.c_str());
   parser_memoria->compila = parser_agora_ms() - t;
   t = parser_agora_ms();
   if (compilou == -1) {
@@ -320,9 +327,6 @@ int compila_e_roda(const char *codigo) {
 // throwaway compile and PNG encode take most of them now, off the learner's
 // time.
 void aquece() {
-#ifndef MADV_POPULATE_WRITE
-#define MADV_POPULATE_WRITE 23
-#endif
   madvise(parser_memoria, sizeof(Compartilhado), MADV_POPULATE_WRITE);
   if (TccPtr s{tcc_new()}) {
     tcc_set_error_func(s.get(), nullptr, [](void *, const char *) {});
@@ -382,12 +386,15 @@ bool le_tudo(int fd, void *dados, size_t tamanho) {
 
 // The code, sent as its length and its bytes; false when the application
 // went away instead.
-bool le_codigo(std::string *codigo) {
+// The code read straight behind the prelude, where it is compiled.
+bool le_codigo(std::string *texto) {
   uint64_t tamanho = 0;
   if (!le_tudo(FD_COMANDO, &tamanho, sizeof tamanho) || tamanho > (1ull << 31))
     return false;
-  codigo->assign(tamanho, '\0');
-  const bool lido = le_tudo(FD_COMANDO, codigo->data(), tamanho);
+  const size_t preludio = parser_preludio().size();
+  *texto = parser_preludio();
+  texto->resize(preludio + tamanho);
+  const bool lido = le_tudo(FD_COMANDO, texto->data() + preludio, tamanho);
   close(FD_COMANDO);
   return lido;
 }
@@ -417,10 +424,12 @@ void filho_rastro(const char *texto, size_t tamanho) {
   mallopt(M_TRIM_THRESHOLD, 256 << 20);
   if (aquecer)
     aquece();
+  else // the run waits: the canvas's pages made in one call, not a fault each
+    madvise(parser_memoria, offsetof(Compartilhado, ultima), MADV_POPULATE_WRITE);
   const long faltas_aquecendo = filho_faltas();
 
-  std::string codigo;
-  if (!le_codigo(&codigo))
+  std::string texto;
+  if (!le_codigo(&texto))
     _exit(0);
   faltas_no_codigo = filho_faltas();
   parser_memoria->faltas_aquece = faltas_aquecendo;
@@ -434,13 +443,13 @@ void filho_rastro(const char *texto, size_t tamanho) {
   olpa_gfx_nova_execucao();
   if (parser_memoria->guarda_imagem)
     olpa_gfx_define_ultima_imagem(parser_memoria->ultima, parser_memoria->ultima_caminho);
-  compila_e_roda(codigo.c_str());
+  compila_e_roda(texto);
   _exit(0);
 }
 
 int filho_roda_no_processo(const char *codigo, OlpaEscritor console) {
   destino = Destino{console, escreve_stdout, false};
-  const int r = compila_e_roda(codigo);
+  const int r = compila_e_roda(parser_preludio() + codigo);
   destino = Destino{};
   return r;
 }

@@ -116,6 +116,9 @@ void envia(Execucao *ex, const char *codigo) {
   m->espera_total_us = 0;
   m->espera_desde_us = 0;
   const uint64_t tamanho = strlen(codigo);
+  // A large program in the pipe at once, rather than in turns with the child.
+  if (tamanho > 60000)
+    fcntl(ex->comando, F_SETPIPE_SZ, static_cast<int>(std::min<uint64_t>(tamanho + 8, 1 << 20)));
   if (parser_escreve_tudo(ex->comando, &tamanho, sizeof tamanho))
     parser_escreve_tudo(ex->comando, codigo, tamanho);
   fecha(&ex->comando);
