@@ -36,6 +36,8 @@ double aperta(bool confinado) {
   deixa_ocioso();
   const double t = agora_ms();
   gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
+  while (olpa_rodando()) // a run goes on from the main loop
+    gtk_main_iteration();
   const double d = agora_ms() - t;
   if (confinado)
     no_filho.push_back(parser_tempos().confina);
