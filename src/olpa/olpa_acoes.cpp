@@ -61,8 +61,26 @@ void poe_botao(const char *rotulo, const char *dica) {
   gtk_widget_set_tooltip_text(olpa_bt_executar, dica);
 }
 
+// While a run is young the window is not painted: its first changes
+// ("compilando") and its end then go to the screen in one frame, which GTK
+// would otherwise hold back until a frame's time after the first.
+GdkWindow *congelada;
+
+void congela() {
+  congelada = gtk_widget_get_window(olpa_janela);
+  if (congelada)
+    gdk_window_freeze_updates(congelada);
+}
+
+void descongela() {
+  if (congelada)
+    gdk_window_thaw_updates(congelada);
+  congelada = nullptr;
+}
+
 gboolean aparenta(gpointer) {
   aparencia = 0;
+  descongela();
   aparenta_rodando = true;
   olpa_console_estado(ESTADO_RODANDO);
   OlpaTexto dica(gtk_widget_get_tooltip_text(olpa_bt_executar));
@@ -89,6 +107,7 @@ void ao_fim(int resultado) {
     fflush(stdout);
     olpa_mostra_imagem(parser_vista());
   }
+  descongela();
 }
 
 // A keyboard shortcut of the button (F5, Ctrl+R), rather than a click: it
@@ -180,6 +199,8 @@ void olpa_botao_executar(GtkWidget *, gpointer) {
 void olpa_codigo_fonte(const char *codigo) {
   olpa_para_execucao();
   rodando = true;
+  descongela();
+  congela();
   olpa_console_comeca();
   aparencia = g_timeout_add(APARENCIA_RODANDO_MS, aparenta, nullptr);
   parser_comeca(codigo, {mostra_quadro, ao_fim});
