@@ -81,8 +81,9 @@ double piso_direto(const std::string &codigo) {
 }
 
 // The floor in the window: the run in this process, its picture copied into
-// the view and drawn on the screen.
-double piso_na_tela(const std::string &codigo) {
+// the view and drawn on the screen. Its parts go to `partes`: compile +
+// link, inicia, PNG written, the picture set and drawn on screen.
+double piso_na_tela(const std::string &codigo, std::vector<double> (&partes)[4]) {
   static unsigned char pixels[OLPA_TELA_BYTES] __attribute__((aligned(64)));
   static char caminho[OLPA_CAMINHO_MAX];
   gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
@@ -91,9 +92,15 @@ double piso_na_tela(const std::string &codigo) {
   olpa_gfx_define_ultima_imagem(pixels, caminho);
   parser_executa_no_processo(codigo.c_str());
   olpa_gfx_define_ultima_imagem(nullptr, nullptr);
+  const ParserTempos p = parser_tempos();
+  const double mostra = agora_ms();
   olpa_vista_mostra(pixels);
   ate_a_tela();
-  return agora_ms() - t;
+  const double fim = agora_ms();
+  for (const auto &[k, v] :
+       {std::pair{0, p.compila + p.liga}, {1, p.abre}, {2, p.grava}, {3, fim - mostra}})
+    partes[k].push_back(v);
+  return fim - t;
 }
 
 struct Fase {
@@ -117,12 +124,13 @@ void mede(const char *nome, const std::string &codigo, int repeticoes) {
                   {"end shown (console, picture set)", {}},
                   {"widget drawn, X synced", {}},
                   {"waits between them", {}}};
+  std::vector<double> partes_do_piso[4];
   std::vector<double> total, piso, direto, faltas, faltas_aquece, mostra;
   for (int i = 0; i < repeticoes; i++) {
     // The floor and the window in turn, in the same conditions.
     deixa_ocioso();
     g_usleep(50000);
-    piso.push_back(piso_na_tela(codigo));
+    piso.push_back(piso_na_tela(codigo, partes_do_piso));
     direto.push_back(piso_direto(codigo));
 
     gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
@@ -180,6 +188,11 @@ void mede(const char *nome, const std::string &codigo, int repeticoes) {
   fprintf(figuras, "    %-40s %8.0f\n", "child page faults, idle warm-up", mediana(faltas_aquece));
   fprintf(figuras, "  floor: in-process run + picture on screen %8.2f ms (%s)   ratio %.2fx\n",
           chao, medidas::incerteza(piso).c_str(), press / chao);
+  fprintf(figuras,
+          "    of which: compile + link %.2f, inicia %.2f, PNG written %.2f, picture set + "
+          "drawn + synced %.2f ms\n",
+          mediana(partes_do_piso[0]), mediana(partes_do_piso[1]), mediana(partes_do_piso[2]),
+          mediana(partes_do_piso[3]));
   fprintf(figuras, "  floor: bare libtcc + cairo + PNG          %8.2f ms   ratio %.2fx\n",
           mediana(direto), press / mediana(direto));
 }
