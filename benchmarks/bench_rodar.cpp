@@ -264,7 +264,7 @@ int main(int argc, char **argv) {
   auto rep = [&](int n) { return std::max(1, static_cast<int>(n * escala_rep)); };
   mede("small program", medidas::PEQUENO, rep(60));
   mede("1,000-line program", medidas::programa(1000), rep(40));
-  mede("100,000-line program", medidas::programa(100000), rep(5));
+  mede("100,000-line program", medidas::programa(100000), rep(9));
   fprintf(figuras, "\n== bounds checks: press \"Rodar\" -> picture on screen (medians) ==\n");
   mede_verificacoes("small program", medidas::PEQUENO, rep(30));
   mede_verificacoes("1,000-line program", medidas::programa(1000), rep(15));

@@ -325,15 +325,15 @@ int compila_e_roda(const std::string &texto) {
 // each page it shares with the application costs the child a copy-on-write
 // fault, and on some machines those cost more than the run itself: a
 // throwaway compile and PNG encode take most of them now, off the learner's
-// time. The shared memory (the canvas, the picture kept) is written here by
-// the child itself, a byte a page, left as it was: on some virtual machines
-// a page costs its first access from each process even when the kernel has
-// it mapped already.
+// time. The canvas and the picture kept are written here by the child
+// itself, a byte a page, left as they were (the application only reads
+// them): on some virtual machines a page costs its first access from each
+// process even when the kernel has it mapped already.
 void aquece() {
   madvise(parser_memoria, sizeof(Compartilhado), MADV_POPULATE_WRITE);
-  auto *pagina = reinterpret_cast<volatile unsigned char *>(parser_memoria);
-  for (size_t i = 0; i < sizeof(Compartilhado); i += 4096)
-    pagina[i] = pagina[i];
+  auto *pixels = reinterpret_cast<volatile unsigned char *>(parser_memoria->pixels);
+  for (size_t i = 0; i < sizeof(Compartilhado) - offsetof(Compartilhado, pixels); i += 4096)
+    pixels[i] = pixels[i];
   if (TccPtr s{tcc_new()}) {
     tcc_set_error_func(s.get(), nullptr, [](void *, const char *) {});
     parser_ajusta_compilador(s.get(), TCC_OUTPUT_MEMORY);
