@@ -129,9 +129,10 @@ int main(int argc, char **argv) {
   // The child for the next run, once the window has readied it.
   g_usleep(1000000);
   const std::vector<pid_t> f = filhos(j.pid);
-  if (f.size() >= 2)
+  // A window without a zygote has one child: the one waiting.
+  if (!f.empty())
     filho = memoria_de(f.back());
-  const Memoria zigoto = f.empty() ? Memoria{} : memoria_de(f.front());
+  const Memoria zigoto = f.size() >= 2 ? memoria_de(f.front()) : Memoria{};
   const long fim = campo_status(j.pid, "VmRSS:");
   fecha(j);
 

@@ -190,22 +190,26 @@ inline bool dentro(const XDamageNotifyEvent &e, Retangulo r) {
          ey + e.area.height > r.y;
 }
 
+// The next event read: whether it reports a drawing inside `r` of `j`.
+inline bool le_desenho(const Janela &j, Retangulo r) {
+  XEvent e;
+  XNextEvent(x, &e);
+  if (e.type != evento_damage + XDamageNotify)
+    return false;
+  const auto &d = reinterpret_cast<XDamageNotifyEvent &>(e);
+  XDamageSubtract(x, d.damage, None, None);
+  return d.drawable == j.janela && dentro(d, r);
+}
+
 // Calls `ao_desenhar(time)` for each drawing on the screen inside `r` of `j`
 // until it returns true or `prazo_ms` passes; false then.
 inline bool observa(const Janela &j, Retangulo r, double prazo_ms,
                     const std::function<bool(double)> &ao_desenhar) {
   const double fim = agora_ms() + prazo_ms;
   while (agora_ms() < fim) {
-    while (XPending(x)) {
-      XEvent e;
-      XNextEvent(x, &e);
-      if (e.type != evento_damage + XDamageNotify)
-        continue;
-      const auto &d = reinterpret_cast<XDamageNotifyEvent &>(e);
-      XDamageSubtract(x, d.damage, None, None);
-      if (d.drawable == j.janela && dentro(d, r) && ao_desenhar(agora_ms()))
+    while (XPending(x))
+      if (le_desenho(j, r) && ao_desenhar(agora_ms()))
         return true;
-    }
     pollfd pf{ConnectionNumber(x), POLLIN, 0};
     poll(&pf, 1, 2);
   }
@@ -233,16 +237,9 @@ inline double quando_desenha(const Janela &j, Retangulo r, double prazo_ms,
   const double fim = agora_ms() + prazo_ms;
   while (agora_ms() < fim) {
     double chegou = -1;
-    while (XPending(x)) {
-      XEvent e;
-      XNextEvent(x, &e);
-      if (e.type != evento_damage + XDamageNotify)
-        continue;
-      const auto &d = reinterpret_cast<XDamageNotifyEvent &>(e);
-      XDamageSubtract(x, d.damage, None, None);
-      if (d.drawable == j.janela && dentro(d, r))
+    while (XPending(x))
+      if (le_desenho(j, r))
         chegou = agora_ms();
-    }
     if (chegou >= 0 && feito())
       return chegou;
     pollfd pf{ConnectionNumber(x), POLLIN, 0};
