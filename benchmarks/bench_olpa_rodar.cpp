@@ -4,7 +4,8 @@
 // library, the PNG written) and prints the console, with the same libraries
 // to load. Both in turn, for a small program and a 1,000-line one.
 //
-// bench_olpa_rodar [repetitions]
+// bench_olpa_rodar [repetitions] [OLPA_RODAR]   (another olpa-rodar, e.g. an
+// earlier build's, against the same floor)
 #include "medidas.h"
 
 #include <sys/wait.h>
@@ -54,6 +55,7 @@ int main(int argc, char **argv) {
   if (argc == 3 && strcmp(argv[1], "--piso") == 0)
     return piso(argv[2]);
   const int n = argc > 1 ? atoi(argv[1]) : 100;
+  const char *binario = argc > 2 ? argv[2] : OLPA_RODAR;
   FILE *figuras = medidas::separa_figuras();
   medidas::Raiz raiz(OLPA_INIT_PNG);
   char *proprio = g_file_read_link("/proc/self/exe", nullptr);
@@ -63,7 +65,7 @@ int main(int argc, char **argv) {
     g_file_set_contents("../exemplos/p.olp", texto.c_str(), -1, nullptr);
     std::vector<double> rodar, chao;
     for (int i = 0; i < n; i++) {
-      rodar.push_back(processo({OLPA_RODAR, "../exemplos/p.olp", nullptr}));
+      rodar.push_back(processo({binario, "../exemplos/p.olp", nullptr}));
       chao.push_back(processo({proprio, "--piso", "../exemplos/p.olp", nullptr}));
       if (rodar.back() < 0 || chao.back() < 0) {
         fprintf(stderr, "a run failed\n");
