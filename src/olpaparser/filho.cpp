@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -28,10 +27,6 @@
 #include <glib.h>
 
 TCCState *tcc_estado;
-
-#ifndef MADV_POPULATE_WRITE
-#define MADV_POPULATE_WRITE 23
-#endif
 
 namespace {
 
@@ -321,42 +316,6 @@ int compila_e_roda(const std::string &texto) {
   return 1;
 }
 
-// Readies a pre-forked child while nobody waits for it. The first write to
-// each page it shares with the application costs the child a copy-on-write
-// fault, and on some machines those cost more than the run itself: a
-// throwaway compile and PNG encode take most of them now, off the learner's
-// time. The canvas and the picture kept are written here by the child
-// itself, a byte a page, left as they were (the application only reads
-// them): on some virtual machines a page costs its first access from each
-// process even when the kernel has it mapped already.
-void aquece() {
-  madvise(parser_memoria, sizeof(Compartilhado), MADV_POPULATE_WRITE);
-  auto *pixels = reinterpret_cast<volatile unsigned char *>(parser_memoria->pixels);
-  for (size_t i = 0; i < sizeof(Compartilhado) - offsetof(Compartilhado, pixels); i += 4096)
-    pixels[i] = pixels[i];
-  if (TccPtr s{tcc_new()}) {
-    tcc_set_error_func(s.get(), nullptr, [](void *, const char *) {});
-    parser_ajusta_compilador(s.get(), TCC_OUTPUT_MEMORY);
-    if (tcc_compile_string(s.get(), (parser_preludio() + "int main(void) { return 0; }").c_str()) ==
-        0) {
-      const int tamanho = tcc_relocate(s.get(), nullptr);
-      std::unique_ptr<void, decltype(&free)> bloco(
-          tamanho > 0 ? malloc(static_cast<size_t>(tamanho)) : nullptr, free);
-      if (bloco)
-        tcc_relocate(s.get(), bloco.get());
-    }
-  }
-  OlpaSurface tela(
-      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA));
-  OlpaCairo contexto(cairo_create(tela.get()));
-  cairo_move_to(contexto.get(), 0, 0);
-  cairo_line_to(contexto.get(), OLPA_TELA_LARGURA, OLPA_TELA_ALTURA);
-  cairo_stroke(contexto.get());
-  std::string png;
-  olpa_gfx_codifica_png(tela.get(), &png);
-  confina_prepara();
-}
-
 // ------------------------------------------------------------ the child's life
 
 // Fixed descriptors: 0 empty input, 1 and 2 the console, then ours; every
@@ -429,9 +388,9 @@ void filho_rastro(const char *texto, size_t tamanho) {
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 256 << 20);
   if (aquecer)
-    aquece();
-  else // the run waits: the canvas's pages made in one call, not a fault each
-    madvise(parser_memoria, offsetof(Compartilhado, ultima), MADV_POPULATE_WRITE);
+    filho_aquece();
+  else
+    filho_povoa();
   const long faltas_aquecendo = filho_faltas();
 
   std::string texto;

@@ -177,6 +177,10 @@ constexpr int SAIDA_VERIFICACAO = 5; // a bounds check failed (the fault in shar
 // code read from `comando`, compiled, linked and run. `aquecer`: touch now,
 // while nobody waits, what the run would otherwise pay for.
 [[noreturn]] void filho_vive(int comando, int console, int controle, bool aquecer);
+// Readies a child's memory (aquece.cpp): the warm-up while nobody waits; the
+// shared pages at once when a run waits.
+void filho_aquece();
+void filho_povoa();
 // Compiles, links and runs `codigo` in this process, console text to
 // `console`; no guards, no events. 1 on success.
 int filho_roda_no_processo(const char *codigo, OlpaEscritor console);
