@@ -46,7 +46,6 @@ void filho_aquece() {
   cairo_stroke(contexto.get());
   std::string png;
   olpa_gfx_codifica_png(tela.get(), &png);
-  confina_prepara();
 }
 
 // The run waits: the canvas's pages made in one call, not a fault each.

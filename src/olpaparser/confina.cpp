@@ -2,22 +2,22 @@
 // can gain none, reaches files only beneath the run tree (writing only in
 // ../telas), and makes only the system calls a drawing program needs. What
 // it may not do ends it with SIGSYS; the application then names what was
-// tried, from the same table that built the filter.
+// tried. The filter itself is built with olpa (filtro.cpp, gera_filtro.cpp).
+#include "filtro_gerado.h"
 #include "parser_interno.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <iterator>
 
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <linux/filter.h>
 #include <linux/landlock.h>
 #include <linux/seccomp.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -26,31 +26,14 @@
 
 namespace {
 
-// ------------------------------------------------------------ system calls
-
-// Calls a program may make. Anything else traps (SIGSYS): a program that
-// tries it has done something olpa does not allow.
-const char *const PERMITIDAS[] = {
-    // files (Landlock decides which)
-    "read", "write", "readv", "writev", "pread64", "pwrite64", "preadv", "pwritev", "preadv2",
-    "pwritev2", "lseek", "close", "close_range", "fstat", "stat", "lstat", "newfstatat", "statx",
-    "statfs", "fstatfs", "open", "openat", "openat2", "creat", "access", "faccessat", "faccessat2",
-    "readlink", "readlinkat", "getdents", "getdents64", "getcwd", "chdir", "fchdir", "mkdir",
-    "mkdirat", "rmdir", "unlink", "unlinkat", "rename", "renameat", "renameat2", "truncate",
-    "ftruncate", "fallocate", "fadvise64", "fsync", "fdatasync", "flock", "fcntl", "dup", "dup2",
-    "dup3", "umask", "pipe", "pipe2", "poll", "ppoll", "select", "pselect6",
-    // memory
-    "brk", "mmap", "munmap", "mremap", "mprotect", "madvise", "msync", "mincore",
-    // signals (those sent are checked below)
-    "rt_sigprocmask", "rt_sigreturn", "sigaltstack", "rt_sigpending", "rt_sigsuspend",
-    "rt_sigtimedwait", "pause", "alarm", "setitimer", "getitimer", "timer_create", "timer_settime",
-    "timer_gettime", "timer_getoverrun", "timer_delete",
-    // time and what the process may know of itself
-    "nanosleep", "clock_nanosleep", "clock_gettime", "clock_getres", "gettimeofday", "time",
-    "times", "getrusage", "getpid", "gettid", "getppid", "getuid", "geteuid", "getgid", "getegid",
-    "getgroups", "getpgrp", "getpgid", "getsid", "getpriority", "uname", "sysinfo", "getrandom",
-    "sched_yield", "sched_getaffinity", "getcpu", "getrlimit", "setrlimit", "capget",
-    "set_robust_list", "rseq", "futex", "restart_syscall", "exit", "exit_group"};
+// Where the process id goes, the filter holds the id it was built for.
+constexpr bool lugares_do_id_certos() {
+  for (unsigned i : FILTRO_LUGARES_DO_ID)
+    if (i >= std::size(FILTRO_GERADO) || FILTRO_GERADO[i].k != FILTRO_ID)
+      return false;
+  return true;
+}
+static_assert(lugares_do_id_certos());
 
 // Calls refused on purpose, and what a learner is told was tried.
 struct Proibida {
@@ -97,49 +80,6 @@ const Proibida PROIBIDAS[] = {
     {"symlink", "criar um link"},
     {"symlinkat", "criar um link"},
 };
-
-// Terminal requests standard I/O makes on its own (isatty, the window size).
-const unsigned long IOCTL_PERMITIDOS[] = {TCGETS, TIOCGWINSZ, FIONREAD};
-
-// The filter as the kernel takes it, built ahead and loaded when main is
-// about to run: building it costs more than all the rest of confining.
-std::vector<sock_filter> filtro_pronto;
-
-bool regra(scmp_filter_ctx f, const char *nome, unsigned n = 0, const scmp_arg_cmp *cmp = nullptr) {
-  const int numero = seccomp_syscall_resolve_name(nome);
-  // Names this architecture lacks (fork on some) need no rule.
-  return numero == __NR_SCMP_ERROR ||
-         seccomp_rule_add_array(f, SCMP_ACT_ALLOW, numero, n, cmp) == 0;
-}
-
-scmp_filter_ctx monta_filtro() {
-  scmp_filter_ctx f = seccomp_init(SCMP_ACT_TRAP);
-  if (!f)
-    return nullptr;
-  bool ok = seccomp_attr_set(f, SCMP_FLTATR_ACT_BADARCH, SCMP_ACT_KILL_PROCESS) == 0;
-  seccomp_attr_set(f, SCMP_FLTATR_CTL_OPTIMIZE, 2); // a binary tree: fewer tests per call
-  for (const char *nome : PERMITIDAS)
-    ok = ok && regra(f, nome);
-  // Signals only to itself; SIGSYS stays ours.
-  const scmp_datum_t eu = static_cast<scmp_datum_t>(getpid());
-  const scmp_arg_cmp a_si[] = {SCMP_A0(SCMP_CMP_EQ, eu)};
-  for (const char *nome : {"kill", "tkill", "tgkill", "rt_sigqueueinfo", "rt_tgsigqueueinfo"})
-    ok = ok && regra(f, nome, 1, a_si);
-  const scmp_arg_cmp nao_sigsys[] = {SCMP_A0(SCMP_CMP_NE, SIGSYS)};
-  ok = ok && regra(f, "rt_sigaction", 1, nao_sigsys);
-  // Limits of this process only (lowering them is harmless; the hard ones hold).
-  const scmp_arg_cmp deste[] = {SCMP_A0(SCMP_CMP_EQ, 0)};
-  ok = ok && regra(f, "prlimit64", 1, deste);
-  for (unsigned long pedido : IOCTL_PERMITIDOS) {
-    const scmp_arg_cmp este[] = {SCMP_A1(SCMP_CMP_EQ, pedido)};
-    ok = ok && regra(f, "ioctl", 1, este);
-  }
-  if (!ok) {
-    seccomp_release(f);
-    return nullptr;
-  }
-  return f;
-}
 
 // ------------------------------------------------------------ SIGSYS
 
@@ -251,35 +191,18 @@ void limpa_ambiente() {
 
 } // namespace
 
-void confina_prepara() {
-  if (!filtro_pronto.empty())
-    return;
-  scmp_filter_ctx f = monta_filtro();
-  const int fd = f ? memfd_create("filtro", MFD_CLOEXEC) : -1;
-  if (fd >= 0 && seccomp_export_bpf(f, fd) == 0) {
-    const off_t tamanho = lseek(fd, 0, SEEK_END);
-    filtro_pronto.resize(static_cast<size_t>(tamanho) / sizeof(sock_filter));
-    const size_t bytes = filtro_pronto.size() * sizeof(sock_filter);
-    if (tamanho <= 0 || pread(fd, filtro_pronto.data(), bytes, 0) != static_cast<ssize_t>(bytes))
-      filtro_pronto.clear();
-  }
-  if (fd >= 0)
-    close(fd);
-  if (f)
-    seccomp_release(f);
-}
-
 bool confina_filho(std::string *aviso) {
-  confina_prepara();
-  if (filtro_pronto.empty())
-    return false;
   limpa_ambiente();
   if (!larga_capacidades())
     return false;
   if (!restringe_arquivos())
     *aviso = "[olpa] este sistema não tem Landlock: o programa roda sem a proteção de arquivos.\n";
   arma_sigsys();
-  sock_fprog programa{static_cast<unsigned short>(filtro_pronto.size()), filtro_pronto.data()};
+  sock_filter filtro[std::size(FILTRO_GERADO)];
+  std::copy(std::begin(FILTRO_GERADO), std::end(FILTRO_GERADO), filtro);
+  for (unsigned i : FILTRO_LUGARES_DO_ID)
+    filtro[i].k = static_cast<uint32_t>(getpid());
+  sock_fprog programa{static_cast<unsigned short>(std::size(filtro)), filtro};
   return syscall(SYS_seccomp, SECCOMP_SET_MODE_FILTER, 0, &programa) == 0;
 }
 

@@ -197,8 +197,6 @@ void espera_prepara_filho();
 
 // ------------------------------------------------------------ confinement (confina.cpp)
 
-// Builds ahead, while nobody waits, the system-call filter of the next run.
-void confina_prepara();
 // Confines this child for the learner's main: no capabilities and no way to
 // gain any, files only beneath the run tree (writing only in ../telas), only
 // the system calls a drawing program needs; a refused one ends the child by
