@@ -4,8 +4,9 @@
 // library, the PNG written) and prints the console, with the same libraries
 // to load. Both in turn, for a small program and a 1,000-line one.
 //
-// bench_olpa_rodar [repetitions] [OLPA_RODAR]   (another olpa-rodar, e.g. an
-// earlier build's, against the same floor)
+// bench_olpa_rodar [repetitions] [OLPA_RODAR...]   (other olpa-rodar
+// binaries, e.g. an earlier build's, each against the same floor, all in
+// turn with it and with this build's)
 #include "medidas.h"
 
 #include <sys/wait.h>
@@ -55,7 +56,9 @@ int main(int argc, char **argv) {
   if (argc == 3 && strcmp(argv[1], "--piso") == 0)
     return piso(argv[2]);
   const int n = argc > 1 ? atoi(argv[1]) : 100;
-  const char *binario = argc > 2 ? argv[2] : OLPA_RODAR;
+  std::vector<const char *> binarios = {OLPA_RODAR};
+  for (int i = 2; i < argc; i++)
+    binarios.push_back(argv[i]);
   FILE *figuras = medidas::separa_figuras();
   medidas::Raiz raiz(OLPA_INIT_PNG);
   char *proprio = g_file_read_link("/proc/self/exe", nullptr);
@@ -63,22 +66,34 @@ int main(int argc, char **argv) {
       {"small program", medidas::PEQUENO}, {"1,000-line program", medidas::programa(1000)}};
   for (const auto &[nome, texto] : programas) {
     g_file_set_contents("../exemplos/p.olp", texto.c_str(), -1, nullptr);
-    std::vector<double> rodar, chao;
+    std::vector<std::vector<double>> rodar(binarios.size());
+    std::vector<double> chao;
     for (int i = 0; i < n; i++) {
-      rodar.push_back(processo({binario, "../exemplos/p.olp", nullptr}));
+      for (size_t b = 0; b < binarios.size(); b++) {
+        rodar[b].push_back(processo({binarios[b], "../exemplos/p.olp", nullptr}));
+        if (rodar[b].back() < 0) {
+          fprintf(stderr, "a run of %s failed\n", binarios[b]);
+          return 1;
+        }
+      }
       chao.push_back(processo({proprio, "--piso", "../exemplos/p.olp", nullptr}));
-      if (rodar.back() < 0 || chao.back() < 0) {
+      if (chao.back() < 0) {
         fprintf(stderr, "a run failed\n");
         return 1;
       }
     }
-    const double r = mediana(rodar), c = mediana(chao);
+    const double c = mediana(chao);
     fprintf(figuras, "%s, %d times each, in turn (whole processes, medians)\n", nome, n);
     fprintf(figuras, "  floor: one process, run in itself  %8.2f ms (%s)\n", c,
             medidas::incerteza(chao).c_str());
-    fprintf(figuras, "  olpa-rodar                         %8.2f ms (%s)   ratio %.2fx\n", r,
-            medidas::incerteza(rodar).c_str(), r / c);
-    fprintf(figuras, "  goal <= 1.15x: %s\n", r <= 1.15 * c ? "met" : "NOT met");
+    for (size_t b = 0; b < binarios.size(); b++) {
+      const double r = mediana(rodar[b]);
+      fprintf(figuras, "  olpa-rodar%-25s%8.2f ms (%s)   ratio %.2fx   goal <= 1.15x: %s\n",
+              b == 0 ? "" : (" " + std::to_string(b + 1)).c_str(), r,
+              medidas::incerteza(rodar[b]).c_str(), r / c, r <= 1.15 * c ? "met" : "NOT met");
+    }
+    for (size_t b = 1; b < binarios.size(); b++)
+      fprintf(figuras, "  olpa-rodar %zu: %s\n", b + 1, binarios[b]);
   }
   g_free(proprio);
   return 0;
