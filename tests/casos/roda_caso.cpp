@@ -90,8 +90,8 @@ bool aplica_opcoes(const std::string &arquivo) {
     else if (chave == "modo")
       mudada =
           chmod((raiz + "/" + valor).c_str(), strtol(resto.c_str(), nullptr, 8)) == 0 || mudada;
-    else if (!chave.empty() && chave != "isolado" && chave != "navegador" && chave != "mostra" &&
-             chave[0] != '#')
+    else if (!chave.empty() && chave != "isolado" && chave != "sem-olpa-rodar" &&
+             chave != "navegador" && chave != "mostra" && chave[0] != '#')
       falha(arquivo, "opção desconhecida: " + chave);
   }
   return mudada;
@@ -518,7 +518,8 @@ int main(int argc, char **argv) {
     roda_comando(caso, nome);
   else if (!pasta) {
     const Rodada r = passo(nome, caso, programa, rastro, std::string(OLPA_SAIDA_DIR "/") + nome);
-    if (!isolado && !arvore_mudada && !regrava)
+    if (!isolado && !arvore_mudada && !regrava &&
+        le_arquivo(opcoes).find("sem-olpa-rodar") == std::string::npos)
       confere_olpa_rodar(nome, programa, r);
   }
   for (const std::string &n :

@@ -422,7 +422,7 @@ TEST_F(Janela, AbrirMostraAFiguraDoExemploECabeNaTela) {
     // The folder loads in the background, and a pick made before may be
     // lost: pick again now and then, as a person would click again.
     const char *quero = mostrou ? caminho_meu.get() : caminho_exemplo.get();
-    if (vez % 10 == 1)
+    if (vez % (50 / TIQUE_MS) == 1)
       gtk_file_chooser_select_filename(s, quero);
     if (!mostrou && ativa && GTK_IS_IMAGE(previa) &&
         diferentes(gtk_image_get_pixbuf(GTK_IMAGE(previa)), esperada) == 0) {
@@ -432,7 +432,7 @@ TEST_F(Janela, AbrirMostraAFiguraDoExemploECabeNaTela) {
     } else if (mostrou && !ativa) {
       escondeu = true;
     }
-    if (!escondeu && vez < 100)
+    if (!escondeu && vez < 2000 / TIQUE_MS)
       return false;
     gtk_dialog_response(GTK_DIALOG(d), GTK_RESPONSE_CANCEL);
     return true;
