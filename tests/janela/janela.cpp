@@ -43,6 +43,25 @@ void processa() {
   g_signal_handler_disconnect(relogio, id);
   pendentes();
 }
+void aguarda(int ms) {
+  const gint64 fim = g_get_monotonic_time() + ms * 1000;
+  while (g_get_monotonic_time() < fim) {
+    while (gtk_events_pending())
+      gtk_main_iteration();
+    g_usleep(5 * 1000);
+  }
+}
+
+void percorre(GtkWidget *w, const std::function<void(GtkWidget *)> &f) {
+  f(w);
+  if (GTK_IS_CONTAINER(w)) {
+    GList *filhos = gtk_container_get_children(GTK_CONTAINER(w));
+    for (GList *l = filhos; l; l = l->next)
+      percorre(GTK_WIDGET(l->data), f);
+    g_list_free(filhos);
+  }
+}
+
 std::string texto(GtkTextBuffer *b) {
   GtkTextIter i, f;
   gtk_text_buffer_get_bounds(b, &i, &f);

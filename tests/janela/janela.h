@@ -15,6 +15,10 @@ const std::string CASOS = OLPA_FONTE_DIR "/tests/casos/", INICIAL = OLPA_IMAGEM_
 extern std::string exemplos; // the run tree's exemplos/
 
 void processa(); // lets GTK handle what is pending, drawing included
+// Lets GTK work for `ms` milliseconds (timers included).
+void aguarda(int ms);
+// Every widget under `w`, depth first.
+void percorre(GtkWidget *w, const std::function<void(GtkWidget *)> &f);
 std::string editor();
 std::string console();
 void poe(const std::string &codigo);
