@@ -69,7 +69,7 @@ botao() { # 0 Novo .. 4 Limpar
 }
 rodar() { # replaces the editor text (one line: auto-indent has nothing to do) and runs it
   xdotool mousemove $((CX + 200)) $((CY + OLPA_EDITOR_Y + 100)) click 1 key --clearmodifiers ctrl+a Delete
-  xdotool type --delay 4 -- "$1"
+  xdotool type --delay 1 -- "$1"
   botao 3
 }
 
