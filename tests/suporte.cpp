@@ -100,10 +100,9 @@ RaizTemporaria::RaizTemporaria() {
     throw std::runtime_error("chdir");
 }
 
-namespace {
 // Removes a tree, whatever modes a program left in it (in this process: a
 // shell and two commands would cost more than the case).
-bool apaga(const std::string &caminho) {
+static bool apaga(const std::string &caminho) {
   struct stat info {};
   if (lstat(caminho.c_str(), &info) != 0)
     return false;
@@ -117,7 +116,6 @@ bool apaga(const std::string &caminho) {
   }
   return rmdir(caminho.c_str()) == 0;
 }
-} // namespace
 
 RaizTemporaria::~RaizTemporaria() {
   if (chdir(anterior.c_str()) == 0 && !apaga(raiz))

@@ -15,13 +15,11 @@
 
 std::string exemplos;
 
-namespace {
-void pendentes() {
+static void pendentes() {
   gdk_display_sync(gdk_display_get_default());
   while (gtk_events_pending())
     gtk_main_iteration();
 }
-} // namespace
 
 void processa() {
   while (olpa_rodando()) // a run goes on from the main loop: its end is pending too

@@ -8,10 +8,8 @@
 #include "olpagfx.h"
 #include "olpaparser.h"
 
-#include <X11/Xlib.h>
 #include <glib/gstdio.h>
 #include <sys/stat.h>
-#include <gdk/gdkx.h>
 
 namespace {
 
