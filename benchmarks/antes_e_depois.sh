@@ -6,7 +6,7 @@
 set -euo pipefail
 raiz="$(cd "$(dirname "$0")/.." && pwd)"
 rev=${1:-$(git -C "$raiz" merge-base HEAD main)}
-antes=/tmp/olpa-antes-$(git -C "$raiz" rev-parse --short "$rev")
+antes=/tmp/olpa-antes-$(basename "$raiz")-$(git -C "$raiz" rev-parse --short "$rev") # one a tree: others build theirs
 if [ ! -x "$antes/build/olpa/bin/olpa" ] || [ ! -s "$antes/build/olpa/bin/olpalib/init.png" ]; then
   rm -rf "$antes"
   mkdir -p "$antes/fonte"
@@ -15,5 +15,5 @@ if [ ! -x "$antes/build/olpa/bin/olpa" ] || [ ! -s "$antes/build/olpa/bin/olpali
   cmake --build "$antes/build" --target olpa init_png icones -j 2 >/dev/null
 fi
 echo "before: $rev ($antes)"
-exec xvfb-run -a -s "-screen 0 1280x1024x24" "$raiz/build/benchmarks/bench_janela" \
+exec xvfb-run -a -s "-screen 0 1280x1600x24" "$raiz/build/benchmarks/bench_janela" \
   "$antes/build/olpa/bin" "$raiz/build/olpa/bin" "${2:-1}"

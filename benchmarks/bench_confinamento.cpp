@@ -36,6 +36,8 @@ double aperta(bool confinado) {
   deixa_ocioso();
   const double t = agora_ms();
   gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
+  while (olpa_rodando()) // a run goes on from the main loop
+    gtk_main_iteration();
   const double d = agora_ms() - t;
   if (confinado)
     no_filho.push_back(parser_tempos().confina);
@@ -43,7 +45,7 @@ double aperta(bool confinado) {
   gtk_text_buffer_get_bounds(olpa_campo_console_buffer, &a, &b);
   OlpaTexto console(gtk_text_buffer_get_text(olpa_campo_console_buffer, &a, &b, FALSE));
   if (strcmp(console.get(), "[olpa] compilando\n[olpa] sucesso!\n") != 0 ||
-      gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)) != GTK_IMAGE_PIXBUF) {
+      gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)) != GTK_IMAGE_SURFACE) {
     fprintf(stderr, "a run did not succeed (%s):\n%s\n", confinado ? "confined" : "bare",
             console.get());
     exit(1);

@@ -1,6 +1,8 @@
 // The price of isolation: a small program run in a child process (as the
-// window runs it, with the child pre-forked and without) against the same
-// run inside this process, with the page faults a run costs.
+// window runs it: made by the zygote, pre-forked and warmed up while nothing
+// waits, or made inside the run) against the same run inside this process,
+// interleaved, with the page faults of the child on the run's path counted
+// apart from those of its warm-up.
 //
 // bench_isolamento [repetitions]
 #include "medidas.h"
@@ -65,19 +67,20 @@ double custo_de_falta_cow() {
 
 int main(int argc, char **argv) {
   const int n = argc > 1 ? atoi(argv[1]) : 200;
+  parser_prepara_zigoto(); // as the window's main does
   FILE *figuras = medidas::separa_figuras();
   medidas::Raiz raiz(OLPA_INIT_PNG);
   parser_define_saida({guarda, guarda, nullptr, nullptr, nullptr});
   medidas::sem_rastros();
 
   std::vector<double> pronto, frio, dentro, preparo, so_fork;
-  std::vector<double> faltas_filho, faltas_pai, faltas_filho_maior;
+  std::vector<double> faltas_filho, faltas_pai, faltas_aquece, faltas_frio;
   std::vector<double> envio, compila, liga, programa, resto;
   for (int i = 0; i < n; i++) {
     // As the window does it: the child forked while nothing waits.
     parser_prepara();
     g_usleep(50000); // a person takes longer than this between two presses
-    const rusage f0 = medidas::uso(RUSAGE_CHILDREN), p0 = medidas::uso(RUSAGE_SELF);
+    const rusage p0 = medidas::uso(RUSAGE_SELF);
     double t = agora_ms();
     confere(parser_executa(PEQUENO), "isolated");
     pronto.push_back(agora_ms() - t);
@@ -87,9 +90,9 @@ int main(int argc, char **argv) {
     liga.push_back(fases.liga);
     programa.push_back(fases.programa);
     resto.push_back(fases.total - fases.envio - fases.compila - fases.liga - fases.programa);
-    const rusage f1 = medidas::uso(RUSAGE_CHILDREN), p1 = medidas::uso(RUSAGE_SELF);
-    faltas_filho.push_back(static_cast<double>(f1.ru_minflt - f0.ru_minflt));
-    faltas_filho_maior.push_back(static_cast<double>(f1.ru_majflt - f0.ru_majflt));
+    const rusage p1 = medidas::uso(RUSAGE_SELF);
+    faltas_filho.push_back(static_cast<double>(fases.faltas));
+    faltas_aquece.push_back(static_cast<double>(fases.faltas_aquece));
     faltas_pai.push_back(static_cast<double>(p1.ru_minflt - p0.ru_minflt));
 
     // With the fork inside the run.
@@ -97,6 +100,7 @@ int main(int argc, char **argv) {
     confere(parser_executa(PEQUENO), "cold isolated");
     frio.push_back(agora_ms() - t);
     preparo.push_back(parser_tempos().preparo);
+    faltas_frio.push_back(static_cast<double>(parser_tempos().faltas));
 
     t = agora_ms();
     confere(parser_executa_no_processo(PEQUENO), "in-process");
@@ -116,18 +120,20 @@ int main(int argc, char **argv) {
   const double iso = mediana(pronto), base = mediana(dentro);
   fprintf(figuras, "small program, %d repetitions (medians)\n", n);
   fprintf(figuras, "  in-process run (baseline)            %8.3f ms\n", base);
-  fprintf(figuras, "  isolated run, child pre-forked       %8.3f ms   ratio %.2fx\n", iso,
-          iso / base);
+  fprintf(figuras, "  isolated run, child pre-forked       %8.3f ms   ratio %.2fx  (%s)\n", iso,
+          iso / base, medidas::incerteza(pronto).c_str());
   fprintf(figuras,
           "  isolated run, fork inside the run    %8.3f ms   ratio %.2fx  (fork: %.3f ms)\n",
           mediana(frio), mediana(frio) / base, mediana(preparo));
   fprintf(figuras, "  bare fork + _exit + waitpid          %8.3f ms\n", mediana(so_fork));
-  fprintf(figuras, "  page faults of the child per run*    %8.0f minor, %.0f major\n",
-          mediana(faltas_filho), mediana(faltas_filho_maior));
   fprintf(figuras,
-          "  one copy-on-write page fault here     %8.1f us  (child faults x cost: %.1f ms)\n",
+          "  child page faults, code -> end       %8.0f (pre-forked), %.0f (forked in the run)\n",
+          mediana(faltas_filho), mediana(faltas_frio));
+  fprintf(figuras, "  child page faults, idle warm-up      %8.0f (off the run's path)\n",
+          mediana(faltas_aquece));
+  fprintf(figuras,
+          "  one copy-on-write page fault here     %8.1f us  (run's faults x cost: %.1f ms)\n",
           custo_falta, mediana(faltas_filho) * custo_falta / 1000.0);
-  fprintf(figuras, "  (* with the warm-up a pre-forked child does while nothing waits)\n");
   fprintf(figuras, "  page faults of this process per run  %8.0f minor\n", mediana(faltas_pai));
   fprintf(figuras, "  RSS of this process                  %8ld kB\n", medidas::rss_kb());
   fprintf(figuras,

@@ -9,49 +9,19 @@
 //     side by side on the screen, interleaved, in the same run.
 //
 // Usage (benchmarks/antes_e_depois.sh builds the "before" binary and runs it):
-//   xvfb-run -a -s "-screen 0 1280x1024x24" bench_janela ANTES_BIN DEPOIS_BIN [escala]
+//   xvfb-run -a -s "-screen 0 1280x1600x24" bench_janela ANTES_BIN DEPOIS_BIN [escala]
 // Each BIN is a run tree's bin/ with olpa and olpalib/. Needs xdotool (to
 // open the programs through "Abrir").
-#include "medidas.h"
-#include "olpa_layout.h"
-
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/extensions/XTest.h>
-#include <X11/extensions/Xdamage.h>
-#include <X11/keysym.h>
-
-#include <csignal>
-#include <cstring>
-#include <functional>
-#include <string>
-#include <vector>
-
-#include <poll.h>
-#include <sys/wait.h>
+#include "janela_x.h"
 
 using medidas::agora_ms;
 using medidas::mediana;
+using namespace janela_x;
 
 namespace {
 
-Display *x;
-Window raiz_x;
-int evento_damage;
 FILE *figuras = stdout;
-
-struct Retangulo {
-  int x, y, largura, altura;
-};
-// Content coordinates (inside the window's border).
-constexpr int BOTAO_LARGURA = (OLPA_COLUNA_LARGURA - 4 * OLPA_ESPACO) / 5;
-Retangulo botao(int i) {
-  return {i * (BOTAO_LARGURA + OLPA_ESPACO), 0, BOTAO_LARGURA, OLPA_BT_ALTURA};
-}
-constexpr Retangulo IMAGEM{OLPA_IMAGEM_X, 0, OLPA_IMAGEM_LARGURA, OLPA_IMAGEM_ALTURA};
-constexpr Retangulo EDITOR{0, OLPA_EDITOR_Y, OLPA_COLUNA_LARGURA, OLPA_EDITOR_ALTURA};
-constexpr int RODAR = 3, LIMPAR = 4;
+Programas programas; // what every window finds in its ../exemplos
 
 const char SEM_FIM[] = "int main(void) {\n"
                        "  int i = 0;\n"
@@ -73,233 +43,6 @@ const char CEM_MIL[] = "int main(void) {\n"
                        "  return 0;\n"
                        "}\n"
                        "// ";
-
-// ------------------------------------------------------------ one window
-
-struct Janela {
-  std::string nome, raiz;
-  pid_t pid = -1;
-  Window janela = 0;
-  Damage damage = 0;
-  int cx = 0, cy = 0; // content origin on the screen
-};
-
-void executa(const std::string &comando) {
-  if (system(comando.c_str()) != 0)
-    fprintf(stderr, "failed: %s\n", comando.c_str());
-}
-
-Window janela_do_processo(pid_t pid) {
-  const Atom atomo_pid = XInternAtom(x, "_NET_WM_PID", False);
-  Window r, pai, *filhos = nullptr;
-  unsigned n = 0;
-  Window achada = 0;
-  if (!XQueryTree(x, raiz_x, &r, &pai, &filhos, &n))
-    return 0;
-  for (unsigned i = 0; i < n && !achada; i++) {
-    Atom tipo;
-    int formato;
-    unsigned long itens, resto;
-    unsigned char *dados = nullptr;
-    XWindowAttributes atributos;
-    if (XGetWindowProperty(x, filhos[i], atomo_pid, 0, 1, False, XA_CARDINAL, &tipo, &formato,
-                           &itens, &resto, &dados) == Success &&
-        dados && itens == 1 && *reinterpret_cast<unsigned long *>(dados) == (unsigned long)pid &&
-        XGetWindowAttributes(x, filhos[i], &atributos) && atributos.map_state == IsViewable &&
-        atributos.width > 900)
-      achada = filhos[i];
-    if (dados)
-      XFree(dados);
-  }
-  if (filhos)
-    XFree(filhos);
-  return achada;
-}
-
-Janela abre(const std::string &bin, const std::string &nome, int y) {
-  Janela j;
-  j.nome = nome;
-  char modelo[] = "/tmp/olpa-bench-janela-XXXXXX";
-  j.raiz = g_mkdtemp(modelo);
-  executa("mkdir -p '" + j.raiz + "/bin' '" + j.raiz + "/telas' '" + j.raiz + "/exemplos' '" +
-          j.raiz + "/config/gtk-3.0' && cp '" + bin + "/olpa' '" + j.raiz + "/bin/' && cp -r '" +
-          bin + "/olpalib' '" + j.raiz + "/bin/'");
-  // No animations and no blinking cursor: what changes on the screen is the
-  // window's answer, nothing else.
-  g_file_set_contents((j.raiz + "/config/gtk-3.0/settings.ini").c_str(),
-                      "[Settings]\ngtk-enable-animations=0\ngtk-cursor-blink=0\n", -1, nullptr);
-  const std::pair<const char *, const char *> programas[] = {{"pequeno", medidas::PEQUENO},
-                                                             {"mil_linhas", nullptr},
-                                                             {"sem_fim", SEM_FIM},
-                                                             {"longo", CEM_MIL}};
-  for (const auto &[p, texto] : programas) {
-    const std::string conteudo = texto ? texto : medidas::programa(1000);
-    g_file_set_contents((j.raiz + "/exemplos/" + p + ".olp").c_str(), conteudo.c_str(), -1,
-                        nullptr);
-  }
-  j.pid = fork();
-  if (j.pid == 0) {
-    if (chdir((j.raiz + "/bin").c_str()) != 0)
-      _exit(127);
-    setenv("GSETTINGS_BACKEND", "memory", 1);
-    setenv("XDG_CONFIG_HOME", (j.raiz + "/config").c_str(), 1);
-    const int nulo = open("/dev/null", O_WRONLY);
-    dup2(nulo, STDOUT_FILENO);
-    dup2(nulo, STDERR_FILENO);
-    execl("./olpa", "olpa", nullptr);
-    _exit(127);
-  }
-  for (int i = 0; i < 200 && !j.janela; i++) {
-    g_usleep(50000);
-    j.janela = janela_do_processo(j.pid);
-  }
-  if (!j.janela) {
-    fprintf(stderr, "the window of %s did not show\n", bin.c_str());
-    exit(1);
-  }
-  XMoveWindow(x, j.janela, 0, y);
-  XSync(x, False);
-  g_usleep(500000);
-  Window filho;
-  XTranslateCoordinates(x, j.janela, raiz_x, 0, 0, &j.cx, &j.cy, &filho);
-  j.cx += OLPA_BORDA;
-  j.cy += OLPA_BORDA;
-  j.damage = XDamageCreate(x, j.janela, XDamageReportRawRectangles);
-  return j;
-}
-
-void fecha(Janela &j) {
-  kill(j.pid, SIGKILL);
-  waitpid(j.pid, nullptr, 0);
-  executa("rm -rf '" + j.raiz + "'");
-}
-
-// ------------------------------------------------------------ the screen
-
-using Pixels = std::vector<uint32_t>;
-
-Pixels captura(const Janela &j, Retangulo r) {
-  XImage *imagem =
-      XGetImage(x, raiz_x, j.cx + r.x, j.cy + r.y, r.largura, r.altura, AllPlanes, ZPixmap);
-  Pixels p(static_cast<size_t>(r.largura) * r.altura);
-  for (int linha = 0; linha < r.altura; linha++)
-    memcpy(&p[static_cast<size_t>(linha) * r.largura],
-           imagem->data + linha * imagem->bytes_per_line, static_cast<size_t>(r.largura) * 4);
-  XDestroyImage(imagem);
-  for (uint32_t &c : p)
-    c &= 0xffffff;
-  return p;
-}
-
-// Dark pixels only: a label's text, whatever the button's shading.
-Pixels escuros(Pixels p) {
-  for (uint32_t &c : p) {
-    const unsigned luz = ((c >> 16) & 0xff) + ((c >> 8) & 0xff) + (c & 0xff);
-    c = luz < 3 * 110;
-  }
-  return p;
-}
-
-bool dentro(const XDamageNotifyEvent &e, Retangulo r) {
-  const int ex = e.area.x - OLPA_BORDA, ey = e.area.y - OLPA_BORDA;
-  return ex < r.x + r.largura && ex + e.area.width > r.x && ey < r.y + r.altura &&
-         ey + e.area.height > r.y;
-}
-
-// Calls `ao_desenhar(time)` for each drawing on the screen inside `r` of `j`
-// until it returns true or `prazo_ms` passes; false then.
-bool observa(const Janela &j, Retangulo r, double prazo_ms,
-             const std::function<bool(double)> &ao_desenhar) {
-  const double fim = agora_ms() + prazo_ms;
-  while (agora_ms() < fim) {
-    while (XPending(x)) {
-      XEvent e;
-      XNextEvent(x, &e);
-      if (e.type != evento_damage + XDamageNotify)
-        continue;
-      const auto &d = reinterpret_cast<XDamageNotifyEvent &>(e);
-      XDamageSubtract(x, d.damage, None, None);
-      if (d.drawable == j.janela && dentro(d, r) && ao_desenhar(agora_ms()))
-        return true;
-    }
-    pollfd pf{ConnectionNumber(x), POLLIN, 0};
-    poll(&pf, 1, 2);
-  }
-  return false;
-}
-
-// Waits until `feito()` holds, checking whenever `r` is drawn (and every 50 ms).
-double ate(const Janela &j, Retangulo r, double prazo_ms, const std::function<bool()> &feito) {
-  const double fim = agora_ms() + prazo_ms;
-  while (agora_ms() < fim) {
-    if (feito())
-      return agora_ms();
-    observa(j, r, 50, [&](double) { return feito(); });
-  }
-  return -1;
-}
-
-void descarta_eventos() {
-  XSync(x, False);
-  while (XPending(x)) {
-    XEvent e;
-    XNextEvent(x, &e);
-  }
-}
-
-// ------------------------------------------------------------ the person
-
-// A click, and the pointer away at once: a pointer left over a button would
-// bring its tooltip over the picture.
-void clica(const Janela &j, Retangulo r) {
-  XTestFakeMotionEvent(x, -1, j.cx + r.x + r.largura / 2, j.cy + r.y + r.altura / 2, 0);
-  XTestFakeButtonEvent(x, 1, True, 0);
-  XTestFakeButtonEvent(x, 1, False, 0);
-  XTestFakeMotionEvent(x, -1, DisplayWidth(x, DefaultScreen(x)) - 10, 10, 0);
-  XFlush(x);
-}
-
-void aperta(KeySym tecla) {
-  const KeyCode codigo = XKeysymToKeycode(x, tecla);
-  XTestFakeKeyEvent(x, codigo, True, 0);
-  XTestFakeKeyEvent(x, codigo, False, 0);
-  XFlush(x);
-}
-
-void foca(const Janela &j) {
-  XSetInputFocus(x, j.janela, RevertToParent, CurrentTime);
-  XSync(x, False);
-  g_usleep(100000);
-}
-
-// The program ../exemplos/NOME.olp into the editor, through "Abrir" (the
-// chooser searches for what is typed: no name may be part of another).
-void abre_programa(const Janela &j, const char *nome) {
-  foca(j);
-  executa("xdotool key ctrl+o && sleep 1.2 && d=$(xdotool search --onlyvisible --pid " +
-          std::to_string(j.pid) + " --name Abrir | head -1) && xdotool windowfocus --sync $d " +
-          "&& xdotool type --delay 10 " + nome + ".olp && sleep 0.3 && xdotool key Return");
-  g_usleep(1000000);
-  descarta_eventos();
-}
-
-bool vivo(pid_t pid) {
-  return pid > 0 && kill(pid, 0) == 0;
-}
-
-// The child the window runs a program in: its only child while it runs.
-pid_t filho_de(pid_t pid) {
-  const std::string filhos = [&] {
-    gchar *t = nullptr;
-    g_file_get_contents(
-        ("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children").c_str(), &t,
-        nullptr, nullptr);
-    std::string s = t ? t : "";
-    g_free(t);
-    return s;
-  }();
-  return static_cast<pid_t>(atoi(filhos.c_str()));
-}
 
 // ------------------------------------------------------------ the figures
 
@@ -431,17 +174,19 @@ void mede_durante_desenho(Janela &j, int rodadas) {
   fprintf(figuras, "  goal >= 30: %s\n", q >= 30 ? "met" : "NOT met");
 }
 
-// "Rodar" clicked -> the picture the program draws on screen, both binaries
-// in turn.
-void mede_imagem(Janela *antes, Janela *depois, const char *programa, const char *titulo,
-                 int vezes) {
+// "Rodar" clicked -> the picture the program draws on screen: both binaries
+// and the floor window in turn.
+void mede_imagem(Janela *antes, Janela *depois, const std::string &bin, const char *programa,
+                 const char *titulo, int vezes) {
   fprintf(figuras, "\n== \"Rodar\" clicked -> picture on screen: %s (%d times each) ==\n", titulo,
           vezes);
-  Janela *janelas[2] = {antes, depois};
-  Pixels inicial[2], final_[2];
-  for (int k = 0; k < 2; k++) {
+  Janela piso = abre(bin, "floor", 2 * (OLPA_JANELA_ALTURA + 20), programas, programa);
+  Janela *janelas[3] = {antes, depois, &piso};
+  Pixels inicial[3], final_[3];
+  for (int k = 0; k < 3; k++) {
     Janela &j = *janelas[k];
-    abre_programa(j, programa);
+    if (k < 2)
+      abre_programa(j, programa);
     inicial[k] = captura(j, IMAGEM);
     clica(j, botao(RODAR));
     g_usleep(2500000);
@@ -453,9 +198,9 @@ void mede_imagem(Janela *antes, Janela *depois, const char *programa, const char
       exit(1);
     }
   }
-  std::vector<double> tempos[2];
+  std::vector<double> tempos[3];
   for (int i = 0; i < vezes; i++)
-    for (int k = 0; k < 2; k++) {
+    for (int k = 0; k < 3; k++) {
       Janela &j = *janelas[k];
       clica(j, botao(LIMPAR));
       ate(j, IMAGEM, 5000, [&] { return captura(j, IMAGEM) == inicial[k]; });
@@ -463,17 +208,26 @@ void mede_imagem(Janela *antes, Janela *depois, const char *programa, const char
       descarta_eventos();
       const double t = agora_ms();
       clica(j, botao(RODAR));
-      const double visto = ate(j, IMAGEM, 10000, [&] { return captura(j, IMAGEM) == final_[k]; });
+      const double visto =
+          quando_desenha(j, IMAGEM, 10000, [&] { return captura(j, IMAGEM) == final_[k]; });
       if (visto < 0) {
         fprintf(stderr, "%s: the picture did not show\n", j.nome.c_str());
         exit(1);
       }
       tempos[k].push_back(visto - t);
     }
-  const double a = mediana(tempos[0]), d = mediana(tempos[1]);
-  fprintf(figuras, "  before (%s)  %7.1f ms (median)\n", antes->nome.c_str(), a);
-  fprintf(figuras, "  after  (%s)  %7.1f ms (median)\n", depois->nome.c_str(), d);
-  fprintf(figuras, "  ratio after/before %.2fx\n", d / a);
+  fecha(piso);
+  const double a = mediana(tempos[0]), d = mediana(tempos[1]), p = mediana(tempos[2]);
+  fprintf(figuras, "  floor (in-process, same layout)  %7.1f ms (median, %s)\n", p,
+          medidas::incerteza(tempos[2]).c_str());
+  fprintf(figuras,
+          "  before                           %7.1f ms (median, %s)   ratio to floor %.2fx\n", a,
+          medidas::incerteza(tempos[0]).c_str(), a / p);
+  fprintf(figuras,
+          "  after                            %7.1f ms (median, %s)   ratio to floor %.2fx\n", d,
+          medidas::incerteza(tempos[1]).c_str(), d / p);
+  fprintf(figuras, "  ratio after/before %.2fx; goal after <= 1.5x floor: %s\n", d / a,
+          d <= 1.5 * p ? "met" : "NOT met");
 }
 
 } // namespace
@@ -485,19 +239,20 @@ int main(int argc, char **argv) {
   }
   const double escala = argc > 3 ? atof(argv[3]) : 1.0;
   auto vezes = [&](int n) { return std::max(1, static_cast<int>(n * escala)); };
-  x = XOpenDisplay(nullptr);
-  int erro_base = 0, maior = 0, menor = 0;
-  if (!x || !XDamageQueryExtension(x, &evento_damage, &erro_base) ||
-      !XTestQueryExtension(x, &erro_base, &erro_base, &maior, &menor)) {
+  if (!conecta()) {
     fprintf(stderr, "needs an X display with DAMAGE and XTEST\n");
     return 1;
   }
-  raiz_x = DefaultRootWindow(x);
-  Janela antes = abre(argv[1], "before", 0);
-  Janela depois = abre(argv[2], "after", OLPA_JANELA_ALTURA + 20);
+  piso_janela = OLPA_PISO_JANELA;
+  programas = {{"pequeno", medidas::PEQUENO},
+               {"mil_linhas", medidas::programa(1000)},
+               {"sem_fim", SEM_FIM},
+               {"longo", CEM_MIL}};
+  Janela antes = abre(argv[1], "before", 0, programas);
+  Janela depois = abre(argv[2], "after", OLPA_JANELA_ALTURA + 20, programas);
 
-  mede_imagem(&antes, &depois, "pequeno", "small program", vezes(20));
-  mede_imagem(&antes, &depois, "mil_linhas", "1,000-line program", vezes(15));
+  mede_imagem(&antes, &depois, argv[2], "pequeno", "small program", vezes(40));
+  mede_imagem(&antes, &depois, argv[2], "mil_linhas", "1,000-line program", vezes(30));
   fecha(antes);
   mede_parar(depois, vezes(15));
   mede_durante_desenho(depois, vezes(5));

@@ -1,63 +1,161 @@
-// Resident size of the window's process after 10 presses of "Rodar" and
-// after 1,000 (a mix of pictures, compile errors and crashes).
+// Memory of the real window (the olpa binary) over many presses of "Rodar",
+// driven as a person would (XTest, programs opened through "Abrir"), each
+// run checked on the screen: programs of several sizes that draw (their
+// picture shown), a compile error and a crash (the console red). Prints the
+// window's resident size after start-up, after the first runs and at the
+// end, and the memory of the child waiting for the next run: resident, and
+// its own (pages no other process maps: what it costs beyond the window).
 //
-// Run under a display: xvfb-run -a bench_memoria [runs]
-#include "medidas.h"
-#include "olpa.h"
-#include "olpa_layout.h"
-#include "olpaparser.h"
+// xvfb-run -a -s "-screen 0 1280x1024x24" bench_memoria BIN [runs]
+//   BIN: a run tree's bin/ with olpa and olpalib/. Needs xdotool.
+#include "janela_x.h"
+
+#include <fstream>
+#include <sstream>
+
+using namespace janela_x;
 
 namespace {
 
-const char *const PROGRAMAS[] = {
-    "int main(void) { inicia(); cor(255, 0, 0); traco(4); linha(0, 0, 640, 480); termina(); "
-    "return 0; }",
-    "int main(void) { inicia(); escreve_console(\"oi\\n\"); linha(0, 240, 640, 240); termina(); "
-    "return 0; }",
-    "int main(void) { inicia() termina(); return 0; }",
-    "int main(void) { int *p = (int *)16; *p = 1; return 0; }",
+const Programas PROGRAMAS = {
+    {"pequeno", medidas::PEQUENO},
+    {"mil", medidas::programa(1000)},
+    {"dezmil", medidas::programa(10000)},
+    {"erro", "int main(void) { inicia() termina(); return 0; }\n"},
+    {"quebra", "int main(void) { int *p = (int *)16; *p = 1; return 0; }\n"},
 };
 
-void deixa_ocioso() {
-  while (gtk_events_pending())
-    gtk_main_iteration_do(FALSE);
+// "VmRSS" (or another field) of /proc/PID/status, in kB.
+long campo_status(pid_t pid, const char *campo) {
+  std::ifstream f("/proc/" + std::to_string(pid) + "/status");
+  for (std::string linha; std::getline(f, linha);)
+    if (linha.rfind(campo, 0) == 0)
+      return atol(linha.c_str() + strlen(campo) + 1);
+  return -1;
 }
 
-void roda(int i) {
-  gtk_text_buffer_set_text(olpa_campo_codigo_buffer, PROGRAMAS[i % 4], -1);
-  deixa_ocioso();
-  gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
-  while (olpa_rodando()) // a run goes on from the main loop
-    gtk_main_iteration();
-  deixa_ocioso();
+// Resident, proportional and own (private) memory of a process, in kB.
+struct Memoria {
+  long rss = -1, pss = -1, propria = -1;
+};
+Memoria memoria_de(pid_t pid) {
+  Memoria m;
+  std::ifstream f("/proc/" + std::to_string(pid) + "/smaps_rollup");
+  long limpa = 0, suja = 0;
+  for (std::string linha; std::getline(f, linha);) {
+    std::istringstream l(linha);
+    std::string nome;
+    long kb = 0;
+    l >> nome >> kb;
+    if (nome == "Rss:")
+      m.rss = kb;
+    else if (nome == "Pss:")
+      m.pss = kb;
+    else if (nome == "Private_Clean:")
+      limpa = kb;
+    else if (nome == "Private_Dirty:")
+      suja = kb;
+  }
+  m.propria = limpa + suja;
+  return m;
+}
+
+// The window's children: the zygote (the oldest) and the child waiting for
+// the next run (the newest), when there are two.
+std::vector<pid_t> filhos(pid_t pid) {
+  std::ifstream f("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/children");
+  std::vector<pid_t> v;
+  for (pid_t p; f >> p;)
+    v.push_back(p);
+  return v;
+}
+
+bool vermelho(const Pixels &console) {
+  return console[console.size() - 10] == 0xff0000;
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-  const int n = argc > 1 ? atoi(argv[1]) : 1000;
-  gtk_init(&argc, &argv);
+  if (argc < 2) {
+    fprintf(stderr, "usage: bench_memoria BIN [runs]\n");
+    return 2;
+  }
+  const int n = argc > 2 ? atoi(argv[2]) : 1000;
+  if (!conecta()) {
+    fprintf(stderr, "needs an X display with DAMAGE and XTEST\n");
+    return 1;
+  }
   FILE *figuras = medidas::separa_figuras();
-  medidas::Raiz raiz(OLPA_INIT_PNG);
-  olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
-  deixa_ocioso();
-  const long inicio = medidas::rss_kb();
-  for (int i = 0; i < 10; i++)
-    roda(i);
-  const long apos10 = medidas::rss_kb();
-  const double t = medidas::agora_ms();
-  for (int i = 10; i < n; i++)
-    roda(i);
-  const double duracao = medidas::agora_ms() - t;
-  const long apos_n = medidas::rss_kb();
-  parser_encerra();
-  fprintf(figuras, "VmRSS of the window's process\n");
-  fprintf(figuras, "  after start-up          %8ld kB\n", inicio);
-  fprintf(figuras, "  after 10 runs           %8ld kB\n", apos10);
-  fprintf(figuras, "  after %5d runs        %8ld kB\n", n, apos_n);
-  fprintf(figuras, "  growth 10 -> %d runs: %+.2f MB (%.3f kB per run); %.1f ms per run\n", n,
-          (apos_n - apos10) / 1024.0, static_cast<double>(apos_n - apos10) / (n - 10),
-          duracao / (n - 10));
-  fprintf(figuras, "  goal growth < 5 MB: %s\n", apos_n - apos10 < 5 * 1024 ? "met" : "NOT met");
-  return 0;
+  Janela j = abre(argv[1], "olpa", 0, PROGRAMAS);
+  const Retangulo console{0, OLPA_CONSOLE_Y, OLPA_COLUNA_LARGURA, OLPA_CONSOLE_ALTURA};
+  const long inicio = campo_status(j.pid, "VmRSS:");
+
+  // Each program once, for its picture (or red console) on the screen.
+  const Pixels inicial = captura(j, IMAGEM);
+  std::vector<Pixels> esperado(PROGRAMAS.size());
+  for (size_t p = 0; p < PROGRAMAS.size(); p++) {
+    abre_programa(j, PROGRAMAS[p].first.c_str());
+    foca(j);
+    aperta(XK_F5);
+    g_usleep(3000000);
+    esperado[p] = captura(j, IMAGEM);
+  }
+  long apos_primeiras = 0;
+  std::vector<long> rss;
+  Memoria filho;
+  int falhas = 0;
+  const int por_programa = std::max(1, n / static_cast<int>(PROGRAMAS.size()));
+  int feitas = 0;
+  for (size_t p = 0; p < PROGRAMAS.size(); p++) {
+    abre_programa(j, PROGRAMAS[p].first.c_str());
+    const bool com_erro = p >= 3;
+    for (int i = 0; i < por_programa; i++, feitas++) {
+      clica(j, botao(LIMPAR));
+      ate(j, IMAGEM, 5000, [&] { return captura(j, IMAGEM) == inicial; });
+      descarta_eventos();
+      foca(j);
+      aperta(XK_F5);
+      const double visto = ate(j, com_erro ? console : IMAGEM, 10000, [&] {
+        return com_erro ? vermelho(captura(j, console)) : captura(j, IMAGEM) == esperado[p];
+      });
+      falhas += visto < 0;
+      if (feitas == 10)
+        apos_primeiras = campo_status(j.pid, "VmRSS:");
+      if (feitas % 50 == 0)
+        rss.push_back(campo_status(j.pid, "VmRSS:"));
+    }
+  }
+  // The child for the next run, once the window has readied it.
+  g_usleep(1000000);
+  const std::vector<pid_t> f = filhos(j.pid);
+  // A window without a zygote has one child: the one waiting.
+  if (!f.empty())
+    filho = memoria_de(f.back());
+  const Memoria zigoto = f.size() >= 2 ? memoria_de(f.front()) : Memoria{};
+  const long fim = campo_status(j.pid, "VmRSS:");
+  fecha(j);
+
+  fprintf(figuras,
+          "The real window, %d runs (%zu programs: small, 1,000 and 10,000 lines, a "
+          "compile error, a crash), each checked on the screen: %d failed\n",
+          feitas, PROGRAMAS.size(), falhas);
+  fprintf(figuras, "  window VmRSS after start-up        %8ld kB\n", inicio);
+  fprintf(figuras, "  window VmRSS after 10 runs         %8ld kB\n", apos_primeiras);
+  fprintf(figuras, "  window VmRSS after %5d runs      %8ld kB\n", feitas, fim);
+  fprintf(figuras, "  growth 10 -> %d runs: %+.2f MB (%.3f kB a run)\n", feitas,
+          (fim - apos_primeiras) / 1024.0,
+          static_cast<double>(fim - apos_primeiras) / std::max(1, feitas - 10));
+  fprintf(figuras, "  every 50 runs (kB):");
+  for (long r : rss)
+    fprintf(figuras, " %ld", r);
+  fprintf(figuras, "\n  goal flat (growth < 5 MB): %s\n",
+          fim - apos_primeiras < 5 * 1024 ? "met" : "NOT met");
+  fprintf(figuras, "  child waiting for the next run: RSS %ld kB, PSS %ld kB, own %ld kB\n",
+          filho.rss, filho.pss, filho.propria);
+  fprintf(figuras, "  the zygote children are made from: RSS %ld kB, own %ld kB\n", zigoto.rss,
+          zigoto.propria);
+  fprintf(figuras, "  goal child's own memory < 5 MB: %s\n",
+          filho.propria >= 0 && filho.propria < 5 * 1024 ? "met" : "NOT met");
+  return falhas ? 1 : 0;
 }

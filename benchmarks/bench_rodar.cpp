@@ -1,7 +1,9 @@
-// "Rodar" pressed in the real window until its picture is set, for a small
-// program and generated ones of 1,000 and 100,000 lines, split by phase and
-// set against the floor: the same compile, relocation, drawing and PNG
-// writing done directly in this process.
+// "Rodar" pressed in the window (its code, in this process) until the
+// picture is on the screen: drawn by the widget and the X server synced. For
+// a small program and generated ones of 1,000 and 100,000 lines, split by
+// phase and set against the floor measured in the same run, interleaved:
+// the same compile, relocation, drawing and PNG writing done in this process
+// (no child), and its picture shown and drawn the same way.
 //
 // Run under a display: xvfb-run -a bench_rodar [repetitions-scale]
 #include "medidas.h"
@@ -41,12 +43,18 @@ std::string texto_do_console() {
   return s;
 }
 
-struct Fases {
-  std::vector<double> preparo, envio, compila, liga, programa, executa, resto, total;
-};
-
-void mostra_fase(const char *nome, const std::vector<double> &v) {
-  fprintf(figuras, "    %-34s %9.2f ms\n", nome, mediana(v));
+// Until the window has painted a frame and the X server has drawn it.
+void ate_a_tela() {
+  static bool pintou;
+  GdkFrameClock *relogio = gtk_widget_get_frame_clock(olpa_janela);
+  pintou = false;
+  const gulong id =
+      g_signal_connect(relogio, "after-paint",
+                       G_CALLBACK(+[](GdkFrameClock *, gpointer) { pintou = true; }), nullptr);
+  while (!pintou)
+    gtk_main_iteration();
+  g_signal_handler_disconnect(relogio, id);
+  gdk_display_sync(gdk_display_get_default());
 }
 
 // The floor without the runner at all: libtcc straight, the program's main
@@ -54,6 +62,7 @@ void mostra_fase(const char *nome, const std::vector<double> &v) {
 double piso_direto(const std::string &codigo) {
   const double t = agora_ms();
   TCCState *s = tcc_new();
+  tcc_set_error_func(s, nullptr, [](void *, const char *) {}); // warnings are not the floor's
   tcc_set_output_type(s, TCC_OUTPUT_MEMORY);
   for (const OlpaFuncao &f : OLPA_FUNCOES)
     tcc_add_symbol(s, f.nome, f.endereco);
@@ -71,102 +80,124 @@ double piso_direto(const std::string &codigo) {
   return agora_ms() - t;
 }
 
-// Writing the PNG alone: a canvas with one line, written as termina does.
-double so_png() {
-  inicia();
-  linha(0, 0, 640, 480);
-  char motivo[128];
+// The floor in the window: the run in this process, its picture copied into
+// the view and drawn on the screen. Its parts go to `partes`: compile +
+// link, inicia, PNG written, the picture set and drawn on screen.
+double piso_na_tela(const std::string &codigo, std::vector<double> (&partes)[4]) {
+  static unsigned char pixels[OLPA_TELA_BYTES] __attribute__((aligned(64)));
+  static char caminho[OLPA_CAMINHO_MAX];
+  gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
+  deixa_ocioso();
   const double t = agora_ms();
-  olpa_gfx_grava_png(olpa_tela.get(), "../telas/so_png.png", motivo, sizeof motivo);
-  const double d = agora_ms() - t;
-  olpa_gfx_fecha_tela();
-  return d;
+  olpa_gfx_define_ultima_imagem(pixels, caminho);
+  parser_executa_no_processo(codigo.c_str());
+  olpa_gfx_define_ultima_imagem(nullptr, nullptr);
+  const ParserTempos p = parser_tempos();
+  const double mostra = agora_ms();
+  olpa_vista_mostra(pixels);
+  ate_a_tela();
+  const double fim = agora_ms();
+  for (const auto &[k, v] :
+       {std::pair{0, p.compila + p.liga}, {1, p.abre}, {2, p.grava}, {3, fim - mostra}})
+    partes[k].push_back(v);
+  return fim - t;
 }
 
-void mede(const char *nome, const std::string &codigo, int repeticoes, double meta) {
+struct Fase {
+  const char *nome;
+  std::vector<double> v;
+};
+
+void mede(const char *nome, const std::string &codigo, int repeticoes) {
   fprintf(figuras, "\n== %s (%zu bytes, %d repetitions) ==\n", nome, codigo.size(), repeticoes);
   gtk_text_buffer_set_text(olpa_campo_codigo_buffer, codigo.c_str(), -1);
   deixa_ocioso();
 
-  Fases f;
-  std::vector<double> copia, carga, decodifica, textos, no_processo, direto, png, faltas;
+  Fase fases[] = {{"handler (console, copy of the text)", {}},
+                  {"code handed to the child", {}},
+                  {"compile + link", {}},
+                  {"inicia (the canvas opened)", {}},
+                  {"PNG encoded and written (+ copy kept)", {}},
+                  {"the rest of main", {}},
+                  {"confinement before main", {}},
+                  {"child's exit -> its end seen", {}},
+                  {"end shown (console, picture set)", {}},
+                  {"widget drawn, X synced", {}},
+                  {"waits between them", {}}};
+  std::vector<double> partes_do_piso[4];
+  std::vector<double> total, piso, direto, faltas, faltas_aquece, mostra;
   for (int i = 0; i < repeticoes; i++) {
+    // The floor and the window in turn, in the same conditions.
+    deixa_ocioso();
+    g_usleep(50000);
+    piso.push_back(piso_na_tela(codigo, partes_do_piso));
+    direto.push_back(piso_direto(codigo));
+
+    gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
     deixa_ocioso();
     g_usleep(50000); // a person takes longer than this between two presses
-    const rusage antes = medidas::uso(RUSAGE_CHILDREN);
+    deixa_ocioso();
     const double t = agora_ms();
     gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
     while (olpa_rodando())
       gtk_main_iteration();
-    const double total = agora_ms() - t;
-    faltas.push_back(
-        static_cast<double>(medidas::uso(RUSAGE_CHILDREN).ru_minflt - antes.ru_minflt));
+    const double fim = agora_ms();
+    ate_a_tela();
+    const double tela = agora_ms();
     const ParserTempos p = parser_tempos();
     const std::string console = texto_do_console();
     if (console.size() < 16 || console.compare(console.size() - 16, 16, "[olpa] sucesso!\n") != 0 ||
-        gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)) != GTK_IMAGE_PIXBUF) {
+        gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)) != GTK_IMAGE_SURFACE) {
       fprintf(stderr, "run %d did not succeed:\n%s\n", i, console.c_str());
       exit(1);
     }
-    f.preparo.push_back(p.preparo);
-    f.envio.push_back(p.envio);
-    f.compila.push_back(p.compila);
-    f.liga.push_back(p.liga);
-    f.programa.push_back(p.programa);
-    f.executa.push_back(p.total);
-    f.resto.push_back(total - p.total);
-    f.total.push_back(total);
-
-    // Parts of the remainder, measured apart.
-    const double tc = agora_ms();
-    olpa_copia_codigo();
-    copia.push_back(agora_ms() - tc);
-    // The picture shown again as the window shows it: from the pixels the run
-    // handed back, as a fresh copy.
-    const double ti = agora_ms();
-    olpa_mostra_imagem(parser_vista()); // the run left its picture there
-    carga.push_back(agora_ms() - ti);
-    const double tf = agora_ms();
-    gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), olpa_arquivo_exportar);
-    decodifica.push_back(agora_ms() - tf);
-    const double tt = agora_ms();
-    gtk_text_buffer_set_text(olpa_campo_console_buffer, "[olpa] compilando\n", -1);
-    gtk_text_buffer_insert_at_cursor(olpa_campo_console_buffer, "[olpa] sucesso!\n", -1);
-    textos.push_back(agora_ms() - tt);
-
-    // The floor, in this same process and run.
-    parser_executa_no_processo(codigo.c_str());
-    no_processo.push_back(parser_tempos().total);
-    direto.push_back(piso_direto(codigo));
-    png.push_back(so_png());
+    const double partes[] = {p.comeca_em - t,
+                             p.enviado_em - p.comeca_em,
+                             p.compila + p.liga,
+                             p.abre,
+                             p.grava,
+                             p.programa - p.abre - p.grava,
+                             p.confina,
+                             p.fim_visto_em - p.saida_em,
+                             fim - p.fim_visto_em,
+                             tela - fim,
+                             0};
+    double soma = 0;
+    for (size_t k = 0; k + 1 < std::size(fases); k++) {
+      fases[k].v.push_back(partes[k]);
+      soma += partes[k];
+    }
+    fases[std::size(fases) - 1].v.push_back(tela - t - soma);
+    total.push_back(tela - t);
+    faltas.push_back(static_cast<double>(p.faltas));
+    faltas_aquece.push_back(static_cast<double>(p.faltas_aquece));
+    // The picture set again, apart.
+    const double tm = agora_ms();
+    olpa_mostra_imagem(parser_vista());
+    mostra.push_back(agora_ms() - tm);
   }
 
-  const double press = mediana(f.total);
-  fprintf(figuras, "  press \"Rodar\" -> picture set: %9.2f ms (median)\n", press);
-  mostra_fase("preparo (fork, 0 when pre-forked)", f.preparo);
-  mostra_fase("envio (state + code to the child)", f.envio);
-  mostra_fase("compila (tcc_compile_string)", f.compila);
-  mostra_fase("liga (relocation)", f.liga);
-  mostra_fase("programa (main, incl. PNG write)", f.programa);
-  mostra_fase("parser_executa overall", f.executa);
-  mostra_fase("remainder (text copy, console, image)", f.resto);
-  mostra_fase("  of which: editor text copy", copia);
-  mostra_fase("  of which: image shown (apart)", carga);
-  mostra_fase("  (PNG decoded by GTK instead)", decodifica);
-  mostra_fase("  of which: console texts (apart)", textos);
-  mostra_fase("PNG write alone (measured apart)", png);
-  fprintf(figuras, "    %-34s %9.0f\n", "page faults of the run's child*", mediana(faltas));
-  fprintf(figuras, "    (* including its warm-up while idle)\n");
-  const double piso = mediana(no_processo), bare = mediana(direto);
-  fprintf(figuras, "  floor: parser_executa_no_processo     %9.2f ms   ratio press/floor %.2fx\n",
-          piso, press / piso);
-  fprintf(figuras, "  floor: bare libtcc + cairo + PNG      %9.2f ms   ratio press/bare  %.2fx\n",
-          bare, press / bare);
-  if (meta > 0)
-    fprintf(figuras, "  goal < %.0f ms: %s\n", meta, press < meta ? "met" : "NOT met");
+  const double press = mediana(total), chao = mediana(piso);
+  fprintf(figuras, "  press \"Rodar\" -> picture on screen: %8.2f ms (median, %s)\n", press,
+          medidas::incerteza(total).c_str());
+  for (const Fase &f : fases)
+    fprintf(figuras, "    %-40s %8.2f ms\n", f.nome, mediana(f.v));
+  fprintf(figuras, "    (phases are medians each: they need not add up to the total's)\n");
+  fprintf(figuras, "    %-40s %8.2f ms\n", "picture set again (apart)", mediana(mostra));
+  fprintf(figuras, "    %-40s %8.0f\n", "child page faults, code -> end", mediana(faltas));
+  fprintf(figuras, "    %-40s %8.0f\n", "child page faults, idle warm-up", mediana(faltas_aquece));
+  fprintf(figuras, "  floor: in-process run + picture on screen %8.2f ms (%s)   ratio %.2fx\n",
+          chao, medidas::incerteza(piso).c_str(), press / chao);
+  fprintf(figuras,
+          "    of which: compile + link %.2f, inicia %.2f, PNG written %.2f, picture set + "
+          "drawn + synced %.2f ms\n",
+          mediana(partes_do_piso[0]), mediana(partes_do_piso[1]), mediana(partes_do_piso[2]),
+          mediana(partes_do_piso[3]));
+  fprintf(figuras, "  floor: bare libtcc + cairo + PNG          %8.2f ms   ratio %.2fx\n",
+          mediana(direto), press / mediana(direto));
 }
 
-// One press, "Rodar" to picture, with the bounds checks on or off: the child
+// One press, "Rodar" to picture on screen, with the bounds checks on or off: the child
 // forked afresh for the setting, while idle.
 double uma_vez(bool verificar) {
   parser_define_verificacoes(verificar);
@@ -178,6 +209,7 @@ double uma_vez(bool verificar) {
   gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
   while (olpa_rodando())
     gtk_main_iteration();
+  ate_a_tela();
   return agora_ms() - t;
 }
 
@@ -222,6 +254,7 @@ void mede_preludio() {
 
 int main(int argc, char **argv) {
   const double escala_rep = argc > 1 ? atof(argv[1]) : 1.0;
+  parser_prepara_zigoto(); // as the window's main does
   gtk_init(&argc, &argv);
   figuras = medidas::separa_figuras();
   medidas::Raiz raiz(OLPA_INIT_PNG);
@@ -229,10 +262,10 @@ int main(int argc, char **argv) {
   deixa_ocioso();
 
   auto rep = [&](int n) { return std::max(1, static_cast<int>(n * escala_rep)); };
-  mede("small program", medidas::PEQUENO, rep(60), 25);
-  mede("1,000-line program", medidas::programa(1000), rep(30), 60);
-  mede("100,000-line program", medidas::programa(100000), rep(3), 0);
-  fprintf(figuras, "\n== bounds checks: press \"Rodar\" -> picture set (medians) ==\n");
+  mede("small program", medidas::PEQUENO, rep(60));
+  mede("1,000-line program", medidas::programa(1000), rep(40));
+  mede("100,000-line program", medidas::programa(100000), rep(9));
+  fprintf(figuras, "\n== bounds checks: press \"Rodar\" -> picture on screen (medians) ==\n");
   mede_verificacoes("small program", medidas::PEQUENO, rep(30));
   mede_verificacoes("1,000-line program", medidas::programa(1000), rep(15));
   mede_verificacoes("100,000-line program", medidas::programa(100000), rep(5));

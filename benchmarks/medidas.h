@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -36,6 +37,21 @@ inline double mediana(std::vector<double> v) {
   std::sort(v.begin(), v.end());
   const size_t m = v.size() / 2;
   return v.size() % 2 ? v[m] : (v[m - 1] + v[m]) / 2;
+}
+
+// How far the median of `v` may be off: the half-width of its 95 %
+// confidence interval (by order statistics), in percent of it.
+inline std::string incerteza(std::vector<double> v) {
+  if (v.size() < 6)
+    return "too few for a spread";
+  std::sort(v.begin(), v.end());
+  const double n = static_cast<double>(v.size()), meio = 0.98 * std::sqrt(n);
+  const size_t baixo = static_cast<size_t>(std::max(0.0, n / 2 - meio));
+  const size_t alto = std::min(v.size() - 1, static_cast<size_t>(n / 2 + meio));
+  const double m = mediana(v);
+  char texto[48];
+  snprintf(texto, sizeof texto, "+-%.1f %%", m > 0 ? 50.0 * (v[alto] - v[baixo]) / m : 0.0);
+  return texto;
 }
 
 // A run tree of its own under /tmp (bin/olpalib/init.png, telas/,

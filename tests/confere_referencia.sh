@@ -17,7 +17,7 @@ for nome in "${tabela[@]}"; do
 done
 mapfile -t linhas < <(grep -oE '^\| `[a-z_]+\(' "$referencia" | sed -E 's/^\| `([a-z_]+)\(/\1/' | sort -u)
 for nome in "${linhas[@]}"; do
-  if ! printf '%s\n' "${tabela[@]}" | grep -qx "$nome"; then
+  if ! printf '%s\n' "${tabela[@]}" | grep -x "$nome" >/dev/null; then # -q would cut the pipe (pipefail)
     echo "a referência lista $nome, que não está na tabela de funções" >&2
     erros=1
   fi

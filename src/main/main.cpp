@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 int main(int argc, char **argv) {
+  parser_prepara_zigoto(); // before GTK makes this process big
   gtk_init(&argc, &argv);
   // A shorter time limit, for the window's own tests.
   if (const char *limite = getenv("OLPA_TEMPO_LIMITE"))

@@ -23,7 +23,7 @@ GtkSourceLanguage *olpa_linguagem;
 
 int olpa_arquivo_temnome;
 std::string olpa_nome_arquivo;
-std::string olpa_codigo_texto;
+OlpaTexto olpa_codigo_texto;
 
 const char *const OLPA_TITULO = OLPA_TITULO_TEXTO;
 // A first program that runs: the learner sees at once what Rodar does.

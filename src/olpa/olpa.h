@@ -29,7 +29,6 @@ extern GtkSourceLanguage *olpa_linguagem;
 // File state.
 extern int olpa_arquivo_temnome;
 extern std::string olpa_nome_arquivo; // empty while no file was chosen
-extern std::string olpa_codigo_texto; // the copy of the editor text of the last run or save
 
 // Fixed texts and paths.
 extern const char *const OLPA_TITULO; // "olpa v" and the project's version, from CMake
@@ -58,10 +57,16 @@ void olpa_codigo_fonte(const char *codigo);
 void olpa_limpa_tela_e_console(GtkWidget *botao, gpointer dados);
 void olpa_limpa_codigo_e_console(void);
 void olpa_confirma_limpar(GtkWidget *botao, gpointer janela);
-// The one way a run's picture reaches the image view: `rgba` (640 x 480
-// RGBA rows, copied), a frame of a run in progress or what a run left; null
-// shows the start picture.
-void olpa_mostra_imagem(const unsigned char *rgba);
+// The one way a run's picture reaches the image view: `argb` (640 x 480 in
+// cairo's ARGB32, copied), a frame of a run in progress or what a run left;
+// null shows the start picture.
+void olpa_mostra_imagem(const unsigned char *argb);
+// The image view's canvas pictures (olpa_vista.cpp): its memory made and
+// touched ahead; a canvas (640 x 480 ARGB32) shown, copied; and the picture
+// the view shows, as a new pixbuf (null when it shows none).
+void olpa_vista_prepara(void);
+void olpa_vista_mostra(const unsigned char *argb);
+GdkPixbuf *olpa_vista_pixbuf(void);
 // Sends runs' console text, frames and error lines to the window, lets Esc
 // stop a run, and readies the first run's child once the window is idle.
 void olpa_liga_execucoes(void);
@@ -145,3 +150,11 @@ struct OlpaGFree {
   void operator()(void *p) const { g_free(p); }
 };
 using OlpaTexto = std::unique_ptr<char, OlpaGFree>;
+// The editor text of the last run or save, as GTK handed it (a 1 MB program
+// is not copied again on its way to a run).
+extern OlpaTexto olpa_codigo_texto;
+// A GObject reference of our own.
+struct OlpaGUnref {
+  void operator()(gpointer p) const { g_object_unref(p); }
+};
+template <typename T> using OlpaObjeto = std::unique_ptr<T, OlpaGUnref>;

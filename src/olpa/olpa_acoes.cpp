@@ -52,8 +52,8 @@ void prepara_depois_de_pintar() {
   gtk_widget_queue_draw(olpa_bt_executar); // a frame there will be
 }
 
-void mostra_quadro(const unsigned char *rgba) {
-  olpa_mostra_imagem(rgba);
+void mostra_quadro(const unsigned char *argb) {
+  olpa_mostra_imagem(argb);
 }
 
 void poe_botao(const char *rotulo, const char *dica) {
@@ -61,8 +61,26 @@ void poe_botao(const char *rotulo, const char *dica) {
   gtk_widget_set_tooltip_text(olpa_bt_executar, dica);
 }
 
+// While a run is young the window is not painted: its first changes
+// ("compilando") and its end then go to the screen in one frame, which GTK
+// would otherwise hold back until a frame's time after the first.
+GdkWindow *congelada;
+
+void congela() {
+  congelada = gtk_widget_get_window(olpa_janela);
+  if (congelada)
+    gdk_window_freeze_updates(congelada);
+}
+
+void descongela() {
+  if (congelada)
+    gdk_window_thaw_updates(congelada);
+  congelada = nullptr;
+}
+
 gboolean aparenta(gpointer) {
   aparencia = 0;
+  descongela();
   aparenta_rodando = true;
   olpa_console_estado(ESTADO_RODANDO);
   OlpaTexto dica(gtk_widget_get_tooltip_text(olpa_bt_executar));
@@ -89,6 +107,7 @@ void ao_fim(int resultado) {
     fflush(stdout);
     olpa_mostra_imagem(parser_vista());
   }
+  descongela();
 }
 
 // A keyboard shortcut of the button (F5, Ctrl+R), rather than a click: it
@@ -126,17 +145,11 @@ gboolean ao_apertar(GtkWidget *, GdkEventKey *evento, gpointer) {
 
 } // namespace
 
-void olpa_mostra_imagem(const unsigned char *rgba) {
-  if (!rgba) {
+void olpa_mostra_imagem(const unsigned char *argb) {
+  if (argb)
+    olpa_vista_mostra(argb);
+  else
     gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
-    return;
-  }
-  GdkPixbuf *vista = gdk_pixbuf_new_from_data(rgba, GDK_COLORSPACE_RGB, TRUE, 8, OLPA_TELA_LARGURA,
-                                              OLPA_TELA_ALTURA, OLPA_TELA_STRIDE, nullptr, nullptr);
-  GdkPixbuf *copia = gdk_pixbuf_copy(vista);
-  gtk_image_set_from_pixbuf(GTK_IMAGE(olpa_imagem), copia);
-  g_object_unref(copia);
-  g_object_unref(vista);
 }
 
 void olpa_liga_execucoes(void) {
@@ -146,6 +159,8 @@ void olpa_liga_execucoes(void) {
   // After the widget with the focus: Esc closes the editor's completion first.
   g_signal_connect_after(olpa_janela, "key-press-event", G_CALLBACK(ao_apertar), nullptr);
   g_signal_connect(olpa_bt_executar, "button-press-event", G_CALLBACK(ao_pressionar), nullptr);
+  parser_define_guarda_imagem(true);
+  olpa_vista_prepara();
   g_idle_add(prepara_proxima_execucao, nullptr);
 }
 
@@ -161,9 +176,8 @@ void olpa_para_execucao(void) {
 const char *olpa_copia_codigo(void) {
   GtkTextIter inicio, fim;
   gtk_text_buffer_get_bounds(olpa_campo_codigo_buffer, &inicio, &fim);
-  OlpaTexto texto(gtk_text_buffer_get_text(olpa_campo_codigo_buffer, &inicio, &fim, FALSE));
-  olpa_codigo_texto = texto.get();
-  return olpa_codigo_texto.c_str();
+  olpa_codigo_texto.reset(gtk_text_buffer_get_text(olpa_campo_codigo_buffer, &inicio, &fim, FALSE));
+  return olpa_codigo_texto.get();
 }
 
 void olpa_botao_executar(GtkWidget *, gpointer) {
@@ -185,6 +199,8 @@ void olpa_botao_executar(GtkWidget *, gpointer) {
 void olpa_codigo_fonte(const char *codigo) {
   olpa_para_execucao();
   rodando = true;
+  descongela();
+  congela();
   olpa_console_comeca();
   aparencia = g_timeout_add(APARENCIA_RODANDO_MS, aparenta, nullptr);
   parser_comeca(codigo, {mostra_quadro, ao_fim});

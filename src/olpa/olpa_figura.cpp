@@ -8,10 +8,8 @@ namespace {
 
 // The picture the image view shows; null when it shows none (GTK's
 // broken-image icon, when the start picture is missing).
-GdkPixbuf *figura_mostrada() {
-  if (gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)) != GTK_IMAGE_PIXBUF)
-    return nullptr;
-  return gtk_image_get_pixbuf(GTK_IMAGE(olpa_imagem));
+OlpaObjeto<GdkPixbuf> figura_mostrada() {
+  return OlpaObjeto<GdkPixbuf>(olpa_vista_pixbuf());
 }
 
 void salvar_como(GtkMenuItem *, gpointer) {
@@ -63,7 +61,8 @@ GtkWidget *olpa_figura_menu(void) {
     gtk_widget_destroy(menu);
   menu = gtk_menu_new();
   gtk_menu_attach_to_widget(GTK_MENU(menu), olpa_imagem, nullptr);
-  const bool tem = figura_mostrada() != nullptr;
+  const bool tem = gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)) == GTK_IMAGE_PIXBUF ||
+                   gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)) == GTK_IMAGE_SURFACE;
   item(menu, "Salvar figura como…", G_CALLBACK(salvar_como), tem);
   item(menu, "Copiar figura", G_CALLBACK(copiar), tem);
   gtk_widget_show_all(menu);
@@ -76,9 +75,9 @@ void olpa_figura_liga_menu(GtkWidget *area) {
 }
 
 bool olpa_figura_salva(const char *caminho) {
-  GdkPixbuf *figura = figura_mostrada();
+  const OlpaObjeto<GdkPixbuf> figura = figura_mostrada();
   GError *erro = nullptr;
-  if (figura && gdk_pixbuf_save(figura, caminho, "png", &erro, nullptr))
+  if (figura && gdk_pixbuf_save(figura.get(), caminho, "png", &erro, nullptr))
     return true;
   OlpaTexto nome(g_filename_display_name(caminho));
   const char *motivo = "não há figura na tela";
@@ -95,9 +94,9 @@ bool olpa_figura_salva(const char *caminho) {
 }
 
 bool olpa_figura_copia(void) {
-  GdkPixbuf *figura = figura_mostrada();
+  const OlpaObjeto<GdkPixbuf> figura = figura_mostrada();
   if (!figura)
     return false;
-  gtk_clipboard_set_image(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), figura);
+  gtk_clipboard_set_image(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), figura.get());
   return true;
 }

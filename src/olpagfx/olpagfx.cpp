@@ -75,8 +75,13 @@ OlpaEscritor saida_trace = escreve_stdout;
 OlpaEsperador esperador = dorme;
 std::atomic<uint32_t> *mudancas;
 bool espera_avisada; // an espera out of range was noted in this run
+OlpaGfxTempos tempos;
+
+double agora_ms() {
+  return g_get_monotonic_time() / 1000.0;
+}
 unsigned char *memoria_pixels;
-unsigned char *ultima_rgba;
+unsigned char *ultima_argb;
 char *ultima_caminho;
 
 void trace(const char *formato, const char *caminho) {
@@ -132,19 +137,27 @@ bool define_exportar(const char *funcao, const char *nome) {
   return true;
 }
 
-void grava_exportar() {
+void grava_exportar_agora() {
   char motivo[256];
   if (ultima_caminho)
     ultima_caminho[0] = '\0';
-  if (olpa_gfx_grava_png(olpa_tela.get(), olpa_arquivo_exportar, motivo, sizeof motivo, ultima_rgba,
+  if (olpa_gfx_grava_png(olpa_tela.get(), olpa_arquivo_exportar, motivo, sizeof motivo,
                          RAIZ_TELAS)) {
     olpa_estado.png_gravado = 1;
-    if (ultima_caminho)
+    if (ultima_caminho) {
+      memcpy(ultima_argb, cairo_image_surface_get_data(olpa_tela.get()), OLPA_TELA_BYTES);
       g_strlcpy(ultima_caminho, olpa_arquivo_exportar, OLPA_CAMINHO_MAX);
+    }
     return;
   }
   falha_figura(std::string("não foi possível gravar a imagem \"") + olpa_arquivo_exportar +
                "\": " + motivo + ".");
+}
+
+void grava_exportar() {
+  const double inicio = agora_ms();
+  grava_exportar_agora();
+  tempos.grava += agora_ms() - inicio;
 }
 
 void aplica_cor() {
@@ -186,9 +199,9 @@ void olpa_gfx_define_mudancas(std::atomic<uint32_t> *contador) {
 void olpa_gfx_define_pixels(unsigned char *pixels) {
   memoria_pixels = pixels;
 }
-void olpa_gfx_define_ultima_imagem(unsigned char *rgba, char *caminho) {
-  ultima_rgba = rgba && caminho ? rgba : nullptr;
-  ultima_caminho = rgba && caminho ? caminho : nullptr;
+void olpa_gfx_define_ultima_imagem(unsigned char *argb, char *caminho) {
+  ultima_argb = argb && caminho ? argb : nullptr;
+  ultima_caminho = argb && caminho ? caminho : nullptr;
 }
 
 void olpa_gfx_defs(void) {
@@ -205,10 +218,12 @@ void inicia(void) {
   olpa_alpha = 100;
   olpa_x = 320;
   olpa_y = 240;
+  const double inicio = agora_ms();
   abre_tela();
   cairo_set_source_rgba(tela(), 0, 0, 0, 1.0);
   cairo_rectangle(tela(), 0, 0, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA);
   cairo_fill(tela());
+  tempos.abre += agora_ms() - inicio;
   cairo_set_source_rgba(tela(), 1.0, 1.0, 1.0, 1.0);
   mudou();
 }
@@ -368,7 +383,12 @@ void olpa_gfx_fecha_tela(void) {
   olpa_tela.reset();
 }
 
+const OlpaGfxTempos &olpa_gfx_tempos(void) {
+  return tempos;
+}
+
 void olpa_gfx_nova_execucao(void) {
+  tempos = OlpaGfxTempos{};
   olpa_estado.png_gravado = 0;
   olpa_estado.png_falhou = 0;
   olpa_relato_comeca(tela() != nullptr);

@@ -148,28 +148,28 @@ void olpa_gfx_fecha_tela(void);
 // an espera out of range).
 void olpa_gfx_nova_execucao(void);
 int olpa_gfx_png_gravado(void);
+// Milliseconds this run spent in inicia's opening of the canvas and in writing
+// pictures (figures for the benchmarks).
+struct OlpaGfxTempos {
+  double abre, grava;
+};
+const OlpaGfxTempos &olpa_gfx_tempos(void);
 int olpa_gfx_png_falhou(void);
 
-// The canvas (or any ARGB32 surface) as PNG bytes. When `rgba` is given, it
-// also receives the rows exactly as encoded (8-bit RGBA, width * 4 bytes a row).
-bool olpa_gfx_codifica_png(cairo_surface_t *superficie, std::string *png,
-                           unsigned char *rgba = nullptr);
+// The canvas (or any ARGB32 surface) as PNG bytes.
+bool olpa_gfx_codifica_png(cairo_surface_t *superficie, std::string *png);
 // Writes it at `caminho` through a temporary name, so a failed write leaves
 // the old picture whole; only a regular file is replaced, and beneath `raiz`
 // (when given and a prefix of the path) no link is followed. On failure
 // returns false with a Portuguese reason.
 bool olpa_gfx_grava_png(cairo_surface_t *superficie, const char *caminho, char *motivo,
-                        size_t tamanho_motivo, unsigned char *rgba = nullptr,
-                        const char *raiz = nullptr);
+                        size_t tamanho_motivo, const char *raiz = nullptr);
 // Size of the regular file at `caminho`; 0 for anything else (a pipe is
 // never opened) or when there is none.
 int olpa_gfx_tamanho_arquivo(const char *caminho);
 
-// Canvas pixels as cairo holds them (ARGB32, premultiplied) into 8-bit RGBA
-// rows, exactly as the PNG gets them: OLPA_TELA_BYTES each.
-void olpa_gfx_para_rgba(const unsigned char *argb, unsigned char *rgba);
-
 // Where the pixels of the last picture written at the export path are kept
-// (OLPA_TELA_BYTES of RGBA) and its path (OLPA_CAMINHO_MAX), so the window
-// can show them without decoding the file again. Null turns this off.
-void olpa_gfx_define_ultima_imagem(unsigned char *rgba, char *caminho);
+// (OLPA_TELA_BYTES, the canvas as cairo holds it) and its path
+// (OLPA_CAMINHO_MAX), so the window can show them without decoding the file
+// again. Null turns this off.
+void olpa_gfx_define_ultima_imagem(unsigned char *argb, char *caminho);

@@ -57,7 +57,7 @@ void desfaz_premultiplicacao(const uint32_t *origem, unsigned char *destino, int
   }
 }
 
-bool codifica(cairo_surface_t *s, Saida *saida, unsigned char *rgba) {
+bool codifica(cairo_surface_t *s, Saida *saida) {
   const int largura = cairo_image_surface_get_width(s);
   const int altura = cairo_image_surface_get_height(s);
   const int stride = cairo_image_surface_get_stride(s);
@@ -66,7 +66,7 @@ bool codifica(cairo_surface_t *s, Saida *saida, unsigned char *rgba) {
   if (!png)
     return false;
   png_infop info = png_create_info_struct(png);
-  std::vector<unsigned char> linha(rgba ? 0 : static_cast<size_t>(largura) * 4);
+  std::vector<unsigned char> linha(static_cast<size_t>(largura) * 4);
   if (!info || setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, info ? &info : nullptr);
     return false;
@@ -78,10 +78,9 @@ bool codifica(cairo_surface_t *s, Saida *saida, unsigned char *rgba) {
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   for (int y = 0; y < altura; y++) {
-    unsigned char *destino = rgba ? rgba + static_cast<size_t>(y) * largura * 4 : linha.data();
-    desfaz_premultiplicacao(reinterpret_cast<const uint32_t *>(dados + y * stride), destino,
+    desfaz_premultiplicacao(reinterpret_cast<const uint32_t *>(dados + y * stride), linha.data(),
                             largura);
-    png_write_row(png, destino);
+    png_write_row(png, linha.data());
   }
   png_write_end(png, info);
   png_destroy_write_struct(&png, &info);
@@ -182,27 +181,20 @@ bool escreve_trocando(const std::string &caminho, const char *raiz, const std::s
 
 } // namespace
 
-void olpa_gfx_para_rgba(const unsigned char *argb, unsigned char *rgba) {
-  for (int y = 0; y < OLPA_TELA_ALTURA; y++)
-    desfaz_premultiplicacao(reinterpret_cast<const uint32_t *>(argb + y * OLPA_TELA_STRIDE),
-                            rgba + y * OLPA_TELA_STRIDE, OLPA_TELA_LARGURA);
-}
-
-bool olpa_gfx_codifica_png(cairo_surface_t *superficie, std::string *png, unsigned char *rgba) {
+bool olpa_gfx_codifica_png(cairo_surface_t *superficie, std::string *png) {
   cairo_surface_flush(superficie);
   Saida saida;
   saida.bytes.reserve(64 * 1024);
-  if (cairo_surface_status(superficie) != CAIRO_STATUS_SUCCESS ||
-      !codifica(superficie, &saida, rgba))
+  if (cairo_surface_status(superficie) != CAIRO_STATUS_SUCCESS || !codifica(superficie, &saida))
     return false;
   *png = std::move(saida.bytes);
   return true;
 }
 
 bool olpa_gfx_grava_png(cairo_surface_t *superficie, const char *caminho, char *motivo,
-                        size_t tamanho_motivo, unsigned char *rgba, const char *raiz) {
+                        size_t tamanho_motivo, const char *raiz) {
   std::string png;
-  if (!olpa_gfx_codifica_png(superficie, &png, rgba)) {
+  if (!olpa_gfx_codifica_png(superficie, &png)) {
     g_strlcpy(motivo, "falha ao codificar a imagem", tamanho_motivo);
     return false;
   }

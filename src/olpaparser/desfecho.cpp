@@ -206,9 +206,7 @@ const unsigned char *parser_vista(void) {
     return figura;
   if (!olpa_estado.relato.tela_da_execucao || !parser_memoria)
     return nullptr;
-  static std::vector<unsigned char> rgba(OLPA_TELA_BYTES);
-  olpa_gfx_para_rgba(parser_memoria->pixels, rgba.data());
-  return rgba.data();
+  return parser_memoria->pixels;
 }
 
 Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {

@@ -30,8 +30,7 @@ void grava_quadro(int ms) {
   g_snprintf(nome, sizeof nome, "%05d-%d.png", ++ajuste.quadro, ms);
   const std::string caminho = ajuste.quadros + nome;
   char motivo[128];
-  if (!olpa_gfx_grava_png(olpa_tela.get(), caminho.c_str(), motivo, sizeof motivo, nullptr,
-                          "../telas")) {
+  if (!olpa_gfx_grava_png(olpa_tela.get(), caminho.c_str(), motivo, sizeof motivo, "../telas")) {
     const std::string linha = "[quadro] " + caminho + ": " + motivo + "\n";
     filho_rastro(linha.data(), linha.size());
     ajuste.quadros.clear();

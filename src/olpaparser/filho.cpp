@@ -17,6 +17,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -48,6 +49,7 @@ struct Destino {
 };
 Destino destino;
 
+long faltas_no_codigo; // page faults when the code came
 uintptr_t topo_pilha;
 size_t limite_pilha;
 
@@ -103,9 +105,13 @@ void mostra_diagnosticos(const char *codigo) {
 // The clean end of a run: the drawing state handed back, then _exit(0).
 [[noreturn]] void fim_do_programa(int codigo) {
   fflush(nullptr);
+  parser_memoria->faltas = filho_faltas() - faltas_no_codigo;
   parser_memoria->programa = parser_agora_ms() - parser_memoria->programa;
   parser_memoria->estado = olpa_gfx_exporta_estado();
   parser_memoria->codigo_saida = codigo;
+  parser_memoria->abre = olpa_gfx_tempos().abre;
+  parser_memoria->grava = olpa_gfx_tempos().grava;
+  parser_memoria->saida = parser_agora_ms();
   _exit(0);
 }
 
@@ -254,7 +260,9 @@ void confina_antes_do_main() {
 // Compiles, links and runs `codigo` in this process; 1 when main returned.
 // In a child, a program that ends by exit or returns from main never comes
 // back here.
-int compila_e_roda(const char *codigo) {
+// `texto`: the prelude, then the program's code.
+int compila_e_roda(const std::string &texto) {
+  const char *codigo = texto.c_str() + parser_preludio().size();
   double t = parser_agora_ms();
   tcc_estado = tcc_new();
   if (!tcc_estado) {
@@ -268,7 +276,7 @@ int compila_e_roda(const char *codigo) {
     registra(tcc_estado, f.nome, f.endereco);
   if (destino.no_filho)
     registra_guardas(tcc_estado);
-  const int compilou = tcc_compile_string(tcc_estado, (parser_preludio() + codigo).c_str());
+  const int compilou = tcc_compile_string(tcc_estado, texto.c_str());
   parser_memoria->compila = parser_agora_ms() - t;
   t = parser_agora_ms();
   if (compilou == -1) {
@@ -308,39 +316,6 @@ int compila_e_roda(const char *codigo) {
   return 1;
 }
 
-// Readies a pre-forked child while nobody waits for it. The first write to
-// each page it shares with the application costs the child a copy-on-write
-// fault, and on some machines those cost more than the run itself: a
-// throwaway compile and PNG encode take most of them now, off the learner's
-// time.
-void aquece() {
-#ifndef MADV_POPULATE_WRITE
-#define MADV_POPULATE_WRITE 23
-#endif
-  madvise(parser_memoria, sizeof(Compartilhado), MADV_POPULATE_WRITE);
-  if (TccPtr s{tcc_new()}) {
-    tcc_set_error_func(s.get(), nullptr, [](void *, const char *) {});
-    parser_ajusta_compilador(s.get(), TCC_OUTPUT_MEMORY);
-    if (tcc_compile_string(s.get(), (parser_preludio() + "int main(void) { return 0; }").c_str()) ==
-        0) {
-      const int tamanho = tcc_relocate(s.get(), nullptr);
-      std::unique_ptr<void, decltype(&free)> bloco(
-          tamanho > 0 ? malloc(static_cast<size_t>(tamanho)) : nullptr, free);
-      if (bloco)
-        tcc_relocate(s.get(), bloco.get());
-    }
-  }
-  OlpaSurface tela(
-      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA));
-  OlpaCairo contexto(cairo_create(tela.get()));
-  cairo_move_to(contexto.get(), 0, 0);
-  cairo_line_to(contexto.get(), OLPA_TELA_LARGURA, OLPA_TELA_ALTURA);
-  cairo_stroke(contexto.get());
-  std::string png;
-  olpa_gfx_codifica_png(tela.get(), &png);
-  confina_prepara();
-}
-
 // ------------------------------------------------------------ the child's life
 
 // Fixed descriptors: 0 empty input, 1 and 2 the console, then ours; every
@@ -376,17 +351,26 @@ bool le_tudo(int fd, void *dados, size_t tamanho) {
 
 // The code, sent as its length and its bytes; false when the application
 // went away instead.
-bool le_codigo(std::string *codigo) {
+// The code read straight behind the prelude, where it is compiled.
+bool le_codigo(std::string *texto) {
   uint64_t tamanho = 0;
   if (!le_tudo(FD_COMANDO, &tamanho, sizeof tamanho) || tamanho > (1ull << 31))
     return false;
-  codigo->assign(tamanho, '\0');
-  const bool lido = le_tudo(FD_COMANDO, codigo->data(), tamanho);
+  const size_t preludio = parser_preludio().size();
+  *texto = parser_preludio();
+  texto->resize(preludio + tamanho);
+  const bool lido = le_tudo(FD_COMANDO, texto->data() + preludio, tamanho);
   close(FD_COMANDO);
   return lido;
 }
 
 } // namespace
+
+long filho_faltas() {
+  rusage uso{};
+  getrusage(RUSAGE_SELF, &uso);
+  return uso.ru_minflt + uso.ru_majflt;
+}
 
 void filho_rastro(const char *texto, size_t tamanho) {
   destino.trace(texto, tamanho);
@@ -399,12 +383,21 @@ void filho_rastro(const char *texto, size_t tamanho) {
   olpa_gfx_define_console(console_do_filho);
   olpa_gfx_define_trace(trace_do_filho);
   destino = Destino{console_do_filho, trace_do_filho, true};
+  // Memory freed stays with the process, so what the warm-up touched is
+  // there again for the run (and large blocks are not mapped afresh).
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 256 << 20);
   if (aquecer)
-    aquece();
+    filho_aquece();
+  else
+    filho_povoa();
+  const long faltas_aquecendo = filho_faltas();
 
-  std::string codigo;
-  if (!le_codigo(&codigo))
+  std::string texto;
+  if (!le_codigo(&texto))
     _exit(0);
+  faltas_no_codigo = filho_faltas();
+  parser_memoria->faltas_aquece = faltas_aquecendo;
   int marcador_pilha = 0;
   topo_pilha = reinterpret_cast<uintptr_t>(&marcador_pilha);
   limita_recursos();
@@ -413,14 +406,15 @@ void filho_rastro(const char *texto, size_t tamanho) {
   prepara_sinais();
   olpa_gfx_importa_estado(parser_memoria->estado);
   olpa_gfx_nova_execucao();
-  olpa_gfx_define_ultima_imagem(parser_memoria->ultima_rgba, parser_memoria->ultima_caminho);
-  compila_e_roda(codigo.c_str());
+  if (parser_memoria->guarda_imagem)
+    olpa_gfx_define_ultima_imagem(parser_memoria->ultima, parser_memoria->ultima_caminho);
+  compila_e_roda(texto);
   _exit(0);
 }
 
 int filho_roda_no_processo(const char *codigo, OlpaEscritor console) {
   destino = Destino{console, escreve_stdout, false};
-  const int r = compila_e_roda(codigo);
+  const int r = compila_e_roda(parser_preludio() + codigo);
   destino = Destino{};
   return r;
 }

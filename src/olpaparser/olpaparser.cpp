@@ -48,6 +48,10 @@ void parser_define_sem_espera(bool sem_espera) {
   parser_ajustes.sem_espera = sem_espera;
 }
 
+void parser_define_guarda_imagem(bool guarda) {
+  parser_ajustes.guarda_imagem = guarda;
+}
+
 void parser_define_quadros(const char *pasta) {
   parser_ajustes.quadros = pasta ? pasta : "";
 }
@@ -57,16 +61,25 @@ const unsigned char *parser_imagem_gravada(const char *caminho) {
   if (!m || !caminho || m->ultima_caminho[0] == '\0')
     return nullptr;
   m->ultima_caminho[OLPA_CAMINHO_MAX - 1] = '\0';
-  return strcmp(m->ultima_caminho, caminho) == 0 ? m->ultima_rgba : nullptr;
+  return strcmp(m->ultima_caminho, caminho) == 0 ? m->ultima : nullptr;
+}
+
+void parser_prepara_zigoto(void) {
+  zigoto_inicia();
 }
 
 void parser_prepara(void) {
   processo_prepara();
 }
 
+int parser_zigoto(void) {
+  return zigoto_pid();
+}
+
 void parser_encerra(void) {
   parser_interrompe();
   processo_descarta_preparado();
+  zigoto_encerra();
 }
 
 int parser_inicia(void) {

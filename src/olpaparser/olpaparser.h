@@ -39,10 +39,10 @@ ParserFim parser_ultimo_fim(void);
 // What a run started with parser_comeca tells its caller as it goes, besides
 // the hooks. Either may be null.
 struct ParserEscuta {
-  // The canvas changed: its pixels now, 640 x 480 RGBA rows as the PNG has
+  // The canvas changed: its pixels now, 640 x 480 ARGB32 as cairo holds
   // them, valid during the call. At most 60 times a second, and only once
   // the run has lasted long enough to be seen.
-  void (*tela)(const unsigned char *rgba);
+  void (*tela)(const unsigned char *argb);
   // The run ended, with parser_executa's result; the hooks have been called.
   void (*fim)(int resultado);
 };
@@ -75,20 +75,29 @@ void parser_define_sem_espera(bool sem_espera);
 void parser_define_quadros(const char *pasta);
 constexpr int PARSER_QUADROS_MAX = 1000;
 
+// Forks, while this process is still small (before a window is built), the
+// process children are made from; without it they are forked from this one.
+void parser_prepara_zigoto(void);
+// The zygote's process id; 0 when there is none.
+int parser_zigoto(void);
 // Forks the child for the next run ahead of time, while nothing is waiting.
 // parser_executa forks one itself when none is ready.
 void parser_prepara(void);
-// Stops a run in progress and ends a prepared child, if any (before the
-// application exits).
+// Stops a run in progress and ends a prepared child and the zygote, if any
+// (before the application exits).
 void parser_encerra(void);
 
-// The pixels (640 x 480 RGBA, as in the file) of the picture the last run
-// wrote at `caminho`, when that run's last picture went there; null when not.
-// Valid until the next run.
+// The pixels (640 x 480 ARGB32, as cairo held them when they were written)
+// of the picture the last run wrote at `caminho`, when that run's last
+// picture went there and parser_define_guarda_imagem asked for it; null when
+// not. Valid until the next run.
 const unsigned char *parser_imagem_gravada(const char *caminho);
+// Whether runs keep their last picture's pixels for parser_imagem_gravada
+// (off by default: a copy of the canvas at each picture written).
+void parser_define_guarda_imagem(bool guarda);
 
 // What the picture view shows after a run that ended well, as 640 x 480
-// RGBA rows valid until the next run: the picture it left at the export
+// ARGB32 (as cairo holds it) valid until the next run: the picture it left at the export
 // path, or its canvas as drawn when it wrote none there; null for the start
 // picture (it drew nothing). Never an earlier run's picture.
 const unsigned char *parser_vista(void);

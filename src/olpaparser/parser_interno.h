@@ -40,6 +40,7 @@ struct ParserAjustes {
   double tempo_limite = 10.0; // seconds a run may take, not counting espera
   bool sem_espera = false;    // espera returns at once
   std::string quadros;        // folder a picture goes to at each espera; empty: none
+  bool guarda_imagem = false; // the last picture's pixels kept for parser_imagem_gravada
   bool confinar = true;       // off only in the benchmark of what confining costs
   bool verificar = true;      // bounds checks, when tcc's checker is installed; off to measure them
 };
@@ -140,6 +141,8 @@ struct Compartilhado {
   Falha falha;                          // how it died in its own code
   int codigo_saida;                     // what main returned or exit was given
   double compila, liga, confina, programa;
+  long faltas_aquece, faltas; // page faults of the warm-up, and from the code to the end
+  double abre, grava, saida;  // inicia's canvas, pictures written; when it began to exit
   // Trace lines written after main started ("[arq-s] ...").
   uint32_t rastro_tamanho;
   char rastro[8192];
@@ -147,6 +150,7 @@ struct Compartilhado {
   // The run's settings, written before the child reads its code.
   double tempo_limite;
   int sem_espera;
+  int guarda_imagem;
   char quadros[OLPA_CAMINHO_MAX];
   // Written by the child while the program runs, so untrusted: they only
   // decide when the canvas is shown again and how much of the time passed
@@ -156,7 +160,7 @@ struct Compartilhado {
   std::atomic<int64_t> espera_total_us; // time spent in esperas that ended
   std::atomic<int64_t> espera_desde_us; // when the espera under way began; 0 outside one
   alignas(64) unsigned char pixels[OLPA_TELA_BYTES];
-  alignas(64) unsigned char ultima_rgba[OLPA_TELA_BYTES];
+  alignas(64) unsigned char ultima[OLPA_TELA_BYTES]; // see olpa_gfx_define_ultima_imagem
 };
 extern Compartilhado *parser_memoria;
 // Maps the shared memory once and puts the canvas pixels there.
@@ -173,9 +177,15 @@ constexpr int SAIDA_VERIFICACAO = 5; // a bounds check failed (the fault in shar
 // code read from `comando`, compiled, linked and run. `aquecer`: touch now,
 // while nobody waits, what the run would otherwise pay for.
 [[noreturn]] void filho_vive(int comando, int console, int controle, bool aquecer);
+// Readies a child's memory (aquece.cpp): the warm-up while nobody waits; the
+// shared pages at once when a run waits.
+void filho_aquece();
+void filho_povoa();
 // Compiles, links and runs `codigo` in this process, console text to
 // `console`; no guards, no events. 1 on success.
 int filho_roda_no_processo(const char *codigo, OlpaEscritor console);
+// This process's page faults so far.
+long filho_faltas();
 // A trace line of the child's (kept in shared memory once main runs).
 void filho_rastro(const char *texto, size_t tamanho);
 
@@ -245,6 +255,18 @@ void processo_encerra(Execucao *ex);
 // The child readied ahead: forked, or ended.
 void processo_prepara();
 void processo_descarta_preparado();
+
+// ------------------------------------------------------------ the zygote (zigoto.cpp)
+
+// Forks the small process children are made from, once; false when it
+// could not be made (children are then forked from the application).
+bool zigoto_inicia();
+// A child made by the zygote, the application's own, living filho_vive with
+// these descriptors; -1 (errno set) when there is no zygote or it failed.
+pid_t zigoto_cria_filho(int comando, int console, int controle, bool aquecer);
+pid_t zigoto_pid();
+// Ends the zygote and waits for it.
+void zigoto_encerra();
 
 // ------------------------------------------------------------ the outcome (desfecho.cpp)
 

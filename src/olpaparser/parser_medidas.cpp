@@ -35,7 +35,21 @@ int parser_executa_no_processo(const char *codigo) {
   m->compila = m->liga = m->confina = m->programa = 0;
   const int r = filho_roda_no_processo(codigo, guarda_no_processo);
   olpa_gfx_define_console(nullptr);
-  parser_tempos_atuais = {0, 0, m->compila, m->liga, 0, m->programa, parser_agora_ms() - inicio};
+  parser_tempos_atuais = {0,
+                          0,
+                          m->compila,
+                          m->liga,
+                          0,
+                          m->programa,
+                          parser_agora_ms() - inicio,
+                          0,
+                          0,
+                          olpa_gfx_tempos().abre,
+                          olpa_gfx_tempos().grava,
+                          inicio,
+                          inicio,
+                          0,
+                          parser_agora_ms()};
   if (parser_ajustes.saida.console_insere && !console_no_processo.empty())
     parser_ajustes.saida.console_insere(console_no_processo.c_str());
   return r;

@@ -4,13 +4,20 @@
 
 // Phases of the last run, in milliseconds.
 struct ParserTempos {
-  double preparo;  // fork of the child (0 when it was ready)
-  double envio;    // state and code handed to the child
-  double compila;  // tcc_compile_string
-  double liga;     // relocation
-  double confina;  // confining the child before main
-  double programa; // the program's main
-  double total;    // parser_executa, start to end
+  double preparo;     // fork of the child (0 when it was ready)
+  double envio;       // state and code handed to the child
+  double compila;     // tcc_compile_string
+  double liga;        // relocation
+  double confina;     // confining the child before main
+  double programa;    // the program's main
+  double total;       // parser_executa, start to end
+  long faltas_aquece; // page faults of the child's warm-up, while nothing waited
+  long faltas;        // page faults of the child from the code's arrival to its end
+  double abre, grava; // of programa: inicia's opening of the canvas, pictures written
+  // Moments (parser_agora_ms, the clock of g_get_monotonic_time): the run
+  // asked for, its code handed to the child, the child's exit begun, its end
+  // seen here.
+  double comeca_em, enviado_em, saida_em, fim_visto_em;
 };
 const ParserTempos &parser_tempos(void);
 

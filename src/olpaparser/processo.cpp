@@ -58,11 +58,14 @@ bool cria_filho(Execucao *ex, bool aquecer) {
     errno = erro;
     return false;
   }
-  fflush(stdout);
-  fflush(stderr);
-  const pid_t pid = fork();
-  if (pid == 0)
-    filho_vive(comando[0], console[1], controle[1], aquecer);
+  pid_t pid = zigoto_cria_filho(comando[0], console[1], controle[1], aquecer);
+  if (pid < 0) {
+    fflush(stdout);
+    fflush(stderr);
+    pid = fork();
+    if (pid == 0)
+      filho_vive(comando[0], console[1], controle[1], aquecer);
+  }
   const int erro = errno;
   fecha(&comando[0]), fecha(&console[1]), fecha(&controle[1]);
   if (pid < 0) {
@@ -102,14 +105,20 @@ void envia(Execucao *ex, const char *codigo) {
   m->rastro_tamanho = 0;
   m->ultima_caminho[0] = '\0';
   m->compila = m->liga = m->confina = m->programa = 0;
+  m->faltas_aquece = m->faltas = 0;
+  m->abre = m->grava = m->saida = 0;
   m->tempo_limite = parser_ajustes.tempo_limite;
   m->sem_espera = parser_ajustes.sem_espera;
+  m->guarda_imagem = parser_ajustes.guarda_imagem;
   g_strlcpy(m->quadros, parser_ajustes.quadros.c_str(), sizeof m->quadros);
   m->mudancas = 0;
   m->esperas = 0;
   m->espera_total_us = 0;
   m->espera_desde_us = 0;
   const uint64_t tamanho = strlen(codigo);
+  // A large program in the pipe at once, rather than in turns with the child.
+  if (tamanho > 60000)
+    fcntl(ex->comando, F_SETPIPE_SZ, static_cast<int>(std::min<uint64_t>(tamanho + 8, 1 << 20)));
   if (parser_escreve_tudo(ex->comando, &tamanho, sizeof tamanho))
     parser_escreve_tudo(ex->comando, codigo, tamanho);
   fecha(&ex->comando);

@@ -44,7 +44,6 @@ struct Rodada {
   uint32_t mudancas_mostradas = 0;
   double ultimo_quadro = 0;
   size_t entregue = 0; // of ex.valido, through the console hook
-  std::vector<unsigned char> rgba;
 };
 Rodada *atual;
 
@@ -136,9 +135,7 @@ void arma_prazo(Rodada *r, double ms) {
 void mostra_quadro(Rodada *r, uint32_t mudancas) {
   r->mudancas_mostradas = mudancas;
   r->ultimo_quadro = parser_agora_ms();
-  r->rgba.resize(OLPA_TELA_BYTES);
-  olpa_gfx_para_rgba(parser_memoria->pixels, r->rgba.data());
-  r->escuta.tela(r->rgba.data());
+  r->escuta.tela(parser_memoria->pixels);
 }
 
 gboolean olha_tela(gpointer) {
@@ -188,6 +185,7 @@ Desfecho le_desfecho(Rodada *r) {
 }
 
 void conclui_rodada() {
+  const double fim_visto = parser_agora_ms();
   Rodada *r = atual;
   for (GSource **fonte : {&r->console, &r->controle, &r->fim, &r->prazo, &r->tela})
     tira(fonte);
@@ -200,7 +198,15 @@ void conclui_rodada() {
                           d.liga,
                           d.confina,
                           d.programa,
-                          parser_agora_ms() - r->inicio};
+                          parser_agora_ms() - r->inicio,
+                          parser_memoria->faltas_aquece,
+                          parser_memoria->faltas,
+                          parser_memoria->abre,
+                          parser_memoria->grava,
+                          r->inicio,
+                          r->ex.inicio,
+                          parser_memoria->saida,
+                          fim_visto};
   const ParserEscuta escuta = r->escuta;
   g_main_context_unref(r->contexto);
   delete r;

@@ -179,7 +179,8 @@ void confere_processos(const std::string &passo) {
       std::istringstream stat(le_arquivo("/proc/" + pid + "/stat"));
       std::string eu, comando, estado;
       long pai = 0;
-      if (stat >> eu >> comando >> estado >> pai && pai == getpid())
+      if (stat >> eu >> comando >> estado >> pai && pai == getpid() &&
+          std::stoi(pid) != parser_zigoto())
         sobras += " " + pid + " " + comando, kill(std::stoi(pid), tentativa == 49 ? SIGKILL : 0);
     }
     if (sobras.empty())
@@ -227,6 +228,9 @@ int main(int argc, char **argv) {
       return perror("roda_caso: sem teto de processos"), 1;
   }
   prctl(PR_SET_CHILD_SUBREAPER, 1);
+  // Children made as the window makes them (olpa-rodar, which every case
+  // also runs, forks its own).
+  parser_prepara_zigoto();
   const std::string programa =
       glib(g_canonicalize_filename(argc > 2 ? argv[2] : (caso + ".olp").c_str(), nullptr));
   const std::string nome = glib(g_path_get_basename(caso.c_str()));

@@ -118,7 +118,7 @@ ms() { date +%s%3N; }
 rodar 'int main(void) { int i = 0; inicia(); cor(0, 200, 255); for (;;) linha(i++ % 640, 0, 640 - i % 640, 480); }'
 xdotool mousemove 0 0
 espera "endless program: [olpa] rodando…, Parar, the canvas as drawn" rodando le_parar desenhou console_preto
-FILHO=$(pgrep -P "$APP" | head -1)
+FILHO=$(pgrep -n -P "$APP") # the newest: the first is the zygote
 # Timed from the moment xdotool has sent the click: a figure, not a check.
 xdotool mousemove $((CX + 3 * (BT + OLPA_ESPACO) + BT / 2)) $((CY + OLPA_BT_ALTURA / 2)) sleep 0.2 \
   click 1 exec sh -c "date +%s%3N >'$T/clique'"

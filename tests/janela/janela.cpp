@@ -89,9 +89,9 @@ Imagem de_pixbuf(GdkPixbuf *p) {
 }
 // Whether the image view shows exactly the picture in `arquivo`.
 bool mostra(const std::string &arquivo) {
-  GdkPixbuf *p = gtk_image_get_pixbuf(GTK_IMAGE(olpa_imagem));
+  const OlpaObjeto<GdkPixbuf> p(olpa_vista_pixbuf());
   Imagem esperada;
-  return p && le_png(arquivo, &esperada) && compara(esperada, de_pixbuf(p)) == 0;
+  return p && le_png(arquivo, &esperada) && compara(esperada, de_pixbuf(p.get())) == 0;
 }
 // What the screen shows of a widget.
 Imagem na_tela(GtkWidget *w) {

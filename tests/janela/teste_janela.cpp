@@ -161,7 +161,9 @@ TEST_F(Janela, FiguraEstranhaNoCaminhoNaoTravaNemEDecodificada) {
   EXPECT_TRUE(g_str_has_suffix(console().c_str(), "[olpa] sucesso!\n"));
   // It wrote nothing there: the view shows its canvas, not the file.
   EXPECT_EQ(na_tela(olpa_imagem).em(320, 240), 0xff000000u);
-  EXPECT_EQ(gdk_pixbuf_get_width(gtk_image_get_pixbuf(GTK_IMAGE(olpa_imagem))), 640);
+  const OlpaObjeto<GdkPixbuf> vista(olpa_vista_pixbuf());
+  ASSERT_TRUE(vista);
+  EXPECT_EQ(gdk_pixbuf_get_width(vista.get()), 640);
   g_remove("../telas/grande.png");
 }
 

@@ -48,8 +48,8 @@ void comeca(const std::string &codigo) {
 
 // The pixel the image view shows at (x, y), 0xAARRGGBB.
 uint32_t na_imagem(int x, int y) {
-  GdkPixbuf *p = gtk_image_get_pixbuf(GTK_IMAGE(olpa_imagem));
-  return p ? de_pixbuf(p).em(x, y) : 0;
+  const OlpaObjeto<GdkPixbuf> p(olpa_vista_pixbuf());
+  return p ? de_pixbuf(p.get()).em(x, y) : 0;
 }
 
 // An endless program: "[olpa] rodando…" below the console text, "Parar" in
