@@ -8,6 +8,7 @@
 
 #include <glib.h>
 #include <png.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 bool le_png(const std::string &caminho, Imagem *imagem) {
@@ -99,9 +100,25 @@ RaizTemporaria::RaizTemporaria() {
     throw std::runtime_error("chdir");
 }
 
+// Removes a tree, whatever modes a program left in it (in this process: a
+// shell and two commands would cost more than the case).
+static bool apaga(const std::string &caminho) {
+  struct stat info {};
+  if (lstat(caminho.c_str(), &info) != 0)
+    return false;
+  if (!S_ISDIR(info.st_mode))
+    return unlink(caminho.c_str()) == 0;
+  chmod(caminho.c_str(), info.st_mode | S_IRWXU);
+  if (GDir *d = g_dir_open(caminho.c_str(), 0, nullptr)) {
+    while (const char *nome = g_dir_read_name(d))
+      apaga(caminho + "/" + nome);
+    g_dir_close(d);
+  }
+  return rmdir(caminho.c_str()) == 0;
+}
+
 RaizTemporaria::~RaizTemporaria() {
-  if (chdir(anterior.c_str()) == 0 &&
-      system(("chmod -R u+w '" + raiz + "' 2>/dev/null; rm -rf '" + raiz + "'").c_str()) != 0)
+  if (chdir(anterior.c_str()) == 0 && !apaga(raiz))
     fprintf(stderr, "could not remove %s\n", raiz.c_str());
 }
 

@@ -19,7 +19,9 @@ falha() {
   exit 1
 }
 
-(cd "$construcao" && cpack --config CPackConfig.cmake -B "$tmp/pacote" >"$tmp/cpack.txt" 2>&1) ||
+# Uncompressed: the same files and fields, made in a fraction of the time.
+(cd "$construcao" && cpack --config CPackConfig.cmake -B "$tmp/pacote" \
+  -D CPACK_DEBIAN_COMPRESSION_TYPE=none >"$tmp/cpack.txt" 2>&1) ||
   { cat "$tmp/cpack.txt" >&2; falha "cpack"; }
 deb=$(ls "$tmp"/pacote/olpa_*.deb)
 [ -f "$deb" ] || falha "sem .deb"

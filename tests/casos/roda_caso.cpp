@@ -1,14 +1,15 @@
 // The case runner (README.md): runs a case's programs, one press of
 // "Rodar" each, in one process and a fresh run tree, and compares what the
-// window would show with the case's expected files.
+// window would show with the case's expected files (esperados.cpp); cases
+// of olpa-rodar itself in olpa_rodar.cpp.
 //
 // roda_caso CASO [PROGRAMA]   CASO: casos/NOME (NOME.olp, or NOME/NN.olp);
 //                             PROGRAMA: another program for a single step
 // roda_caso --fuzz SEMENTE QUANTIDADE CASO   mutated examples first (fuzz_rodar.cpp)
 // OLPA_REGRAVA=1 rewrites the expected files from what the runs gave.
+#include "caso.h"
 #include "olpagfx.h"
 #include "olpaparser.h"
-#include "suporte.h"
 
 #include <algorithm>
 #include <csignal>
@@ -17,10 +18,8 @@
 #include <sstream>
 
 #include <dirent.h>
-#include <fcntl.h>
 #include <glib.h>
 #include <sys/stat.h>
-#include <termios.h>
 #include <grp.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -29,11 +28,6 @@
 #include <unistd.h>
 
 int fuzz(uint64_t semente, long quantidade); // fuzz_rodar.cpp
-// What is wrong with a report page in a real browser (navegador.cpp).
-std::vector<std::string> confere_navegador(const std::string &pagina,
-                                           const std::vector<std::string> &textos);
-
-namespace {
 
 const bool regrava = getenv("OLPA_REGRAVA") != nullptr;
 std::string raiz; // the run tree
@@ -54,6 +48,8 @@ std::vector<std::string> nomes_em(const std::string &pasta) {
   std::sort(nomes.begin(), nomes.end());
   return nomes;
 }
+
+namespace {
 
 // NOME.opcoes (NOME/opcoes), one a line: "tempo-limite S", "sem-espera",
 // "isolado", "ambiente VAR=valor", "arquivo CAMINHO TEXTO", "remove CAMINHO",
@@ -90,8 +86,8 @@ bool aplica_opcoes(const std::string &arquivo) {
     else if (chave == "modo")
       mudada =
           chmod((raiz + "/" + valor).c_str(), strtol(resto.c_str(), nullptr, 8)) == 0 || mudada;
-    else if (!chave.empty() && chave != "isolado" && chave != "navegador" && chave != "mostra" &&
-             chave[0] != '#')
+    else if (!chave.empty() && chave != "isolado" && chave != "sem-olpa-rodar" &&
+             chave != "navegador" && chave != "mostra" && chave[0] != '#')
       falha(arquivo, "opção desconhecida: " + chave);
   }
   return mudada;
@@ -113,263 +109,6 @@ void fotografa(const std::string &pasta, std::map<std::string, std::string> *fot
     if (e_pasta)
       fotografa(caminho, foto);
   }
-}
-
-// The console text with runs of equal lines written once, then what else
-// the window would show: the expected file's format.
-std::string relato(const Rodada &r) {
-  std::string s, anterior;
-  int repeticoes = 0; // more than once again: said once, and how many times more
-  const auto fecha = [&] {
-    s += repeticoes > 1 ? "#= repetida mais " + std::to_string(repeticoes) + " vezes\n"
-         : repeticoes   ? anterior + "\n"
-                        : "";
-  };
-  std::istringstream linhas(r.console);
-  for (std::string linha; std::getline(linhas, linha);) {
-    if (linha == anterior && ++repeticoes)
-      continue;
-    fecha();
-    s += linha + "\n", anterior = linha, repeticoes = 0;
-  }
-  fecha();
-  if (!r.console.empty() && r.console.back() != '\n')
-    s += "#= sem quebra de linha no fim\n";
-  s += "#= resultado " + std::to_string(r.resultado) + (r.erro ? ", console de erro\n" : "\n");
-  const auto lista = [&s](const char *titulo, const std::vector<int> &linhas) {
-    for (size_t i = 0; i < linhas.size(); i++)
-      s += (i ? " " : titulo) + std::to_string(linhas[i]) + (i + 1 < linhas.size() ? "" : "\n");
-  };
-  lista("#= linhas marcadas ", r.linhas);
-  lista("#= linhas com aviso ", r.avisos);
-  s += std::string("#= exportar ") + olpa_arquivo_exportar +
-       (olpa_arquivo_gravamanual ? " (gravação manual)\n" : "\n") + "#= telas:";
-  for (const std::string &nome : nomes_em(raiz + "/telas")) {
-    // What is not a regular file is named for what it is (and never opened).
-    struct stat info;
-    lstat((raiz + "/telas/" + nome).c_str(), &info);
-    if (!S_ISREG(info.st_mode)) {
-      const std::string alvo =
-          S_ISLNK(info.st_mode) ? glib(g_file_read_link((raiz + "/telas/" + nome).c_str(), nullptr))
-                                : "";
-      s += " " + nome +
-           (S_ISLNK(info.st_mode)    ? " (link para " + alvo + ")"
-            : S_ISFIFO(info.st_mode) ? " (pipe)"
-            : S_ISDIR(info.st_mode)  ? " (pasta)"
-                                     : " (especial)");
-      continue;
-    }
-    const std::string b = le_arquivo(raiz + "/telas/" + nome);
-    Imagem im;
-    s += " " + nome +
-         (b.size() > 25 && b[24] == 8 && b[25] == 6 && le_png(raiz + "/telas/" + nome, &im)
-              ? " " + std::to_string(im.largura) + "x" + std::to_string(im.altura)
-              : " (" + std::to_string(b.size()) + " bytes, não é PNG RGBA)");
-  }
-  return s + (nomes_em(raiz + "/telas").empty() ? " nada\n" : "\n");
-}
-
-std::string primeira_diferenca(const std::string &esperado, const std::string &obtido) {
-  std::istringstream a(esperado), b(obtido);
-  std::string la, lb;
-  for (int n = 1;; n++) {
-    const bool ha = !!std::getline(a, la), hb = !!std::getline(b, lb);
-    if (ha != hb || la != lb)
-      return "linha " + std::to_string(n) + "\n  esperado: " + (ha ? la.substr(0, 300) : "(nada)") +
-             "\n  obtido:   " + (hb ? lb.substr(0, 300) : "(nada)");
-  }
-}
-
-void confere_texto(const std::string &passo, const std::string &arquivo,
-                   const std::string &obtido) {
-  if (regrava)
-    escreve_arquivo(arquivo, obtido);
-  else if (!existe(arquivo))
-    falha(passo, "falta " + arquivo + " (OLPA_REGRAVA=1 faz um)");
-  else if (le_arquivo(arquivo) != obtido)
-    falha(passo, arquivo + " difere na " + primeira_diferenca(le_arquivo(arquivo), obtido));
-}
-
-// ------------------------------------------------------------ pictures
-
-// Hand-computed pixels (README.md): "X Y #AARRGGBB", ranges "X0-X1", "~T".
-void confere_pontos(const std::string &passo, const std::string &arquivo, std::string nome) {
-  std::istringstream linhas(le_arquivo(arquivo));
-  Imagem im;
-  bool lida = le_png(nome, &im);
-  const auto faixa = [](const std::string &t, int *a, int *b) {
-    return sscanf(t.c_str(), "%d-%d", a, b) == 2 ||
-           (sscanf(t.c_str(), "%d", a) == 1 && (*b = *a, true));
-  };
-  for (std::string linha; std::getline(linhas, linha);) {
-    if (linha.empty() || linha[0] == '#')
-      continue;
-    if (linha[0] == '[') {
-      lida = le_png(nome = "../telas/" + linha.substr(1, linha.find(']') - 1), &im);
-      continue;
-    }
-    std::istringstream in(linha);
-    std::string xs, ys, cs;
-    in >> xs >> ys >> cs;
-    int x0, x1, y0, y1, tol = 0;
-    unsigned cor;
-    if (!faixa(xs, &x0, &x1) || !faixa(ys, &y0, &y1) ||
-        sscanf(cs.c_str(), "#%x~%d", &cor, &tol) < 1)
-      falha(passo, "linha de pontos ilegível: " + linha);
-    long erradas = 0;
-    std::string primeira;
-    for (int y = y0; lida && y <= y1; y++)
-      for (int x = x0; x <= x1; x++) {
-        const bool fora = x < 0 || y < 0 || x >= im.largura || y >= im.altura;
-        const uint32_t p = fora ? 0 : im.em(x, y);
-        bool perto = !fora;
-        for (int c = 0; c < 32; c += 8)
-          perto = perto && abs(int((p >> c) & 255) - int((cor >> c) & 255)) <= tol;
-        if (!perto && erradas++ == 0)
-          primeira = glib(g_strdup_printf("(%d, %d) é #%08X", x, y, p));
-      }
-    if (!lida || erradas)
-      falha(passo,
-            nome + ": " + linha + ": " +
-                (lida ? std::to_string(erradas) + " pixels diferem; " + primeira : "ilegível"));
-  }
-}
-
-// The picture at the export path against NOME.png and NOME.pontos.
-void confere_imagem(const std::string &passo, const std::string &esperado,
-                    const std::string &saida) {
-  const std::string exportada = olpa_arquivo_exportar, png = esperado + ".png";
-  Imagem obtida, referencia;
-  const bool ha = le_png(exportada, &obtida), pontos = existe(esperado + ".pontos");
-  if (regrava && ha && (existe(png) || !pontos))
-    escreve_arquivo(png, le_arquivo(exportada));
-  else if (regrava && !ha)
-    remove(png.c_str());
-  else if (!regrava && le_png(png, &referencia)) {
-    const long n = ha ? compara(referencia, obtida, saida + ".diferenca.png") : -2;
-    if (n > 0)
-      escreve_arquivo(saida + ".obtida.png", le_arquivo(exportada));
-    if (n)
-      falha(passo, n == -2   ? "não há imagem em " + exportada
-                   : n == -1 ? "a imagem tem outro tamanho"
-                             : std::to_string(n) + " pixels diferem; veja " + saida + ".*.png");
-  } else if (!regrava && ha && !pontos) {
-    falha(passo, "a imagem não tem referência (OLPA_REGRAVA=1 faz uma)");
-  }
-  if (pontos)
-    confere_pontos(passo, esperado + ".pontos", exportada);
-}
-
-// Every process a run left (this one is their reaper): reported, then killed.
-void confere_processos(const std::string &passo) {
-  std::string sobras;
-  for (int tentativa = 0; tentativa < 50; tentativa++, g_usleep(10 * 1000)) {
-    while (waitpid(-1, nullptr, WNOHANG) > 0) {
-    }
-    sobras.clear();
-    for (const std::string &pid : nomes_em("/proc")) {
-      std::istringstream stat(le_arquivo("/proc/" + pid + "/stat"));
-      std::string eu, comando, estado;
-      long pai = 0;
-      if (stat >> eu >> comando >> estado >> pai && pai == getpid() &&
-          std::stoi(pid) != parser_zigoto())
-        sobras += " " + pid + " " + comando, kill(std::stoi(pid), tentativa == 49 ? SIGKILL : 0);
-    }
-    if (sobras.empty())
-      return;
-  }
-  falha(passo, "processos deixados para trás:" + sobras);
-}
-
-// A single program gives the same console through olpa-rodar, which exits 0
-// only when the run succeeded.
-void confere_olpa_rodar(const std::string &passo, const std::string &programa, const Rodada &r) {
-  RaizTemporaria outra;
-  const char *sem_espera = getenv("OLPA_SEM_ESPERA");
-  const char *argv[] = {OLPA_BIN_DIR "/olpa-rodar",
-                        "--tempo-limite",
-                        getenv("OLPA_LIMITE"),
-                        sem_espera ? sem_espera : programa.c_str(),
-                        sem_espera ? programa.c_str() : nullptr,
-                        nullptr};
-  gchar *saida = nullptr;
-  gint status = 0;
-  if (!g_spawn_sync(nullptr, const_cast<gchar **>(argv), nullptr, G_SPAWN_STDERR_TO_DEV_NULL,
-                    nullptr, nullptr, &saida, nullptr, &status, nullptr))
-    return falha(passo, "olpa-rodar não rodou");
-  const std::string console = glib(saida);
-  if (console != r.console)
-    falha(passo, "olpa-rodar mostra outro console: " + primeira_diferenca(r.console, console));
-  if (!WIFEXITED(status) || (WEXITSTATUS(status) == 0) != (r.resultado == 1))
-    falha(passo, "olpa-rodar saiu com " + std::to_string(status));
-}
-
-// ------------------------------------------------------------ olpa-rodar itself
-
-// A case with a `comando` file (README.md): its files copied to bin/, each
-// line of `comando` one olpa-rodar run there, what they print against
-// `saida`, files under `esperado/` against the ones left, `.pontos` there
-// against their pictures, and the page named by "navegador" in a browser.
-void confere_esperados(const std::string &passo, const std::string &esperado,
-                       const std::string &deixado) {
-  for (const std::string &n : nomes_em(esperado)) {
-    const std::string e = esperado + "/" + n, d = deixado + n;
-    if (g_file_test(e.c_str(), G_FILE_TEST_IS_DIR))
-      confere_esperados(passo, e, d + "/");
-    else if (g_str_has_suffix(n.c_str(), ".pontos"))
-      confere_pontos(passo, e, d.substr(0, d.size() - 7) + ".png");
-    else
-      confere_texto(passo, e, le_arquivo(d));
-  }
-}
-
-void roda_comando(const std::string &caso, const std::string &nome) {
-  for (const std::string &n : nomes_em(caso))
-    if (n != "comando" && n != "saida" && n != "esperado" && n != "opcoes" &&
-        system(("cp -r '" + caso + "/" + n + "' .").c_str()) != 0)
-      falha(nome, "não copiou " + n);
-  std::istringstream linhas(le_arquivo(caso + "/comando"));
-  std::string relato;
-  for (std::string linha; std::getline(linhas, linha);) {
-    gchar **args = nullptr;
-    if (linha.empty() || linha[0] == '#' ||
-        !g_shell_parse_argv(linha.c_str(), nullptr, &args, nullptr))
-      continue;
-    std::vector<std::string> argv = {OLPA_BIN_DIR "/olpa-rodar"};
-    for (gchar **a = args; *a; a++)
-      argv.push_back(glib(g_strcompress(*a)));
-    g_strfreev(args);
-    std::vector<char *> c;
-    for (std::string &a : argv)
-      c.push_back(a.data());
-    c.push_back(nullptr);
-    gchar *saida = nullptr, *erros = nullptr;
-    gint status = 0;
-    if (!g_spawn_sync(nullptr, c.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &saida, &erros,
-                      &status, nullptr))
-      return falha(nome, "olpa-rodar não rodou");
-    relato += "$ " + linha + "\n" + glib(saida);
-    // Its own messages; not the trace lines (compiler warnings, "[arq-s] ...").
-    std::istringstream e(glib(erros));
-    for (std::string l; std::getline(e, l);)
-      if (l.rfind("olpa-rodar:", 0) == 0 || l.rfind("uso:", 0) == 0)
-        relato += "#: " + l + "\n";
-    relato += "#= saída " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "\n";
-  }
-  confere_texto(nome, caso + "/saida", relato);
-  confere_esperados(nome, caso + "/esperado", "");
-  confere_processos(nome);
-  std::istringstream opcoes(le_arquivo(caso + "/opcoes"));
-  std::string pagina;
-  std::vector<std::string> textos;
-  for (std::string linha; std::getline(opcoes, linha);)
-    if (linha.rfind("navegador ", 0) == 0)
-      pagina = linha.substr(10);
-    else if (linha.rfind("mostra ", 0) == 0)
-      textos.push_back(linha.substr(7));
-  if (!pagina.empty())
-    for (const std::string &f : confere_navegador(pagina, textos))
-      falha(nome, f);
 }
 
 // One press of "Rodar" and everything checked after it.
@@ -427,36 +166,28 @@ void confere_seguinte(const std::string &nome) {
   confere_processos(nome + " (seguinte)");
 }
 
-// NOME.terminal: what olpa-rodar shows on a terminal (its control characters
-// escaped), byte for byte.
-void confere_terminal(const std::string &nome, const std::string &esperado,
-                      const std::string &programa) {
-  const int mestre = posix_openpt(O_RDWR | O_NOCTTY);
-  if (mestre < 0 || grantpt(mestre) != 0 || unlockpt(mestre) != 0)
-    return falha(nome, "sem terminal para olpa-rodar");
-  const int escravo = open(ptsname(mestre), O_RDWR | O_NOCTTY);
-  termios modo;
-  tcgetattr(escravo, &modo);
-  cfmakeraw(&modo); // no translation of line ends
-  tcsetattr(escravo, TCSANOW, &modo);
-  RaizTemporaria outra;
-  const pid_t pid = fork();
-  if (pid == 0) {
-    dup2(escravo, STDOUT_FILENO);
-    execl(OLPA_BIN_DIR "/olpa-rodar", "olpa-rodar", programa.c_str(), nullptr);
-    _exit(127);
-  }
-  close(escravo);
-  std::string saida;
-  char bloco[4096];
-  for (ssize_t n; (n = read(mestre, bloco, sizeof bloco)) > 0;)
-    saida.append(bloco, static_cast<size_t>(n));
-  close(mestre);
-  waitpid(pid, nullptr, 0);
-  confere_texto(nome, esperado, saida);
-}
-
 } // namespace
+
+// Every process a run left (this one is their reaper): reported, then killed.
+void confere_processos(const std::string &passo) {
+  std::string sobras;
+  for (int tentativa = 0; tentativa < 50; tentativa++, g_usleep(10 * 1000)) {
+    while (waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
+    sobras.clear();
+    for (const std::string &pid : nomes_em("/proc")) {
+      std::istringstream stat(le_arquivo("/proc/" + pid + "/stat"));
+      std::string eu, comando, estado;
+      long pai = 0;
+      if (stat >> eu >> comando >> estado >> pai && pai == getpid() &&
+          std::stoi(pid) != parser_zigoto())
+        sobras += " " + pid + " " + comando, kill(std::stoi(pid), tentativa == 49 ? SIGKILL : 0);
+    }
+    if (sobras.empty())
+      return;
+  }
+  falha(passo, "processos deixados para trás:" + sobras);
+}
 
 int main(int argc, char **argv) {
   const bool fuzz_antes = argc == 5 && strcmp(argv[1], "--fuzz") == 0;
@@ -522,7 +253,8 @@ int main(int argc, char **argv) {
     roda_comando(caso, nome);
   else if (!pasta) {
     const Rodada r = passo(nome, caso, programa, rastro, std::string(OLPA_SAIDA_DIR "/") + nome);
-    if (!isolado && !arvore_mudada && !regrava)
+    if (!isolado && !arvore_mudada && !regrava &&
+        le_arquivo(opcoes).find("sem-olpa-rodar") == std::string::npos)
       confere_olpa_rodar(nome, programa, r);
   }
   for (const std::string &n :

@@ -60,7 +60,7 @@ espera() {
       echo "FAIL - $descricao ($c; screenshot /tmp/olpa-e2e-falha-$passos.ppm)"
       falhas=$((falhas + 1)) && return
     fi
-    sleep 0.2
+    sleep 0.1
   done
 }
 
@@ -69,7 +69,7 @@ botao() { # 0 Novo .. 4 Limpar
 }
 rodar() { # replaces the editor text (one line: auto-indent has nothing to do) and runs it
   xdotool mousemove $((CX + 200)) $((CY + OLPA_EDITOR_Y + 100)) click 1 key --clearmodifiers ctrl+a Delete
-  xdotool type --delay 4 -- "$1"
+  xdotool type --delay 1 -- "$1"
   botao 3
 }
 
@@ -90,7 +90,8 @@ botao 4
 espera "Limpar: black console, imagem.png gone" console_preto mostra_inicial sem_imagem vivo
 botao 0
 D=$(timeout "$PRAZO" xdotool search --sync --onlyvisible --name '^Confirma' | head -1)
-xdotool windowfocus --sync "$D" sleep 0.3 key --clearmodifiers alt+y sleep 0.5
+xdotool windowfocus --sync "$D" sleep 0.3 key --clearmodifiers alt+y
+while xdotool search --onlyvisible --name '^Confirma' >/dev/null; do sleep 0.05; done
 botao 3 # the welcome text now: a program that draws
 espera "Novo answered yes with a key, then Rodar: black console, the welcome picture" console_preto mostra_boas_vindas
 
@@ -136,10 +137,10 @@ espera "double click on Rodar: it runs" rodando le_parar
 xdotool mousemove $((CX + 200)) $((CY + OLPA_EDITOR_Y + 100)) key Escape mousemove 0 0
 espera "Esc: stopped" parado le_rodar console_preto
 
-# Drawn slowly with espera: half drawn in a screenshot taken during the run.
+# Drawn with a pause halfway: half drawn in a screenshot taken during the run.
 meio() { [ "$(tela $((IX + 20)) 240)" = "255 255 0" ] && [ "$(tela $((IX + 590)) 240)" = "0 0 0" ]; }
 inteiro() { [ "$(tela $((IX + 590)) 240)" = "255 255 0" ]; }
-rodar 'int main(void) { int i; inicia(); cor(255, 255, 0); traco(10); for (i = 0; i < 20; i++) { linha(20 + i * 30, 0, 20 + i * 30, 480); espera(300); } termina(); }'
+rodar 'int main(void) { int i; inicia(); cor(255, 255, 0); traco(10); for (i = 0; i < 20; i++) { linha(20 + i * 30, 0, 20 + i * 30, 480); espera(i == 9 ? 1500 : 0); } termina(); }'
 xdotool mousemove 0 0
 espera "espera: the canvas half drawn during the run" meio le_parar
 cp "$T/tela.ppm" "$T/meio.ppm"

@@ -15,14 +15,51 @@
 
 std::string exemplos;
 
+static void pendentes() {
+  gdk_display_sync(gdk_display_get_default());
+  while (gtk_events_pending())
+    gtk_main_iteration();
+}
+
 void processa() {
   while (olpa_rodando()) // a run goes on from the main loop: its end is pending too
     gtk_main_iteration();
-  gdk_display_sync(gdk_display_get_default());
-  for (int i = 0; i < 5; i++, g_usleep(5000))
+  pendentes();
+  // Then one whole frame of the window (what was queued laid out and drawn),
+  // and what that brought; no frame in 200 ms is none to wait for.
+  GdkFrameClock *relogio = gtk_widget_get_frame_clock(olpa_janela);
+  if (!relogio)
+    return;
+  bool pintou = false;
+  const auto marca = +[](bool *p) { *p = true; };
+  const gulong id = g_signal_connect_swapped(relogio, "after-paint", G_CALLBACK(marca), &pintou);
+  gdk_frame_clock_request_phase(relogio, GDK_FRAME_CLOCK_PHASE_AFTER_PAINT);
+  const gint64 fim = g_get_monotonic_time() + 200000;
+  while (!pintou && g_get_monotonic_time() < fim)
+    if (!g_main_context_iteration(nullptr, FALSE))
+      g_usleep(1000);
+  g_signal_handler_disconnect(relogio, id);
+  pendentes();
+}
+void aguarda(int ms) {
+  const gint64 fim = g_get_monotonic_time() + ms * 1000;
+  while (g_get_monotonic_time() < fim) {
     while (gtk_events_pending())
       gtk_main_iteration();
+    g_usleep(5 * 1000);
+  }
 }
+
+void percorre(GtkWidget *w, const std::function<void(GtkWidget *)> &f) {
+  f(w);
+  if (GTK_IS_CONTAINER(w)) {
+    GList *filhos = gtk_container_get_children(GTK_CONTAINER(w));
+    for (GList *l = filhos; l; l = l->next)
+      percorre(GTK_WIDGET(l->data), f);
+    g_list_free(filhos);
+  }
+}
+
 std::string texto(GtkTextBuffer *b) {
   GtkTextIter i, f;
   gtk_text_buffer_get_bounds(b, &i, &f);
@@ -104,7 +141,7 @@ gboolean tique(gpointer) {
   g_list_free(janelas);
   if (!topo)
     return G_SOURCE_CONTINUE;
-  const bool desiste = respostas.empty() || vez > 300; // 6 s: nobody will answer it
+  const bool desiste = respostas.empty() || vez > 6000 / TIQUE_MS; // nobody will answer it
   if (desiste) {
     ADD_FAILURE() << "diálogo sem resposta: " << gtk_window_get_title(GTK_WINDOW(topo));
     respostas.clear();
@@ -126,7 +163,7 @@ gboolean tique(gpointer) {
 void com_respostas(std::vector<Resposta> lista, const std::function<void()> &acao, bool todas) {
   respostas.assign(lista.begin(), lista.end());
   vez = 0;
-  const guint fonte = g_timeout_add(20, tique, nullptr);
+  const guint fonte = g_timeout_add(TIQUE_MS, tique, nullptr);
   acao();
   processa();
   g_source_remove(fonte);
@@ -181,7 +218,7 @@ std::string pasta_de(GtkWidget *d) {
 Resposta abrir(const std::string &caminho, bool some) {
   auto escolheu = std::make_shared<bool>(false);
   return [=](GtkWidget *d, int vez) {
-    if (pasta_de(d).empty() && vez < 150)
+    if (pasta_de(d).empty() && vez < 3000 / TIQUE_MS)
       return false; // the dialog takes its folder once it runs
     OlpaTexto escolhido(gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(d)));
     if (!escolhido || caminho != escolhido.get()) {
@@ -189,7 +226,7 @@ Resposta abrir(const std::string &caminho, bool some) {
         EXPECT_EQ(gtk_file_chooser_get_action(GTK_FILE_CHOOSER(d)), GTK_FILE_CHOOSER_ACTION_OPEN);
         EXPECT_EQ(pasta_de(d), exemplos);
       }
-      if (!*escolheu || vez % 10 == 0)
+      if (!*escolheu || vez % (50 / TIQUE_MS) == 0)
         gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(d), caminho.c_str()), *escolheu = true;
       return false;
     }
@@ -206,7 +243,7 @@ Resposta salvar(const std::string &pasta, const std::string &nome, const std::st
   return [=](GtkWidget *d, int vez) {
     GtkFileChooser *s = GTK_FILE_CHOOSER(d);
     OlpaTexto oferecido(gtk_file_chooser_get_current_name(s));
-    if ((pasta_de(d) != pasta || nome != oferecido.get()) && vez < 150)
+    if ((pasta_de(d) != pasta || nome != oferecido.get()) && vez < 3000 / TIQUE_MS)
       return false;
     EXPECT_EQ(gtk_file_chooser_get_action(s), GTK_FILE_CHOOSER_ACTION_SAVE);
     EXPECT_EQ(pasta_de(d), pasta);

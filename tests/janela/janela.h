@@ -15,6 +15,10 @@ const std::string CASOS = OLPA_FONTE_DIR "/tests/casos/", INICIAL = OLPA_IMAGEM_
 extern std::string exemplos; // the run tree's exemplos/
 
 void processa(); // lets GTK handle what is pending, drawing included
+// Lets GTK work for `ms` milliseconds (timers included).
+void aguarda(int ms);
+// Every widget under `w`, depth first.
+void percorre(GtkWidget *w, const std::function<void(GtkWidget *)> &f);
 std::string editor();
 std::string console();
 void poe(const std::string &codigo);
@@ -28,9 +32,10 @@ uint32_t fundo_do_console();
 // window, which hands it on to the widget with the focus; then what is pending.
 void aperta(guint tecla, GdkModifierType mods = static_cast<GdkModifierType>(0));
 
-// Answers the dialog on top; called on every tick (`vez` counts the calls)
-// until it returns true, having answered.
+// Answers the dialog on top; called on every tick, TIQUE_MS apart (`vez`
+// counts the calls), until it returns true, having answered.
 using Resposta = std::function<bool(GtkWidget *dialogo, int vez)>;
+constexpr int TIQUE_MS = 5;
 // Runs `acao` while `lista` answers the dialogs it blocks in; with `todas`,
 // each answer must have found its dialog. A dialog nobody answers fails the
 // test and is cancelled after 6 s.

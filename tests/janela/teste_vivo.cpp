@@ -170,7 +170,6 @@ TEST_F(Janela, ConsoleSegueOFimSeNinguemSubiu) {
          "    printf(\"linha %d\\n\", i);\n"
          "    espera(i == 30 ? 1000 : 0);\n"
          "  }\n"
-         "  espera(1000);\n"
          "}\n");
   ASSERT_TRUE(ate([] { return console().find("linha 30\n") != std::string::npos; }));
   EXPECT_TRUE(ate([&] { return no_fim() && gtk_adjustment_get_upper(r) > 300; }));

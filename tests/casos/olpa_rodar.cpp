@@ -1,0 +1,140 @@
+// olpa-rodar itself: each single program's console again through it, the
+// cases of its own (a `comando` file), and what it shows on a terminal.
+#include "caso.h"
+
+#include <cstdlib>
+#include <sstream>
+
+#include <fcntl.h>
+#include <glib.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+// What is wrong with a report page in a real browser (navegador.cpp).
+std::vector<std::string> confere_navegador(const std::string &pagina,
+                                           const std::vector<std::string> &textos);
+
+// A single program gives the same console through olpa-rodar, which exits 0
+// only when the run succeeded.
+void confere_olpa_rodar(const std::string &passo, const std::string &programa, const Rodada &r) {
+  RaizTemporaria outra;
+  const char *sem_espera = getenv("OLPA_SEM_ESPERA");
+  const char *argv[] = {OLPA_BIN_DIR "/olpa-rodar",
+                        "--tempo-limite",
+                        getenv("OLPA_LIMITE"),
+                        sem_espera ? sem_espera : programa.c_str(),
+                        sem_espera ? programa.c_str() : nullptr,
+                        nullptr};
+  gchar *saida = nullptr;
+  gint status = 0;
+  if (!g_spawn_sync(nullptr, const_cast<gchar **>(argv), nullptr, G_SPAWN_STDERR_TO_DEV_NULL,
+                    nullptr, nullptr, &saida, nullptr, &status, nullptr))
+    return falha(passo, "olpa-rodar não rodou");
+  const std::string console = glib(saida);
+  if (console != r.console)
+    falha(passo, "olpa-rodar mostra outro console: " + primeira_diferenca(r.console, console));
+  if (!WIFEXITED(status) || (WEXITSTATUS(status) == 0) != (r.resultado == 1))
+    falha(passo, "olpa-rodar saiu com " + std::to_string(status));
+}
+
+namespace {
+
+// Files under `esperado/` against the ones of the same name left, `.pontos`
+// against their pictures.
+void confere_esperados(const std::string &passo, const std::string &esperado,
+                       const std::string &deixado) {
+  for (const std::string &n : nomes_em(esperado)) {
+    const std::string e = esperado + "/" + n, d = deixado + n;
+    if (g_file_test(e.c_str(), G_FILE_TEST_IS_DIR))
+      confere_esperados(passo, e, d + "/");
+    else if (g_str_has_suffix(n.c_str(), ".pontos"))
+      confere_pontos(passo, e, d.substr(0, d.size() - 7) + ".png");
+    else
+      confere_texto(passo, e, le_arquivo(d));
+  }
+}
+
+} // namespace
+
+// A case with a `comando` file (README.md): its files copied to bin/, each
+// line of `comando` one olpa-rodar run there, what they print against
+// `saida`, files under `esperado/` against the ones left, and the page named
+// by "navegador" in a browser.
+void roda_comando(const std::string &caso, const std::string &nome) {
+  for (const std::string &n : nomes_em(caso))
+    if (n != "comando" && n != "saida" && n != "esperado" && n != "opcoes" &&
+        system(("cp -r '" + caso + "/" + n + "' .").c_str()) != 0)
+      falha(nome, "não copiou " + n);
+  std::istringstream linhas(le_arquivo(caso + "/comando"));
+  std::string relato;
+  for (std::string linha; std::getline(linhas, linha);) {
+    gchar **args = nullptr;
+    if (linha.empty() || linha[0] == '#' ||
+        !g_shell_parse_argv(linha.c_str(), nullptr, &args, nullptr))
+      continue;
+    std::vector<std::string> argv = {OLPA_BIN_DIR "/olpa-rodar"};
+    for (gchar **a = args; *a; a++)
+      argv.push_back(glib(g_strcompress(*a)));
+    g_strfreev(args);
+    std::vector<char *> c;
+    for (std::string &a : argv)
+      c.push_back(a.data());
+    c.push_back(nullptr);
+    gchar *saida = nullptr, *erros = nullptr;
+    gint status = 0;
+    if (!g_spawn_sync(nullptr, c.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &saida, &erros,
+                      &status, nullptr))
+      return falha(nome, "olpa-rodar não rodou");
+    relato += "$ " + linha + "\n" + glib(saida);
+    // Its own messages; not the trace lines (compiler warnings, "[arq-s] ...").
+    std::istringstream e(glib(erros));
+    for (std::string l; std::getline(e, l);)
+      if (l.rfind("olpa-rodar:", 0) == 0 || l.rfind("uso:", 0) == 0)
+        relato += "#: " + l + "\n";
+    relato += "#= saída " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "\n";
+  }
+  confere_texto(nome, caso + "/saida", relato);
+  confere_esperados(nome, caso + "/esperado", "");
+  confere_processos(nome);
+  std::istringstream opcoes(le_arquivo(caso + "/opcoes"));
+  std::string pagina;
+  std::vector<std::string> textos;
+  for (std::string linha; std::getline(opcoes, linha);)
+    if (linha.rfind("navegador ", 0) == 0)
+      pagina = linha.substr(10);
+    else if (linha.rfind("mostra ", 0) == 0)
+      textos.push_back(linha.substr(7));
+  if (!pagina.empty())
+    for (const std::string &f : confere_navegador(pagina, textos))
+      falha(nome, f);
+}
+
+// NOME.terminal: what olpa-rodar shows on a terminal (its control characters
+// escaped), byte for byte.
+void confere_terminal(const std::string &nome, const std::string &esperado,
+                      const std::string &programa) {
+  const int mestre = posix_openpt(O_RDWR | O_NOCTTY);
+  if (mestre < 0 || grantpt(mestre) != 0 || unlockpt(mestre) != 0)
+    return falha(nome, "sem terminal para olpa-rodar");
+  const int escravo = open(ptsname(mestre), O_RDWR | O_NOCTTY);
+  termios modo;
+  tcgetattr(escravo, &modo);
+  cfmakeraw(&modo); // no translation of line ends
+  tcsetattr(escravo, TCSANOW, &modo);
+  RaizTemporaria outra;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(escravo, STDOUT_FILENO);
+    execl(OLPA_BIN_DIR "/olpa-rodar", "olpa-rodar", programa.c_str(), nullptr);
+    _exit(127);
+  }
+  close(escravo);
+  std::string saida;
+  char bloco[4096];
+  for (ssize_t n; (n = read(mestre, bloco, sizeof bloco)) > 0;)
+    saida.append(bloco, static_cast<size_t>(n));
+  close(mestre);
+  waitpid(pid, nullptr, 0);
+  confere_texto(nome, esperado, saida);
+}
