@@ -3,11 +3,13 @@
 #include "parser_interno.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
 #include <sys/mman.h>
+#include <unistd.h>
 
 #ifndef MADV_POPULATE_WRITE
 #define MADV_POPULATE_WRITE 23
@@ -48,7 +50,17 @@ void filho_aquece() {
   olpa_gfx_codifica_png(tela.get(), &png);
 }
 
-// The run waits: the canvas's pages made in one call, not a fault each.
+// The run waits: the canvas's pages made in one call, not a fault each; and
+// so the heap the compiler is about to grow into, given back to malloc at
+// once (the trim threshold keeps it with the process).
 void filho_povoa() {
   madvise(parser_memoria, offsetof(Compartilhado, ultima), MADV_POPULATE_WRITE);
+  constexpr size_t MONTE = 1 << 20;
+  if (void *bloco = malloc(MONTE)) {
+    const uintptr_t pagina = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    const uintptr_t inicio = (reinterpret_cast<uintptr_t>(bloco) + pagina - 1) & ~(pagina - 1);
+    const uintptr_t fim = (reinterpret_cast<uintptr_t>(bloco) + MONTE) & ~(pagina - 1);
+    madvise(reinterpret_cast<void *>(inicio), fim - inicio, MADV_POPULATE_WRITE);
+    free(bloco);
+  }
 }
