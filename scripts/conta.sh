@@ -17,8 +17,9 @@ fontes src ferramentas scripts tests | while read -r f; do
 done | sort -rn | head -1 | awk '{print "arquivo mais longo: " $2 " (" $1 " linhas)"}'
 if [ "${1:-}" = "--tempo" ]; then
   cd build
+  registro=$(mktemp /tmp/olpa-conta-ctest-XXXXXX.log)
   inicio=$(date +%s.%N)
-  xvfb-run -a -s "-screen 0 1280x1024x24" ctest -j 2 >/tmp/olpa-conta-ctest.log 2>&1 ||
-    echo "ctest falhou: /tmp/olpa-conta-ctest.log"
+  xvfb-run -a -s "-screen 0 1280x1024x24" ctest -j "$(($(nproc) + 1))" >"$registro" 2>&1 ||
+    echo "ctest falhou: $registro"
   echo "ctest: $(awk "BEGIN {printf \"%.1f\", $(date +%s.%N) - $inicio}") s"
 fi
