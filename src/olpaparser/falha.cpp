@@ -4,8 +4,7 @@
 // handed where a text goes). The note is the child's, written while the
 // program ran: only what checks out is used.
 #include "parser_interno.h"
-
-#include "olpa_funcoes.h"
+#include "parser_nomes.h"
 
 #include <cstring>
 
@@ -32,13 +31,6 @@ std::string nome_de_funcao(const char (&texto)[32]) {
   return nome;
 }
 
-bool funcao_do_olpa(const std::string &nome) {
-  for (const OlpaFuncao &f : OLPA_FUNCOES)
-    if (nome == f.nome)
-      return true;
-  return false;
-}
-
 } // namespace
 
 int falha_linha(const std::string &codigo, const Falha &f, double compila_ms, bool recursao) {
@@ -60,14 +52,14 @@ std::string falha_motivo(int sinal, bool pilha, bool verificacao, const Falha &f
     case TipoDeFalha::Sobreposicao:
       return "copiou um pedaço da memória para cima dele mesmo (use memmove).\n";
     default:
-      if (!funcao.empty() && !funcao_do_olpa(funcao))
+      if (!funcao.empty() && !parser_funcao_do_olpa(funcao))
         return funcao + " passou do fim de um vetor (o vetor é pequeno demais para o que foi "
                         "copiado?).\n";
       return "índice fora do vetor (leu ou escreveu depois do fim de um vetor, ou antes do "
              "começo).\n";
     }
   }
-  if (f.tipo == TipoDeFalha::TextoInvalido && funcao_do_olpa(funcao) && !pilha)
+  if (f.tipo == TipoDeFalha::TextoInvalido && parser_funcao_do_olpa(funcao) && !pilha)
     return funcao + " recebeu algo que não é um texto (um número? um texto vai entre aspas "
                     "duplas: \"oi\").\n";
   if (sinal == SIGSEGV && pilha && f.quadro > QUADRO_GRANDE)

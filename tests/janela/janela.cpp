@@ -21,6 +21,20 @@ static void pendentes() {
     gtk_main_iteration();
 }
 
+void botao_do_mouse(GtkWidget *w, GdkWindow *janela, GdkEventType tipo, guint botao, double x,
+                    double y) {
+  GdkEvent *e = gdk_event_new(tipo);
+  e->button.window = GDK_WINDOW(g_object_ref(janela));
+  e->button.button = botao;
+  e->button.x = x;
+  e->button.y = y;
+  e->button.time = GDK_CURRENT_TIME;
+  gdk_event_set_device(
+      e, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
+  gtk_widget_event(w, e);
+  gdk_event_free(e);
+}
+
 void processa() {
   while (olpa_rodando()) // a run goes on from the main loop: its end is pending too
     gtk_main_iteration();

@@ -23,6 +23,9 @@ std::string editor();
 std::string console();
 void poe(const std::string &codigo);
 void clica(GtkWidget *botao);
+// A mouse button event of `tipo` at (x, y) of `janela`, handed to `w`.
+void botao_do_mouse(GtkWidget *w, GdkWindow *janela, GdkEventType tipo, guint botao, double x,
+                    double y);
 void rodar(const std::string &codigo);
 bool mostra(const std::string &arquivo); // the image view shows exactly that picture
 Imagem de_pixbuf(GdkPixbuf *p);

@@ -46,17 +46,9 @@ void clica_no_console(int linha) {
   int x, y;
   gtk_text_view_buffer_to_window_coords(v, GTK_TEXT_WINDOW_TEXT, onde.x + 4,
                                         onde.y + onde.height / 2, &x, &y);
-  for (GdkEventType tipo : {GDK_BUTTON_PRESS, GDK_BUTTON_RELEASE}) {
-    GdkEvent *e = gdk_event_new(tipo);
-    e->button.window = GDK_WINDOW(g_object_ref(gtk_text_view_get_window(v, GTK_TEXT_WINDOW_TEXT)));
-    e->button.button = GDK_BUTTON_PRIMARY;
-    e->button.x = x;
-    e->button.y = y;
-    gdk_event_set_device(
-        e, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
-    gtk_widget_event(olpa_campo_console, e);
-    gdk_event_free(e);
-  }
+  for (GdkEventType tipo : {GDK_BUTTON_PRESS, GDK_BUTTON_RELEASE})
+    botao_do_mouse(olpa_campo_console, gtk_text_view_get_window(v, GTK_TEXT_WINDOW_TEXT), tipo,
+                   GDK_BUTTON_PRIMARY, x, y);
   processa();
 }
 

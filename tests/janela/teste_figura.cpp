@@ -20,15 +20,8 @@ TEST_F(Janela, BotaoDireitoSalvaECopiaAFigura) {
   ASSERT_NE(tela, nullptr);
 
   GtkWidget *area_da_figura = gtk_widget_get_parent(olpa_imagem);
-  GdkEvent *e = gdk_event_new(GDK_BUTTON_PRESS);
-  e->button.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(area_da_figura)));
-  e->button.button = GDK_BUTTON_SECONDARY;
-  e->button.x = e->button.y = 100;
-  e->button.time = GDK_CURRENT_TIME;
-  gdk_event_set_device(
-      e, gdk_seat_get_pointer(gdk_display_get_default_seat(gdk_display_get_default())));
-  gtk_widget_event(area_da_figura, e);
-  gdk_event_free(e);
+  botao_do_mouse(area_da_figura, gtk_widget_get_window(area_da_figura), GDK_BUTTON_PRESS,
+                 GDK_BUTTON_SECONDARY, 100, 100);
   processa();
   GList *menus = gtk_menu_get_for_attach_widget(olpa_imagem);
   ASSERT_NE(menus, nullptr);
