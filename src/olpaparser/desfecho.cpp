@@ -235,16 +235,16 @@ Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   if (d.como == ComoTerminou::Terminou && relato.fora_funcao) {
     // Where the program called it: the line of a return address into it.
     EnderecosDaFalha onde{};
-    onde.principal = m.falha.enderecos.principal;
     onde.quantos = 1;
     onde.enderecos[0] = relato.fora_de_onde;
-    d.linha_da_cor = falha_linha(codigo, Falha{TipoDeFalha::Nenhuma, {}, 0, onde}, m.compila);
+    d.linha_da_cor = falha_linha(eventos.tabela, codigo, Falha{TipoDeFalha::Nenhuma, {}, 0, onde});
     if (d.linha_da_cor > 0)
       d.avisos.push_back(d.linha_da_cor);
   }
   if (no_proprio_codigo(d)) {
     d.falha = m.falha;
-    d.linha_da_falha = falha_linha(codigo, d.falha, m.compila, falha_de_recursao(d.pilha, d.falha));
+    d.linha_da_falha =
+        falha_linha(eventos.tabela, codigo, d.falha, falha_de_recursao(d.pilha, d.falha));
     if (d.linha_da_falha > 0)
       d.linhas.push_back(d.linha_da_falha);
   }

@@ -61,6 +61,13 @@ bool parser_verificando();
 // A compiler state made ready to compile a program as every run does.
 void parser_ajusta_compilador(TCCState *s, int tipo_de_saida);
 
+// What a program's text may make the compiler do (politica.cpp): while
+// `vigiar` holds, tcc opens headers only from the system's header folders,
+// loads only the system's libraries, and takes no option from the text.
+void politica_vigia(bool vigiar);
+// The line of the first "#pragma comment" (or _Pragma of one) in `codigo`; 0 when none.
+int politica_pragma_proibido(const std::string &codigo);
+
 // ------------------------------------------------------------ faults
 
 // How a program died in its own code, beyond its signal.
@@ -82,10 +89,26 @@ struct EnderecosDaFalha {
   uint32_t exato;
   uint64_t enderecos[ENDERECOS_DA_FALHA];
 };
-// The line of the program those addresses are on (the first that is in its
-// own code; with `mais_frequente`, the one most of them are on: a recursion's
-// call), 0 when none is.
-int parser_linha_do_codigo(const std::string &codigo, const EnderecosDaFalha &enderecos,
+// The program's lines by where their code is in the child that runs it,
+// found by the child before main runs (parser_linhas.cpp).
+struct LinhaDoCodigo {
+  uint32_t inicio; // offset in the program's code
+  int linha;
+};
+struct TabelaDeLinhas {
+  uint64_t base = 0;                 // where the code begins in the child; 0: unknown
+  uint64_t tamanho = 0;              // its size
+  std::vector<LinhaDoCodigo> linhas; // by offset
+};
+// The table of an object file of the program, and main's offset in its
+// code; false when it has none.
+bool linhas_le_objeto(const std::string &elf, TabelaDeLinhas *t, uint64_t *principal);
+// The line of the program at `endereco` in the child, 0 when none.
+int linhas_linha(const TabelaDeLinhas &t, uint64_t endereco);
+// The line the addresses of a fault are on (the first that is in the
+// program's own code, from 1 to `ultima`; with `mais_frequente`, the one most
+// of them are on: a recursion's call), 0 when none is.
+int parser_linha_do_codigo(const TabelaDeLinhas &t, int ultima, const EnderecosDaFalha &enderecos,
                            bool mais_frequente = false);
 
 struct Falha {
@@ -99,7 +122,7 @@ struct Falha {
 // found from the child's note of `f` when the program compiles quickly
 // enough to compile again; and a cause that fits, empty when the signal's
 // own says it best.
-int falha_linha(const std::string &codigo, const Falha &f, double compila_ms,
+int falha_linha(const TabelaDeLinhas &t, const std::string &codigo, const Falha &f,
                 bool recursao = false);
 std::string falha_motivo(int sinal, bool pilha, bool verificacao, const Falha &f);
 // Whether the stack ran out through a recursion, rather than a huge frame.
