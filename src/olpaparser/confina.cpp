@@ -79,6 +79,9 @@ const Proibida PROIBIDAS[] = {
     {"linkat", "criar um link"},
     {"symlink", "criar um link"},
     {"symlinkat", "criar um link"},
+    // Refused only in the forms that reach past the program.
+    {"fcntl", "pedir que um arquivo mande sinais a um processo (fcntl)"},
+    {"fallocate", "reservar espaço em disco além do tamanho de um arquivo"},
 };
 
 // ------------------------------------------------------------ SIGSYS

@@ -57,7 +57,8 @@ Eventos eventos_le(const std::string &texto) {
     if (e == Evento::Base || e == Evento::Linha)
       le_tabela(e, texto.c_str() + i + 1, &eventos.tabela);
   }
-  std::stable_sort(eventos.tabela.linhas.begin(), eventos.tabela.linhas.end(),
-                   [](const LinhaDoCodigo &a, const LinhaDoCodigo &b) { return a.inicio < b.inicio; });
+  std::stable_sort(
+      eventos.tabela.linhas.begin(), eventos.tabela.linhas.end(),
+      [](const LinhaDoCodigo &a, const LinhaDoCodigo &b) { return a.inicio < b.inicio; });
   return eventos;
 }

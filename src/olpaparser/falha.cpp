@@ -32,8 +32,7 @@ std::string nome_de_funcao(const char (&texto)[32]) {
 
 } // namespace
 
-int falha_linha(const TabelaDeLinhas &t, const std::string &codigo, const Falha &f,
-                bool recursao) {
+int falha_linha(const TabelaDeLinhas &t, const std::string &codigo, const Falha &f, bool recursao) {
   const int ultima = static_cast<int>(std::count(codigo.begin(), codigo.end(), '\n')) + 1;
   return parser_linha_do_codigo(t, ultima, f.enderecos, recursao);
 }

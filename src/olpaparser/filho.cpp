@@ -211,8 +211,12 @@ void limita_recursos() {
   setrlimit(RLIMIT_AS, &memoria_max);
   const rlimit sem_core{0, 0};
   setrlimit(RLIMIT_CORE, &sem_core);
-  const rlimit arquivo_max{256ull << 20, 256ull << 20};
+  const rlimit arquivo_max{64ull << 20, 64ull << 20};
   setrlimit(RLIMIT_FSIZE, &arquivo_max);
+  // Enough for the compiler's nested headers and a program's files; a hard
+  // limit the program cannot raise (each pipe holds kernel memory).
+  const rlimit descritores{64, 64};
+  setrlimit(RLIMIT_NOFILE, &descritores);
   rlimit pilha{};
   getrlimit(RLIMIT_STACK, &pilha);
   limite_pilha = pilha.rlim_cur == RLIM_INFINITY ? (8u << 20) : pilha.rlim_cur;

@@ -22,7 +22,6 @@ struct Stab {
 };
 constexpr uint8_t N_FUN = 0x24, N_SLINE = 0x44, N_BINCL = 0x82, N_EINCL = 0xa2;
 
-
 // The program's lines by offset in its code, and where main is, read from
 // an object file (every offset checked against the file's size).
 class Tabela {
@@ -111,8 +110,9 @@ private:
       else if (s.tipo == N_SLINE)
         linhas_.push_back({static_cast<uint32_t>(funcao + s.valor), s.descricao});
     }
-    std::stable_sort(linhas_.begin(), linhas_.end(),
-                     [](const LinhaDoCodigo &a, const LinhaDoCodigo &b) { return a.inicio < b.inicio; });
+    std::stable_sort(
+        linhas_.begin(), linhas_.end(),
+        [](const LinhaDoCodigo &a, const LinhaDoCodigo &b) { return a.inicio < b.inicio; });
   }
 
   const std::string &e_;

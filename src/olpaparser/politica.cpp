@@ -14,6 +14,7 @@
 #include <string>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 #include <glib.h>
 
@@ -83,7 +84,8 @@ void politica_vigia(bool vigiar) {
 int politica_pragma_proibido(const std::string &codigo) {
   static const std::string PADRAO =
       R"((?m)^[ \t]*#[ \t]*pragma[ \t]+comment\b|\b_Pragma\s*\(\s*"\s*comment\b)";
-  GRegex *re = g_regex_new(PADRAO.c_str(), GRegexCompileFlags(G_REGEX_OPTIMIZE | G_REGEX_RAW), GRegexMatchFlags(0), nullptr);
+  GRegex *re = g_regex_new(PADRAO.c_str(), GRegexCompileFlags(G_REGEX_OPTIMIZE | G_REGEX_RAW),
+                           GRegexMatchFlags(0), nullptr);
   const std::string texto = sem_comentarios(codigo);
   GMatchInfo *achado = nullptr;
   int linha = 0;
@@ -99,11 +101,17 @@ int politica_pragma_proibido(const std::string &codigo) {
 
 extern "C" {
 
-// Includes: a file elsewhere is as good as missing ("-" would be standard input).
+// Includes: a file elsewhere is refused where it is named; one that is not
+// there is as good as missing ("-" would be standard input).
 int __wrap_tcc_open(TCCState *s, const char *nome) {
-  if (vigiando && (!nome || !dentro_de(nome, CABECALHOS)))
+  if (!vigiando || (nome && dentro_de(nome, CABECALHOS)))
+    return __real_tcc_open(s, nome);
+  struct stat info;
+  if (nome && strcmp(nome, "-") != 0 && stat(nome, &info) != 0)
     return -1;
-  return __real_tcc_open(s, nome);
+  _tcc_error("o arquivo \"%s\" não pode ser incluído: um programa do olpa inclui só os "
+             "cabeçalhos do C, como <stdio.h> e <math.h>",
+             nome ? nome : "");
 }
 
 // Shared libraries tcc loads to link a program: the system's only.

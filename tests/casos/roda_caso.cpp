@@ -86,8 +86,9 @@ bool aplica_opcoes(const std::string &arquivo) {
     else if (chave == "modo")
       mudada =
           chmod((raiz + "/" + valor).c_str(), strtol(resto.c_str(), nullptr, 8)) == 0 || mudada;
-    else if (!chave.empty() && chave != "isolado" && chave != "sem-olpa-rodar" &&
-             chave != "navegador" && chave != "mostra" && chave[0] != '#')
+    else if (!chave.empty() && chave != "isolado" && chave != "landlock-antigo" &&
+             chave != "sem-olpa-rodar" && chave != "navegador" && chave != "mostra" &&
+             chave[0] != '#')
       falha(arquivo, "opção desconhecida: " + chave);
   }
   return mudada;
@@ -199,6 +200,12 @@ int main(int argc, char **argv) {
   const bool pasta = g_file_test(caso.c_str(), G_FILE_TEST_IS_DIR);
   std::string opcoes = caso + (pasta ? "/opcoes" : ".opcoes");
   const bool isolado = le_arquivo(opcoes).find("isolado") != std::string::npos;
+  // A kernel with an older Landlock, emulated by a preloaded library.
+  if (le_arquivo(opcoes).find("landlock-antigo") != std::string::npos && !getenv("LD_PRELOAD")) {
+    setenv("LD_PRELOAD", OLPA_SHIM_LANDLOCK, 1);
+    execv("/proc/self/exe", argv);
+    return perror("roda_caso"), 1;
+  }
   // Cases that attack the machine run in a PID namespace of their own.
   if (isolado && !getenv("OLPA_CASO_ISOLADO")) {
     setenv("OLPA_CASO_ISOLADO", "1", 1);
