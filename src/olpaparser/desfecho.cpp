@@ -28,8 +28,10 @@ ComoTerminou como_terminou(const Execucao &ex, const Eventos &eventos) {
     return ComoTerminou::SemCompilador;
   if (ex.interrompido)
     return ComoTerminou::Interrompido;
-  if (ex.estourou_tempo)
+  if (ex.limite == Execucao::Limite::Processador)
     return ComoTerminou::TempoEsgotado;
+  if (ex.limite == Execucao::Limite::Parado)
+    return ComoTerminou::Parado;
   if (eventos.tem(Evento::NaoCompilou) || eventos.tem(Evento::NaoLigou))
     return ComoTerminou::NaoCompilou;
   if (eventos.tem(Evento::GrandeDemais))
@@ -164,6 +166,7 @@ ParserFim fim_do_desfecho(ComoTerminou como) {
   case ComoTerminou::NaoConfinou:
     return ParserFim::NaoRodou;
   case ComoTerminou::TempoEsgotado:
+  case ComoTerminou::Parado:
   case ComoTerminou::SemMemoria:
   case ComoTerminou::GrandeDemais:
   case ComoTerminou::Proibido:
@@ -287,7 +290,14 @@ int desfecho_mostra(const Desfecho &d) {
     const double s = parser_ajustes.tempo_limite;
     return interrompido(d, "[erro] o programa passou do tempo limite de " + segundos(s) +
                                (s == 1 ? " segundo" : " segundos") +
-                               " e foi interrompido (um laço que nunca termina?).\n");
+                               " de processamento e foi interrompido (um laço que nunca "
+                               "termina?).\n");
+  }
+  case ComoTerminou::Parado: {
+    const double s = 3 * parser_ajustes.tempo_limite;
+    return interrompido(d, "[erro] o programa ficou " + segundos(s) +
+                               " segundos parado, sem terminar e fora de espera() (esperando "
+                               "algo que nunca vem, como uma tecla?), e foi interrompido.\n");
   }
   case ComoTerminou::SemMemoria:
     return interrompido(d, std::string(PAROU) + "usou memória demais.\n");

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -182,6 +183,7 @@ struct Compartilhado {
   std::atomic<uint32_t> esperas;        // esperas begun
   std::atomic<int64_t> espera_total_us; // time spent in esperas that ended
   std::atomic<int64_t> espera_desde_us; // when the espera under way began; 0 outside one
+  std::atomic<int64_t> espera_ate_us;   // ... and when it is to end
   alignas(64) unsigned char pixels[OLPA_TELA_BYTES];
   alignas(64) unsigned char ultima[OLPA_TELA_BYTES]; // see olpa_gfx_define_ultima_imagem
 };
@@ -246,7 +248,9 @@ struct Execucao {
   int console = -1;  // its console text; -1 once it ended
   int controle = -1; // its events; -1 once they ended
   double inicio = 0; // when the code went to the child (parser_agora_ms)
-  double prazo = 0;  // when it runs out of time, not counting espera
+  clockid_t relogio = CLOCK_MONOTONIC; // its processor-time clock
+  bool tem_relogio = false;
+  double cpu_inicio = 0, fila_inicio = 0; // its processor time and wait for one when the code went
   int erro = 0;      // errno when no child could be started
 
   std::string texto;     // console text as written, up to PARSER_LIMITE_SAIDA
@@ -257,7 +261,9 @@ struct Execucao {
   std::string valido;
   size_t validado = 0;
   std::string eventos;
-  bool estourou_tempo = false;
+  // Which limit stopped it: its processor time, or the time it sat idle
+  // (sleeping or blocked) not in espera.
+  enum class Limite { Nenhum, Processador, Parado } limite = Limite::Nenhum;
   bool interrompido = false; // stopped by the learner
   int status = 0;            // as waitpid gives it
   double preparo = 0, envio = 0;
@@ -269,6 +275,12 @@ bool processo_inicia(Execucao *ex, const char *codigo);
 // Reads what the child has written so far, at most about `maximo` bytes,
 // without blocking. False once its console and its events have both ended.
 bool processo_le(Execucao *ex, size_t maximo = SIZE_MAX);
+// What the child has used so far, in milliseconds: processor time, and time
+// spent waiting for a processor (0 when the kernel does not say).
+struct ProcessoUso {
+  double cpu = 0, fila = 0;
+};
+ProcessoUso processo_uso(const Execucao &ex);
 // Whether the child has ended (without taking its status).
 bool processo_terminou(const Execucao &ex);
 // Ends the child's whole group and takes its status and what it left unread.
@@ -298,7 +310,8 @@ enum class ComoTerminou {
   SemCompilador, // no compiler state could be made
   NaoCompilou,   // compiling or linking failed; the errors are in the console text
   NaoConfinou,   // the child could not be confined, so the program did not run
-  TempoEsgotado, // stopped at the time limit
+  TempoEsgotado, // stopped at the time limit (of processor time)
+  Parado,        // stopped for sitting idle (sleeping, blocked) too long outside espera
   SemMemoria,    // the program asked for more memory than it may have
   GrandeDemais,  // no memory for the linked program
   Proibido,      // it tried a system call it may not make

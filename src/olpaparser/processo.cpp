@@ -115,6 +115,7 @@ void envia(Execucao *ex, const char *codigo) {
   m->esperas = 0;
   m->espera_total_us = 0;
   m->espera_desde_us = 0;
+  m->espera_ate_us = 0;
   const uint64_t tamanho = strlen(codigo);
   // A large program in the pipe at once, rather than in turns with the child.
   if (tamanho > 60000)
@@ -243,7 +244,10 @@ bool processo_inicia(Execucao *ex, const char *codigo) {
   fcntl(ex->console, F_SETFL, O_NONBLOCK);
   fcntl(ex->controle, F_SETFL, O_NONBLOCK);
   ex->inicio = parser_agora_ms();
-  ex->prazo = ex->inicio + parser_ajustes.tempo_limite * 1000.0;
+  ex->tem_relogio = clock_getcpuclockid(ex->pid, &ex->relogio) == 0;
+  const ProcessoUso uso = processo_uso(*ex);
+  ex->cpu_inicio = uso.cpu;
+  ex->fila_inicio = uso.fila;
   return true;
 }
 
@@ -252,6 +256,27 @@ bool processo_le(Execucao *ex, size_t maximo) {
   le_disponivel(ex, &ex->controle, false, maximo);
   valida_console(ex, false);
   return ex->console >= 0 || ex->controle >= 0;
+}
+
+ProcessoUso processo_uso(const Execucao &ex) {
+  ProcessoUso uso;
+  // Processor time and time waiting for one, in nanoseconds, when the kernel keeps them.
+  char caminho[64], texto[128] = {};
+  g_snprintf(caminho, sizeof caminho, "/proc/%d/schedstat", static_cast<int>(ex.pid));
+  const int fd = ex.pid > 0 ? open(caminho, O_RDONLY | O_CLOEXEC) : -1;
+  const ssize_t n = fd >= 0 ? read(fd, texto, sizeof texto - 1) : -1;
+  if (fd >= 0)
+    close(fd);
+  unsigned long long executou = 0, esperou = 0;
+  if (n > 0 && sscanf(texto, "%llu %llu", &executou, &esperou) == 2 && executou > 0) {
+    uso.cpu = executou / 1e6;
+    uso.fila = esperou / 1e6;
+    return uso;
+  }
+  timespec t{};
+  if (ex.tem_relogio && clock_gettime(ex.relogio, &t) == 0)
+    uso.cpu = t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+  return uso;
 }
 
 bool processo_terminou(const Execucao &ex) {
