@@ -134,7 +134,26 @@ std::string depois_do_programa(const Desfecho &d, const std::string &mensagem) {
   return texto + em_linha_propria(texto.empty() ? d.console : texto, mensagem);
 }
 
-int conclui(const Desfecho &d, const std::string &mensagem, bool aparencia_de_erro, int resultado) {
+// What became of its own space, when that fails the run.
+std::string nota_do_espaco(const Desfecho &d) {
+  if (d.espaco_estourou)
+    return "[erro] o programa gravou em telas mais do que cabe numa execução (" +
+           std::to_string(PARSER_ORCAMENTO_BYTES >> 20) + " MiB ou " +
+           std::to_string(PARSER_ORCAMENTO_ARQUIVOS) +
+           " arquivos e pastas); nada do que ele gravou foi guardado.\n";
+  if (d.espaco_erro)
+    return "[erro] não foi possível guardar em telas o que o programa gravou (" +
+           std::string(g_strerror(d.espaco_erro)) + ").\n";
+  return {};
+}
+
+int conclui(const Desfecho &d, std::string mensagem, bool aparencia_de_erro, int resultado) {
+  const std::string espaco = nota_do_espaco(d);
+  if (!espaco.empty()) {
+    mensagem += espaco;
+    aparencia_de_erro = true;
+    resultado = 0;
+  }
   const std::string texto = depois_do_programa(d, mensagem);
   if (hooks().console_insere && !texto.empty())
     hooks().console_insere(texto.c_str());
@@ -151,7 +170,6 @@ int conclui(const Desfecho &d, const std::string &mensagem, bool aparencia_de_er
 
 // A run stopped from outside: whatever its canvas held is no longer trusted.
 int interrompido(const Desfecho &d, const std::string &motivo, bool aparencia_de_erro = true) {
-  parser_memoria->ultima_caminho[0] = '\0';
   olpa_gfx_fecha_tela();
   return conclui(d, motivo, aparencia_de_erro, 0);
 }
@@ -180,6 +198,7 @@ ParserFim fim_do_desfecho(ComoTerminou como) {
 }
 
 ParserFim ultimo_fim = ParserFim::NaoRodou;
+bool ultima_no_espaco, ultima_figura_nova; // the last run had its own space; left a picture
 
 // Deaths in the program's own code, whose line can be found.
 bool no_proprio_codigo(const Desfecho &d) {
@@ -198,6 +217,22 @@ std::string parada(const Desfecho &d, const std::string &motivo) {
          motivo;
 }
 
+// What the run wrote beneath ../telas, carried there now (or not at all,
+// when it filled its space); and whether its export path is its own picture.
+void le_espaco(const Execucao &ex, Desfecho *d) {
+  if (ex.espaco < 0)
+    return;
+  d->espaco_proprio = true;
+  d->espaco_estourou = espaco_estourou(ex.espaco);
+  errno = 0;
+  if (!d->espaco_estourou && !espaco_junta(ex.espaco))
+    d->espaco_erro = errno ? errno : EIO;
+  const char *exportar = d->estado.arquivo_exportar;
+  d->figura_nova = d->como == ComoTerminou::Terminou && !d->espaco_estourou && !d->espaco_erro &&
+                   strnlen(exportar, OLPA_CAMINHO_MAX) < OLPA_CAMINHO_MAX &&
+                   olpa_gfx_exportar_valido(exportar) && espaco_tem_arquivo(ex.espaco, exportar);
+}
+
 } // namespace
 
 ParserFim parser_ultimo_fim(void) {
@@ -205,8 +240,12 @@ ParserFim parser_ultimo_fim(void) {
 }
 
 const unsigned char *parser_vista(void) {
-  if (const unsigned char *figura = parser_imagem_gravada(olpa_arquivo_exportar))
-    return figura;
+  // The picture is the file itself, decoded here: never pixels the program
+  // could have left in memory, nor an earlier run's file.
+  static std::vector<unsigned char> figura;
+  const bool escrita = ultima_no_espaco ? ultima_figura_nova : olpa_estado.png_gravado;
+  if (escrita && parser_le_figura(olpa_arquivo_exportar, &figura))
+    return figura.data();
   if (!olpa_estado.relato.tela_da_execucao || !parser_memoria)
     return nullptr;
   return parser_memoria->pixels;
@@ -229,6 +268,7 @@ Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   d.descartado = ex.descartado;
   if (d.como == ComoTerminou::Terminou)
     d.estado = m.estado;
+  le_espaco(ex, &d);
   d.compila = m.compila;
   d.liga = m.liga;
   d.confina = m.confina;
@@ -256,6 +296,8 @@ Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
 
 int desfecho_mostra(const Desfecho &d) {
   ultimo_fim = fim_do_desfecho(d.como);
+  ultima_no_espaco = d.espaco_proprio;
+  ultima_figura_nova = d.figura_nova;
   if (!d.rastro.empty())
     parser_escreve_tudo(parser_ajustes.fd_trace, d.rastro.data(), d.rastro.size());
   switch (d.como) {

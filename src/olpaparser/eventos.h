@@ -19,6 +19,7 @@ enum class Evento : char {
   NaoConfinou = 'P',   // the child could not be confined; the program did not run
   SemMain = 'M',       // the program has no main: nothing will run
   Inicio = 'I',        // main is about to run and the pipe closes
+  Espaco = 'S',        // the child's own space in ../telas comes with this one
   Base = 'B',          // where the program's code begins in the child, and its size
   Linha = 'T',         // an entry of the program's table of lines: an offset and its line
 };

@@ -21,6 +21,7 @@
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -427,6 +428,28 @@ void fixa_descritores(int comando, int console, int controle) {
   setvbuf(stderr, nullptr, _IONBF, 0);
 }
 
+// Its own space in ../telas goes to the application with the first event.
+void envia_espaco(int raiz) {
+  if (raiz < 0)
+    return;
+  char letra[2] = {static_cast<char>(Evento::Espaco), '\n'};
+  char controle[CMSG_SPACE(sizeof(int))] = {};
+  iovec dados{letra, sizeof letra};
+  msghdr m{};
+  m.msg_iov = &dados;
+  m.msg_iovlen = 1;
+  m.msg_control = controle;
+  m.msg_controllen = sizeof controle;
+  cmsghdr *c = CMSG_FIRSTHDR(&m);
+  c->cmsg_level = SOL_SOCKET;
+  c->cmsg_type = SCM_RIGHTS;
+  c->cmsg_len = CMSG_LEN(sizeof(int));
+  memcpy(CMSG_DATA(c), &raiz, sizeof raiz);
+  while (sendmsg(FD_CONTROLE, &m, MSG_NOSIGNAL) < 0 && errno == EINTR) {
+  }
+  close(raiz);
+}
+
 bool le_tudo(int fd, void *dados, size_t tamanho) {
   auto *p = static_cast<char *>(dados);
   while (tamanho > 0) {
@@ -472,6 +495,13 @@ void filho_rastro(const char *texto, size_t tamanho) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   setpgid(0, 0);
   fixa_descritores(comando, console, controle);
+  const int espaco = espaco_prepara_filho();
+  if (espaco < 0) {
+    static const char AVISO[] = "[olpa] este sistema não dá ao programa um espaço próprio em "
+                                "telas: ele grava lá diretamente, sem limite por execução.\n";
+    trace_do_filho(AVISO, sizeof AVISO - 1);
+  }
+  envia_espaco(espaco);
   olpa_gfx_define_console(console_do_filho);
   olpa_gfx_define_trace(trace_do_filho);
   destino = Destino{console_do_filho, trace_do_filho, true};
@@ -499,8 +529,6 @@ void filho_rastro(const char *texto, size_t tamanho) {
   prepara_sinais();
   olpa_gfx_importa_estado(parser_memoria->estado);
   olpa_gfx_nova_execucao();
-  if (parser_memoria->guarda_imagem)
-    olpa_gfx_define_ultima_imagem(parser_memoria->ultima, parser_memoria->ultima_caminho);
   compila_e_roda(texto);
   _exit(0);
 }

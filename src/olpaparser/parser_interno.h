@@ -41,7 +41,6 @@ struct ParserAjustes {
   double tempo_limite = 10.0; // seconds a run may take, not counting espera
   bool sem_espera = false;    // espera returns at once
   std::string quadros;        // folder a picture goes to at each espera; empty: none
-  bool guarda_imagem = false; // the last picture's pixels kept for parser_imagem_gravada
   bool confinar = true;       // off only in the benchmark of what confining costs
   bool verificar = true;      // bounds checks, when tcc's checker is installed; off to measure them
 };
@@ -170,11 +169,9 @@ struct Compartilhado {
   // Trace lines written after main started ("[arq-s] ...").
   uint32_t rastro_tamanho;
   char rastro[8192];
-  char ultima_caminho[OLPA_CAMINHO_MAX];
   // The run's settings, written before the child reads its code.
   double tempo_limite;
   int sem_espera;
-  int guarda_imagem;
   char quadros[OLPA_CAMINHO_MAX];
   // Written by the child while the program runs, so untrusted: they only
   // decide when the canvas is shown again and how much of the time passed
@@ -185,7 +182,6 @@ struct Compartilhado {
   std::atomic<int64_t> espera_desde_us; // when the espera under way began; 0 outside one
   std::atomic<int64_t> espera_ate_us;   // ... and when it is to end
   alignas(64) unsigned char pixels[OLPA_TELA_BYTES];
-  alignas(64) unsigned char ultima[OLPA_TELA_BYTES]; // see olpa_gfx_define_ultima_imagem
 };
 extern Compartilhado *parser_memoria;
 // Maps the shared memory once and puts the canvas pixels there.
@@ -235,6 +231,22 @@ bool confina_filho(std::string *aviso);
 // processo"); empty when not even its name is known.
 std::string confina_acao(int numero);
 
+// ------------------------------------------------------------ the run's own space (espaco.cpp)
+
+// In the child, before anything else: ../telas overlaid by a memory file
+// system of the budget's size, in namespaces of its own. Its root, for the
+// application; -1 when the kernel gives no user namespace (the program then
+// writes into ../telas itself).
+int espaco_prepara_filho();
+// The application's side, on the root a child sent: whether it is such a
+// file system; whether the program filled it; whether it left a file at
+// `caminho` ("../telas/..."); and everything it left carried into ../telas
+// (false, errno set, when that failed somewhere).
+bool espaco_valido(int raiz);
+bool espaco_estourou(int raiz);
+bool espaco_tem_arquivo(int raiz, const char *caminho);
+bool espaco_junta(int raiz);
+
 // ------------------------------------------------------------ the application's side
 // (processo.cpp)
 
@@ -243,15 +255,16 @@ std::string confina_acao(int numero);
 // main loop does (rodada.cpp).
 struct Execucao {
   pid_t pid = -1;
-  int pidfd = -1;    // readable once the child has ended; -1 on kernels without
-  int comando = -1;  // the code, to the child
-  int console = -1;  // its console text; -1 once it ended
-  int controle = -1; // its events; -1 once they ended
-  double inicio = 0; // when the code went to the child (parser_agora_ms)
+  int pidfd = -1;                      // readable once the child has ended; -1 on kernels without
+  int comando = -1;                    // the code, to the child
+  int console = -1;                    // its console text; -1 once it ended
+  int controle = -1;                   // its events; -1 once they ended
+  int espaco = -1;                     // its own space, when it sent one
+  double inicio = 0;                   // when the code went to the child (parser_agora_ms)
   clockid_t relogio = CLOCK_MONOTONIC; // its processor-time clock
   bool tem_relogio = false;
   double cpu_inicio = 0, fila_inicio = 0; // its processor time and wait for one when the code went
-  int erro = 0;      // errno when no child could be started
+  int erro = 0;                           // errno when no child could be started
 
   std::string texto;     // console text as written, up to PARSER_LIMITE_SAIDA
   size_t descartado = 0; // console bytes beyond that
@@ -283,7 +296,8 @@ struct ProcessoUso {
 ProcessoUso processo_uso(const Execucao &ex);
 // Whether the child has ended (without taking its status).
 bool processo_terminou(const Execucao &ex);
-// Ends the child's whole group and takes its status and what it left unread.
+// Ends the child's whole group and takes its status and what it left unread
+// (its own space stays open, for the outcome to carry over).
 void processo_encerra(Execucao *ex);
 // The child readied ahead: forked, or ended.
 void processo_prepara();
@@ -341,6 +355,12 @@ struct Desfecho {
   size_t descartado = 0;  // bytes of it beyond the console's limit
   std::string rastro;     // trace lines from after main started, control characters escaped
   OlpaEstado estado{};    // Terminou: the drawing state handed back (untrusted)
+  // Its own space in ../telas (when the kernel gave one): filled by the
+  // program (nothing of it kept), or not carried over (errno); and whether
+  // the run left a picture at its export path.
+  bool espaco_proprio = false, espaco_estourou = false;
+  int espaco_erro = 0;
+  bool figura_nova = false;
   double compila = 0, liga = 0, confina = 0, programa = 0; // the child's phase times
 };
 Desfecho desfecho_le(const Execucao &ex, const std::string &codigo);

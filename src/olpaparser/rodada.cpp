@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <vector>
 
+#include <unistd.h>
+
 #include <glib-unix.h>
 #include <glib.h>
 
@@ -214,6 +216,8 @@ void conclui_rodada() {
   for (GSource **fonte : {&r->console, &r->controle, &r->fim, &r->prazo, &r->tela})
     tira(fonte);
   const Desfecho d = le_desfecho(r);
+  if (r->ex.espaco >= 0) // carried over by now: its memory goes
+    close(r->ex.espaco);
   atual = nullptr; // the end may start the next run
   const int resultado = desfecho_mostra(d);
   parser_tempos_atuais = {r->ex.preparo,

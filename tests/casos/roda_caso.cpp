@@ -87,8 +87,8 @@ bool aplica_opcoes(const std::string &arquivo) {
       mudada =
           chmod((raiz + "/" + valor).c_str(), strtol(resto.c_str(), nullptr, 8)) == 0 || mudada;
     else if (!chave.empty() && chave != "isolado" && chave != "landlock-antigo" &&
-             chave != "sem-olpa-rodar" && chave != "navegador" && chave != "mostra" &&
-             chave[0] != '#')
+             chave != "sem-namespace" && chave != "sem-olpa-rodar" && chave != "navegador" &&
+             chave != "mostra" && chave[0] != '#')
       falha(arquivo, "opção desconhecida: " + chave);
   }
   return mudada;
@@ -200,9 +200,15 @@ int main(int argc, char **argv) {
   const bool pasta = g_file_test(caso.c_str(), G_FILE_TEST_IS_DIR);
   std::string opcoes = caso + (pasta ? "/opcoes" : ".opcoes");
   const bool isolado = le_arquivo(opcoes).find("isolado") != std::string::npos;
-  // A kernel with an older Landlock, emulated by a preloaded library.
-  if (le_arquivo(opcoes).find("landlock-antigo") != std::string::npos && !getenv("LD_PRELOAD")) {
-    setenv("LD_PRELOAD", OLPA_SHIM_LANDLOCK, 1);
+  // An older or stricter kernel, emulated by a preloaded library.
+  const bool landlock_antigo = le_arquivo(opcoes).find("landlock-antigo") != std::string::npos;
+  const bool sem_namespace = le_arquivo(opcoes).find("sem-namespace") != std::string::npos;
+  if ((landlock_antigo || sem_namespace) && !getenv("LD_PRELOAD")) {
+    if (landlock_antigo)
+      setenv("OLPA_SHIM_LANDLOCK_5", "1", 1);
+    if (sem_namespace)
+      setenv("OLPA_SHIM_SEM_NAMESPACE", "1", 1);
+    setenv("LD_PRELOAD", OLPA_SHIM_NUCLEO, 1);
     execv("/proc/self/exe", argv);
     return perror("roda_caso"), 1;
   }
