@@ -284,6 +284,12 @@ bool parser_remove_arvore(int pasta, const char *nome) {
   std::vector<Quadro> pilha;
   int atual = -1;
   auto desce = [&](int de, const std::string &n) {
+    // A folder its owner may not read or change (made so by a program) is
+    // made so first: it is its owner's to remove.
+    struct stat i;
+    if (fstatat(de, n.c_str(), &i, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(i.st_mode) &&
+        (i.st_mode & S_IRWXU) != S_IRWXU)
+      fchmodat(de, n.c_str(), (i.st_mode & 07777) | S_IRWXU, 0);
     const int f = openat(de, n.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (f < 0)
       return false;
@@ -302,13 +308,15 @@ bool parser_remove_arvore(int pasta, const char *nome) {
   };
   if (!desce(pasta, nome))
     return false;
-  while (pilha.size() > 1) {
+  for (;;) {
     if (!pilha.back().pastas.empty()) {
       const std::string proxima = pilha.back().pastas.back();
       pilha.back().pastas.pop_back();
       desce(atual, proxima);
       continue;
     }
+    if (pilha.size() == 1)
+      break;
     const int pai = openat(atual, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (pai < 0)
       break;
@@ -319,8 +327,5 @@ bool parser_remove_arvore(int pasta, const char *nome) {
   }
   if (atual >= 0)
     close(atual);
-  if (pilha.size() == 1 && pilha.back().pastas.empty())
-    return unlinkat(pasta, nome, AT_REMOVEDIR) == 0;
-  // Folders left to walk at the top: one more time from there.
-  return pilha.size() == 1 && parser_remove_arvore(pasta, nome);
+  return pilha.size() == 1 && unlinkat(pasta, nome, AT_REMOVEDIR) == 0;
 }
