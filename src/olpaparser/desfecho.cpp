@@ -41,6 +41,9 @@ ComoTerminou como_terminou(const Execucao &ex, const Eventos &eventos) {
   if (WIFSIGNALED(ex.status))
     return eventos.tem(Evento::Inicio) && WTERMSIG(ex.status) == SIGSYS ? ComoTerminou::Proibido
                                                                         : ComoTerminou::Sinal;
+  // A refusal while compiling (the child is confined by then) is one too.
+  if (WIFEXITED(ex.status) && WEXITSTATUS(ex.status) == SAIDA_PROIBIDA)
+    return ComoTerminou::Proibido;
   if (!eventos.tem(Evento::Inicio) || !WIFEXITED(ex.status))
     return ComoTerminou::Inesperado;
   switch (WEXITSTATUS(ex.status)) {
@@ -257,8 +260,10 @@ Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   Desfecho d;
   d.como = como_terminou(ex, eventos);
   d.sinal = WIFSIGNALED(ex.status) ? WTERMSIG(ex.status) : 0;
-  d.pilha = m.pilha_estourou != 0;
-  d.proibida = d.como == ComoTerminou::Proibido && m.proibida > 0 ? m.proibida : -1;
+  // Notes the child left count only where its end shows what they are about.
+  d.pilha = d.sinal == SIGSEGV && m.pilha_estourou != 0;
+  d.proibida =
+      d.como == ComoTerminou::Proibido && m.proibida > 0 && m.proibida < 1024 ? m.proibida : -1;
   d.codigo_saida = d.como == ComoTerminou::Terminou ? m.codigo_saida : 0;
   d.rastro = rastro_valido(m);
   d.com_erros = eventos.tem(Evento::Erro);
