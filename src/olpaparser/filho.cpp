@@ -94,10 +94,17 @@ void parser_erro(void *opaco, const char *mensagem) {
 }
 
 // The messages as the console shows them, each line marked in the editor.
+// The messages go to the application as events, each with its kind and
+// line (in this process, for the floor of the benchmarks, to the console).
 void mostra_diagnosticos() {
   for (const Diagnostico &d : parser_diagnosticos(diagnosticos_de, mensagens)) {
-    destino.console(d.texto.data(), d.texto.size());
-    envia(d.aviso ? Evento::Aviso : Evento::Erro, d.linha);
+    if (!destino.no_filho) {
+      destino.console(d.texto.data(), d.texto.size());
+      continue;
+    }
+    const std::string texto =
+        evento_mensagem(d.aviso ? Evento::Aviso : Evento::Erro, d.linha, d.texto);
+    parser_escreve_tudo(FD_CONTROLE, texto.data(), texto.size());
   }
   mensagens.clear();
 }

@@ -32,10 +32,6 @@ bool parser_escreve_tudo(int fd, const void *dados, size_t tamanho) {
   return true;
 }
 
-void parser_define_saida(const ParserSaida &saida) {
-  parser_ajustes.saida = saida;
-}
-
 void parser_define_trace(int fd) {
   parser_ajustes.fd_trace = fd;
 }
@@ -73,8 +69,6 @@ void parser_encerra(void) {
 int parser_inicia(void) {
   TccPtr s(tcc_new());
   if (!s) {
-    if (parser_ajustes.saida.console_substitui)
-      parser_ajustes.saida.console_substitui("[erro fatal] linguagem olpa ausente.\n");
     return 0;
   }
   return 1;
@@ -82,22 +76,24 @@ int parser_inicia(void) {
 
 namespace {
 
-int resultado_sincrono;
+ParserResultado *resultado_sincrono;
 
-void guarda_resultado(int resultado) {
-  resultado_sincrono = resultado;
+void guarda_resultado(const ParserResultado &r, ParserMomento momento) {
+  if (momento == ParserMomento::Fim)
+    *resultado_sincrono = r;
 }
 
 } // namespace
 
-int parser_executa(const char *codigo) {
+int parser_executa(const char *codigo, ParserResultado *resultado) {
+  ParserResultado proprio;
+  resultado_sincrono = resultado ? resultado : &proprio;
   GMainContext *contexto = g_main_context_new();
   g_main_context_push_thread_default(contexto);
-  resultado_sincrono = 0;
-  parser_comeca(codigo, {nullptr, guarda_resultado});
+  parser_comeca(codigo, guarda_resultado);
   while (parser_rodando())
     g_main_context_iteration(contexto, TRUE);
   g_main_context_pop_thread_default(contexto);
   g_main_context_unref(contexto);
-  return resultado_sincrono;
+  return resultado_sincrono->sucesso ? 1 : 0;
 }

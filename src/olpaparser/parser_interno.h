@@ -36,7 +36,6 @@ bool parser_escreve_tudo(int fd, const void *dados, size_t tamanho);
 // ------------------------------------------------------------ settings
 
 struct ParserAjustes {
-  ParserSaida saida{};        // hooks; any may be null
   int fd_trace = 1;           // where trace lines and warnings go (standard output)
   double tempo_limite = 10.0; // seconds a run may take, not counting espera
   bool sem_espera = false;    // espera returns at once
@@ -364,6 +363,18 @@ struct Desfecho {
   double compila = 0, liga = 0, confina = 0, programa = 0; // the child's phase times
 };
 Desfecho desfecho_le(const Execucao &ex, const std::string &codigo);
-// The one place an outcome becomes console text (after the program's own,
-// which is already there) and hook calls; the run's result.
-int desfecho_mostra(const Desfecho &d);
+// The one place an outcome becomes console lines (after the program's own,
+// which are there already), marks and the picture, in `*r`, ended.
+void desfecho_mostra(const Desfecho &d, ParserResultado *r);
+
+// ------------------------------------------------------------ the value (resultado.cpp)
+
+// A run's value begins: "[olpa] compilando".
+void resultado_comeca(ParserResultado *r);
+// The run's own text, whole lines of `tipo` about the program's `linha`, on
+// a line of their own.
+void resultado_acrescenta(ParserResultado *r, ParserTipo tipo, int linha, const std::string &texto);
+// The program's text, as it comes (a line may come in pieces).
+void resultado_programa(ParserResultado *r, const char *texto, size_t tamanho);
+// Everything replaced by `texto`.
+void resultado_troca(ParserResultado *r, ParserTipo tipo, const std::string &texto);
