@@ -2,7 +2,7 @@
 // (the asynchronous one in rodada.cpp, whose work lives in processo.cpp (the
 // child's process), filho.cpp (inside the child) and desfecho.cpp (what came
 // of it)).
-#include "parser_interno.h"
+#include "execucao.h"
 
 #include <cerrno>
 #include <cstring>
@@ -46,6 +46,22 @@ void parser_define_sem_espera(bool sem_espera) {
 
 void parser_define_quadros(const char *pasta) {
   parser_ajustes.quadros = pasta ? pasta : "";
+}
+
+void parser_comeca(const char *codigo, ParserOuvinte ouvinte) {
+  rodada_comeca(codigo, ouvinte);
+}
+
+void parser_interrompe(void) {
+  rodada_interrompe();
+}
+
+int parser_rodando(void) {
+  return rodada_em_curso() ? 1 : 0;
+}
+
+const ParserResultado &parser_ultimo_resultado(void) {
+  return rodada_ultimo();
 }
 
 void parser_prepara_zigoto(void) {

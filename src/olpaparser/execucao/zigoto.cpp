@@ -6,7 +6,8 @@
 // are the application's own (CLONE_PARENT), so the application waits for
 // them, takes their exit status and kills their groups exactly as for a
 // child it forked itself; the zygote only makes them.
-#include "parser_interno.h"
+#include "execucao.h"
+#include "filho.h"
 
 #include <cerrno>
 #include <csignal>
@@ -105,7 +106,7 @@ bool recebe_pedido(int fd, Pedido *p, int fds[DESCRITORES]) {
 bool zigoto_inicia() {
   if (canal >= 0)
     return true;
-  if (!parser_cria_memoria())
+  if (!processo_cria_memoria())
     return false;
   int par[2];
   if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, par) != 0)

@@ -2,7 +2,8 @@
 // forking a child (ahead of time when nothing waits), handing it the drawing
 // state and the code, reading its console text and events, and ending its
 // whole process group. The waiting is a main loop's (rodada.cpp).
-#include "parser_interno.h"
+#include "execucao.h"
+#include "filho.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -50,7 +51,7 @@ bool cria_filho(Execucao *ex, bool aquecer) {
     prctl(PR_SET_DUMPABLE, 0);
     sinais_prontos = true;
   }
-  if (!parser_cria_memoria())
+  if (!processo_cria_memoria())
     return false;
   int comando[2] = {-1, -1}, console[2] = {-1, -1}, controle[2] = {-1, -1};
   if (pipe2(comando, O_CLOEXEC) != 0 || pipe2(console, O_CLOEXEC) != 0 ||
@@ -209,21 +210,7 @@ void le_disponivel(Execucao *ex, int *fd, bool de_console, size_t maximo) {
 
 } // namespace
 
-std::string parser_texto_valido(const char *bruto, size_t tamanho) {
-  if (g_utf8_validate(bruto, static_cast<gssize>(tamanho), nullptr) &&
-      memchr(bruto, '\0', tamanho) == nullptr)
-    return std::string(bruto, tamanho);
-  std::string texto(bruto, tamanho);
-  for (char &c : texto)
-    if (c == '\0')
-      c = ' ';
-  char *valido = g_utf8_make_valid(texto.data(), static_cast<gssize>(texto.size()));
-  std::string saida = valido;
-  g_free(valido);
-  return saida;
-}
-
-bool parser_cria_memoria() {
+bool processo_cria_memoria() {
   if (parser_memoria)
     return true;
   void *p = mmap(nullptr, sizeof(Compartilhado), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,
