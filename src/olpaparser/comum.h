@@ -27,8 +27,17 @@ using TccPtr = std::unique_ptr<TCCState, TccDeleter>;
 double parser_agora_ms();
 // A program's text as a console can take it: valid UTF-8, no NUL.
 std::string parser_texto_valido(const char *bruto, size_t tamanho);
-// Writes all of `dados` unless the descriptor fails; false then.
+// Writes all of `dados` unless the descriptor fails; false then. Reads
+// exactly `tamanho` bytes; false when the stream ended or failed first.
 bool parser_escreve_tudo(int fd, const void *dados, size_t tamanho);
+bool parser_le_tudo(int fd, void *dados, size_t tamanho);
+// On a Unix socket: `dados` with `quantos` descriptors (true when all went),
+// and what came with the descriptors it brought (appended to *fds, each the
+// caller's to close).
+bool parser_envia_com_descritores(int canal, const void *dados, size_t tamanho, const int *fds,
+                                  int quantos);
+ssize_t parser_recebe_com_descritores(int canal, void *dados, size_t tamanho,
+                                      std::vector<int> *fds);
 
 // ------------------------------------------------------------ settings
 

@@ -161,26 +161,13 @@ void guarda_console(Execucao *ex, const char *dados, size_t n) {
 // Reads from the child's event socket, taking the descriptor it may send
 // with its events (its own space: only the first, and only such a one).
 ssize_t le_eventos(Execucao *ex, int fd, char *bloco, size_t tamanho) {
-  char controle[CMSG_SPACE(sizeof(int) * 4)];
-  iovec dados{bloco, tamanho};
-  msghdr m{};
-  m.msg_iov = &dados;
-  m.msg_iovlen = 1;
-  m.msg_control = controle;
-  m.msg_controllen = sizeof controle;
-  const ssize_t n = recvmsg(fd, &m, MSG_CMSG_CLOEXEC);
-  for (cmsghdr *c = n >= 0 ? CMSG_FIRSTHDR(&m) : nullptr; c; c = CMSG_NXTHDR(&m, c)) {
-    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS)
-      continue;
-    const size_t quantos = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-    for (size_t i = 0; i < quantos; i++) {
-      int recebido;
-      memcpy(&recebido, CMSG_DATA(c) + i * sizeof(int), sizeof recebido);
-      if (ex->espaco < 0 && espaco_valido(recebido))
-        ex->espaco = recebido;
-      else
-        close(recebido);
-    }
+  std::vector<int> recebidos;
+  const ssize_t n = parser_recebe_com_descritores(fd, bloco, tamanho, &recebidos);
+  for (int recebido : recebidos) {
+    if (ex->espaco < 0 && espaco_valido(recebido))
+      ex->espaco = recebido;
+    else
+      close(recebido);
   }
   return n;
 }

@@ -280,36 +280,9 @@ void fixa_descritores(int comando, int console, int controle) {
 void envia_espaco(int raiz) {
   if (raiz < 0)
     return;
-  char letra[2] = {static_cast<char>(Evento::Espaco), '\n'};
-  char controle[CMSG_SPACE(sizeof(int))] = {};
-  iovec dados{letra, sizeof letra};
-  msghdr m{};
-  m.msg_iov = &dados;
-  m.msg_iovlen = 1;
-  m.msg_control = controle;
-  m.msg_controllen = sizeof controle;
-  cmsghdr *c = CMSG_FIRSTHDR(&m);
-  c->cmsg_level = SOL_SOCKET;
-  c->cmsg_type = SCM_RIGHTS;
-  c->cmsg_len = CMSG_LEN(sizeof(int));
-  memcpy(CMSG_DATA(c), &raiz, sizeof raiz);
-  while (sendmsg(FD_CONTROLE, &m, MSG_NOSIGNAL) < 0 && errno == EINTR) {
-  }
+  const char letra[2] = {static_cast<char>(Evento::Espaco), '\n'};
+  parser_envia_com_descritores(FD_CONTROLE, letra, sizeof letra, &raiz, 1);
   close(raiz);
-}
-
-bool le_tudo(int fd, void *dados, size_t tamanho) {
-  auto *p = static_cast<char *>(dados);
-  while (tamanho > 0) {
-    const ssize_t n = read(fd, p, tamanho);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    p += n;
-    tamanho -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // The code, sent as its length and its bytes; false when the application
@@ -317,12 +290,12 @@ bool le_tudo(int fd, void *dados, size_t tamanho) {
 // The code read straight behind the prelude, where it is compiled.
 bool le_codigo(std::string *texto) {
   uint64_t tamanho = 0;
-  if (!le_tudo(FD_COMANDO, &tamanho, sizeof tamanho) || tamanho > (1ull << 31))
+  if (!parser_le_tudo(FD_COMANDO, &tamanho, sizeof tamanho) || tamanho > (1ull << 31))
     return false;
   const size_t preludio = compila_preludio().size();
   *texto = compila_preludio();
   texto->resize(preludio + tamanho);
-  const bool lido = le_tudo(FD_COMANDO, texto->data() + preludio, tamanho);
+  const bool lido = parser_le_tudo(FD_COMANDO, texto->data() + preludio, tamanho);
   close(FD_COMANDO);
   return lido;
 }
