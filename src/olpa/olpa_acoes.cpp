@@ -123,7 +123,7 @@ void ao_fim(const ParserResultado &r) {
   descongela();
 }
 
-void ao_resultado(const ParserResultado &r, ParserMomento momento) {
+void ao_resultado(const ParserResultado &r, ParserMomento momento, void *) {
   switch (momento) {
   case ParserMomento::Texto:
     mostra_console(r);

@@ -459,17 +459,21 @@ bool olpa_gfx_exportar_valido(const char *caminho) {
          !sobe_pasta(caminho + sizeof PASTA_TELAS - 1);
 }
 
-void olpa_gfx_importa_estado(const OlpaEstado &e) {
+OlpaEstado olpa_gfx_normaliza_estado(const OlpaEstado &estado) {
   // The state may come from a program that wrote over its own memory:
   // take nothing on trust.
-  if (&e != &olpa_estado)
-    olpa_estado = e;
-  olpa_arquivo_exportar[OLPA_CAMINHO_MAX - 1] = '\0';
-  if (!olpa_gfx_exportar_valido(olpa_arquivo_exportar))
-    g_strlcpy(olpa_arquivo_exportar, ARQUIVO_PADRAO, sizeof olpa_arquivo_exportar);
-  olpa_estado.gravamanual = olpa_estado.gravamanual != 0;
-  olpa_estado.png_gravado = olpa_estado.png_gravado != 0;
-  olpa_estado.png_falhou = olpa_estado.png_falhou != 0;
-  olpa_relato_normaliza(&olpa_estado.relato);
+  OlpaEstado e = estado;
+  e.arquivo_exportar[OLPA_CAMINHO_MAX - 1] = '\0';
+  if (!olpa_gfx_exportar_valido(e.arquivo_exportar))
+    g_strlcpy(e.arquivo_exportar, ARQUIVO_PADRAO, sizeof e.arquivo_exportar);
+  e.gravamanual = e.gravamanual != 0;
+  e.png_gravado = e.png_gravado != 0;
+  e.png_falhou = e.png_falhou != 0;
+  olpa_relato_normaliza(&e.relato);
+  return e;
+}
+
+void olpa_gfx_importa_estado(const OlpaEstado &e) {
+  olpa_estado = olpa_gfx_normaliza_estado(e);
   retoma_tela(olpa_estado);
 }

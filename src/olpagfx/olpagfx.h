@@ -144,6 +144,9 @@ const OlpaEstado &olpa_gfx_exporta_estado(void);
 // Whether `caminho` is an export path define_exportar could have made:
 // "../telas/" and a name that does not climb out of it.
 bool olpa_gfx_exportar_valido(const char *caminho);
+// A state made sane (whatever a misbehaving program scribbled over it): its
+// export path one define_exportar could have made, its flags 0 or 1.
+OlpaEstado olpa_gfx_normaliza_estado(const OlpaEstado &estado);
 // Takes a state back (normalising anything a misbehaving program may have
 // scribbled over); reopens the canvas on the current pixel memory if open.
 void olpa_gfx_importa_estado(const OlpaEstado &estado);

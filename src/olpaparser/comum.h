@@ -102,6 +102,17 @@ struct Falha {
   EnderecosDaFalha enderecos;
 };
 
+// ------------------------------------------------------------ pictures beneath a telas
+// (parser_telas.cpp)
+
+// The file at `caminho` ("../telas/NOME") of the run tree whose bin/ is
+// `pasta` (AT_FDCWD: this process's), opened beneath that telas without
+// following links, when regular; and the pixels of the PNG in the file open
+// at `fd`, or at `caminho`, when it is 640 x 480.
+int telas_abre(int pasta, const char *caminho);
+bool telas_le_figura_fd(int fd, std::vector<unsigned char> *argb);
+bool telas_le_figura(int pasta, const char *caminho, std::vector<unsigned char> *argb);
+
 // ------------------------------------------------------------ a run's own space
 
 // Its folders in the memory file system: what the program left, and the
