@@ -225,9 +225,7 @@ void olpa_limpa_codigo_e_console(void) {
 
 void olpa_confirma_limpar(GtkWidget *, gpointer janela) {
   olpa_para_execucao();
-  // "Deseja abandonar todas as alterações?" in ISO-8859-1.
-  if (olpa_pergunta(GTK_WINDOW(janela), "Deseja abandonar todas as altera\xe7\xf5"
-                                        "es?"))
+  if (olpa_pergunta(GTK_WINDOW(janela), OLPA_PERGUNTA_ABANDONAR))
     olpa_limpa_codigo_e_console();
 }
 

@@ -139,6 +139,8 @@ std::string titulo_do_exemplo(const std::string &caminho, const std::string &nom
 }
 
 void abre_exemplo(GtkButton *, gpointer arquivo) {
+  if (!olpa_pode_substituir_codigo(GTK_WINDOW(janela)))
+    return;
   OlpaTexto caminho(g_canonicalize_filename(static_cast<const char *>(arquivo), nullptr));
   olpa_nome_arquivo = caminho.get();
   printf("olp: %s\n", olpa_nome_arquivo.c_str());

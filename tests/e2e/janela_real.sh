@@ -90,10 +90,10 @@ botao 4
 espera "Limpar: black console, imagem.png gone" console_preto mostra_inicial sem_imagem vivo
 botao 0
 D=$(timeout "$PRAZO" xdotool search --sync --onlyvisible --name '^Confirma' | head -1)
-xdotool windowfocus --sync "$D" sleep 0.3 key --clearmodifiers alt+y
+xdotool windowfocus --sync "$D" sleep 0.3 key --clearmodifiers alt+s
 while xdotool search --onlyvisible --name '^Confirma' >/dev/null; do sleep 0.05; done
 botao 3 # the welcome text now: a program that draws
-espera "Novo answered yes with a key, then Rodar: black console, the welcome picture" console_preto mostra_boas_vindas
+espera "Novo answered yes (Sim) with a key, then Rodar: black console, the welcome picture" console_preto mostra_boas_vindas
 
 # Runs that last. The button as it reads "Rodar", the pointer away from it.
 xdotool mousemove 0 0 sleep 0.5
