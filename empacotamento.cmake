@@ -20,6 +20,13 @@ install(FILES ${CMAKE_SOURCE_DIR}/dados/${OLPA_ID}.desktop DESTINATION share/app
 install(FILES ${OLPA_METAINFO} DESTINATION share/metainfo)
 install(PROGRAMS ${CMAKE_SOURCE_DIR}/dados/olpa.sh DESTINATION bin RENAME olpa)
 install(FILES ${OLPA_MAN}/olpa.1.gz ${OLPA_MAN}/olpa-rodar.1.gz DESTINATION share/man/man1)
+# The compiler's version notes are of no use in an installed program.
+install(CODE "foreach(p lib/olpa/olpa bin/olpa-rodar)
+  execute_process(COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment
+                          \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${p} COMMAND_ERROR_IS_FATAL ANY)
+endforeach()")
+install(FILES ${CMAKE_SOURCE_DIR}/dados/lintian-overrides DESTINATION share/lintian/overrides
+        RENAME olpa)
 
 # The changelog, from the metainfo's releases.
 set(OLPA_CHANGELOG ${CMAKE_BINARY_DIR}/doc/changelog.Debian.gz)

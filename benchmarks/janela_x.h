@@ -123,6 +123,7 @@ inline Janela abre(const std::string &bin, const std::string &nome, int y,
       _exit(127);
     setenv("GSETTINGS_BACKEND", "memory", 1);
     setenv("XDG_CONFIG_HOME", (j.raiz + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (j.raiz + "/dados").c_str(), 1); // recovery copies
     const int nulo = open("/dev/null", O_WRONLY);
     dup2(nulo, STDOUT_FILENO);
     dup2(nulo, STDERR_FILENO);

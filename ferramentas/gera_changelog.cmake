@@ -3,6 +3,7 @@
 # Debian wants it.
 # cmake -DMETAINFO=file -DREVISAO=N -DMANTENEDOR="Name <address>" -DSAIDA=changelog.Debian.gz
 #       -P gera_changelog.cmake
+cmake_minimum_required(VERSION 3.18)
 file(READ ${METAINFO} xml)
 set(changelog "")
 while(TRUE)

@@ -20,7 +20,7 @@ cp -r "$construcao/olpa/bin" "$tmp/bin"
 mkdir -p "$tmp/telas" "$tmp/exemplos"
 cp "$raiz/exemplos/$exemplo.olp" "$tmp/exemplos/"
 cd "$tmp/bin"
-./olpa >/dev/null 2>&1 &
+XDG_DATA_HOME=$tmp/dados ./olpa >/dev/null 2>&1 &
 pid=$!
 trap 'kill $pid 2>/dev/null; rm -rf "$tmp"' EXIT
 

@@ -19,7 +19,7 @@ cp -r "$construcao/olpa/bin" "$tmp/bin"
 mkdir -p "$tmp/telas" "$tmp/exemplos"
 cp "$raiz"/exemplos/*.olp "$tmp/exemplos/"
 cd "$tmp/bin"
-XDG_CONFIG_HOME=$tmp/config ./olpa >/dev/null 2>&1 &
+XDG_CONFIG_HOME=$tmp/config XDG_DATA_HOME=$tmp/dados ./olpa >/dev/null 2>&1 &
 pid=$!
 trap 'kill $pid 2>/dev/null; rm -rf "$tmp"' EXIT
 imagens=$raiz/docs/imagens

@@ -17,10 +17,10 @@ cmake --install "$1" --prefix "$p" >/dev/null
 for f in bin/olpa bin/olpa-rodar lib/olpa/olpa lib/olpa/olpalib/init.png; do
   [ -s "$p/$f" ] || falha "sem $f"
 done
-desktop-file-validate "$p/share/applications/olpa.desktop" || falha "olpa.desktop inválido"
-grep -qx "Exec=olpa" "$p/share/applications/olpa.desktop" || falha "olpa.desktop"
+desktop-file-validate "$p/share/applications/io.github.olpa.desktop" || falha "io.github.olpa.desktop inválido"
+grep -qx "Exec=olpa" "$p/share/applications/io.github.olpa.desktop" || falha "io.github.olpa.desktop"
 for n in 16 24 32 48 64; do
-  [ "$(identify -format '%wx%h' "$p/share/icons/hicolor/${n}x$n/apps/olpa.png")" = "${n}x$n" ] ||
+  [ "$(identify -format '%wx%h' "$p/share/icons/hicolor/${n}x$n/apps/io.github.olpa.png")" = "${n}x$n" ] ||
     falha "ícone $n"
 done
 

@@ -74,7 +74,7 @@ rodar() { # replaces the editor text (one line: auto-indent has nothing to do) a
 }
 
 cd "$T/bin"
-GSETTINGS_BACKEND=memory LC_ALL=C.UTF-8 LANGUAGE=C ./olpa >"$T/saida.txt" 2>&1 &
+GSETTINGS_BACKEND=memory XDG_DATA_HOME="$T/dados" LC_ALL=C.UTF-8 LANGUAGE=C ./olpa >"$T/saida.txt" 2>&1 &
 APP=$!
 JANELA=$(timeout "$PRAZO" xdotool search --sync --all --pid "$APP" --name "^${OLPA_TITULO//./\\.}\$" | head -1)
 [ -n "$JANELA" ] || morre "the window did not show"
