@@ -45,8 +45,8 @@ std::string marca_opcao(const std::string &tag) {
       r += " ";
     const size_t igual = palavra.find('=');
     if (palavra[0] == '-' && igual != std::string::npos)
-      r += "\\fB" + troff(palavra.substr(0, igual + 1)) + "\\fI" + troff(palavra.substr(igual + 1)) +
-           "\\fR";
+      r += "\\fB" + troff(palavra.substr(0, igual + 1)) + "\\fI" +
+           troff(palavra.substr(igual + 1)) + "\\fR";
     else
       r += (palavra[0] == '-' ? "\\fB" : "\\fI") + troff(palavra) + "\\fR";
     r += fim;

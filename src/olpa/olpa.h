@@ -111,12 +111,10 @@ bool olpa_codigo_modificado(void);
 bool olpa_pode_substituir_codigo(GtkWindow *pai);
 // The recovery copy: kept while the text has changes not saved, offered at
 // the start after a window that ended without removing its copy; written
-// now (or removed, with no changes); removed when the window ends normally;
-// and this window's copy's path (for tests).
+// now (or removed, with no changes); removed when the window ends normally.
 void olpa_recupera_liga(void);
 void olpa_recupera_grava(void);
 void olpa_recupera_encerra(void);
-std::string olpa_recupera_copia(void);
 
 // GTK's and GtkSourceView's own words in Portuguese whatever the machine's
 // language (olpa_idioma.cpp); after gtk_init, which sets the locale.

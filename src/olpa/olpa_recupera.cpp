@@ -169,11 +169,9 @@ void olpa_recupera_liga(void) {
   g_signal_connect(olpa_campo_codigo_buffer, "changed", G_CALLBACK(ao_mudar), nullptr);
   g_signal_connect(olpa_campo_codigo_buffer, "modified-changed", G_CALLBACK(ao_mudar_modificado),
                    nullptr);
-  // Before the run starts: a program that hangs the machine loses nothing.
-  g_signal_connect(olpa_bt_executar, "clicked", G_CALLBACK(+[](GtkButton *, gpointer) {
-                     olpa_recupera_grava();
-                   }),
-                   nullptr);
+  // At every Rodar, as the run starts: the text kept is the text run.
+  g_signal_connect(olpa_bt_executar, "clicked",
+                   G_CALLBACK(+[](GtkButton *, gpointer) { olpa_recupera_grava(); }), nullptr);
   g_idle_add(oferece, nullptr);
 }
 
@@ -202,10 +200,6 @@ void olpa_recupera_grava(void) {
 
 void olpa_recupera_encerra(void) {
   remove_propria();
-}
-
-std::string olpa_recupera_copia(void) {
-  return propria();
 }
 
 bool olpa_pode_substituir_codigo(GtkWindow *pai) {

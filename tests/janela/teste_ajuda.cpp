@@ -72,7 +72,8 @@ TEST_F(Janela, F1AbreAAjuda) {
   poe("int meu;\n");
   com_respostas({novo(GTK_RESPONSE_NO)}, [&] { gtk_button_clicked(GTK_BUTTON(abrir_o_primeiro)); });
   EXPECT_EQ(editor(), "int meu;\n");
-  com_respostas({novo(GTK_RESPONSE_YES)}, [&] { gtk_button_clicked(GTK_BUTTON(abrir_o_primeiro)); });
+  com_respostas({novo(GTK_RESPONSE_YES)},
+                [&] { gtk_button_clicked(GTK_BUTTON(abrir_o_primeiro)); });
   EXPECT_EQ(editor(), primeiro);
   EXPECT_EQ(olpa_arquivo_temnome, 1);
   gtk_widget_hide(ajuda);

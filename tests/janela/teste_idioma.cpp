@@ -53,8 +53,9 @@ TEST_F(Janela, DialogosDoGtkEmPortugues) {
     filtro = gtk_file_filter_get_name(gtk_file_chooser_get_filter(GTK_FILE_CHOOSER(d)));
     return salvar(exemplos, "meuprojeto.olp", em_exemplos("existe.olp"))(d, vez);
   };
-  clica(olpa_bt_salvar, {guarda(&seletor, sobre_existente), guarda(&substituir_sim, substituir(false)),
-                         responde(GTK_RESPONSE_CANCEL)});
+  clica(olpa_bt_salvar,
+        {guarda(&seletor, sobre_existente), guarda(&substituir_sim, substituir(false)),
+         responde(GTK_RESPONSE_CANCEL)});
   EXPECT_EQ(filtro, "Arquivos do olpa (*.olp)");
   for (const char *t : {"_Nome:", "Outros locais", "Pasta pessoal", "Computador"})
     EXPECT_TRUE(seletor.count(t)) << t;
