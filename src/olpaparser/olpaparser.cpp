@@ -32,10 +32,6 @@ bool parser_escreve_tudo(int fd, const void *dados, size_t tamanho) {
   return true;
 }
 
-void parser_define_saida(const ParserSaida &saida) {
-  parser_ajustes.saida = saida;
-}
-
 void parser_define_trace(int fd) {
   parser_ajustes.fd_trace = fd;
 }
@@ -48,20 +44,8 @@ void parser_define_sem_espera(bool sem_espera) {
   parser_ajustes.sem_espera = sem_espera;
 }
 
-void parser_define_guarda_imagem(bool guarda) {
-  parser_ajustes.guarda_imagem = guarda;
-}
-
 void parser_define_quadros(const char *pasta) {
   parser_ajustes.quadros = pasta ? pasta : "";
-}
-
-const unsigned char *parser_imagem_gravada(const char *caminho) {
-  Compartilhado *m = parser_memoria;
-  if (!m || !caminho || m->ultima_caminho[0] == '\0')
-    return nullptr;
-  m->ultima_caminho[OLPA_CAMINHO_MAX - 1] = '\0';
-  return strcmp(m->ultima_caminho, caminho) == 0 ? m->ultima : nullptr;
 }
 
 void parser_prepara_zigoto(void) {
@@ -85,8 +69,6 @@ void parser_encerra(void) {
 int parser_inicia(void) {
   TccPtr s(tcc_new());
   if (!s) {
-    if (parser_ajustes.saida.console_substitui)
-      parser_ajustes.saida.console_substitui("[erro fatal] linguagem olpa ausente.\n");
     return 0;
   }
   return 1;
@@ -94,22 +76,24 @@ int parser_inicia(void) {
 
 namespace {
 
-int resultado_sincrono;
+ParserResultado *resultado_sincrono;
 
-void guarda_resultado(int resultado) {
-  resultado_sincrono = resultado;
+void guarda_resultado(const ParserResultado &r, ParserMomento momento) {
+  if (momento == ParserMomento::Fim)
+    *resultado_sincrono = r;
 }
 
 } // namespace
 
-int parser_executa(const char *codigo) {
+int parser_executa(const char *codigo, ParserResultado *resultado) {
+  ParserResultado proprio;
+  resultado_sincrono = resultado ? resultado : &proprio;
   GMainContext *contexto = g_main_context_new();
   g_main_context_push_thread_default(contexto);
-  resultado_sincrono = 0;
-  parser_comeca(codigo, {nullptr, guarda_resultado});
+  parser_comeca(codigo, guarda_resultado);
   while (parser_rodando())
     g_main_context_iteration(contexto, TRUE);
   g_main_context_pop_thread_default(contexto);
   g_main_context_unref(contexto);
-  return resultado_sincrono;
+  return resultado_sincrono->sucesso ? 1 : 0;
 }

@@ -24,7 +24,7 @@ const ParserTempos &parser_tempos(void) {
   return parser_tempos_atuais;
 }
 
-int parser_executa_no_processo(const char *codigo) {
+int parser_executa_no_processo(const char *codigo, std::string *console) {
   const double inicio = parser_agora_ms();
   if (!parser_cria_memoria())
     return 0;
@@ -50,7 +50,7 @@ int parser_executa_no_processo(const char *codigo) {
                           inicio,
                           0,
                           parser_agora_ms()};
-  if (parser_ajustes.saida.console_insere && !console_no_processo.empty())
-    parser_ajustes.saida.console_insere(console_no_processo.c_str());
+  if (console)
+    *console = console_no_processo;
   return r;
 }

@@ -3,10 +3,13 @@
 // and events read as they come, its end learnt from its exit, the time limit
 // (less the time spent in espera) kept by a timer, and the canvas handed out
 // again whenever the child changed it. One run at a time.
+#include "eventos.h"
 #include "parser_interno.h"
 
 #include <algorithm>
 #include <vector>
+
+#include <unistd.h>
 
 #include <glib-unix.h>
 #include <glib.h>
@@ -35,7 +38,11 @@ constexpr int PRIORIDADE_TELA = G_PRIORITY_HIGH_IDLE + 10;
 struct Rodada {
   Execucao ex;
   std::string codigo; // to find a line of it again, after a fault
-  ParserEscuta escuta{};
+  ParserOuvinte ouvinte = nullptr;
+  ParserResultado resultado;
+  Eventos eventos;            // what the child reported so far
+  size_t eventos_lidos = 0;   // of ex.eventos
+  size_t mensagens_dadas = 0; // of eventos.mensagens, into the console
   bool iniciou = false;
   GMainContext *contexto = nullptr;
   GSource *console = nullptr, *controle = nullptr, *fim = nullptr, *prazo = nullptr,
@@ -43,9 +50,10 @@ struct Rodada {
   double inicio = 0;
   uint32_t mudancas_mostradas = 0;
   double ultimo_quadro = 0;
-  size_t entregue = 0; // of ex.valido, through the console hook
+  size_t entregue = 0; // of ex.valido, into the console
 };
 Rodada *atual;
+ParserResultado ultimo; // the last run's outcome
 
 void conclui_rodada();
 
@@ -64,25 +72,71 @@ void tira(GSource **fonte) {
   *fonte = nullptr;
 }
 
-void entrega_texto(Rodada *r) {
-  if (r->ex.valido.size() > r->entregue && parser_ajustes.saida.console_insere)
-    parser_ajustes.saida.console_insere(r->ex.valido.c_str() + r->entregue);
-  r->entregue = r->ex.valido.size();
+void avisa(Rodada *r, ParserMomento momento) {
+  if (r->ouvinte)
+    r->ouvinte(r->resultado, momento);
 }
 
-// Time the child says it spent in espera, as far as that can be true: an
-// espera under way for no longer than one can last, and all of them for no
-// longer than the time that really passed since the code went to it. A child
-// that lies (or leaves an espera by a signal) gains only time to compute,
-// which its CPU-time limit ends.
-double credito_ms(const Execucao &ex, double agora) {
+// What came since the last look into the console: the compiler's messages
+// first, then the program's text, only once main ran (or the events ended):
+// whatever order the two streams are read in, the console's is the run's.
+void entrega_texto(Rodada *r) {
+  const size_t antes = r->resultado.texto.size();
+  r->eventos_lidos = eventos_le_desde(r->ex.eventos, r->eventos_lidos, &r->eventos);
+  for (; r->mensagens_dadas < r->eventos.mensagens.size(); r->mensagens_dadas++) {
+    const MensagemDoCompilador &m = r->eventos.mensagens[r->mensagens_dadas];
+    resultado_acrescenta(&r->resultado, m.aviso ? ParserTipo::Aviso : ParserTipo::Erro, m.linha,
+                         m.texto);
+  }
+  if ((r->eventos.tem(Evento::Inicio) || r->ex.controle < 0) && r->ex.valido.size() > r->entregue) {
+    resultado_programa(&r->resultado, r->ex.valido.data() + r->entregue,
+                       r->ex.valido.size() - r->entregue);
+    r->entregue = r->ex.valido.size();
+  }
+  if (r->resultado.texto.size() != antes)
+    avisa(r, ParserMomento::Texto);
+}
+
+// The time limits: the program's own processor time (not the machine's
+// load), and for a program that sleeps or blocks (a keyboard read with no
+// keyboard), the time it sits idle outside espera: several times the limit.
+// What the child says it spent in espera is its own word, so it only counts
+// up to the time it really sat idle, never with --sem-espera, and never
+// beyond a long animation's length.
+constexpr double PARADO_VEZES = 3;
+constexpr double ANIMACAO_MAXIMA_MS = 10 * 60 * 1000.0;
+
+// Time the child says it spent in espera so far.
+double espera_dita_ms(double agora) {
   constexpr double ESPERA_MAIS_LONGA_MS = OLPA_ESPERA_MAXIMA + 1000;
   const Compartilhado &m = *parser_memoria;
   const int64_t desde = m.espera_desde_us.load(std::memory_order_relaxed);
-  double credito = m.espera_total_us.load(std::memory_order_relaxed) / 1000.0;
+  const int64_t ate = m.espera_ate_us.load(std::memory_order_relaxed);
+  double dita = m.espera_total_us.load(std::memory_order_relaxed) / 1000.0;
+  // One under way counts until it was to end: a program that left it early
+  // (by a signal) sits idle on its own time.
   if (desde > 0)
-    credito += std::min(agora - desde / 1000.0, ESPERA_MAIS_LONGA_MS);
-  return std::clamp(credito, 0.0, std::max(0.0, agora - ex.inicio));
+    dita += std::clamp(std::min(agora, ate / 1000.0) - desde / 1000.0, 0.0, ESPERA_MAIS_LONGA_MS);
+  return std::max(dita, 0.0);
+}
+
+// Milliseconds left before a limit, or the limit reached (0).
+double resta_ms(Execucao *ex, double agora) {
+  const double limite = parser_ajustes.tempo_limite * 1000.0;
+  const ProcessoUso uso = processo_uso(*ex);
+  const double cpu = uso.cpu - ex->cpu_inicio, fila = uso.fila - ex->fila_inicio;
+  const double parado = std::max(agora - ex->inicio - cpu - fila, 0.0);
+  const double espera = parser_ajustes.sem_espera ? 0 : std::min(espera_dita_ms(agora), parado);
+  if (cpu >= limite)
+    ex->limite = Execucao::Limite::Processador;
+  else if (parado - espera >= PARADO_VEZES * limite ||
+           parado >= PARADO_VEZES * limite + ANIMACAO_MAXIMA_MS)
+    ex->limite = Execucao::Limite::Parado;
+  if (ex->limite != Execucao::Limite::Nenhum)
+    return 0;
+  // Neither clock runs faster than the wall's.
+  return std::min({limite - cpu, PARADO_VEZES * limite - (parado - espera),
+                   PARADO_VEZES * limite + ANIMACAO_MAXIMA_MS - parado});
 }
 
 // ------------------------------------------------------------ sources
@@ -114,15 +168,12 @@ void arma_prazo(Rodada *r, double ms);
 
 gboolean ao_prazo(gpointer) {
   Rodada *r = atual;
-  const double agora = parser_agora_ms();
-  const double resta = r->ex.prazo + credito_ms(r->ex, agora) - agora;
+  const double resta = resta_ms(&r->ex, parser_agora_ms());
   if (resta <= 0) {
-    r->ex.estourou_tempo = true;
     conclui_rodada();
     return G_SOURCE_REMOVE;
   }
-  // Time went to espera: the limit is further away than it was.
-  arma_prazo(r, std::max(resta, 20.0));
+  arma_prazo(r, std::max(resta, 10.0));
   return G_SOURCE_REMOVE;
 }
 
@@ -135,7 +186,9 @@ void arma_prazo(Rodada *r, double ms) {
 void mostra_quadro(Rodada *r, uint32_t mudancas) {
   r->mudancas_mostradas = mudancas;
   r->ultimo_quadro = parser_agora_ms();
-  r->escuta.tela(parser_memoria->pixels);
+  r->resultado.quadro = parser_memoria->pixels;
+  avisa(r, ParserMomento::Tela);
+  r->resultado.quadro = nullptr;
 }
 
 gboolean olha_tela(gpointer) {
@@ -161,8 +214,8 @@ void liga_fontes(Rodada *r) {
     r->fim = anexa(g_unix_fd_source_new(r->ex.pidfd, G_IO_IN), ao_terminar, G_PRIORITY_DEFAULT);
   else
     r->fim = anexa(g_timeout_source_new(OLHA_FIM_MS), olha_fim, G_PRIORITY_DEFAULT);
-  arma_prazo(r, r->ex.prazo - parser_agora_ms());
-  if (r->escuta.tela)
+  arma_prazo(r, parser_ajustes.tempo_limite * 1000.0);
+  if (r->ouvinte)
     r->tela = anexa(g_timeout_source_new(OLHA_TELA_MS), olha_tela, PRIORIDADE_TELA);
 }
 
@@ -179,7 +232,7 @@ Desfecho le_desfecho(Rodada *r) {
   entrega_texto(r);
   // Stopped by the learner: the view keeps the canvas as it was drawn so far.
   const uint32_t mudancas = parser_memoria->mudancas.load(std::memory_order_relaxed);
-  if (r->ex.interrompido && r->escuta.tela && mudancas != r->mudancas_mostradas)
+  if (r->ex.interrompido && r->ouvinte && mudancas != r->mudancas_mostradas)
     mostra_quadro(r, mudancas);
   return desfecho_le(r->ex, r->codigo);
 }
@@ -190,8 +243,10 @@ void conclui_rodada() {
   for (GSource **fonte : {&r->console, &r->controle, &r->fim, &r->prazo, &r->tela})
     tira(fonte);
   const Desfecho d = le_desfecho(r);
+  if (r->ex.espaco >= 0) // carried over by now: its memory goes
+    close(r->ex.espaco);
   atual = nullptr; // the end may start the next run
-  const int resultado = desfecho_mostra(d);
+  desfecho_mostra(d, &r->resultado);
   parser_tempos_atuais = {r->ex.preparo,
                           r->ex.envio,
                           d.compila,
@@ -207,11 +262,13 @@ void conclui_rodada() {
                           r->ex.inicio,
                           parser_memoria->saida,
                           fim_visto};
-  const ParserEscuta escuta = r->escuta;
+  // The outcome outlives the run, until the next one ends.
+  ultimo = std::move(r->resultado);
+  const ParserOuvinte ouvinte = r->ouvinte;
   g_main_context_unref(r->contexto);
   delete r;
-  if (escuta.fim)
-    escuta.fim(resultado);
+  if (ouvinte)
+    ouvinte(ultimo, ParserMomento::Fim);
 }
 
 gboolean conclui_sem_filho(gpointer) {
@@ -221,11 +278,13 @@ gboolean conclui_sem_filho(gpointer) {
 
 } // namespace
 
-void parser_comeca(const char *codigo, const ParserEscuta &escuta) {
+void parser_comeca(const char *codigo, ParserOuvinte ouvinte) {
   parser_interrompe();
   atual = new Rodada;
   Rodada *r = atual;
-  r->escuta = escuta;
+  r->ouvinte = ouvinte;
+  resultado_comeca(&r->resultado);
+  avisa(r, ParserMomento::Texto);
   r->inicio = parser_agora_ms();
   r->codigo = codigo ? codigo : "";
   r->contexto = g_main_context_ref_thread_default();
@@ -243,6 +302,10 @@ void parser_interrompe(void) {
   if (atual->iniciou && !processo_terminou(atual->ex))
     atual->ex.interrompido = true;
   conclui_rodada();
+}
+
+const ParserResultado &parser_ultimo_resultado(void) {
+  return ultimo;
 }
 
 int parser_rodando(void) {
