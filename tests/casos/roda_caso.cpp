@@ -117,7 +117,8 @@ Rodada passo(const std::string &nome, const std::string &esperado, const std::st
              int rastro, const std::string &saida) {
   std::map<std::string, std::string> antes, depois;
   fotografa("", &antes);
-  ftruncate(rastro, 0);
+  if (ftruncate(rastro, 0) != 0)
+    falha(nome, "o rastro não pôde ser esvaziado");
   // The program as "Abrir" would put it in the editor (and olpa-rodar reads it).
   std::string codigo, motivo;
   if (!parser_le_codigo(programa.c_str(), &codigo, &motivo))
