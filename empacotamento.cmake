@@ -1,5 +1,5 @@
-# Installation and the Debian package. The programs and olpalib/ go to
-# lib/olpa, the examples to share/olpa, the icon, desktop entry and AppStream
+# Installation and the Debian package. The window's program goes to
+# lib/olpa, its data (olpalib/) and the examples to share/olpa, the icon, desktop entry and AppStream
 # metainfo (all three named by the AppStream id) where desktops look, the
 # manual pages, the copyright and changelog where Debian wants them, and the
 # launcher bin/olpa, which sets up the user's own folder and starts olpa
@@ -10,7 +10,7 @@ set(OLPA_REVISAO 1) # the package's own revision of this version
 
 install(TARGETS olpa DESTINATION lib/olpa)
 install(TARGETS olpa-rodar DESTINATION bin)
-install(DIRECTORY ${OLPA_BIN}/olpalib DESTINATION lib/olpa PATTERN "*.feito" EXCLUDE)
+install(DIRECTORY ${OLPA_BIN}/olpalib DESTINATION share/olpa PATTERN "*.feito" EXCLUDE)
 install(FILES ${OLPA_EXEMPLOS} DESTINATION share/olpa/exemplos)
 foreach(n ${OLPA_ICONE_TAMANHOS})
   install(FILES ${OLPA_BIN}/olpalib/icones/olpa-${n}.png

@@ -24,7 +24,7 @@ fi
 # A link (refreshed, in case olpa was installed elsewhere since) unless the
 # user put a folder of their own there.
 if [ -L "$pasta/bin/olpalib" ] || [ ! -e "$pasta/bin/olpalib" ]; then
-  ln -sfn "$lib/olpalib" "$pasta/bin/olpalib"
+  ln -sfn "$compartilhado/olpalib" "$pasta/bin/olpalib"
 fi
 
 cd "$pasta/bin"

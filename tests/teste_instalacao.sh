@@ -14,7 +14,7 @@ mkdir -p "$HOME"
 cmake --install "$1" --prefix "$p" >/dev/null
 
 # What a desktop needs to find and start olpa.
-for f in bin/olpa bin/olpa-rodar lib/olpa/olpa lib/olpa/olpalib/init.png; do
+for f in bin/olpa bin/olpa-rodar lib/olpa/olpa share/olpa/olpalib/init.png; do
   [ -s "$p/$f" ] || falha "sem $f"
 done
 desktop-file-validate "$p/share/applications/io.github.olpa.desktop" || falha "io.github.olpa.desktop inválido"

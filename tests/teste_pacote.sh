@@ -49,16 +49,16 @@ done
 raiz=$tmp/raiz
 dpkg -x "$deb" "$raiz"
 usr=$raiz/usr
-for f in bin/olpa bin/olpa-rodar lib/olpa/olpa lib/olpa/olpalib/init.png \
-  lib/olpa/olpalib/linguagem/olpa.lang lib/olpa/olpalib/ajuda/erros_comuns.ini \
+for f in bin/olpa bin/olpa-rodar lib/olpa/olpa share/olpa/olpalib/init.png \
+  share/olpa/olpalib/linguagem/olpa.lang share/olpa/olpalib/ajuda/erros_comuns.ini \
   share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
   share/icons/hicolor/48x48/apps/$id.png share/olpa/exemplos/01_primeira_linha.olp \
   share/man/man1/olpa.1.gz share/man/man1/olpa-rodar.1.gz \
   share/doc/olpa/copyright share/doc/olpa/changelog.Debian.gz; do
   [ -e "$usr/$f" ] || falha "o pacote não tem $f"
 done
-[ "$(ls "$usr"/lib/olpa/olpalib/ajuda/funcoes/*.png | wc -l)" -ge 17 ] || falha "figuras das funções"
-ls "$usr"/lib/olpa/olpalib/ajuda/*.feito >/dev/null 2>&1 && falha "marcas da construção no pacote"
+[ "$(ls "$usr"/share/olpa/olpalib/ajuda/funcoes/*.png | wc -l)" -ge 17 ] || falha "figuras das funções"
+ls "$usr"/share/olpa/olpalib/ajuda/*.feito >/dev/null 2>&1 && falha "marcas da construção no pacote"
 [ -z "$(grep -rlF "$construcao" "$raiz")" ] || falha "o pacote depende da pasta da construção"
 grep -qx "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" \
   "$usr/share/doc/olpa/copyright" || falha "copyright sem o formato legível por máquina"
