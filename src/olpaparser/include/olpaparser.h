@@ -134,6 +134,13 @@ int parser_abre_em_telas(const char *caminho);
 long parser_tamanho_em_telas(const char *caminho);
 bool parser_le_figura(const char *caminho, std::vector<unsigned char> *argb);
 
+// The line, counted from 0, of the "{" that a "}" at byte `ate` of `texto`
+// closes; -1 when none does. Braces in comments, strings and character
+// constants do not count. (For the editor's brace matching.)
+int parser_linha_da_abertura(const char *texto, size_t ate);
+// The compiler's warnings never shown (patterns, "%s" for any text), for the help.
+std::vector<std::string> parser_avisos_descartados();
+
 // Limit of program text shown per run.
 constexpr size_t PARSER_LIMITE_SAIDA = 1024 * 1024;
 // Limit of a program's code: a code file larger than this is neither loaded

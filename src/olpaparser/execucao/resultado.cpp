@@ -3,7 +3,7 @@
 // The framing ("[olpa] compilando", "[olpa] sucesso!") is written here and
 // nowhere else; the run's own messages come in with their kinds, and the
 // program's text as it comes.
-#include "parser_interno.h"
+#include "execucao.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 // (less the time spent in espera) kept by a timer, and the canvas handed out
 // again whenever the child changed it. One run at a time.
 #include "eventos.h"
-#include "parser_interno.h"
+#include "execucao.h"
 
 #include <algorithm>
 #include <vector>
@@ -278,8 +278,8 @@ gboolean conclui_sem_filho(gpointer) {
 
 } // namespace
 
-void parser_comeca(const char *codigo, ParserOuvinte ouvinte) {
-  parser_interrompe();
+void rodada_comeca(const char *codigo, ParserOuvinte ouvinte) {
+  rodada_interrompe();
   atual = new Rodada;
   Rodada *r = atual;
   r->ouvinte = ouvinte;
@@ -295,7 +295,7 @@ void parser_comeca(const char *codigo, ParserOuvinte ouvinte) {
     r->fim = anexa(g_idle_source_new(), conclui_sem_filho, G_PRIORITY_DEFAULT);
 }
 
-void parser_interrompe(void) {
+void rodada_interrompe() {
   if (!atual)
     return;
   // A program that had already ended is not stopped: it ends as it did.
@@ -304,10 +304,10 @@ void parser_interrompe(void) {
   conclui_rodada();
 }
 
-const ParserResultado &parser_ultimo_resultado(void) {
+const ParserResultado &rodada_ultimo() {
   return ultimo;
 }
 
-int parser_rodando(void) {
+bool rodada_em_curso() {
   return atual != nullptr;
 }

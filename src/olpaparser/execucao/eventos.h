@@ -4,7 +4,7 @@
 // comes from the program. Private to the runner.
 #pragma once
 
-#include "parser_interno.h"
+#include "comum.h"
 
 #include <string>
 #include <vector>

@@ -3,7 +3,8 @@
 // and the one place that value becomes console text and calls of the hooks.
 // The program's own text is in the console already, shown as it came.
 #include "eventos.h"
-#include "parser_interno.h"
+#include "confina.h"
+#include "execucao.h"
 
 #include <algorithm>
 #include <cstring>
