@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installation and the Debian package. The window's program goes to
 # lib/olpa, its data (olpalib/) and the examples to share/olpa, the icon, desktop entry and AppStream
 # metainfo (all three named by the AppStream id) where desktops look, the

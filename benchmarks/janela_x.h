@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real window driven as a person would (XTest) and watched on the
 // screen (the X server's DAMAGE reports and its pixels): what bench_janela
 // and bench_memoria share. Each window runs in a run tree of its own.

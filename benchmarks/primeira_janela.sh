@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The first five minutes: seconds from a fresh clone (the packages already
 # installed) to olpa's window on screen with ./scripts/olpa.sh, for two
 # commits of this repository in turn, in one run; prints each and the ratio.

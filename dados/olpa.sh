@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts olpa for the current user. The program works inside a folder of
 # the user's own (OLPA_PASTA, by default ~/olpa):
 #   bin/       working directory, with olpalib/ linked to the installed copy

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian changelog, made from the releases of the AppStream metainfo
 # (newest first, each with its date and what it brought), compressed as
 # Debian wants it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // gera-man: a program's manual page in Portuguese, made from its own
 // "--ajuda" text, so that the two never differ. The help reads: "uso:" lines
 // (the synopsis), paragraphs (the description), then sections, each a line

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Screenshot of the window for the documentation: opens an example with
 # Ctrl+O, runs it with F5 and saves the window as docs/imagens/janela.png.
 # Runs the build's run tree in a virtual X server.

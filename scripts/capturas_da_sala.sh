@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Screenshots for the documentation, from the real program on a virtual
 # 1366 x 768 screen (a school's): the grown window after a run, the
 # completion popup, the help window (F1) and "Abrir" with its preview, as

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Configures and builds olpa into build/ (the run tree is build/olpa/): with
 # --janela, only what the window needs to open; otherwise everything, the
 # tests and benchmarks too.

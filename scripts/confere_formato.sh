@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks that the C++ sources are formatted by the project's .clang-format,
 # and that every source file (C++, shell, CMake) names its licence on its
 # first line (the second, after a "#!" line); with --corrige, formats them

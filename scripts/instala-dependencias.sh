@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages olpa needs, when any is missing; does nothing
 # when all are there. Without arguments, what building and running the
 # window needs; with --testes, also what the tests, the benchmarks and the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what building and running the window needs when it is missing,
 # builds only the window (not the tests), and starts olpa inside its run tree.
 set -euo pipefail

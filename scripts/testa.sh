@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs every test (the window tests in
 # a virtual X server). One test more than processors: the window tests spend
 # part of their time waiting for GTK or X, and another test uses it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The manual pages, made from the programs' --ajuda, list every option each
 # program accepts: every one its command line looks for in the source, and
 # every one its --ajuda shows; olpa-rodar takes every option its page lists;

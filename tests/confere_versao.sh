@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The version is written once, in CMakeLists.txt (the metainfo's newest
 # release is checked when CMake configures): the README and the reference
 # name no other.

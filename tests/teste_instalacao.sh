@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs olpa into a temporary prefix and starts it the way a user would,
 # with a fresh HOME, under the display of the test run (Xvfb).
 # Usage: OLPA_TITULO=TITLE teste_instalacao.sh BUILD_DIR

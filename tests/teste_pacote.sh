@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the Debian package with cpack and checks it as Debian would: lintian
 # (pedantic) with no error and no warning, AppStream and the desktop entry
 # valid, what it holds and depends on, binaries stripped and hardened. Then

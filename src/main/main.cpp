@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // olpa: write a C program, press "Rodar", see its picture.
 #include "olpa.h"
 #include "olpa_layout.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // olpa-rodar: runs code files exactly as "Rodar" would with that text in the
 // editor (read as "Abrir" reads them) and prints the console text the window
 // would show, for teachers and tests. Here: its command line, and what its ways of running share

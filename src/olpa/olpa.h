@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application shell: the one window and its console looks (olpa.cpp),
 // the run, clear and new actions (olpa_acoes.cpp), and the code files
 // (olpa_arquivos.cpp).

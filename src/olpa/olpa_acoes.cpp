@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run, clear and new actions: a run from the editor's text to the
 // console and the picture shown, live while it lasts (the window never waits
 // for a program: "Rodar" reads "Parar" meanwhile), the editor's error marks,

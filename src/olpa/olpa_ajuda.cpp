@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help window "Ajuda do olpa" (F1), read from what ships beside the
 // program, so it works without a network: every learner function of the
 // table with its example and the picture the build drew from it

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Code files: "Abrir" and "Salvar". The learner's code is never lost: a file
 // that cannot be loaded leaves the editor as it was, a save replaces the old
 // file only once the new one is completely written, and nothing is saved

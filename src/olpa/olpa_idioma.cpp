@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // olpa speaks Portuguese, and so must GTK's and GtkSourceView's own words
 // (the file dialogs, their "replace it?", the completion popup) on a school's
 // machine set to another language: their pt_BR catalogues come with them.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's command line: --ajuda and --versao, answered before any
 // display is needed; every other argument goes to GTK (--display and the
 // like). The manual page is made from this help text.

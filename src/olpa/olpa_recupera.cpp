@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Never losing the learner's code: the question before anything replaces
 // changes not saved, and a recovery copy of the editor's text, kept in the
 // user's data folder while the text has such changes (a few seconds after

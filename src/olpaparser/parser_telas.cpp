@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures a run left in ../telas, read back by the application: opened
 // beneath that folder without following any link (whatever the program left
 // there, or named as its export path), and decoded from the file itself,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The case runner (README.md): runs a case's programs, one press of
 // "Rodar" each, in one process and a fresh run tree, and compares what the
 // window would show with the case's expected files (esperados.cpp); cases

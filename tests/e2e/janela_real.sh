@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real olpa binary driven as a person would, in a run tree of its own:
 # types into the editor, clicks the buttons, answers "Novo" with a key, and
 # checks chosen pixels of real screenshots. Needs an X display (Xvfb),

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The learner's code survives a killed window: the real olpa, typed into
 # with xdotool, killed with SIGKILL in the middle of typing (and right after
 # a Rodar), started again; it offers what was not saved, "Sim" brings it

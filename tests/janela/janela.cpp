@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window test's support: GTK and screen helpers, the one dialog
 // driver, and main, which makes one window for every test.
 #include "janela.h"

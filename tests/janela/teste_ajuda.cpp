@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help F1 opens: every learner function, every common error, and the
 // gallery of examples, each of which it opens.
 #include "janela.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Abrir" and "Salvar" through the real dialogs, with the file edge cases
 // that must never lose a learner's code, and closing the window.
 #include "janela.h"

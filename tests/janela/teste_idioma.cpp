@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // GTK's and GtkSourceView's own words in Portuguese whatever the machine's
 // language (the window tests run under LANG=C.UTF-8): read as the widget tree
 // holds them, in the dialogs and the completion popup.
