@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the application icon at every size a desktop asks for: a dark
 // rounded canvas with a five-pointed star whose strokes go round the
 // rainbow, as a learner's first programs would draw it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the reference's picture of a class report: grades part of the test
 # class (tests/casos/turma) with the real olpa-rodar --compara, opens the
 # page in headless chromium and keeps the top of it in

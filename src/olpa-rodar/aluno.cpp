@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One learner's file graded in a process of its own. This process is the
 // runner's application side, so it is trusted; the learner's program runs in
 // its child as every run does, and reaches neither this process's standard

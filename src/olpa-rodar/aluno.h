@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One learner's file graded in a process of its own (started by the class's
 // driver in a fresh run tree): the file run once from the defaults, its
 // picture compared with the model, the pictures written for the report, and

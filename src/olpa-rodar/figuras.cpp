@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures for grading. A learner's picture is untrusted: it is read only from
 // a regular file, its size checked in the header before anything is decoded,
 // and it is always drawn again into a surface of our own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures for grading: a 640 x 480 PNG read without trusting the file, written
 // back, compared pixel by pixel, and the picture of where two differ.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // olpa-rodar: runs code files exactly as "Rodar" would with that text in the
 // editor (read as "Abrir" reads them) and prints the console text the window
 // would show, for teachers and tests. Here: its command line, and what its ways of running share
@@ -26,21 +27,52 @@ namespace {
 
 int fd_trace = STDERR_FILENO;
 
-void uso() {
-  fprintf(stderr,
-          "uso: olpa-rodar [--tempo-limite SEGUNDOS] [--sem-espera] [--figuras PASTA]\n"
-          "                [--quadros PASTA] ARQUIVO...\n"
-          "     olpa-rodar --compara MODELO [--relatorio PASTA] [--tolerancia PORCENTO] [-j N]\n"
-          "                [--tempo-limite SEGUNDOS] [--sem-espera] ARQUIVO...\n"
-          "Roda cada arquivo de código (\"-\" para a entrada padrão) como o botão \"Rodar\" e "
-          "mostra o texto do console; com --figuras, guarda a figura de cada um com o nome "
-          "dele.\n"
-          "Com --sem-espera, espera() não pausa. Com --quadros, a tela vai para "
-          "../telas/PASTA/ a cada espera(), como NNNNN-MS.png (o número do quadro e quantos "
-          "milissegundos ele fica na tela).\n"
-          "Com --compara, roda cada arquivo à parte e compara a figura com a do MODELO (um "
-          "arquivo .olp ou uma figura .png de 640 × 480); o relatório fica em PASTA "
-          "(relatorio/ se não for dada).\n");
+// The help, also the source of the manual page: "Título:" lines start its
+// sections, and "  --opção" lines its options.
+const char SINOPSE[] =
+    "uso: olpa-rodar [--tempo-limite SEGUNDOS] [--sem-espera] [--figuras PASTA]\n"
+    "                [--quadros PASTA] ARQUIVO...\n"
+    "     olpa-rodar --compara MODELO [--relatorio PASTA] [--tolerancia PORCENTO] [-j N]\n"
+    "                [--tempo-limite SEGUNDOS] [--sem-espera] ARQUIVO...\n";
+const char AJUDA[] =
+    "Roda cada arquivo de código do olpa (\"-\" para a entrada padrão) como o botão "
+    "\"Rodar\" da janela, sem abri-la, e mostra o texto do console. Roda na pasta bin/ da "
+    "pasta do olpa: as figuras vão para ../telas/. Com vários arquivos, o texto de cada um "
+    "vem depois de uma linha com o nome dele.\n"
+    "\n"
+    "Com --compara, corrige uma turma: roda cada arquivo à parte e compara a figura com a do "
+    "MODELO (um arquivo .olp ou uma figura .png de 640 × 480), ponto por ponto; o relatório "
+    "(relatorio.html e relatorio.csv) fica na pasta do --relatorio.\n"
+    "\n"
+    "Opções:\n"
+    "  --tempo-limite SEGUNDOS  o tempo limite de cada programa (10 s se não for dado)\n"
+    "  --sem-espera             espera() não pausa\n"
+    "  --figuras PASTA          guarda a figura de cada arquivo em PASTA, com o nome dele\n"
+    "  --quadros PASTA          grava a tela a cada espera() em ../telas/PASTA/, como "
+    "NNNNN-MS.png (o número do quadro e quantos milissegundos ele fica na tela)\n"
+    "  --compara MODELO         corrige a turma dos ARQUIVOs contra o MODELO\n"
+    "  --relatorio PASTA        onde gravar o relatório do --compara (relatorio/ se não for "
+    "dada)\n"
+    "  --tolerancia PORCENTO    quantos por cento de pontos diferentes ainda contam como "
+    "igual, de 0 a 100 (0 se não for dada)\n"
+    "  -j N, --tarefas N        quantos arquivos do --compara rodam ao mesmo tempo, de 1 a "
+    "64 (um por processador se não for dado)\n"
+    "  --ajuda, --help          mostra este texto e termina\n"
+    "  --versao, --version      mostra a versão e termina\n"
+    "  --                       o que vem depois é arquivo, mesmo que comece com -\n"
+    "\n"
+    "Saída:\n"
+    "  0 quando todos os arquivos rodaram com sucesso (com --compara, quando todos são "
+    "iguais ao modelo), 1 quando algum falhou, 2 quando o comando está errado ou um arquivo "
+    "não pôde ser lido, 130 quando Ctrl+C parou a correção.\n"
+    "\n"
+    "Veja também:\n"
+    "  olpa(1), a janela.\n";
+
+// The whole help on standard output, as asked; the synopsis after a mistake.
+void uso(FILE *destino) {
+  fputs(SINOPSE, destino);
+  fputs(destino == stdout ? AJUDA : "olpa-rodar --ajuda mostra todas as opções.\n", destino);
 }
 
 } // namespace
@@ -120,7 +152,11 @@ int le_opcoes(int argc, char **argv, Opcoes *o) {
       continue;
     }
     if (a == "--ajuda" || a == "--help") {
-      uso();
+      uso(stdout);
+      return -1;
+    }
+    if (a == "--versao" || a == "--version") {
+      puts("olpa-rodar " OLPA_VERSAO);
       return -1;
     }
     if (a == "--sem-espera") {
@@ -157,7 +193,7 @@ int le_opcoes(int argc, char **argv, Opcoes *o) {
       o->turma.tarefas = static_cast<int>(n), o->so_compara = true;
     } else {
       fprintf(stderr, "olpa-rodar: opção desconhecida: %s\n", texto_de_uma_linha(a).c_str());
-      uso();
+      uso(stderr);
       return 2;
     }
     if (erro) {
@@ -182,7 +218,7 @@ int le_opcoes(int argc, char **argv, Opcoes *o) {
     return 2;
   }
   if (o->arquivos.empty()) {
-    uso();
+    uso(stderr);
     return 2;
   }
   return 0;

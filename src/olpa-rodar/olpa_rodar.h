@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What olpa-rodar's ways of running share: reading a code file and one press
 // of "Rodar".
 #pragma once

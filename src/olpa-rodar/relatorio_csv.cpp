@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report as a table for spreadsheets and scripts: one row per file in the
 // order given, fields quoted as RFC 4180 has them, valid UTF-8 throughout.
 #include "turma.h"

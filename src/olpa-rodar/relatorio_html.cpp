@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report as one page a teacher opens from disk (no server, nothing from the
 // network): a summary, an index, then per file its verdict, the model, its
 // picture and the differences side by side, and its console text. Big type

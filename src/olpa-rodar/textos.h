@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Texts for people: file names shown safely, numbers the Brazilian way.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // olpa-rodar --compara: a whole class graded in one command. The model is
 // made (or read) first; then each learner's file is graded by an olpa-rodar
 // of its own (aluno.cpp), a few at a time (paralelo.cpp); the verdicts go to

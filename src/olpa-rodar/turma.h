@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole class graded in one command: every learner's file run on its own
 // and its picture compared with the model's. The verdicts and the values the
 // reports are made from.

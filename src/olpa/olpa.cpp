@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window: building it, its looks (styles, the console's two looks, the
 // editor's error marks, icons), its keyboard shortcuts and its closing.
 #include "olpa.h"

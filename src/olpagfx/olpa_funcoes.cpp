@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The table of the functions learners' programs can call: the drawing
 // library's seventeen, then the C library's sprintf.
 #include "olpa_funcoes.h"

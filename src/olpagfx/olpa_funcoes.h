@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The functions learners' programs can call, in the order the runner offers
 // them: one table that the registration reads, and that prototypes, help and
 // completion can read too. GTK-free.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a run did with the canvas (the relato of OlpaEstado), noted as the
 // drawing functions are called: enough for the runner to say why a run that
 // ended well shows no picture, or the wrong one.

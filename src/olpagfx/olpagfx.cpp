@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing library: the canvas's life, the pen, colour and console text
 // that learners' programs call, and the hand-over of its state.
 #include "olpagfx.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing library offered to learners' programs: one 640 x 480 canvas,
 // a pen, colour and opacity, and text for the console. GTK-free: the runner
 // and the tests link it without a display.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the runner's two sides share, the application's and the child's: the
 // settings of a run, the memory they share, how a child ends, what it notes
 // of a fault and the table of the program's lines. Private to the runner.

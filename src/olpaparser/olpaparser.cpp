@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The runner's public face: its settings, the probe, and the synchronous run
 // (the asynchronous one in rodada.cpp, whose work lives in processo.cpp (the
 // child's process), filho.cpp (inside the child) and desfecho.cpp (what came

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The compiler's messages in the learner's language: each on the line where
 // the mistake is (the end of the line missing a ';', where a string or a
 // comment opens, the '{' never closed), with the name meant when a name

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The compiler's messages about one program as the learner reads them.
 // GTK-free.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures a run left in ../telas, read back by the application: opened
 // beneath that folder without following any link (whatever the program left
 // there, or named as its export path), and decoded from the file itself,
@@ -134,8 +135,10 @@ bool parser_remove_arvore(int pasta, const char *nome) {
     // made so first: it is its owner's to remove.
     struct stat i;
     if (fstatat(de, n.c_str(), &i, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(i.st_mode) &&
-        (i.st_mode & S_IRWXU) != S_IRWXU)
-      fchmodat(de, n.c_str(), (i.st_mode & 07777) | S_IRWXU, 0);
+        (i.st_mode & S_IRWXU) != S_IRWXU &&
+        fchmodat(de, n.c_str(), (i.st_mode & 07777) | S_IRWXU, 0) != 0) {
+      // Then the open below says why it cannot be removed.
+    }
     const int f = openat(de, n.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (f < 0)
       return false;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tcc's messages in the learner's language: its wordings with their
 // Portuguese, and the warnings that are noise for a learner.
 #include "parser_traducoes.h"

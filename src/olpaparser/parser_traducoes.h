@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tcc's messages in the learner's language (parser_traducoes.cpp): the
 // tables of its wordings, matched as patterns. GTK-free.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A class report's page opened in a real browser (headless chromium): it
 // renders (the screenshot is not blank), every picture and link it refers to
 // is a file beside it (nothing from the network), its summary and its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // olpa-rodar itself: each single program's console again through it, the
 // cases of its own (a `comando` file), and what it shows on a terminal.
 #include "caso.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window test's support: GTK and screen helpers, the one dialog
 // driver, and main, which makes one window for every test.
 #include "janela.h"
@@ -290,6 +291,7 @@ int main(int argc, char **argv) {
   setenv("XDG_CONFIG_HOME", (raiz.raiz + "/config").c_str(), 1); // the zoom's file
   gtk_disable_setlocale(); // numbers in messages as the cases write them
   gtk_init(&argc, &argv);
+  olpa_idioma_portugues(); // as the program does
   ::testing::InitGoogleTest(&argc, argv);
   if (system("cp -r " OLPA_BIN_DIR "/olpalib/. olpalib/") != 0)
     return 1;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The outcome of a run: what the child reported (its events, its exit status,
 // what it left in shared memory, its console text) read once into one value,
 // and the one place that value becomes console text and calls of the hooks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A run's own space in ../telas, the application's side. The child lays an
 // overlay over ../telas (filho/espaco.cpp): the program sees the folder as it
 // is, and what it writes, creates or removes goes to a small memory file

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application's side of a run: a child forked and fed (processo.cpp,
 // zigoto.cpp), the run driven from a main loop (rodada.cpp), its outcome read
 // once (desfecho.cpp, falha.cpp, relato.cpp) into the one value a run is told

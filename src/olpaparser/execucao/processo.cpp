@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application's side of a run: the memory it shares with its children,
 // forking a child (ahead of time when nothing waits), handing it the drawing
 // state and the code, reading its console text and events, and ending its

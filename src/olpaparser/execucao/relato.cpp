@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a run that ended well says about its picture: why it shows none, or
 // not the one the learner expects (one "[olpa]" line, the likeliest reason),
 // and a colour given out of range. From the drawing library's relato, which

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A run driven from the thread-default GLib main context, so that whoever
 // waits for it (the window) stays alive meanwhile: the child's console text
 // and events read as they come, its end learnt from its exit, the time limit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The zygote: a small process forked from the application at its start,
 // before it grows (a window's libraries, fonts, caches), that forks the
 // children programs run in. A child cast from it is small: it copies little

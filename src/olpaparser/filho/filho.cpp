@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The child: the process a learner's program runs in. It takes its fixed
 // descriptors, its own space in ../telas and its resource limits, reads the
 // code, confines itself, and hosts the compile and the run (compila.cpp):

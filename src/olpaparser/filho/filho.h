@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The child: the process a learner's program runs in (filho.cpp), and what it
 // uses there: compiling and linking (compila.cpp), what the text may make
 // the compiler do (politica.cpp), the table of lines (linhas.cpp), the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Compiling and running a learner's program. Each run compiles, links and
 // runs in a child process, so that nothing the program does (crash, endless
 // loop, memory grab, exit) can take the application or the learner's code
