@@ -11,8 +11,10 @@ bool rodar_le_arquivo(const char *nome, std::string *texto, std::string *erro);
 // Sends the runner's console text to rodar_executa and its trace lines to `fd_trace`.
 void rodar_prepara(int fd_trace);
 // One press of "Rodar" with `codigo` in the editor: true when it succeeded;
-// the console text it leaves in *console.
-bool rodar_executa(const std::string &codigo, std::string *console);
+// the console text it leaves in *console, and the lines the editor would
+// mark as errors in *linhas (when given).
+bool rodar_executa(const std::string &codigo, std::string *console,
+                   std::vector<int> *linhas = nullptr);
 
 // The files run one after the other (the mode without --compara); with
 // `figuras` not empty, each one's picture is kept there. The exit status.

@@ -1,14 +1,18 @@
 // olpa-rodar --compara: a whole class graded in one command. The model is
 // made (or read) first; then each learner's file is graded by an olpa-rodar
-// of its own (aluno.cpp), a few at a time (paralelo.cpp); the verdicts go to
-// the report's files and a summary table.
+// of its own (aluno.cpp), a few at a time (paralelo.cpp); the verdicts join
+// those of a report already in the folder and go to the report's files and a
+// summary table.
 #include "turma.h"
 
 #include "aluno.h"
+#include "dados.h"
 #include "figuras.h"
+#include "olpa_rodar.h"
 #include "paralelo.h"
 #include "textos.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -16,33 +20,6 @@
 #include <unistd.h>
 
 #include <glib.h>
-
-const char *situacao_nome(Situacao s) {
-  switch (s) {
-  case Situacao::Igual:
-    return "igual";
-  case Situacao::Diferente:
-    return "diferente";
-  case Situacao::Erro:
-    return "erro";
-  case Situacao::Interrompido:
-    return "interrompido";
-  case Situacao::SemFigura:
-    break;
-  }
-  return "sem_figura";
-}
-
-double turma_porcentagem(long pontos) {
-  return 100.0 * static_cast<double>(pontos) / static_cast<double>(FIGURA_PONTOS);
-}
-
-int turma_conta(const Turma &turma, Situacao s) {
-  int n = 0;
-  for (const Correcao &c : turma.correcoes)
-    n += c.situacao == s;
-  return n;
-}
 
 namespace {
 
@@ -60,30 +37,31 @@ std::string este_programa() {
   return s;
 }
 
-// The pictures of the i-th file: "07_casa.png" and "07_casa_diferenca.png".
-std::string nome_da_figura(const Turma &t, size_t i, const char *sufixo) {
-  const int digitos = std::max<int>(2, static_cast<int>(std::to_string(t.correcoes.size()).size()));
+// The pictures of the i-th file of `total`: "07_casa.png" and "07_casa_diferenca.png".
+std::string nome_da_figura(const Correcao &c, size_t i, size_t total, const char *sufixo) {
+  const int digitos = std::max<int>(2, static_cast<int>(std::to_string(total).size()));
   char numero[16];
   snprintf(numero, sizeof numero, "%0*zu", digitos, i + 1);
-  return std::string("figuras/") + numero + "_" +
-         texto_nome_seguro(texto_nome_base(t.correcoes[i].arquivo)) + sufixo + ".png";
+  return std::string("figuras/") + numero + "_" + texto_nome_seguro(texto_nome_base(c.arquivo)) +
+         sufixo + ".png";
 }
 
-Tarefa tarefa_de(const OpcoesTurma &o, const std::string &pasta, const std::string &modelo,
-                 const std::string &figura, const std::string &diferenca,
-                 const std::string &arquivo) {
+Tarefa tarefa_de(const OpcoesTurma &o, const Turma &t, const std::string &figura,
+                 const std::string &diferenca, const std::string &arquivo) {
   // The grader works in a run tree of its own: every path it gets is absolute.
-  const std::string raiz = caminho_absoluto(pasta);
-  Tarefa t;
-  t.argv = {este_programa(), ALUNO_OPCAO};
+  const std::string raiz = caminho_absoluto(o.relatorio);
+  Tarefa tarefa;
+  tarefa.argv = {este_programa(), ALUNO_OPCAO};
   char tempo[G_ASCII_DTOSTR_BUF_SIZE];
   g_ascii_dtostr(tempo, sizeof tempo, o.tempo_limite);
+  const bool compara = !diferenca.empty();
   for (const std::string &a :
-       aluno_argumentos({tempo, modelo.empty() ? "" : raiz + "/" + modelo, raiz + "/" + figura,
-                         diferenca.empty() ? "" : raiz + "/" + diferenca, caminho_absoluto(arquivo),
-                         o.sem_espera ? "1" : "0"}))
-    t.argv.push_back(a);
-  return t;
+       aluno_argumentos({tempo, compara ? raiz + "/" + t.modelo_figura : "", raiz + "/" + figura,
+                         compara ? raiz + "/" + diferenca : "", caminho_absoluto(arquivo),
+                         o.sem_espera ? "1" : "0", std::to_string(t.deslocamento),
+                         aluno_marcas_em_texto(t.marcas)}))
+    tarefa.argv.push_back(a);
+  return tarefa;
 }
 
 // The grader's record; when it left none, what little is known.
@@ -91,7 +69,7 @@ RegistroAluno registro_de(const Tarefa &t) {
   RegistroAluno r;
   if (WIFEXITED(t.status) && WEXITSTATUS(t.status) == 0 && aluno_le_registro(t.saida, &r))
     return r;
-  r.achado = Achado::Interrompido;
+  r = RegistroAluno{};
   std::string motivo = t.erros.substr(0, t.erros.find('\n'));
   if (t.estourou)
     motivo = "a correção deste arquivo passou do prazo";
@@ -121,39 +99,64 @@ int interrompida() {
   return INTERROMPIDA;
 }
 
-// The model's picture at figuras/modelo.png: 0 when it is there, otherwise the
-// exit status, said.
+// The model's picture at figuras/modelo.png, its checksum and the colours of
+// the marks: 0 when it is there, otherwise the exit status, said.
 int prepara_modelo(const OpcoesTurma &o, Turma *t) {
   t->modelo_figura = "figuras/modelo.png";
   const std::string destino = o.relatorio + "/" + t->modelo_figura;
   std::string motivo;
+  bool pronto = false;
   if (termina_em_png(o.modelo)) {
     OlpaSurface figura = figura_le(o.modelo, &motivo);
-    if (figura && figura_grava(figura.get(), destino, &motivo))
-      return 0;
+    pronto = figura && figura_grava(figura.get(), destino, &motivo);
   } else {
-    std::vector<Tarefa> tarefas = {tarefa_de(o, o.relatorio, "", t->modelo_figura, "", o.modelo)};
+    std::string erro;
+    if (rodar_le_arquivo(o.modelo.c_str(), &t->modelo_codigo, &erro))
+      t->modelo_codigo = texto_utf8(t->modelo_codigo);
+    std::vector<Tarefa> tarefas = {tarefa_de(o, *t, t->modelo_figura, "", o.modelo)};
     if (!paralelo_roda(&tarefas, 1, prazo_de(o), [](size_t) {}))
       return interrompida();
     const RegistroAluno r = registro_de(tarefas[0]);
     t->modelo_console = texto_utf8(r.console);
-    if (r.achado == Achado::Figura)
-      return 0;
-    motivo = "não gerou uma figura: " + r.mensagem;
+    pronto = r.achado == Achado::Figura;
+    if (!pronto)
+      motivo = "não gerou uma figura: " + r.mensagem;
+  }
+  OlpaSurface figura = pronto ? figura_le(destino, &motivo) : nullptr;
+  if (figura) {
+    t->modelo_soma = figura_soma(figura.get());
+    cairo_surface_flush(figura.get());
+    OpcoesComparacao oc;
+    oc.deslocamento = t->deslocamento;
+    t->marcas = compara_cores_das_marcas(cairo_image_surface_get_data(figura.get()), oc);
+    return 0;
   }
   fprintf(stderr, "olpa-rodar: o modelo \"%s\" não serve: %s\n",
           texto_de_uma_linha(o.modelo).c_str(), texto_de_uma_linha(motivo).c_str());
   return 2;
 }
 
+// A verdict from what was recorded, under the class's tolerance.
+void julga(const Turma &t, Correcao *c) {
+  if (!c->comparada)
+    return;
+  c->situacao = situacao_da_figura(c->comparacao, t.tolerancia);
+  c->mensagem = situacao_mensagem(c->situacao, c->comparacao);
+}
+
 Correcao correcao_de(const Turma &t, const RegistroAluno &r, Correcao c) {
   c.mensagem = texto_utf8(r.mensagem);
   c.console = texto_utf8(r.console);
+  c.linhas = r.linhas;
+  c.comparada = r.comparada;
+  c.comparacao = r.comparacao;
+  c.parcial = r.parcial;
   switch (r.achado) {
   case Achado::Figura:
-    c.pontos = r.pontos;
-    c.situacao =
-        turma_porcentagem(r.pontos) <= t.tolerancia ? Situacao::Igual : Situacao::Diferente;
+    c.situacao = Situacao::Igual;
+    if (!c.comparada)
+      c.diferenca.clear();
+    julga(t, &c);
     return c;
   case Achado::SemFigura:
     c.situacao = Situacao::SemFigura;
@@ -165,7 +168,8 @@ Correcao correcao_de(const Turma &t, const RegistroAluno &r, Correcao c) {
     c.situacao = Situacao::Interrompido;
     break;
   }
-  c.figura.clear();
+  if (!c.parcial)
+    c.figura.clear();
   c.diferenca.clear();
   return c;
 }
@@ -173,12 +177,12 @@ Correcao correcao_de(const Turma &t, const RegistroAluno &r, Correcao c) {
 // On a terminal, one line rewritten as files end: how many are done, and the
 // first file in order still running (the one the class waits for).
 struct Progresso {
-  const Turma &turma;
+  const std::vector<std::string> &arquivos;
   std::vector<bool> feito;
   size_t feitos = 0, primeiro = 0;
   const bool terminal = isatty(STDERR_FILENO);
 
-  explicit Progresso(const Turma &t) : turma(t), feito(t.correcoes.size()) { mostra(); }
+  explicit Progresso(const std::vector<std::string> &a) : arquivos(a), feito(a.size()) { mostra(); }
   void terminou(size_t i) {
     feito[i] = true;
     feitos++;
@@ -191,7 +195,7 @@ struct Progresso {
       return;
     if (primeiro < feito.size())
       fprintf(stderr, "\r\033[K[%zu/%zu] %s", feitos, feito.size(),
-              texto_de_uma_linha(turma.correcoes[primeiro].arquivo).c_str());
+              texto_de_uma_linha(arquivos[primeiro]).c_str());
     else
       fprintf(stderr, "\r\033[K");
     fflush(stderr);
@@ -202,37 +206,6 @@ struct Progresso {
   }
 };
 
-void mostra_resumo(const Turma &t, const std::string &html) {
-  std::vector<std::vector<std::string>> linhas = {{"arquivo", "situação", "diferença", "mensagem"}};
-  for (const Correcao &c : t.correcoes) {
-    const std::string diferenca =
-        c.pontos < 0
-            ? ""
-            : texto_numero(c.pontos) + " (" + texto_porcentagem(turma_porcentagem(c.pontos)) + ")";
-    linhas.push_back({texto_de_uma_linha(c.arquivo), situacao_nome(c.situacao), diferenca,
-                      texto_de_uma_linha(c.mensagem)});
-  }
-  size_t larguras[3] = {0, 0, 0};
-  for (const auto &l : linhas)
-    for (int k = 0; k < 3; k++)
-      larguras[k] = std::max(larguras[k], texto_largura(l[k]));
-  for (const auto &l : linhas) {
-    std::string linha;
-    for (int k = 0; k < 3; k++)
-      linha += texto_alinhado(l[k], larguras[k]) + "  ";
-    linha += l[3];
-    while (!linha.empty() && linha.back() == ' ')
-      linha.pop_back();
-    printf("%s\n", linha.c_str());
-  }
-  std::string resumo;
-  for (Situacao s : SITUACOES)
-    resumo += std::string(resumo.empty() ? "" : ", ") + std::to_string(turma_conta(t, s)) + " " +
-              situacao_nome(s);
-  printf("\n%zu arquivos: %s.\nRelatório: %s\n", t.correcoes.size(), resumo.c_str(),
-         texto_de_uma_linha(html).c_str());
-}
-
 bool grava(const std::string &caminho, const std::string &conteudo) {
   GError *erro = nullptr;
   if (g_file_set_contents(caminho.c_str(), conteudo.data(), static_cast<gssize>(conteudo.size()),
@@ -241,6 +214,59 @@ bool grava(const std::string &caminho, const std::string &conteudo) {
   fprintf(stderr, "olpa-rodar: não foi possível gravar o relatório: %s\n", erro->message);
   g_error_free(erro);
   return false;
+}
+
+// The class of a report already in the folder, when it was graded against
+// the same model the same way: 0, or the exit status, said.
+int junta_anterior(const OpcoesTurma &o, Turma *t) {
+  Turma anterior;
+  std::string motivo;
+  if (!dados_le(o.relatorio, &anterior, &motivo)) {
+    if (motivo.empty())
+      return 0;
+    fprintf(stderr,
+            "olpa-rodar: o relatório que já está em \"%s\" não pôde ser lido (%s); apague-o ou "
+            "escolha outra pasta com --relatorio.\n",
+            texto_de_uma_linha(o.relatorio).c_str(), texto_de_uma_linha(motivo).c_str());
+    return 2;
+  }
+  if (anterior.modelo_soma == t->modelo_soma && anterior.deslocamento == t->deslocamento) {
+    t->correcoes = anterior.correcoes;
+    return 0;
+  }
+  if (!anterior.correcoes.empty())
+    fprintf(stderr,
+            "olpa-rodar: o relatório que já estava em \"%s\" foi feito com outro modelo ou outro "
+            "--deslocamento: começa de novo, só com os arquivos desta correção.\n",
+            texto_de_uma_linha(o.relatorio).c_str());
+  return 0;
+}
+
+// Where each given file goes in the class: its place when a report had it,
+// otherwise a new one at the end.
+std::vector<size_t> lugares(const OpcoesTurma &o, Turma *t) {
+  std::vector<size_t> onde;
+  for (const std::string &arquivo : o.arquivos) {
+    Correcao c;
+    c.arquivo = arquivo;
+    c.caminho = caminho_absoluto(arquivo);
+    size_t i = 0;
+    while (i < t->correcoes.size() && t->correcoes[i].caminho != c.caminho)
+      i++;
+    if (i == t->correcoes.size() || std::count(onde.begin(), onde.end(), i))
+      i = t->correcoes.size(), t->correcoes.push_back(c);
+    t->correcoes[i] = c;
+    onde.push_back(i);
+  }
+  for (size_t k = 0; k < onde.size(); k++) {
+    Correcao &c = t->correcoes[onde[k]];
+    std::string erro;
+    if (rodar_le_arquivo(c.arquivo.c_str(), &c.codigo, &erro))
+      c.codigo = texto_utf8(c.codigo);
+    c.figura = nome_da_figura(c, onde[k], t->correcoes.size(), "");
+    c.diferenca = nome_da_figura(c, onde[k], t->correcoes.size(), "_diferenca");
+  }
+  return onde;
 }
 
 } // namespace
@@ -254,32 +280,38 @@ int turma_compara(const OpcoesTurma &o) {
   Turma t;
   t.modelo = o.modelo;
   t.tolerancia = o.tolerancia;
+  t.deslocamento = o.deslocamento;
   if (const int status = prepara_modelo(o, &t))
     return status;
+  if (const int status = junta_anterior(o, &t))
+    return status;
+  const size_t mantidos = t.correcoes.size();
+  const std::vector<size_t> onde = lugares(o, &t);
   std::vector<Tarefa> tarefas;
-  for (const std::string &arquivo : o.arquivos) {
-    t.correcoes.push_back({});
-    t.correcoes.back().arquivo = arquivo;
-  }
-  for (size_t i = 0; i < o.arquivos.size(); i++) {
-    Correcao &c = t.correcoes[i];
-    c.figura = nome_da_figura(t, i, "");
-    c.diferenca = nome_da_figura(t, i, "_diferenca");
-    tarefas.push_back(tarefa_de(o, o.relatorio, t.modelo_figura, c.figura, c.diferenca, c.arquivo));
+  for (size_t i : onde) {
+    const Correcao &c = t.correcoes[i];
+    tarefas.push_back(tarefa_de(o, t, c.figura, c.diferenca, c.arquivo));
   }
   bool inteira;
   {
-    Progresso progresso(t);
-    inteira = paralelo_roda(&tarefas, o.tarefas, prazo_de(o), [&](size_t i) {
-      t.correcoes[i] = correcao_de(t, registro_de(tarefas[i]), t.correcoes[i]);
-      progresso.terminou(i);
+    Progresso progresso(o.arquivos);
+    inteira = paralelo_roda(&tarefas, o.tarefas, prazo_de(o), [&](size_t k) {
+      t.correcoes[onde[k]] = correcao_de(t, registro_de(tarefas[k]), t.correcoes[onde[k]]);
+      progresso.terminou(k);
     });
   }
   if (!inteira)
     return interrompida();
+  for (Correcao &c : t.correcoes)
+    julga(t, &c);
+  copias_agrupa(&t);
   const std::string html = o.relatorio + "/relatorio.html";
-  if (!grava(o.relatorio + "/relatorio.csv", relatorio_csv(t)) || !grava(html, relatorio_html(t)))
+  if (!grava(o.relatorio + "/relatorio.csv", relatorio_csv(t, o.csv_internacional)) ||
+      !grava(html, relatorio_html(t)) || !grava(o.relatorio + "/" + DADOS_ARQUIVO, dados_texto(t)))
     return 2;
-  mostra_resumo(t, html);
+  resumo_mostra(t, html);
+  if (mantidos > 0)
+    printf("(%zu %s desta correção; %zu do relatório que já estava na pasta.)\n", onde.size(),
+           onde.size() == 1 ? "arquivo" : "arquivos", t.correcoes.size() - onde.size());
   return turma_conta(t, Situacao::Igual) == static_cast<int>(t.correcoes.size()) ? 0 : 1;
 }

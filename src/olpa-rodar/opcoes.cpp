@@ -1,0 +1,174 @@
+// olpa-rodar's command line: options first, then the files. A file's name is
+// never taken for an option: after "--" or the first file, everything is a
+// file, and a name such as "-j.olp" (the first of `*.olp`, in a folder that
+// has it) is a file, not an unknown option.
+#include "opcoes.h"
+
+#include "textos.h"
+
+#include <cstdio>
+#include <set>
+
+#include <glib.h>
+
+namespace {
+
+void uso() {
+  fprintf(stderr,
+          "uso: olpa-rodar [--tempo-limite SEGUNDOS] [--sem-espera] [--figuras PASTA]\n"
+          "                [--quadros PASTA] [--] ARQUIVO...\n"
+          "     olpa-rodar --compara MODELO [--relatorio PASTA] [--tolerancia PORCENTO]\n"
+          "                [--deslocamento PONTOS] [--csv-internacional] [-j N]\n"
+          "                [--tempo-limite SEGUNDOS] [--sem-espera] [--] ARQUIVO...\n"
+          "Roda cada arquivo de código (\"-\" para a entrada padrão) como o botão \"Rodar\" e "
+          "mostra o texto do console; com --figuras, guarda a figura de cada um com o nome "
+          "dele.\n"
+          "Com --sem-espera, espera() não pausa. Com --quadros, a tela vai para "
+          "../telas/PASTA/ a cada espera(), como NNNNN-MS.png (o número do quadro e quantos "
+          "milissegundos ele fica na tela).\n"
+          "Com --compara, roda cada arquivo à parte e compara a figura com a do MODELO (um "
+          "arquivo .olp ou uma figura .png de 640 × 480); o relatório fica em PASTA "
+          "(relatorio/ se não for dada).\n"
+          "As opções vêm antes dos arquivos.\n");
+}
+
+// Options that take a value, and those that do not.
+const std::set<std::string> COM_VALOR = {
+    "--tempo-limite", "--quadros", "--figuras", "--relatorio",   "--compara",
+    "--tolerancia",   "-j",        "--tarefas", "--deslocamento"};
+const std::set<std::string> SEM_VALOR = {"--sem-espera", "--csv-internacional", "--ajuda", "--help",
+                                         "--"};
+
+// A number from `texto` ("0.5" or "0,5") within [minimo, maximo].
+bool le_numero(const char *texto, double minimo, double maximo, double *valor) {
+  if (!texto || !*texto)
+    return false;
+  std::string ponto = texto;
+  for (char &c : ponto)
+    if (c == ',')
+      c = '.';
+  char *fim = nullptr;
+  *valor = g_ascii_strtod(ponto.c_str(), &fim);
+  return fim && *fim == '\0' && *valor >= minimo && *valor <= maximo;
+}
+
+bool le_inteiro(const char *texto, int minimo, int maximo, int *valor) {
+  double n = 0;
+  if (!le_numero(texto, minimo, maximo, &n) || n != static_cast<int>(n))
+    return false;
+  *valor = static_cast<int>(n);
+  return true;
+}
+
+// The error of option `a` with `valor`, or null; what it sets, set.
+const char *le_opcao(const std::string &a, const char *valor, Opcoes *o) {
+  if (a == "--tempo-limite")
+    return le_numero(valor, 1e-3, 86400, &o->tempo_limite)
+               ? nullptr
+               : "--tempo-limite pede um número de segundos maior que zero.";
+  if (a == "--quadros") {
+    o->quadros = valor ? valor : "";
+    const std::string &p = o->quadros;
+    return p.empty() || p.find('/') != std::string::npos || p == "." || p == ".."
+               ? "--quadros pede o nome de uma pasta dentro de ../telas."
+               : nullptr;
+  }
+  if (a == "--figuras" || a == "--relatorio" || a == "--compara") {
+    if (!valor || !*valor)
+      return a == "--compara" ? "--compara pede o modelo (um arquivo .olp ou uma figura .png "
+                                "de 640 × 480)."
+                              : "esta opção pede o nome de uma pasta.";
+    if (a == "--figuras")
+      o->figuras = valor;
+    else if (a == "--relatorio")
+      o->turma.relatorio = valor, o->so_compara = true;
+    else
+      o->turma.modelo = valor, o->compara = true;
+    return nullptr;
+  }
+  o->so_compara = true;
+  if (a == "--tolerancia")
+    return le_numero(valor, 0, 100, &o->turma.tolerancia)
+               ? nullptr
+               : "--tolerancia pede uma porcentagem do desenho, de 0 a 100.";
+  if (a == "--deslocamento")
+    return le_inteiro(valor, 0, COMPARA_DESLOCAMENTO_MAXIMO, &o->turma.deslocamento)
+               ? nullptr
+               : "--deslocamento pede quantos pontos um traço pode estar fora do lugar, de 0 a "
+                 "20.";
+  return le_inteiro(valor, 1, 64, &o->turma.tarefas)
+             ? nullptr
+             : "-j pede quantas execuções ao mesmo tempo, de 1 a 64.";
+}
+
+const char *confere(const Opcoes &o) {
+  if (o.so_compara && !o.compara)
+    return "--relatorio, --tolerancia, --deslocamento, --csv-internacional e -j só valem com "
+           "--compara.";
+  if (o.compara && !o.figuras.empty())
+    return "--figuras não vale com --compara: as figuras ficam no relatório.";
+  if (o.compara && !o.quadros.empty())
+    return "--quadros não vale com --compara.";
+  for (const std::string &a : o.arquivos)
+    if (o.compara && a == "-")
+      return "--compara não lê programas da entrada padrão (\"-\").";
+  return nullptr;
+}
+
+int erro_de_uso(const std::string &mensagem) {
+  fprintf(stderr, "olpa-rodar: %s\n", mensagem.c_str());
+  return 2;
+}
+
+} // namespace
+
+int opcoes_le(int argc, char **argv, Opcoes *o) {
+  int i = 1;
+  bool dois_tracos = false;
+  for (; i < argc; i++) {
+    const std::string a = argv[i];
+    if (a == "--") {
+      dois_tracos = true;
+      i++;
+      break;
+    }
+    // Not an option: the first file (a name such as "-j.olp" too, when there is such a file).
+    if (a == "-" || a[0] != '-' ||
+        (!COM_VALOR.count(a) && !SEM_VALOR.count(a) &&
+         (g_file_test(a.c_str(), G_FILE_TEST_EXISTS) || g_str_has_suffix(a.c_str(), ".olp"))))
+      break;
+    if (a == "--ajuda" || a == "--help") {
+      uso();
+      return -1;
+    }
+    if (a == "--sem-espera" || a == "--csv-internacional") {
+      (a == "--sem-espera" ? o->sem_espera = o->turma.sem_espera = true
+                           : o->turma.csv_internacional = o->so_compara = true);
+      continue;
+    }
+    if (!COM_VALOR.count(a)) {
+      fprintf(stderr, "olpa-rodar: opção desconhecida: %s\n", texto_de_uma_linha(a).c_str());
+      uso();
+      return 2;
+    }
+    if (const char *erro = le_opcao(a, i + 1 < argc ? argv[i + 1] : nullptr, o))
+      return erro_de_uso(erro);
+    i++;
+  }
+  for (; i < argc; i++) {
+    const std::string a = argv[i];
+    // Most likely an option put after the files, rather than a file of that very name.
+    if (!dois_tracos && (COM_VALOR.count(a) || SEM_VALOR.count(a)))
+      return erro_de_uso("as opções vêm antes dos arquivos (" + texto_de_uma_linha(a) +
+                         " veio depois); para um arquivo com esse nome, ponha -- antes dos "
+                         "arquivos.");
+    o->arquivos.push_back(a);
+  }
+  if (const char *erro = confere(*o))
+    return erro_de_uso(erro);
+  if (o->arquivos.empty()) {
+    uso();
+    return 2;
+  }
+  return 0;
+}
