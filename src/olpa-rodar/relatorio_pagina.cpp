@@ -142,6 +142,15 @@ const char SCRIPT[] = R"(
   });
   situacao.addEventListener('change', filtra);
   nome.addEventListener('input', filtra);
+  // On paper every card shown is whole; on screen again as it was.
+  var fechadas = [];
+  window.addEventListener('beforeprint', function () {
+    fechadas = Array.prototype.filter.call(fichas.children, function (f) { return !f.open; });
+    fechadas.forEach(function (f) { f.open = true; });
+  });
+  window.addEventListener('afterprint', function () {
+    fechadas.forEach(function (f) { f.open = false; });
+  });
   document.querySelector('.filtros').hidden = false;
   filtra();
 })();
