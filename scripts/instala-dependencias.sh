@@ -11,7 +11,7 @@ PACOTES=(
   adwaita-icon-theme fonts-dejavu-core desktop-file-utils
   dpkg-dev file appstream
   clang-format
-  chromium python3
+  chromium python3 parallel
 )
 faltam=()
 for p in "${PACOTES[@]}"; do

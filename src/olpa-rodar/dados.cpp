@@ -16,6 +16,7 @@ constexpr char CABECALHO[] = "olpa-turma 1\n";
 constexpr goffset TAMANHO_MAXIMO = 2l << 30;
 
 void escreve_correcao(std::string *s, const Correcao &c) {
+  registro_campo(s, "posicao", std::to_string(c.posicao));
   registro_campo(s, "arquivo", c.arquivo);
   registro_campo(s, "caminho", c.caminho);
   registro_campo(s, "codigo", c.codigo);
@@ -39,7 +40,11 @@ bool figura_sensata(const std::string &caminho) {
           caminho.find("..") == std::string::npos);
 }
 
-bool le_correcao(Campos &k, Correcao *c) {
+bool le_correcao(Campos &k, size_t total, Correcao *c) {
+  long posicao = 0;
+  if (!registro_numero(k["posicao"], 1, static_cast<long>(total), &posicao))
+    return false;
+  c->posicao = static_cast<int>(posicao);
   int s = 0;
   while (s < 6 && k["situacao"] != situacao_nome(SITUACOES[s]))
     s++;
@@ -69,6 +74,7 @@ std::string dados_texto(const Turma &t) {
   registro_campo(&s, "modelo_console", t.modelo_console);
   registro_campo(&s, "modelo_soma", t.modelo_soma);
   registro_campo(&s, "deslocamento", std::to_string(t.deslocamento));
+  registro_campo(&s, "total", std::to_string(t.total));
   registro_campo(&s, "fim", "");
   for (const Correcao &c : t.correcoes)
     escreve_correcao(&s, c);
@@ -95,9 +101,10 @@ bool dados_le(const std::string &pasta, Turma *t, std::string *motivo) {
   g_free(bytes);
   size_t p = sizeof CABECALHO - 1;
   Campos k;
-  long deslocamento = 0;
+  long deslocamento = 0, total = 0;
   if (texto.compare(0, p, CABECALHO) != 0 || !registro_le(texto, &p, &k, "fim") ||
-      !registro_numero(k["deslocamento"], 0, COMPARA_DESLOCAMENTO_MAXIMO, &deslocamento)) {
+      !registro_numero(k["deslocamento"], 0, COMPARA_DESLOCAMENTO_MAXIMO, &deslocamento) ||
+      !registro_numero(k["total"], 0, 1L << 30, &total)) {
     *motivo = "o arquivo " + std::string(DADOS_ARQUIVO) + " está danificado";
     return false;
   }
@@ -107,10 +114,11 @@ bool dados_le(const std::string &pasta, Turma *t, std::string *motivo) {
   lida.modelo_console = k["modelo_console"];
   lida.modelo_soma = k["modelo_soma"];
   lida.deslocamento = static_cast<int>(deslocamento);
+  lida.total = static_cast<size_t>(total);
   while (p < texto.size()) {
     Campos c;
     Correcao correcao;
-    if (!registro_le(texto, &p, &c, "fim") || !le_correcao(c, &correcao)) {
+    if (!registro_le(texto, &p, &c, "fim") || !le_correcao(c, lida.total, &correcao)) {
       *motivo = "o arquivo " + std::string(DADOS_ARQUIVO) + " está danificado";
       return false;
     }

@@ -111,7 +111,7 @@ int main(int argc, char **argv) {
   parser_define_sem_espera(o.sem_espera);
   if (!o.quadros.empty() && !prepara_quadros(o.quadros))
     return 2;
-  if (!o.compara) {
+  if (!o.compara && !o.turma.junta) {
     const int r = rodar_em_sequencia(o.arquivos, o.figuras);
     // Everything is said and every child is gone. The libraries' destructors
     // have nothing left to do but write pages the fork left shared, a
@@ -122,5 +122,5 @@ int main(int argc, char **argv) {
   o.turma.arquivos = o.arquivos;
   if (o.tempo_limite > 0)
     o.turma.tempo_limite = o.tempo_limite;
-  return turma_compara(o.turma);
+  return o.turma.junta ? junta_relatorios(o.turma) : turma_compara(o.turma);
 }

@@ -19,7 +19,9 @@ void uso() {
           "                [--quadros PASTA] [--] ARQUIVO...\n"
           "     olpa-rodar --compara MODELO [--relatorio PASTA] [--tolerancia PORCENTO]\n"
           "                [--deslocamento PONTOS] [--csv-internacional] [-j N]\n"
-          "                [--tempo-limite SEGUNDOS] [--sem-espera] [--] ARQUIVO...\n"
+          "                [--parte K/N] [--tempo-limite SEGUNDOS] [--sem-espera] [--] ARQUIVO...\n"
+          "     olpa-rodar --junta [--relatorio PASTA] [--tolerancia PORCENTO]\n"
+          "                [--csv-internacional] [--] PASTA...\n"
           "Roda cada arquivo de código (\"-\" para a entrada padrão) como o botão \"Rodar\" e "
           "mostra o texto do console; com --figuras, guarda a figura de cada um com o nome "
           "dele.\n"
@@ -28,16 +30,23 @@ void uso() {
           "milissegundos ele fica na tela).\n"
           "Com --compara, roda cada arquivo à parte e compara a figura com a do MODELO (um "
           "arquivo .olp ou uma figura .png de 640 × 480); o relatório fica em PASTA "
-          "(relatorio/ se não for dada).\n"
+          "(relatorio/ se não for dada). Com --parte K/N, só a K-ésima de N partes da lista; "
+          "--junta junta os relatórios das partes em um.\n"
           "As opções vêm antes dos arquivos.\n");
 }
 
 // Options that take a value, and those that do not.
 const std::set<std::string> COM_VALOR = {
-    "--tempo-limite", "--quadros", "--figuras", "--relatorio",   "--compara",
-    "--tolerancia",   "-j",        "--tarefas", "--deslocamento"};
-const std::set<std::string> SEM_VALOR = {"--sem-espera", "--csv-internacional", "--ajuda", "--help",
-                                         "--"};
+    "--tempo-limite", "--quadros", "--figuras", "--relatorio",    "--compara",
+    "--tolerancia",   "-j",        "--tarefas", "--deslocamento", "--parte"};
+const std::set<std::string> SEM_VALOR = {
+    "--sem-espera", "--csv-internacional", "--junta", "--ajuda", "--help", "--"};
+// Options of grading a class, and of those the ones --junta takes.
+const std::set<std::string> DA_TURMA = {
+    "--relatorio", "--tolerancia", "--deslocamento", "--csv-internacional",
+    "-j",          "--tarefas",    "--parte"};
+const std::set<std::string> DA_JUNTA = {"--relatorio", "--tolerancia", "--csv-internacional",
+                                        "--junta"};
 
 // A number from `texto` ("0.5" or "0,5") within [minimo, maximo].
 bool le_numero(const char *texto, double minimo, double maximo, double *valor) {
@@ -73,6 +82,14 @@ const char *le_opcao(const std::string &a, const char *valor, Opcoes *o) {
                ? "--quadros pede o nome de uma pasta dentro de ../telas."
                : nullptr;
   }
+  if (a == "--parte") {
+    int k = 0, n = 0;
+    char resto = 0;
+    if (!valor || sscanf(valor, "%d/%d%c", &k, &n, &resto) != 2 || k < 1 || n < k || n > 100000)
+      return "--parte pede K/N: a K-ésima de N partes da lista de arquivos (1/4, 2/4, …).";
+    o->turma.parte = k, o->turma.partes = n;
+    return nullptr;
+  }
   if (a == "--figuras" || a == "--relatorio" || a == "--compara") {
     if (!valor || !*valor)
       return a == "--compara" ? "--compara pede o modelo (um arquivo .olp ou uma figura .png "
@@ -81,12 +98,11 @@ const char *le_opcao(const std::string &a, const char *valor, Opcoes *o) {
     if (a == "--figuras")
       o->figuras = valor;
     else if (a == "--relatorio")
-      o->turma.relatorio = valor, o->so_compara = true;
+      o->turma.relatorio = valor;
     else
       o->turma.modelo = valor, o->compara = true;
     return nullptr;
   }
-  o->so_compara = true;
   if (a == "--tolerancia")
     return le_numero(valor, 0, 100, &o->turma.tolerancia)
                ? nullptr
@@ -102,9 +118,13 @@ const char *le_opcao(const std::string &a, const char *valor, Opcoes *o) {
 }
 
 const char *confere(const Opcoes &o) {
-  if (o.so_compara && !o.compara)
-    return "--relatorio, --tolerancia, --deslocamento, --csv-internacional e -j só valem com "
-           "--compara.";
+  const bool junta = o.turma.junta;
+  for (const std::string &a : o.dadas)
+    if (junta && !DA_JUNTA.count(a))
+      return "--junta só vale com --relatorio, --tolerancia e --csv-internacional.";
+    else if (!junta && !o.compara && DA_TURMA.count(a))
+      return "--relatorio, --tolerancia, --deslocamento, --csv-internacional, --parte e -j só "
+             "valem com --compara.";
   if (o.compara && !o.figuras.empty())
     return "--figuras não vale com --compara: as figuras ficam no relatório.";
   if (o.compara && !o.quadros.empty())
@@ -141,9 +161,14 @@ int opcoes_le(int argc, char **argv, Opcoes *o) {
       uso();
       return -1;
     }
-    if (a == "--sem-espera" || a == "--csv-internacional") {
-      (a == "--sem-espera" ? o->sem_espera = o->turma.sem_espera = true
-                           : o->turma.csv_internacional = o->so_compara = true);
+    o->dadas.insert(a);
+    if (a == "--sem-espera" || a == "--csv-internacional" || a == "--junta") {
+      if (a == "--sem-espera")
+        o->sem_espera = o->turma.sem_espera = true;
+      else if (a == "--junta")
+        o->turma.junta = true;
+      else
+        o->turma.csv_internacional = true;
       continue;
     }
     if (!COM_VALOR.count(a)) {

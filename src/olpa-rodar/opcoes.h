@@ -3,6 +3,7 @@
 
 #include "turma.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -12,7 +13,8 @@ struct Opcoes {
   std::string figuras;
   std::string quadros; // a folder of ../telas for the frames of animations
   bool sem_espera = false;
-  bool compara = false, so_compara = false;
+  bool compara = false;
+  std::set<std::string> dadas; // the options given
   OpcoesTurma turma;
 };
 

@@ -116,7 +116,8 @@ std::string copias(const Turma &t, size_t i) {
   if (!outros.empty()) {
     html += "<p class=\"copia\">Mesmo código (sem contar espaços) que ";
     for (size_t k = 0; k < outros.size(); k++)
-      html += std::string(k ? ", " : "") + "<a href=\"#a" + std::to_string(outros[k] + 1) + "\">" +
+      html += std::string(k ? ", " : "") + "<a href=\"#a" +
+              std::to_string(t.correcoes[outros[k]].posicao) + "\">" +
               texto_html(t.correcoes[outros[k]].arquivo) + "</a>";
     html += ".</p>\n";
   }
@@ -157,7 +158,7 @@ std::string relatorio_ficha_legenda() {
 
 std::string relatorio_ficha(const Turma &t, size_t i) {
   const Correcao &c = t.correcoes[i];
-  const std::string nome = situacao_nome(c.situacao), n = std::to_string(i + 1);
+  const std::string nome = situacao_nome(c.situacao), n = std::to_string(c.posicao);
   const bool fechada = c.situacao == Situacao::Igual;
   std::string html =
       "<details class=\"ficha " + nome + "\" id=\"a" + n + "\" data-situacao=\"" + nome + "\"" +

@@ -67,7 +67,7 @@ std::string indice(const Turma &t) {
                      "<th>mensagem</th></tr></thead>\n<tbody>\n";
   for (size_t i = 0; i < t.correcoes.size(); i++) {
     const Correcao &c = t.correcoes[i];
-    const std::string n = std::to_string(i + 1);
+    const std::string n = std::to_string(c.posicao);
     const bool com_parte = c.comparada && c.situacao != Situacao::NadaDesenhado;
     html += "<tr data-n=\"" + n + "\" data-situacao=\"" + situacao_nome(c.situacao) +
             "\" data-s=\"" + std::to_string(indice_de(c.situacao)) + "\" data-nota=\"" +

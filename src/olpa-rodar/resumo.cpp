@@ -77,7 +77,8 @@ void resumo_mostra(const Turma &t, const std::string &html) {
       contas +=
           std::string(contas.empty() ? "" : ", ") + std::to_string(n) + " " + situacao_rotulo(s, n);
   const size_t total = t.correcoes.size();
-  printf("\n%zu %s: %s.\n", total, total == 1 ? "arquivo" : "arquivos", contas.c_str());
+  printf("\n%zu %s%s%s.\n", total, total == 1 ? "arquivo" : "arquivos", contas.empty() ? "" : ": ",
+         contas.c_str());
   double maior_igual, menor_diferente;
   resumo_separacao(t, &maior_igual, &menor_diferente);
   if (maior_igual >= 0 && menor_diferente >= 0)

@@ -87,6 +87,13 @@ std::string situacao_mensagem(Situacao s, const Comparacao &c) {
   return s == Situacao::Diferente ? situacao_marcas(c, " do desenho") : "";
 }
 
+void situacao_julga(double tolerancia, Correcao *c) {
+  if (!c->comparada)
+    return;
+  c->situacao = situacao_da_figura(c->comparacao, tolerancia);
+  c->mensagem = situacao_mensagem(c->situacao, c->comparacao);
+}
+
 double situacao_nota(const Correcao &c) {
   if (c.situacao == Situacao::Igual)
     return 10;

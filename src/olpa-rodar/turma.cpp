@@ -37,11 +37,11 @@ std::string este_programa() {
   return s;
 }
 
-// The pictures of the i-th file of `total`: "07_casa.png" and "07_casa_diferenca.png".
-std::string nome_da_figura(const Correcao &c, size_t i, size_t total, const char *sufixo) {
+// The pictures of a file of a class of `total`: "07_casa.png" and "07_casa_diferenca.png".
+std::string nome_da_figura(const Correcao &c, size_t total, const char *sufixo) {
   const int digitos = std::max<int>(2, static_cast<int>(std::to_string(total).size()));
   char numero[16];
-  snprintf(numero, sizeof numero, "%0*zu", digitos, i + 1);
+  snprintf(numero, sizeof numero, "%0*d", digitos, c.posicao);
   return std::string("figuras/") + numero + "_" + texto_nome_seguro(texto_nome_base(c.arquivo)) +
          sufixo + ".png";
 }
@@ -102,7 +102,7 @@ int interrompida() {
 // The model's picture at figuras/modelo.png, its checksum and the colours of
 // the marks: 0 when it is there, otherwise the exit status, said.
 int prepara_modelo(const OpcoesTurma &o, Turma *t) {
-  t->modelo_figura = "figuras/modelo.png";
+  t->modelo_figura = TURMA_FIGURA_DO_MODELO;
   const std::string destino = o.relatorio + "/" + t->modelo_figura;
   std::string motivo;
   bool pronto = false;
@@ -136,14 +136,6 @@ int prepara_modelo(const OpcoesTurma &o, Turma *t) {
   return 2;
 }
 
-// A verdict from what was recorded, under the class's tolerance.
-void julga(const Turma &t, Correcao *c) {
-  if (!c->comparada)
-    return;
-  c->situacao = situacao_da_figura(c->comparacao, t.tolerancia);
-  c->mensagem = situacao_mensagem(c->situacao, c->comparacao);
-}
-
 Correcao correcao_de(const Turma &t, const RegistroAluno &r, Correcao c) {
   c.mensagem = texto_utf8(r.mensagem);
   c.console = texto_utf8(r.console);
@@ -156,7 +148,7 @@ Correcao correcao_de(const Turma &t, const RegistroAluno &r, Correcao c) {
     c.situacao = Situacao::Igual;
     if (!c.comparada)
       c.diferenca.clear();
-    julga(t, &c);
+    situacao_julga(t.tolerancia, &c);
     return c;
   case Achado::SemFigura:
     c.situacao = Situacao::SemFigura;
@@ -243,13 +235,17 @@ int junta_anterior(const OpcoesTurma &o, Turma *t) {
 }
 
 // Where each given file goes in the class: its place when a report had it,
-// otherwise a new one at the end.
+// otherwise a new one at the end. For a part (--parte K/N) only the files of
+// that part, each numbered by its place in the whole list, in a report of its own.
 std::vector<size_t> lugares(const OpcoesTurma &o, Turma *t) {
   std::vector<size_t> onde;
-  for (const std::string &arquivo : o.arquivos) {
+  for (size_t k = 0; k < o.arquivos.size(); k++) {
+    if (o.partes && static_cast<int>(k % o.partes) + 1 != o.parte)
+      continue;
     Correcao c;
-    c.arquivo = arquivo;
-    c.caminho = caminho_absoluto(arquivo);
+    c.arquivo = o.arquivos[k];
+    c.caminho = caminho_absoluto(c.arquivo);
+    c.posicao = static_cast<int>(k + 1);
     size_t i = 0;
     while (i < t->correcoes.size() && t->correcoes[i].caminho != c.caminho)
       i++;
@@ -258,18 +254,30 @@ std::vector<size_t> lugares(const OpcoesTurma &o, Turma *t) {
     t->correcoes[i] = c;
     onde.push_back(i);
   }
-  for (size_t k = 0; k < onde.size(); k++) {
-    Correcao &c = t->correcoes[onde[k]];
+  t->total = o.partes ? o.arquivos.size() : t->correcoes.size();
+  for (size_t i = 0; !o.partes && i < t->correcoes.size(); i++)
+    t->correcoes[i].posicao = static_cast<int>(i + 1);
+  for (size_t i : onde) {
+    Correcao &c = t->correcoes[i];
     std::string erro;
     if (rodar_le_arquivo(c.arquivo.c_str(), &c.codigo, &erro))
       c.codigo = texto_utf8(c.codigo);
-    c.figura = nome_da_figura(c, onde[k], t->correcoes.size(), "");
-    c.diferenca = nome_da_figura(c, onde[k], t->correcoes.size(), "_diferenca");
+    c.figura = nome_da_figura(c, t->total, "");
+    c.diferenca = nome_da_figura(c, t->total, "_diferenca");
   }
   return onde;
 }
 
 } // namespace
+
+int turma_grava(const Turma &t, const OpcoesTurma &o) {
+  const std::string html = o.relatorio + "/relatorio.html";
+  if (!grava(o.relatorio + "/relatorio.csv", relatorio_csv(t, o.csv_internacional)) ||
+      !grava(html, relatorio_html(t)) || !grava(o.relatorio + "/" + DADOS_ARQUIVO, dados_texto(t)))
+    return 2;
+  resumo_mostra(t, html);
+  return turma_conta(t, Situacao::Igual) == static_cast<int>(t.correcoes.size()) ? 0 : 1;
+}
 
 int turma_compara(const OpcoesTurma &o) {
   if (g_mkdir_with_parents((o.relatorio + "/figuras").c_str(), 0755) != 0) {
@@ -283,18 +291,21 @@ int turma_compara(const OpcoesTurma &o) {
   t.deslocamento = o.deslocamento;
   if (const int status = prepara_modelo(o, &t))
     return status;
-  if (const int status = junta_anterior(o, &t))
+  // A part is graded whole each time, into a folder of its own.
+  if (const int status = o.partes ? 0 : junta_anterior(o, &t))
     return status;
   const size_t mantidos = t.correcoes.size();
   const std::vector<size_t> onde = lugares(o, &t);
   std::vector<Tarefa> tarefas;
+  std::vector<std::string> arquivos;
   for (size_t i : onde) {
     const Correcao &c = t.correcoes[i];
     tarefas.push_back(tarefa_de(o, t, c.figura, c.diferenca, c.arquivo));
+    arquivos.push_back(c.arquivo);
   }
   bool inteira;
   {
-    Progresso progresso(o.arquivos);
+    Progresso progresso(arquivos);
     inteira = paralelo_roda(&tarefas, o.tarefas, prazo_de(o), [&](size_t k) {
       t.correcoes[onde[k]] = correcao_de(t, registro_de(tarefas[k]), t.correcoes[onde[k]]);
       progresso.terminou(k);
@@ -303,15 +314,11 @@ int turma_compara(const OpcoesTurma &o) {
   if (!inteira)
     return interrompida();
   for (Correcao &c : t.correcoes)
-    julga(t, &c);
+    situacao_julga(t.tolerancia, &c);
   copias_agrupa(&t);
-  const std::string html = o.relatorio + "/relatorio.html";
-  if (!grava(o.relatorio + "/relatorio.csv", relatorio_csv(t, o.csv_internacional)) ||
-      !grava(html, relatorio_html(t)) || !grava(o.relatorio + "/" + DADOS_ARQUIVO, dados_texto(t)))
-    return 2;
-  resumo_mostra(t, html);
-  if (mantidos > 0)
+  const int status = turma_grava(t, o);
+  if (status != 2 && mantidos > 0)
     printf("(%zu %s desta correção; %zu do relatório que já estava na pasta.)\n", onde.size(),
            onde.size() == 1 ? "arquivo" : "arquivos", t.correcoes.size() - onde.size());
-  return turma_conta(t, Situacao::Igual) == static_cast<int>(t.correcoes.size()) ? 0 : 1;
+  return status;
 }

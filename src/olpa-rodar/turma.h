@@ -25,6 +25,7 @@ const char *situacao_marca(Marca m);
 
 // One learner's file, graded.
 struct Correcao {
+  int posicao = 0;     // its number in the whole class, from 1 (its place, in a part of it)
   std::string arquivo; // as given on the command line
   std::string caminho; // absolute: the same file when a later grading gives it again
   std::string codigo;  // its text as read (valid UTF-8); empty when unreadable
@@ -51,13 +52,19 @@ struct Turma {
   double tolerancia = 0;      // percent of the drawing that may differ and still be "igual"
   int deslocamento = COMPARA_DESLOCAMENTO_PADRAO;
   CoresDasMarcas marcas{};
+  size_t total = 0; // files in the whole class (a part holds only some)
   std::vector<Correcao> correcoes;
 };
 
+// Where the report keeps the model's picture.
+constexpr char TURMA_FIGURA_DO_MODELO[] = "figuras/modelo.png";
+
 // How many files have each verdict.
 int turma_conta(const Turma &turma, Situacao s);
-// The verdict of a picture compared with the model's, under `tolerancia`.
+// The verdict of a picture compared with the model's, under `tolerancia`;
+// situacao_julga gives it (and its message) to a file whose picture was compared.
 Situacao situacao_da_figura(const Comparacao &c, double tolerancia);
+void situacao_julga(double tolerancia, Correcao *c);
 // What a compared picture's verdict needs said: its differences by kind
 // ("faltando 29,12% do desenho, cor 0,07%"), or that nothing was drawn.
 std::string situacao_mensagem(Situacao s, const Comparacao &c);
@@ -84,6 +91,8 @@ struct OpcoesTurma {
   double tempo_limite = 10; // seconds, per run
   bool sem_espera = false;  // espera returns at once
   bool csv_internacional = false;
+  int parte = 0, partes = 0; // --parte K/N: grades the files whose place is K, counting to N
+  bool junta = false;        // `arquivos` are the folders of partial reports to merge
   std::vector<std::string> arquivos;
 };
 // olpa-rodar --compara: runs, compares, writes the report (adding to one
@@ -91,6 +100,12 @@ struct OpcoesTurma {
 // file is "igual", 1 when not, 2 when the model or the report folder cannot
 // be used.
 int turma_compara(const OpcoesTurma &opcoes);
+// Writes the report's files into `pasta` and prints the summary: the exit
+// status (0 when every file is "igual", 1 when not, 2 when it could not be written).
+int turma_grava(const Turma &turma, const OpcoesTurma &opcoes);
+// olpa-rodar --junta PASTA...: partial reports of one class (--parte) as one,
+// the same as the whole class graded at once. The exit status, as turma_compara's.
+int junta_relatorios(const OpcoesTurma &opcoes);
 
 // The report's files, as their bytes. The CSV for a Brazilian spreadsheet
 // (";", decimal comma, UTF-8 with a byte-order mark), or with `internacional`
