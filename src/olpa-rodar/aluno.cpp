@@ -208,11 +208,11 @@ void compara_com_modelo(const OpcoesAluno &o, cairo_surface_t *figura, RegistroA
 }
 
 // The picture the run left at the export path, compared and written for the
-// report. The messages are olpa's own, never a line the program wrote.
+// report: only beneath this learner's own ../telas, never through a link.
+// The messages are olpa's own, never a line the program wrote.
 void olha_figura(const OpcoesAluno &o, bool sucesso, RegistroAluno *r) {
-  const std::string caminho = olpa_arquivo_exportar;
-  struct stat st {};
-  if (lstat(caminho.c_str(), &st) != 0) {
+  const int fd = parser_abre_em_telas(olpa_arquivo_exportar);
+  if (fd < 0 && errno == ENOENT) {
     r->achado = Achado::SemFigura;
     r->mensagem = sucesso ? "o programa terminou sem gravar uma figura."
                           : "o programa terminou sem gravar uma figura: a gravação falhou "
@@ -220,9 +220,11 @@ void olha_figura(const OpcoesAluno &o, bool sucesso, RegistroAluno *r) {
     guarda_parcial(o, parser_vista(), r);
     return;
   }
-  std::string motivo;
+  std::string motivo = "não é um arquivo comum dentro de telas";
   prepara_memoria();
-  OlpaSurface figura = figura_le(caminho, &motivo);
+  OlpaSurface figura = fd >= 0 ? figura_le_fd(fd, &motivo) : OlpaSurface();
+  if (fd >= 0)
+    close(fd);
   if (!figura) {
     r->achado = Achado::SemFigura;
     r->mensagem = "a figura que o programa gravou não serve: " + motivo + ".";

@@ -73,8 +73,8 @@ bool rodar_executa(const std::string &codigo, std::string *saida, std::vector<in
   const bool certo = parser_executa(codigo.c_str()) == 1;
   if (certo) {
     console += "[olpa] sucesso!\n";
-    dprintf(fd_trace, "[tamanho] %s, %d\n", olpa_arquivo_exportar,
-            olpa_gfx_tamanho_arquivo(olpa_arquivo_exportar));
+    const long tamanho = parser_tamanho_em_telas(olpa_arquivo_exportar);
+    dprintf(fd_trace, "[tamanho] %s, %ld\n", olpa_arquivo_exportar, tamanho < 0 ? 0 : tamanho);
   }
   *saida = console;
   if (linhas)

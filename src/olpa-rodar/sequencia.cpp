@@ -29,8 +29,11 @@ bool guarda_figura(const std::string &arquivo, const std::string &pasta,
   std::string nome = base;
   for (int k = 2; !usados->insert(nome).second; k++)
     nome = base + "-" + std::to_string(k);
-  std::string motivo;
-  OlpaSurface figura = figura_le(olpa_arquivo_exportar, &motivo);
+  std::string motivo = "não é um arquivo comum dentro de telas";
+  const int fd = parser_abre_em_telas(olpa_arquivo_exportar);
+  OlpaSurface figura = fd >= 0 ? figura_le_fd(fd, &motivo) : OlpaSurface();
+  if (fd >= 0)
+    close(fd);
   if (figura && figura_grava(figura.get(), pasta + "/" + nome + ".png", &motivo))
     return true;
   fprintf(stderr, "olpa-rodar: a figura de \"%s\" não foi guardada: %s.\n",

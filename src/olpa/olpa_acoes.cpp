@@ -102,8 +102,8 @@ void ao_fim(int resultado) {
   prepara_depois_de_pintar();
   if (resultado == 1) {
     olpa_console_acrescenta("[olpa] sucesso!\n");
-    const int tamanho = olpa_tamanho_arquivo(olpa_arquivo_exportar);
-    printf("[tamanho] %s, %d\n", olpa_arquivo_exportar, tamanho);
+    const long tamanho = parser_tamanho_em_telas(olpa_arquivo_exportar);
+    printf("[tamanho] %s, %ld\n", olpa_arquivo_exportar, tamanho < 0 ? 0 : tamanho);
     fflush(stdout);
     olpa_mostra_imagem(parser_vista());
   }
@@ -159,7 +159,6 @@ void olpa_liga_execucoes(void) {
   // After the widget with the focus: Esc closes the editor's completion first.
   g_signal_connect_after(olpa_janela, "key-press-event", G_CALLBACK(ao_apertar), nullptr);
   g_signal_connect(olpa_bt_executar, "button-press-event", G_CALLBACK(ao_pressionar), nullptr);
-  parser_define_guarda_imagem(true);
   olpa_vista_prepara();
   g_idle_add(prepara_proxima_execucao, nullptr);
 }

@@ -54,7 +54,7 @@ void filho_aquece() {
 // so the heap the compiler is about to grow into, given back to malloc at
 // once (the trim threshold keeps it with the process).
 void filho_povoa() {
-  madvise(parser_memoria, offsetof(Compartilhado, ultima), MADV_POPULATE_WRITE);
+  madvise(parser_memoria, sizeof(Compartilhado), MADV_POPULATE_WRITE);
   constexpr size_t MONTE = 1 << 20;
   if (void *bloco = malloc(MONTE)) {
     const uintptr_t pagina = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));

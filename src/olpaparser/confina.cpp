@@ -79,6 +79,9 @@ const Proibida PROIBIDAS[] = {
     {"linkat", "criar um link"},
     {"symlink", "criar um link"},
     {"symlinkat", "criar um link"},
+    // Refused only in the forms that reach past the program.
+    {"fcntl", "pedir que um arquivo mande sinais a um processo (fcntl)"},
+    {"fallocate", "reservar espaço em disco além do tamanho de um arquivo"},
 };
 
 // ------------------------------------------------------------ SIGSYS
@@ -167,7 +170,10 @@ bool restringe_arquivos() {
                            LANDLOCK_ACCESS_FS_MAKE_DIR | FS_TRUNCATE;
   permite(regras, "../telas", LEITURA | escrita, r.arquivos);
   permite(regras, "../exemplos", LEITURA, r.arquivos);
-  for (const char *sistema : {"/usr/lib", "/usr/share/zoneinfo", "/etc/localtime"})
+  // The compiler's headers and libraries (it compiles confined), and what
+  // the C library may load late.
+  for (const char *sistema :
+       {"/usr/include", "/usr/local/include", "/usr/lib", "/usr/share/zoneinfo", "/etc/localtime"})
     permite(regras, sistema, LEITURA, r.arquivos);
   permite(regras, "/dev/null", LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_WRITE_FILE,
           r.arquivos);

@@ -28,8 +28,10 @@ ComoTerminou como_terminou(const Execucao &ex, const Eventos &eventos) {
     return ComoTerminou::SemCompilador;
   if (ex.interrompido)
     return ComoTerminou::Interrompido;
-  if (ex.estourou_tempo)
+  if (ex.limite == Execucao::Limite::Processador)
     return ComoTerminou::TempoEsgotado;
+  if (ex.limite == Execucao::Limite::Parado)
+    return ComoTerminou::Parado;
   if (eventos.tem(Evento::NaoCompilou) || eventos.tem(Evento::NaoLigou))
     return ComoTerminou::NaoCompilou;
   if (eventos.tem(Evento::GrandeDemais))
@@ -132,7 +134,26 @@ std::string depois_do_programa(const Desfecho &d, const std::string &mensagem) {
   return texto + em_linha_propria(texto.empty() ? d.console : texto, mensagem);
 }
 
-int conclui(const Desfecho &d, const std::string &mensagem, bool aparencia_de_erro, int resultado) {
+// What became of its own space, when that fails the run.
+std::string nota_do_espaco(const Desfecho &d) {
+  if (d.espaco_estourou)
+    return "[erro] o programa gravou em telas mais do que cabe numa execução (" +
+           std::to_string(PARSER_ORCAMENTO_BYTES >> 20) + " MiB ou " +
+           std::to_string(PARSER_ORCAMENTO_ARQUIVOS) +
+           " arquivos e pastas); nada do que ele gravou foi guardado.\n";
+  if (d.espaco_erro)
+    return "[erro] não foi possível guardar em telas o que o programa gravou (" +
+           std::string(g_strerror(d.espaco_erro)) + ").\n";
+  return {};
+}
+
+int conclui(const Desfecho &d, std::string mensagem, bool aparencia_de_erro, int resultado) {
+  const std::string espaco = nota_do_espaco(d);
+  if (!espaco.empty()) {
+    mensagem += espaco;
+    aparencia_de_erro = true;
+    resultado = 0;
+  }
   const std::string texto = depois_do_programa(d, mensagem);
   if (hooks().console_insere && !texto.empty())
     hooks().console_insere(texto.c_str());
@@ -149,7 +170,6 @@ int conclui(const Desfecho &d, const std::string &mensagem, bool aparencia_de_er
 
 // A run stopped from outside: whatever its canvas held is no longer trusted.
 int interrompido(const Desfecho &d, const std::string &motivo, bool aparencia_de_erro = true) {
-  parser_memoria->ultima_caminho[0] = '\0';
   olpa_gfx_fecha_tela();
   return conclui(d, motivo, aparencia_de_erro, 0);
 }
@@ -164,6 +184,7 @@ ParserFim fim_do_desfecho(ComoTerminou como) {
   case ComoTerminou::NaoConfinou:
     return ParserFim::NaoRodou;
   case ComoTerminou::TempoEsgotado:
+  case ComoTerminou::Parado:
   case ComoTerminou::SemMemoria:
   case ComoTerminou::GrandeDemais:
   case ComoTerminou::Proibido:
@@ -177,6 +198,7 @@ ParserFim fim_do_desfecho(ComoTerminou como) {
 }
 
 ParserFim ultimo_fim = ParserFim::NaoRodou;
+bool ultima_no_espaco, ultima_figura_nova; // the last run had its own space; left a picture
 
 // Deaths in the program's own code, whose line can be found.
 bool no_proprio_codigo(const Desfecho &d) {
@@ -195,6 +217,22 @@ std::string parada(const Desfecho &d, const std::string &motivo) {
          motivo;
 }
 
+// What the run wrote beneath ../telas, carried there now (or not at all,
+// when it filled its space); and whether its export path is its own picture.
+void le_espaco(const Execucao &ex, Desfecho *d) {
+  if (ex.espaco < 0)
+    return;
+  d->espaco_proprio = true;
+  d->espaco_estourou = espaco_estourou(ex.espaco);
+  errno = 0;
+  if (!d->espaco_estourou && !espaco_junta(ex.espaco))
+    d->espaco_erro = errno ? errno : EIO;
+  const char *exportar = d->estado.arquivo_exportar;
+  d->figura_nova = d->como == ComoTerminou::Terminou && !d->espaco_estourou && !d->espaco_erro &&
+                   strnlen(exportar, OLPA_CAMINHO_MAX) < OLPA_CAMINHO_MAX &&
+                   olpa_gfx_exportar_valido(exportar) && espaco_tem_arquivo(ex.espaco, exportar);
+}
+
 } // namespace
 
 ParserFim parser_ultimo_fim(void) {
@@ -202,8 +240,12 @@ ParserFim parser_ultimo_fim(void) {
 }
 
 const unsigned char *parser_vista(void) {
-  if (const unsigned char *figura = parser_imagem_gravada(olpa_arquivo_exportar))
-    return figura;
+  // The picture is the file itself, decoded here: never pixels the program
+  // could have left in memory, nor an earlier run's file.
+  static std::vector<unsigned char> figura;
+  const bool escrita = ultima_no_espaco ? ultima_figura_nova : olpa_estado.png_gravado;
+  if (escrita && parser_le_figura(olpa_arquivo_exportar, &figura))
+    return figura.data();
   if (!olpa_estado.relato.tela_da_execucao || !parser_memoria)
     return nullptr;
   return parser_memoria->pixels;
@@ -226,6 +268,7 @@ Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   d.descartado = ex.descartado;
   if (d.como == ComoTerminou::Terminou)
     d.estado = m.estado;
+  le_espaco(ex, &d);
   d.compila = m.compila;
   d.liga = m.liga;
   d.confina = m.confina;
@@ -235,16 +278,16 @@ Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   if (d.como == ComoTerminou::Terminou && relato.fora_funcao) {
     // Where the program called it: the line of a return address into it.
     EnderecosDaFalha onde{};
-    onde.principal = m.falha.enderecos.principal;
     onde.quantos = 1;
     onde.enderecos[0] = relato.fora_de_onde;
-    d.linha_da_cor = falha_linha(codigo, Falha{TipoDeFalha::Nenhuma, {}, 0, onde}, m.compila);
+    d.linha_da_cor = falha_linha(eventos.tabela, codigo, Falha{TipoDeFalha::Nenhuma, {}, 0, onde});
     if (d.linha_da_cor > 0)
       d.avisos.push_back(d.linha_da_cor);
   }
   if (no_proprio_codigo(d)) {
     d.falha = m.falha;
-    d.linha_da_falha = falha_linha(codigo, d.falha, m.compila, falha_de_recursao(d.pilha, d.falha));
+    d.linha_da_falha =
+        falha_linha(eventos.tabela, codigo, d.falha, falha_de_recursao(d.pilha, d.falha));
     if (d.linha_da_falha > 0)
       d.linhas.push_back(d.linha_da_falha);
   }
@@ -253,6 +296,8 @@ Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
 
 int desfecho_mostra(const Desfecho &d) {
   ultimo_fim = fim_do_desfecho(d.como);
+  ultima_no_espaco = d.espaco_proprio;
+  ultima_figura_nova = d.figura_nova;
   if (!d.rastro.empty())
     parser_escreve_tudo(parser_ajustes.fd_trace, d.rastro.data(), d.rastro.size());
   switch (d.como) {
@@ -287,7 +332,14 @@ int desfecho_mostra(const Desfecho &d) {
     const double s = parser_ajustes.tempo_limite;
     return interrompido(d, "[erro] o programa passou do tempo limite de " + segundos(s) +
                                (s == 1 ? " segundo" : " segundos") +
-                               " e foi interrompido (um laço que nunca termina?).\n");
+                               " de processamento e foi interrompido (um laço que nunca "
+                               "termina?).\n");
+  }
+  case ComoTerminou::Parado: {
+    const double s = 3 * parser_ajustes.tempo_limite;
+    return interrompido(d, "[erro] o programa ficou " + segundos(s) +
+                               " segundos parado, sem terminar e fora de espera() (esperando "
+                               "algo que nunca vem, como uma tecla?), e foi interrompido.\n");
   }
   case ComoTerminou::SemMemoria:
     return interrompido(d, std::string(PAROU) + "usou memória demais.\n");

@@ -44,8 +44,9 @@ void espera_do_filho(int ms) {
   Compartilhado *m = parser_memoria;
   const int64_t inicio = g_get_monotonic_time(); // CLOCK_MONOTONIC, as the application's
   m->esperas.fetch_add(1, std::memory_order_relaxed);
-  m->espera_desde_us.store(inicio, std::memory_order_relaxed);
   const int64_t fim = inicio + static_cast<int64_t>(ms) * 1000;
+  m->espera_ate_us.store(fim, std::memory_order_relaxed);
+  m->espera_desde_us.store(inicio, std::memory_order_relaxed);
   const timespec alvo{static_cast<time_t>(fim / 1000000), static_cast<long>(fim % 1000000) * 1000};
   while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &alvo, nullptr) == EINTR) {
   }

@@ -4,6 +4,8 @@
 // comes from the program. Private to the runner.
 #pragma once
 
+#include "parser_interno.h"
+
 #include <string>
 #include <vector>
 
@@ -16,11 +18,16 @@ enum class Evento : char {
   SemCompilador = 'X', // no compiler state could be made
   NaoConfinou = 'P',   // the child could not be confined; the program did not run
   SemMain = 'M',       // the program has no main: nothing will run
-  Inicio = 'I',        // confined; main is about to run and the pipe closes
+  Inicio = 'I',        // main is about to run and the pipe closes
+  Espaco = 'S',        // the child's own space in ../telas comes with this one
+  Base = 'B',          // where the program's code begins in the child, and its size
+  Linha = 'T',         // an entry of the program's table of lines: an offset and its line
 };
 
 // The line that reports `evento` (with `linha` for Evento::Erro and Evento::Aviso).
 std::string evento_linha(Evento evento, int linha = 0);
+// The lines that report a table of the program's lines.
+std::string evento_tabela(const TabelaDeLinhas &tabela);
 
 // What a child reported in one run. Lines not written whole, and letters no
 // event has, count for nothing.
@@ -28,6 +35,7 @@ struct Eventos {
   std::vector<Evento> vistos;
   std::vector<int> linhas_com_erro;  // lines of Evento::Erro, those above 0
   std::vector<int> linhas_com_aviso; // lines of Evento::Aviso, those above 0
+  TabelaDeLinhas tabela;             // entries within the code's size, by offset
   bool tem(Evento evento) const;
 };
 Eventos eventos_le(const std::string &texto);

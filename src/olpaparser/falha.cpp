@@ -1,20 +1,19 @@
 // What a program's death in its own code tells the learner: the line it
-// happened on, found again from the code addresses its child noted, and a
+// happened on, from the code addresses its child noted and the table of
+// lines the child made before main, and a
 // cause that fits (a vector's end passed, a huge local variable, a number
 // handed where a text goes). The note is the child's, written while the
 // program ran: only what checks out is used.
 #include "parser_interno.h"
 #include "parser_nomes.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include <glib.h>
 
 namespace {
 
-// A compile that took this long is not done again just to find a line: the
-// window would wait for it.
-constexpr double COMPILA_NO_MAXIMO_MS = 1000;
 // A frame this large is one function's own variables, not a recursion.
 constexpr uint64_t QUADRO_GRANDE = 256u << 10;
 
@@ -33,10 +32,9 @@ std::string nome_de_funcao(const char (&texto)[32]) {
 
 } // namespace
 
-int falha_linha(const std::string &codigo, const Falha &f, double compila_ms, bool recursao) {
-  if (compila_ms > COMPILA_NO_MAXIMO_MS)
-    return 0;
-  return parser_linha_do_codigo(codigo, f.enderecos, recursao);
+int falha_linha(const TabelaDeLinhas &t, const std::string &codigo, const Falha &f, bool recursao) {
+  const int ultima = static_cast<int>(std::count(codigo.begin(), codigo.end(), '\n')) + 1;
+  return parser_linha_do_codigo(t, ultima, f.enderecos, recursao);
 }
 
 bool falha_de_recursao(bool pilha, const Falha &f) {

@@ -21,6 +21,7 @@
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -83,6 +84,7 @@ void envia(Evento evento, int linha = 0) {
 // The compiler's messages of this compile and link, shown together once it
 // is known which matter (an unknown name's warning is dropped for its error).
 std::vector<std::string> mensagens;
+std::string diagnosticos_de; // the program's code the messages are about
 
 void parser_erro(void *opaco, const char *mensagem) {
   (void)opaco;
@@ -92,8 +94,8 @@ void parser_erro(void *opaco, const char *mensagem) {
 }
 
 // The messages as the console shows them, each line marked in the editor.
-void mostra_diagnosticos(const char *codigo) {
-  for (const Diagnostico &d : parser_diagnosticos(codigo, mensagens)) {
+void mostra_diagnosticos() {
+  for (const Diagnostico &d : parser_diagnosticos(diagnosticos_de, mensagens)) {
     destino.console(d.texto.data(), d.texto.size());
     envia(d.aviso ? Evento::Aviso : Evento::Erro, d.linha);
   }
@@ -210,8 +212,12 @@ void limita_recursos() {
   setrlimit(RLIMIT_AS, &memoria_max);
   const rlimit sem_core{0, 0};
   setrlimit(RLIMIT_CORE, &sem_core);
-  const rlimit arquivo_max{256ull << 20, 256ull << 20};
+  const rlimit arquivo_max{64ull << 20, 64ull << 20};
   setrlimit(RLIMIT_FSIZE, &arquivo_max);
+  // Enough for the compiler's nested headers and a program's files; a hard
+  // limit the program cannot raise (each pipe holds kernel memory).
+  const rlimit descritores{64, 64};
+  setrlimit(RLIMIT_NOFILE, &descritores);
   rlimit pilha{};
   getrlimit(RLIMIT_STACK, &pilha);
   limite_pilha = pilha.rlim_cur == RLIM_INFINITY ? (8u << 20) : pilha.rlim_cur;
@@ -234,10 +240,17 @@ namespace {
 
 using MainDoPrograma = int (*)(int, char **);
 
-// From here on the program may write anything on any descriptor it has: it
-// keeps only its console. The application learns of the end from the exit
-// status and the shared memory.
-void confina_antes_do_main() {
+// The memory file the program's object file goes through, made before the
+// child is confined (a program may not make them).
+int fd_objeto = -1;
+
+std::string caminho_do_objeto() {
+  return "/proc/self/fd/" + std::to_string(fd_objeto);
+}
+
+// Confined before the compiler reads a byte of the program: what the text
+// makes tcc open or load is already within the child's rules.
+bool confina_antes_de_compilar() {
   const double t = parser_agora_ms();
   // What the C library says of the program (an assert that fails) names no
   // process of ours: "programa:4: main: Assertion ... failed."
@@ -245,16 +258,94 @@ void confina_antes_do_main() {
   std::string aviso;
   if (parser_ajustes.confinar && !confina_filho(&aviso)) {
     envia(Evento::NaoConfinou);
-    _exit(0);
+    return false;
   }
   if (!aviso.empty())
     destino.trace(aviso.data(), aviso.size());
+  parser_memoria->confina = parser_agora_ms() - t;
+  return true;
+}
+
+// From here on the program may write anything on any descriptor it has: it
+// keeps only its console. The application learns of the end from the exit
+// status and the shared memory; the table of lines goes to it first.
+void solta_o_programa(const TabelaDeLinhas &tabela) {
+  if (destino.no_filho) {
+    const std::string texto = evento_tabela(tabela);
+    parser_escreve_tudo(FD_CONTROLE, texto.data(), texto.size());
+  }
   envia(Evento::Inicio);
+  if (!destino.no_filho)
+    return;
+  close(fd_objeto);
   close(FD_CONTROLE);
   close(FD_TRACE);
   destino.trace = trace_na_memoria;
   olpa_gfx_define_trace(trace_na_memoria);
-  parser_memoria->confina = parser_agora_ms() - t;
+}
+
+// tcc's error function for both of a run's compiler states.
+void prepara_estado(TCCState *s, int tipo_de_saida) {
+  tcc_set_error_func(s, &tcc_estado, parser_erro);
+  parser_ajusta_compilador(s, tipo_de_saida);
+}
+
+// The program compiled to an object file (in memory), so that its table of
+// lines is known before it runs: empty when it did not compile.
+std::string compila_objeto(const std::string &texto) {
+  TccPtr s(tcc_new());
+  if (!s)
+    return {};
+  prepara_estado(s.get(), TCC_OUTPUT_OBJ);
+  politica_vigia(true);
+  const int compilou = tcc_compile_string(s.get(), texto.c_str());
+  politica_vigia(false);
+  if (compilou == -1)
+    return {};
+  std::string objeto;
+  if (fd_objeto < 0 && !destino.no_filho)
+    fd_objeto = memfd_create("programa.o", MFD_CLOEXEC);
+  if (fd_objeto >= 0 && ftruncate(fd_objeto, 0) == 0 &&
+      tcc_output_file(s.get(), caminho_do_objeto().c_str()) == 0) {
+    const off_t tamanho = lseek(fd_objeto, 0, SEEK_END);
+    objeto.assign(tamanho > 0 ? static_cast<size_t>(tamanho) : 0, '\0');
+    if (pread(fd_objeto, objeto.data(), objeto.size(), 0) != static_cast<ssize_t>(objeto.size()))
+      objeto.clear();
+  }
+  return objeto;
+}
+
+// The object file linked into memory, behind the learner functions and the
+// guards: 0 when it could not be (the reason told already).
+std::unique_ptr<void, decltype(&free)> liga(const std::string &objeto, int *tamanho) {
+  std::unique_ptr<void, decltype(&free)> bloco(nullptr, free);
+  // The object file is still in its memory file, as tcc wrote it.
+  tcc_set_options(tcc_estado, "-xb"); // an object file, whatever its name
+  if (objeto.empty() || tcc_add_file(tcc_estado, caminho_do_objeto().c_str()) != 0) {
+    envia(Evento::NaoLigou);
+    return bloco;
+  }
+  for (const OlpaFuncao &f : OLPA_FUNCOES)
+    registra(tcc_estado, f.nome, f.endereco);
+  if (destino.no_filho)
+    registra_guardas(tcc_estado);
+  politica_vigia(true);
+  *tamanho = tcc_relocate(tcc_estado, nullptr);
+  politica_vigia(false);
+  mostra_diagnosticos();
+  if (*tamanho == -1) {
+    envia(Evento::NaoLigou);
+    return bloco;
+  }
+  bloco.reset(malloc(static_cast<size_t>(*tamanho)));
+  politica_vigia(true);
+  const bool ligado = bloco && tcc_relocate(tcc_estado, bloco.get()) != -1;
+  politica_vigia(false);
+  if (!ligado) {
+    bloco.reset();
+    envia(Evento::GrandeDemais);
+  }
+  return bloco;
 }
 
 // Compiles, links and runs `codigo` in this process; 1 when main returned.
@@ -262,7 +353,10 @@ void confina_antes_do_main() {
 // back here.
 // `texto`: the prelude, then the program's code.
 int compila_e_roda(const std::string &texto) {
-  const char *codigo = texto.c_str() + parser_preludio().size();
+  const std::string codigo = texto.substr(parser_preludio().size());
+  diagnosticos_de = codigo;
+  if (destino.no_filho && !confina_antes_de_compilar())
+    return 0;
   double t = parser_agora_ms();
   tcc_estado = tcc_new();
   if (!tcc_estado) {
@@ -270,39 +364,38 @@ int compila_e_roda(const std::string &texto) {
     return 0;
   }
   TccPtr dono(tcc_estado);
-  tcc_set_error_func(tcc_estado, &tcc_estado, parser_erro);
-  parser_ajusta_compilador(tcc_estado, TCC_OUTPUT_MEMORY);
-  for (const OlpaFuncao &f : OLPA_FUNCOES)
-    registra(tcc_estado, f.nome, f.endereco);
-  if (destino.no_filho)
-    registra_guardas(tcc_estado);
-  const int compilou = tcc_compile_string(tcc_estado, texto.c_str());
-  parser_memoria->compila = parser_agora_ms() - t;
-  t = parser_agora_ms();
-  if (compilou == -1) {
-    mostra_diagnosticos(codigo);
+  prepara_estado(tcc_estado, TCC_OUTPUT_MEMORY);
+  if (const int linha = politica_pragma_proibido(codigo)) {
+    mensagens.push_back(std::string(PARSER_ARQUIVO) + ":" + std::to_string(linha) +
+                        ": error: #pragma comment não é permitido no olpa: um programa não "
+                        "escolhe opções nem bibliotecas do compilador");
+    mostra_diagnosticos();
     envia(Evento::NaoCompilou);
     return 0;
   }
-  const int tamanho = tcc_relocate(tcc_estado, nullptr);
-  mostra_diagnosticos(codigo);
-  if (tamanho == -1) {
-    envia(Evento::NaoLigou);
+  const std::string objeto = compila_objeto(texto);
+  parser_memoria->compila = parser_agora_ms() - t;
+  t = parser_agora_ms();
+  if (objeto.empty()) {
+    mostra_diagnosticos();
+    envia(Evento::NaoCompilou);
     return 0;
   }
-  std::unique_ptr<void, decltype(&free)> bloco(malloc(static_cast<size_t>(tamanho)), free);
-  if (!bloco || tcc_relocate(tcc_estado, bloco.get()) == -1) {
-    envia(Evento::GrandeDemais);
+  int tamanho = 0;
+  auto bloco = liga(objeto, &tamanho);
+  if (!bloco)
     return 0;
-  }
   if (destino.no_filho)
     verifica_prepara(tcc_estado, bloco.get(), static_cast<size_t>(tamanho));
   parser_memoria->liga = parser_agora_ms() - t;
   auto principal = reinterpret_cast<MainDoPrograma>(tcc_get_symbol(tcc_estado, "main"));
+  TabelaDeLinhas tabela;
+  uint64_t principal_no_objeto = 0;
   if (!principal)
     envia(Evento::SemMain);
-  if (destino.no_filho)
-    confina_antes_do_main();
+  else if (linhas_le_objeto(objeto, &tabela, &principal_no_objeto))
+    tabela.base = reinterpret_cast<uintptr_t>(principal) - principal_no_objeto;
+  solta_o_programa(tabela);
   parser_memoria->programa = parser_agora_ms();
   int codigo_saida = 0;
   if (principal) {
@@ -333,6 +426,28 @@ void fixa_descritores(int comando, int console, int controle) {
   syscall(SYS_close_range, FD_TRACE + 1, ~0u, 0);
   setvbuf(stdout, nullptr, _IONBF, 0);
   setvbuf(stderr, nullptr, _IONBF, 0);
+}
+
+// Its own space in ../telas goes to the application with the first event.
+void envia_espaco(int raiz) {
+  if (raiz < 0)
+    return;
+  char letra[2] = {static_cast<char>(Evento::Espaco), '\n'};
+  char controle[CMSG_SPACE(sizeof(int))] = {};
+  iovec dados{letra, sizeof letra};
+  msghdr m{};
+  m.msg_iov = &dados;
+  m.msg_iovlen = 1;
+  m.msg_control = controle;
+  m.msg_controllen = sizeof controle;
+  cmsghdr *c = CMSG_FIRSTHDR(&m);
+  c->cmsg_level = SOL_SOCKET;
+  c->cmsg_type = SCM_RIGHTS;
+  c->cmsg_len = CMSG_LEN(sizeof(int));
+  memcpy(CMSG_DATA(c), &raiz, sizeof raiz);
+  while (sendmsg(FD_CONTROLE, &m, MSG_NOSIGNAL) < 0 && errno == EINTR) {
+  }
+  close(raiz);
 }
 
 bool le_tudo(int fd, void *dados, size_t tamanho) {
@@ -380,6 +495,13 @@ void filho_rastro(const char *texto, size_t tamanho) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   setpgid(0, 0);
   fixa_descritores(comando, console, controle);
+  const int espaco = espaco_prepara_filho();
+  if (espaco < 0) {
+    static const char AVISO[] = "[olpa] este sistema não dá ao programa um espaço próprio em "
+                                "telas: ele grava lá diretamente, sem limite por execução.\n";
+    trace_do_filho(AVISO, sizeof AVISO - 1);
+  }
+  envia_espaco(espaco);
   olpa_gfx_define_console(console_do_filho);
   olpa_gfx_define_trace(trace_do_filho);
   destino = Destino{console_do_filho, trace_do_filho, true};
@@ -400,14 +522,13 @@ void filho_rastro(const char *texto, size_t tamanho) {
   parser_memoria->faltas_aquece = faltas_aquecendo;
   int marcador_pilha = 0;
   topo_pilha = reinterpret_cast<uintptr_t>(&marcador_pilha);
+  fd_objeto = memfd_create("programa.o", MFD_CLOEXEC);
   limita_recursos();
   limita_processador();
   espera_prepara_filho();
   prepara_sinais();
   olpa_gfx_importa_estado(parser_memoria->estado);
   olpa_gfx_nova_execucao();
-  if (parser_memoria->guarda_imagem)
-    olpa_gfx_define_ultima_imagem(parser_memoria->ultima, parser_memoria->ultima_caminho);
   compila_e_roda(texto);
   _exit(0);
 }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -26,8 +27,8 @@ const char *const PERMITIDAS[] = {
     "statfs", "fstatfs", "open", "openat", "openat2", "creat", "access", "faccessat", "faccessat2",
     "readlink", "readlinkat", "getdents", "getdents64", "getcwd", "chdir", "fchdir", "mkdir",
     "mkdirat", "rmdir", "unlink", "unlinkat", "rename", "renameat", "renameat2", "truncate",
-    "ftruncate", "fallocate", "fadvise64", "fsync", "fdatasync", "flock", "fcntl", "dup", "dup2",
-    "dup3", "umask", "pipe", "pipe2", "poll", "ppoll", "select", "pselect6",
+    "ftruncate", "fadvise64", "fsync", "fdatasync", "flock", "dup", "dup2", "dup3", "umask", "pipe",
+    "pipe2", "poll", "ppoll", "select", "pselect6",
     // memory
     "brk", "mmap", "munmap", "mremap", "mprotect", "madvise", "msync", "mincore",
     // signals (those sent are checked below)
@@ -43,6 +44,14 @@ const char *const PERMITIDAS[] = {
 
 // Terminal requests standard I/O makes on its own (isatty, the window size).
 const unsigned long IOCTL_PERMITIDOS[] = {TCGETS, TIOCGWINSZ, FIONREAD};
+
+// What the C library's streams and a program's own locks ask of fcntl. Not
+// F_SETOWN, F_SETSIG, F_NOTIFY, F_SETLEASE and the like: they let a file's
+// events send a signal (SIGKILL among them) to another process, which older
+// kernels' Landlock does not stop.
+const unsigned long FCNTL_PERMITIDOS[] = {F_DUPFD,     F_DUPFD_CLOEXEC, F_GETFD,     F_SETFD,
+                                          F_GETFL,     F_GETLK,         F_SETLK,     F_SETLKW,
+                                          F_OFD_GETLK, F_OFD_SETLK,     F_OFD_SETLKW};
 
 bool regra(scmp_filter_ctx f, const char *nome, unsigned n = 0, const scmp_arg_cmp *cmp = nullptr) {
   const int numero = seccomp_syscall_resolve_name(nome);
@@ -69,6 +78,18 @@ scmp_filter_ctx monta(uint32_t pid) {
   // Limits of this process only (lowering them is harmless; the hard ones hold).
   const scmp_arg_cmp deste[] = {SCMP_A0(SCMP_CMP_EQ, 0)};
   ok = ok && regra(f, "prlimit64", 1, deste);
+  for (unsigned long comando : FCNTL_PERMITIDOS) {
+    const scmp_arg_cmp este[] = {SCMP_A1(SCMP_CMP_EQ, comando)};
+    ok = ok && regra(f, "fcntl", 1, este);
+  }
+  // Its flags, but never O_ASYNC (a signal at each event, to whoever F_SETOWN named).
+  const scmp_arg_cmp sem_async[] = {SCMP_A1(SCMP_CMP_EQ, F_SETFL),
+                                    SCMP_A2(SCMP_CMP_MASKED_EQ, O_ASYNC, 0)};
+  ok = ok && regra(f, "fcntl", 2, sem_async);
+  // Space for a file, but only as its size says: the other modes (keep the
+  // size, punch a hole) would pass the limit on a file's size.
+  const scmp_arg_cmp so_modo_0[] = {SCMP_A1(SCMP_CMP_EQ, 0)};
+  ok = ok && regra(f, "fallocate", 1, so_modo_0);
   for (unsigned long pedido : IOCTL_PERMITIDOS) {
     const scmp_arg_cmp este[] = {SCMP_A1(SCMP_CMP_EQ, pedido)};
     ok = ok && regra(f, "ioctl", 1, este);

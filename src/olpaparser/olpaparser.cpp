@@ -48,20 +48,8 @@ void parser_define_sem_espera(bool sem_espera) {
   parser_ajustes.sem_espera = sem_espera;
 }
 
-void parser_define_guarda_imagem(bool guarda) {
-  parser_ajustes.guarda_imagem = guarda;
-}
-
 void parser_define_quadros(const char *pasta) {
   parser_ajustes.quadros = pasta ? pasta : "";
-}
-
-const unsigned char *parser_imagem_gravada(const char *caminho) {
-  Compartilhado *m = parser_memoria;
-  if (!m || !caminho || m->ultima_caminho[0] == '\0')
-    return nullptr;
-  m->ultima_caminho[OLPA_CAMINHO_MAX - 1] = '\0';
-  return strcmp(m->ultima_caminho, caminho) == 0 ? m->ultima : nullptr;
 }
 
 void parser_prepara_zigoto(void) {

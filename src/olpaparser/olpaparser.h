@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Where a run's outcome goes; the window and the command-line runner each
 // install their own. Any hook may be null.
@@ -87,20 +88,30 @@ void parser_prepara(void);
 // (before the application exits).
 void parser_encerra(void);
 
-// The pixels (640 x 480 ARGB32, as cairo held them when they were written)
-// of the picture the last run wrote at `caminho`, when that run's last
-// picture went there and parser_define_guarda_imagem asked for it; null when
-// not. Valid until the next run.
-const unsigned char *parser_imagem_gravada(const char *caminho);
-// Whether runs keep their last picture's pixels for parser_imagem_gravada
-// (off by default: a copy of the canvas at each picture written).
-void parser_define_guarda_imagem(bool guarda);
-
 // What the picture view shows after a run that ended well, as 640 x 480
-// ARGB32 (as cairo holds it) valid until the next run: the picture it left at the export
-// path, or its canvas as drawn when it wrote none there; null for the start
-// picture (it drew nothing). Never an earlier run's picture.
+// ARGB32 (as cairo holds it) valid until the next run: the picture it left
+// at the export path (read from the file), or its canvas as drawn when it
+// wrote none there; null for the start picture (it drew nothing). Never an
+// earlier run's picture.
 const unsigned char *parser_vista(void);
+
+// A run's budget beneath ../telas: what a program may write there in one
+// run, in bytes and in files (folders included). A drawing program never
+// needs this much; one that fills it has nothing it wrote kept.
+constexpr long long PARSER_ORCAMENTO_BYTES = 256ll << 20;
+constexpr long long PARSER_ORCAMENTO_ARQUIVOS = 4096;
+
+// Removes the entry `nome` of the folder `pasta`, the whole tree if it is a
+// folder, however deep and whatever it holds, never following a link.
+bool parser_remove_arvore(int pasta, const char *nome);
+
+// The file at `caminho` ("../telas/NOME"), opened for reading beneath
+// ../telas without following any link, when it is a regular file; -1
+// (errno set) when not. Its size (-1 when it cannot be opened so). Its
+// pixels, when it is a 640 x 480 PNG: the canvas as cairo holds it.
+int parser_abre_em_telas(const char *caminho);
+long parser_tamanho_em_telas(const char *caminho);
+bool parser_le_figura(const char *caminho, std::vector<unsigned char> *argb);
 
 // Limit of program text shown per run.
 constexpr size_t PARSER_LIMITE_SAIDA = 1024 * 1024;

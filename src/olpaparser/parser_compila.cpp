@@ -26,7 +26,7 @@ bool parser_verificando() {
 }
 
 void parser_ajusta_compilador(TCCState *s, int tipo_de_saida) {
-  if (parser_verificando())
-    tcc_set_options(s, "-b");
+  // The table of lines (stabs) comes with the bounds checks, or on its own.
+  tcc_set_options(s, parser_verificando() ? "-b" : "-g");
   tcc_set_output_type(s, tipo_de_saida);
 }

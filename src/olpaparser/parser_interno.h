@@ -11,6 +11,7 @@
 #include <atomic>
 #include <csignal>
 #include <cstdint>
+#include <ctime>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,7 +41,6 @@ struct ParserAjustes {
   double tempo_limite = 10.0; // seconds a run may take, not counting espera
   bool sem_espera = false;    // espera returns at once
   std::string quadros;        // folder a picture goes to at each espera; empty: none
-  bool guarda_imagem = false; // the last picture's pixels kept for parser_imagem_gravada
   bool confinar = true;       // off only in the benchmark of what confining costs
   bool verificar = true;      // bounds checks, when tcc's checker is installed; off to measure them
 };
@@ -60,6 +60,13 @@ constexpr uintptr_t PARSER_TAMANHO_DO_MARCO = 8;
 bool parser_verificando();
 // A compiler state made ready to compile a program as every run does.
 void parser_ajusta_compilador(TCCState *s, int tipo_de_saida);
+
+// What a program's text may make the compiler do (politica.cpp): while
+// `vigiar` holds, tcc opens headers only from the system's header folders,
+// loads only the system's libraries, and takes no option from the text.
+void politica_vigia(bool vigiar);
+// The line of the first "#pragma comment" (or _Pragma of one) in `codigo`; 0 when none.
+int politica_pragma_proibido(const std::string &codigo);
 
 // ------------------------------------------------------------ faults
 
@@ -82,10 +89,26 @@ struct EnderecosDaFalha {
   uint32_t exato;
   uint64_t enderecos[ENDERECOS_DA_FALHA];
 };
-// The line of the program those addresses are on (the first that is in its
-// own code; with `mais_frequente`, the one most of them are on: a recursion's
-// call), 0 when none is.
-int parser_linha_do_codigo(const std::string &codigo, const EnderecosDaFalha &enderecos,
+// The program's lines by where their code is in the child that runs it,
+// found by the child before main runs (parser_linhas.cpp).
+struct LinhaDoCodigo {
+  uint32_t inicio; // offset in the program's code
+  int linha;
+};
+struct TabelaDeLinhas {
+  uint64_t base = 0;                 // where the code begins in the child; 0: unknown
+  uint64_t tamanho = 0;              // its size
+  std::vector<LinhaDoCodigo> linhas; // by offset
+};
+// The table of an object file of the program, and main's offset in its
+// code; false when it has none.
+bool linhas_le_objeto(const std::string &elf, TabelaDeLinhas *t, uint64_t *principal);
+// The line of the program at `endereco` in the child, 0 when none.
+int linhas_linha(const TabelaDeLinhas &t, uint64_t endereco);
+// The line the addresses of a fault are on (the first that is in the
+// program's own code, from 1 to `ultima`; with `mais_frequente`, the one most
+// of them are on: a recursion's call), 0 when none is.
+int parser_linha_do_codigo(const TabelaDeLinhas &t, int ultima, const EnderecosDaFalha &enderecos,
                            bool mais_frequente = false);
 
 struct Falha {
@@ -99,7 +122,7 @@ struct Falha {
 // found from the child's note of `f` when the program compiles quickly
 // enough to compile again; and a cause that fits, empty when the signal's
 // own says it best.
-int falha_linha(const std::string &codigo, const Falha &f, double compila_ms,
+int falha_linha(const TabelaDeLinhas &t, const std::string &codigo, const Falha &f,
                 bool recursao = false);
 std::string falha_motivo(int sinal, bool pilha, bool verificacao, const Falha &f);
 // Whether the stack ran out through a recursion, rather than a huge frame.
@@ -146,11 +169,9 @@ struct Compartilhado {
   // Trace lines written after main started ("[arq-s] ...").
   uint32_t rastro_tamanho;
   char rastro[8192];
-  char ultima_caminho[OLPA_CAMINHO_MAX];
   // The run's settings, written before the child reads its code.
   double tempo_limite;
   int sem_espera;
-  int guarda_imagem;
   char quadros[OLPA_CAMINHO_MAX];
   // Written by the child while the program runs, so untrusted: they only
   // decide when the canvas is shown again and how much of the time passed
@@ -159,8 +180,8 @@ struct Compartilhado {
   std::atomic<uint32_t> esperas;        // esperas begun
   std::atomic<int64_t> espera_total_us; // time spent in esperas that ended
   std::atomic<int64_t> espera_desde_us; // when the espera under way began; 0 outside one
+  std::atomic<int64_t> espera_ate_us;   // ... and when it is to end
   alignas(64) unsigned char pixels[OLPA_TELA_BYTES];
-  alignas(64) unsigned char ultima[OLPA_TELA_BYTES]; // see olpa_gfx_define_ultima_imagem
 };
 extern Compartilhado *parser_memoria;
 // Maps the shared memory once and puts the canvas pixels there.
@@ -210,6 +231,22 @@ bool confina_filho(std::string *aviso);
 // processo"); empty when not even its name is known.
 std::string confina_acao(int numero);
 
+// ------------------------------------------------------------ the run's own space (espaco.cpp)
+
+// In the child, before anything else: ../telas overlaid by a memory file
+// system of the budget's size, in namespaces of its own. Its root, for the
+// application; -1 when the kernel gives no user namespace (the program then
+// writes into ../telas itself).
+int espaco_prepara_filho();
+// The application's side, on the root a child sent: whether it is such a
+// file system; whether the program filled it; whether it left a file at
+// `caminho` ("../telas/..."); and everything it left carried into ../telas
+// (false, errno set, when that failed somewhere).
+bool espaco_valido(int raiz);
+bool espaco_estourou(int raiz);
+bool espaco_tem_arquivo(int raiz, const char *caminho);
+bool espaco_junta(int raiz);
+
 // ------------------------------------------------------------ the application's side
 // (processo.cpp)
 
@@ -218,13 +255,16 @@ std::string confina_acao(int numero);
 // main loop does (rodada.cpp).
 struct Execucao {
   pid_t pid = -1;
-  int pidfd = -1;    // readable once the child has ended; -1 on kernels without
-  int comando = -1;  // the code, to the child
-  int console = -1;  // its console text; -1 once it ended
-  int controle = -1; // its events; -1 once they ended
-  double inicio = 0; // when the code went to the child (parser_agora_ms)
-  double prazo = 0;  // when it runs out of time, not counting espera
-  int erro = 0;      // errno when no child could be started
+  int pidfd = -1;                      // readable once the child has ended; -1 on kernels without
+  int comando = -1;                    // the code, to the child
+  int console = -1;                    // its console text; -1 once it ended
+  int controle = -1;                   // its events; -1 once they ended
+  int espaco = -1;                     // its own space, when it sent one
+  double inicio = 0;                   // when the code went to the child (parser_agora_ms)
+  clockid_t relogio = CLOCK_MONOTONIC; // its processor-time clock
+  bool tem_relogio = false;
+  double cpu_inicio = 0, fila_inicio = 0; // its processor time and wait for one when the code went
+  int erro = 0;                           // errno when no child could be started
 
   std::string texto;     // console text as written, up to PARSER_LIMITE_SAIDA
   size_t descartado = 0; // console bytes beyond that
@@ -234,7 +274,9 @@ struct Execucao {
   std::string valido;
   size_t validado = 0;
   std::string eventos;
-  bool estourou_tempo = false;
+  // Which limit stopped it: its processor time, or the time it sat idle
+  // (sleeping or blocked) not in espera.
+  enum class Limite { Nenhum, Processador, Parado } limite = Limite::Nenhum;
   bool interrompido = false; // stopped by the learner
   int status = 0;            // as waitpid gives it
   double preparo = 0, envio = 0;
@@ -246,9 +288,16 @@ bool processo_inicia(Execucao *ex, const char *codigo);
 // Reads what the child has written so far, at most about `maximo` bytes,
 // without blocking. False once its console and its events have both ended.
 bool processo_le(Execucao *ex, size_t maximo = SIZE_MAX);
+// What the child has used so far, in milliseconds: processor time, and time
+// spent waiting for a processor (0 when the kernel does not say).
+struct ProcessoUso {
+  double cpu = 0, fila = 0;
+};
+ProcessoUso processo_uso(const Execucao &ex);
 // Whether the child has ended (without taking its status).
 bool processo_terminou(const Execucao &ex);
-// Ends the child's whole group and takes its status and what it left unread.
+// Ends the child's whole group and takes its status and what it left unread
+// (its own space stays open, for the outcome to carry over).
 void processo_encerra(Execucao *ex);
 // The child readied ahead: forked, or ended.
 void processo_prepara();
@@ -275,7 +324,8 @@ enum class ComoTerminou {
   SemCompilador, // no compiler state could be made
   NaoCompilou,   // compiling or linking failed; the errors are in the console text
   NaoConfinou,   // the child could not be confined, so the program did not run
-  TempoEsgotado, // stopped at the time limit
+  TempoEsgotado, // stopped at the time limit (of processor time)
+  Parado,        // stopped for sitting idle (sleeping, blocked) too long outside espera
   SemMemoria,    // the program asked for more memory than it may have
   GrandeDemais,  // no memory for the linked program
   Proibido,      // it tried a system call it may not make
@@ -305,6 +355,12 @@ struct Desfecho {
   size_t descartado = 0;  // bytes of it beyond the console's limit
   std::string rastro;     // trace lines from after main started, control characters escaped
   OlpaEstado estado{};    // Terminou: the drawing state handed back (untrusted)
+  // Its own space in ../telas (when the kernel gave one): filled by the
+  // program (nothing of it kept), or not carried over (errno); and whether
+  // the run left a picture at its export path.
+  bool espaco_proprio = false, espaco_estourou = false;
+  int espaco_erro = 0;
+  bool figura_nova = false;
   double compila = 0, liga = 0, confina = 0, programa = 0; // the child's phase times
 };
 Desfecho desfecho_le(const Execucao &ex, const std::string &codigo);

@@ -1,15 +1,15 @@
-// The line of a learner's program that an address of its code, in the child
-// that ran it, belongs to. Found after the run, and only when one is needed:
-// the same program compiled the same way to an object file, whose debugging
-// table (stabs: functions and their lines by offset) maps code to lines.
+// The lines of a learner's program by address of its code, in the child
+// that runs it. The child compiles the program to an object file first and
+// links that: its debugging table (stabs: functions and their lines by
+// offset) is read there, before main runs, and handed to the application
+// with where the code landed. The application maps a fault's addresses (or
+// any call's) to lines with it, without compiling anything itself.
 #include "parser_interno.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include <elf.h>
-#include <sys/mman.h>
-#include <unistd.h>
 
 namespace {
 
@@ -21,35 +21,6 @@ struct Stab {
   uint32_t valor;     // the offset: in .text for a function, in the function for a line
 };
 constexpr uint8_t N_FUN = 0x24, N_SLINE = 0x44, N_BINCL = 0x82, N_EINCL = 0xa2;
-
-struct Linha {
-  uint32_t inicio; // offset in .text
-  int linha;
-};
-
-// The object file of `codigo`, compiled as a run compiles it; empty when it
-// does not compile.
-std::string objeto(const std::string &codigo) {
-  TccPtr s(tcc_new());
-  if (!s)
-    return {};
-  tcc_set_error_func(s.get(), nullptr, [](void *, const char *) {});
-  parser_ajusta_compilador(s.get(), TCC_OUTPUT_OBJ);
-  if (tcc_compile_string(s.get(), (parser_preludio() + codigo).c_str()) != 0)
-    return {};
-  const int fd = memfd_create("objeto", MFD_CLOEXEC);
-  if (fd < 0)
-    return {};
-  std::string caminho = "/proc/self/fd/" + std::to_string(fd), bytes;
-  if (tcc_output_file(s.get(), caminho.c_str()) == 0) {
-    const off_t tamanho = lseek(fd, 0, SEEK_END);
-    bytes.assign(tamanho > 0 ? static_cast<size_t>(tamanho) : 0, '\0');
-    if (pread(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
-      bytes.clear();
-  }
-  close(fd);
-  return bytes;
-}
 
 // The program's lines by offset in its code, and where main is, read from
 // an object file (every offset checked against the file's size).
@@ -77,13 +48,7 @@ public:
   bool valida() const { return principal_ >= 0 && !linhas_.empty(); }
   long principal() const { return principal_; }
   uint64_t tamanho_texto() const { return tamanho_texto_; }
-
-  // The line of the code at `offset` in .text, 0 when none.
-  int linha(uint64_t offset) const {
-    auto depois = std::upper_bound(linhas_.begin(), linhas_.end(), offset,
-                                   [](uint64_t o, const Linha &l) { return o < l.inicio; });
-    return depois == linhas_.begin() ? 0 : std::prev(depois)->linha;
-  }
+  std::vector<LinhaDoCodigo> &linhas() { return linhas_; }
 
 private:
   bool cabe(uint64_t inicio, uint64_t tamanho) const {
@@ -145,8 +110,9 @@ private:
       else if (s.tipo == N_SLINE)
         linhas_.push_back({static_cast<uint32_t>(funcao + s.valor), s.descricao});
     }
-    std::stable_sort(linhas_.begin(), linhas_.end(),
-                     [](const Linha &a, const Linha &b) { return a.inicio < b.inicio; });
+    std::stable_sort(
+        linhas_.begin(), linhas_.end(),
+        [](const LinhaDoCodigo &a, const LinhaDoCodigo &b) { return a.inicio < b.inicio; });
   }
 
   const std::string &e_;
@@ -156,26 +122,37 @@ private:
   size_t n_simbolos_ = 0;
   long principal_ = -1;
   uint64_t tamanho_texto_ = 0;
-  std::vector<Linha> linhas_;
+  std::vector<LinhaDoCodigo> linhas_;
 };
 
 } // namespace
 
-int parser_linha_do_codigo(const std::string &codigo, const EnderecosDaFalha &f,
-                           bool mais_frequente) {
-  if (f.quantos == 0 || f.principal == 0)
-    return 0;
-  const std::string elf = objeto(codigo);
-  const Tabela tabela(elf);
+bool linhas_le_objeto(const std::string &elf, TabelaDeLinhas *t, uint64_t *principal) {
+  Tabela tabela(elf);
   if (!tabela.valida())
+    return false;
+  t->tamanho = tabela.tamanho_texto();
+  t->linhas = std::move(tabela.linhas());
+  *principal = static_cast<uint64_t>(tabela.principal());
+  return true;
+}
+
+int linhas_linha(const TabelaDeLinhas &t, uint64_t endereco) {
+  if (t.base == 0 || endereco < t.base || endereco - t.base >= t.tamanho)
     return 0;
-  const int ultima = static_cast<int>(std::count(codigo.begin(), codigo.end(), '\n')) + 1;
+  const uint64_t offset = endereco - t.base;
+  auto depois = std::upper_bound(t.linhas.begin(), t.linhas.end(), offset,
+                                 [](uint64_t o, const LinhaDoCodigo &l) { return o < l.inicio; });
+  return depois == t.linhas.begin() ? 0 : std::prev(depois)->linha;
+}
+
+int parser_linha_do_codigo(const TabelaDeLinhas &t, int ultima, const EnderecosDaFalha &f,
+                           bool mais_frequente) {
   std::vector<int> linhas;
   for (uint32_t i = 0; i < std::min<uint32_t>(f.quantos, ENDERECOS_DA_FALHA); i++) {
     // A return address is just past its call, which may end the line.
     const uint64_t volta = i == 0 && f.exato ? 0 : 1;
-    const uint64_t offset = f.enderecos[i] - volta - f.principal + tabela.principal();
-    const int linha = offset < tabela.tamanho_texto() ? tabela.linha(offset) : 0;
+    const int linha = linhas_linha(t, f.enderecos[i] - volta);
     if (linha >= 1 && linha <= ultima)
       linhas.push_back(linha);
   }

@@ -13,6 +13,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,8 +26,9 @@ namespace {
 
 Execucao preparado; // the child forked ahead for the next run, if any
 
-// The compiler's errors come one a line, and it stops after a few.
-constexpr size_t LIMITE_EVENTOS = 64 * 1024;
+// The compiler's errors come one a line, and it stops after a few; the
+// table of the program's lines, a few bytes a line of code.
+constexpr size_t LIMITE_EVENTOS = 16u << 20;
 
 void fecha(int *fd) {
   if (*fd >= 0)
@@ -52,7 +54,7 @@ bool cria_filho(Execucao *ex, bool aquecer) {
     return false;
   int comando[2] = {-1, -1}, console[2] = {-1, -1}, controle[2] = {-1, -1};
   if (pipe2(comando, O_CLOEXEC) != 0 || pipe2(console, O_CLOEXEC) != 0 ||
-      pipe2(controle, O_CLOEXEC) != 0) {
+      socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, controle) != 0) {
     const int erro = errno;
     fecha_par(comando), fecha_par(console), fecha_par(controle);
     errno = erro;
@@ -103,18 +105,17 @@ void envia(Execucao *ex, const char *codigo) {
   m->proibida = 0;
   m->codigo_saida = 0;
   m->rastro_tamanho = 0;
-  m->ultima_caminho[0] = '\0';
   m->compila = m->liga = m->confina = m->programa = 0;
   m->faltas_aquece = m->faltas = 0;
   m->abre = m->grava = m->saida = 0;
   m->tempo_limite = parser_ajustes.tempo_limite;
   m->sem_espera = parser_ajustes.sem_espera;
-  m->guarda_imagem = parser_ajustes.guarda_imagem;
   g_strlcpy(m->quadros, parser_ajustes.quadros.c_str(), sizeof m->quadros);
   m->mudancas = 0;
   m->esperas = 0;
   m->espera_total_us = 0;
   m->espera_desde_us = 0;
+  m->espera_ate_us = 0;
   const uint64_t tamanho = strlen(codigo);
   // A large program in the pipe at once, rather than in turns with the child.
   if (tamanho > 60000)
@@ -156,12 +157,40 @@ void guarda_console(Execucao *ex, const char *dados, size_t n) {
   ex->descartado += n - cabe;
 }
 
+// Reads from the child's event socket, taking the descriptor it may send
+// with its events (its own space: only the first, and only such a one).
+ssize_t le_eventos(Execucao *ex, int fd, char *bloco, size_t tamanho) {
+  char controle[CMSG_SPACE(sizeof(int) * 4)];
+  iovec dados{bloco, tamanho};
+  msghdr m{};
+  m.msg_iov = &dados;
+  m.msg_iovlen = 1;
+  m.msg_control = controle;
+  m.msg_controllen = sizeof controle;
+  const ssize_t n = recvmsg(fd, &m, MSG_CMSG_CLOEXEC);
+  for (cmsghdr *c = n >= 0 ? CMSG_FIRSTHDR(&m) : nullptr; c; c = CMSG_NXTHDR(&m, c)) {
+    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS)
+      continue;
+    const size_t quantos = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+    for (size_t i = 0; i < quantos; i++) {
+      int recebido;
+      memcpy(&recebido, CMSG_DATA(c) + i * sizeof(int), sizeof recebido);
+      if (ex->espaco < 0 && espaco_valido(recebido))
+        ex->espaco = recebido;
+      else
+        close(recebido);
+    }
+  }
+  return n;
+}
+
 // Reads what is there on `*fd`, about `maximo` bytes at most; closes it at
 // end of stream.
 void le_disponivel(Execucao *ex, int *fd, bool de_console, size_t maximo) {
   char bloco[65536];
   for (size_t lidos = 0; *fd >= 0 && lidos < maximo;) {
-    const ssize_t n = read(*fd, bloco, sizeof bloco);
+    const ssize_t n =
+        de_console ? read(*fd, bloco, sizeof bloco) : le_eventos(ex, *fd, bloco, sizeof bloco);
     if (n < 0 && errno == EINTR)
       continue;
     if (n < 0 && errno == EAGAIN)
@@ -218,6 +247,7 @@ void processo_descarta_preparado() {
     }
   }
   fecha_tudo(&preparado);
+  fecha(&preparado.espaco);
   preparado = Execucao{};
 }
 
@@ -243,7 +273,10 @@ bool processo_inicia(Execucao *ex, const char *codigo) {
   fcntl(ex->console, F_SETFL, O_NONBLOCK);
   fcntl(ex->controle, F_SETFL, O_NONBLOCK);
   ex->inicio = parser_agora_ms();
-  ex->prazo = ex->inicio + parser_ajustes.tempo_limite * 1000.0;
+  ex->tem_relogio = clock_getcpuclockid(ex->pid, &ex->relogio) == 0;
+  const ProcessoUso uso = processo_uso(*ex);
+  ex->cpu_inicio = uso.cpu;
+  ex->fila_inicio = uso.fila;
   return true;
 }
 
@@ -252,6 +285,27 @@ bool processo_le(Execucao *ex, size_t maximo) {
   le_disponivel(ex, &ex->controle, false, maximo);
   valida_console(ex, false);
   return ex->console >= 0 || ex->controle >= 0;
+}
+
+ProcessoUso processo_uso(const Execucao &ex) {
+  ProcessoUso uso;
+  // Processor time and time waiting for one, in nanoseconds, when the kernel keeps them.
+  char caminho[64], texto[128] = {};
+  g_snprintf(caminho, sizeof caminho, "/proc/%d/schedstat", static_cast<int>(ex.pid));
+  const int fd = ex.pid > 0 ? open(caminho, O_RDONLY | O_CLOEXEC) : -1;
+  const ssize_t n = fd >= 0 ? read(fd, texto, sizeof texto - 1) : -1;
+  if (fd >= 0)
+    close(fd);
+  unsigned long long executou = 0, esperou = 0;
+  if (n > 0 && sscanf(texto, "%llu %llu", &executou, &esperou) == 2 && executou > 0) {
+    uso.cpu = executou / 1e6;
+    uso.fila = esperou / 1e6;
+    return uso;
+  }
+  timespec t{};
+  if (ex.tem_relogio && clock_gettime(ex.relogio, &t) == 0)
+    uso.cpu = t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+  return uso;
 }
 
 bool processo_terminou(const Execucao &ex) {

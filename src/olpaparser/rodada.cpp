@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <vector>
 
+#include <unistd.h>
+
 #include <glib-unix.h>
 #include <glib.h>
 
@@ -70,19 +72,46 @@ void entrega_texto(Rodada *r) {
   r->entregue = r->ex.valido.size();
 }
 
-// Time the child says it spent in espera, as far as that can be true: an
-// espera under way for no longer than one can last, and all of them for no
-// longer than the time that really passed since the code went to it. A child
-// that lies (or leaves an espera by a signal) gains only time to compute,
-// which its CPU-time limit ends.
-double credito_ms(const Execucao &ex, double agora) {
+// The time limits: the program's own processor time (not the machine's
+// load), and for a program that sleeps or blocks (a keyboard read with no
+// keyboard), the time it sits idle outside espera: several times the limit.
+// What the child says it spent in espera is its own word, so it only counts
+// up to the time it really sat idle, never with --sem-espera, and never
+// beyond a long animation's length.
+constexpr double PARADO_VEZES = 3;
+constexpr double ANIMACAO_MAXIMA_MS = 10 * 60 * 1000.0;
+
+// Time the child says it spent in espera so far.
+double espera_dita_ms(double agora) {
   constexpr double ESPERA_MAIS_LONGA_MS = OLPA_ESPERA_MAXIMA + 1000;
   const Compartilhado &m = *parser_memoria;
   const int64_t desde = m.espera_desde_us.load(std::memory_order_relaxed);
-  double credito = m.espera_total_us.load(std::memory_order_relaxed) / 1000.0;
+  const int64_t ate = m.espera_ate_us.load(std::memory_order_relaxed);
+  double dita = m.espera_total_us.load(std::memory_order_relaxed) / 1000.0;
+  // One under way counts until it was to end: a program that left it early
+  // (by a signal) sits idle on its own time.
   if (desde > 0)
-    credito += std::min(agora - desde / 1000.0, ESPERA_MAIS_LONGA_MS);
-  return std::clamp(credito, 0.0, std::max(0.0, agora - ex.inicio));
+    dita += std::clamp(std::min(agora, ate / 1000.0) - desde / 1000.0, 0.0, ESPERA_MAIS_LONGA_MS);
+  return std::max(dita, 0.0);
+}
+
+// Milliseconds left before a limit, or the limit reached (0).
+double resta_ms(Execucao *ex, double agora) {
+  const double limite = parser_ajustes.tempo_limite * 1000.0;
+  const ProcessoUso uso = processo_uso(*ex);
+  const double cpu = uso.cpu - ex->cpu_inicio, fila = uso.fila - ex->fila_inicio;
+  const double parado = std::max(agora - ex->inicio - cpu - fila, 0.0);
+  const double espera = parser_ajustes.sem_espera ? 0 : std::min(espera_dita_ms(agora), parado);
+  if (cpu >= limite)
+    ex->limite = Execucao::Limite::Processador;
+  else if (parado - espera >= PARADO_VEZES * limite ||
+           parado >= PARADO_VEZES * limite + ANIMACAO_MAXIMA_MS)
+    ex->limite = Execucao::Limite::Parado;
+  if (ex->limite != Execucao::Limite::Nenhum)
+    return 0;
+  // Neither clock runs faster than the wall's.
+  return std::min({limite - cpu, PARADO_VEZES * limite - (parado - espera),
+                   PARADO_VEZES * limite + ANIMACAO_MAXIMA_MS - parado});
 }
 
 // ------------------------------------------------------------ sources
@@ -114,15 +143,12 @@ void arma_prazo(Rodada *r, double ms);
 
 gboolean ao_prazo(gpointer) {
   Rodada *r = atual;
-  const double agora = parser_agora_ms();
-  const double resta = r->ex.prazo + credito_ms(r->ex, agora) - agora;
+  const double resta = resta_ms(&r->ex, parser_agora_ms());
   if (resta <= 0) {
-    r->ex.estourou_tempo = true;
     conclui_rodada();
     return G_SOURCE_REMOVE;
   }
-  // Time went to espera: the limit is further away than it was.
-  arma_prazo(r, std::max(resta, 20.0));
+  arma_prazo(r, std::max(resta, 10.0));
   return G_SOURCE_REMOVE;
 }
 
@@ -161,7 +187,7 @@ void liga_fontes(Rodada *r) {
     r->fim = anexa(g_unix_fd_source_new(r->ex.pidfd, G_IO_IN), ao_terminar, G_PRIORITY_DEFAULT);
   else
     r->fim = anexa(g_timeout_source_new(OLHA_FIM_MS), olha_fim, G_PRIORITY_DEFAULT);
-  arma_prazo(r, r->ex.prazo - parser_agora_ms());
+  arma_prazo(r, parser_ajustes.tempo_limite * 1000.0);
   if (r->escuta.tela)
     r->tela = anexa(g_timeout_source_new(OLHA_TELA_MS), olha_tela, PRIORIDADE_TELA);
 }
@@ -190,6 +216,8 @@ void conclui_rodada() {
   for (GSource **fonte : {&r->console, &r->controle, &r->fim, &r->prazo, &r->tela})
     tira(fonte);
   const Desfecho d = le_desfecho(r);
+  if (r->ex.espaco >= 0) // carried over by now: its memory goes
+    close(r->ex.espaco);
   atual = nullptr; // the end may start the next run
   const int resultado = desfecho_mostra(d);
   parser_tempos_atuais = {r->ex.preparo,
