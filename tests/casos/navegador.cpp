@@ -211,9 +211,19 @@ struct Controle {
   }
 
   ~Controle() {
+    // Closed as it asks to be, so that its own helper processes end with it;
+    // killed when it does not within 10 seconds.
     if (pid > 0) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
+      sessao.clear();
+      prazo = g_get_monotonic_time() + 10 * G_USEC_PER_SEC;
+      comando("Browser.close", "{}");
+      int status = 0;
+      while (waitpid(pid, &status, WNOHANG) == 0 && g_get_monotonic_time() < prazo)
+        g_usleep(10000);
+      if (waitpid(pid, &status, WNOHANG) == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+      }
     }
     if (envia >= 0)
       close(envia);
