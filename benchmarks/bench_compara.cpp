@@ -6,11 +6,12 @@
 // another colour, and the worst case, where the learner painted the whole
 // screen (every pixel differs and is looked at closely).
 //
-// bench_compara [repetitions]
+// bench_compara [rounds]
 #include "medidas.h"
 
 #include "compara.h"
 
+#include <chrono>
 #include <cmath>
 #include <functional>
 
@@ -60,18 +61,17 @@ OlpaSurface desenha(const Desenho &d) {
   return s;
 }
 
-// Microseconds per call of `f`, the median of `vezes` batches.
-double por_chamada(const std::function<void()> &f, int lote) {
-  const double t = agora_ms();
-  for (int i = 0; i < lote; i++)
-    f();
-  return (agora_ms() - t) * 1000 / lote;
+// Microseconds one call of `f` took.
+double uma_vez(const std::function<void()> &f) {
+  const auto t = std::chrono::steady_clock::now();
+  f();
+  return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t).count();
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-  const int repeticoes = argc > 1 ? atoi(argv[1]) : 15;
+  const int repeticoes = argc > 1 ? atoi(argv[1]) : 201;
   const OlpaSurface modelo = desenha({});
   const struct {
     const char *nome;
@@ -82,7 +82,7 @@ int main(int argc, char **argv) {
                {"a blue roof", {0, true, false, 0, 0, 1}},
                {"the whole screen painted", {0, true, true}}};
   printf("bench_compara: one 640 x 480 picture against the model, %d rounds, interleaved "
-         "(microseconds per picture, medians)\n",
+         "(microseconds per picture, medians; ratios: medians of each round's)\n",
          repeticoes);
   printf("%-26s %10s %12s %12s %9s %9s\n", "learner's picture", "bytes", "compare", "+ marks",
          "ratio", "+ marks");
@@ -94,11 +94,11 @@ int main(int argc, char **argv) {
     const unsigned char *a = cairo_image_surface_get_data(aluno.get());
     std::vector<double> bytes, sem, com, razao, razao_marcas;
     OpcoesComparacao o;
+    // One of each in turn, so that the three see the same load.
     for (int r = 0; r < repeticoes; r++) {
-      bytes.push_back(por_chamada([&] { soma += compara_bytes(m, a); }, 20));
-      sem.push_back(por_chamada([&] { soma += compara_figuras(m, a, o).diferentes(); }, 5));
-      com.push_back(
-          por_chamada([&] { soma += compara_figuras(m, a, o, marcas.data()).diferentes(); }, 5));
+      bytes.push_back(uma_vez([&] { soma += compara_bytes(m, a); }));
+      sem.push_back(uma_vez([&] { soma += compara_figuras(m, a, o).diferentes(); }));
+      com.push_back(uma_vez([&] { soma += compara_figuras(m, a, o, marcas.data()).diferentes(); }));
       razao.push_back(sem.back() / bytes.back());
       razao_marcas.push_back(com.back() / bytes.back());
     }

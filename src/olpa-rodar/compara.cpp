@@ -33,6 +33,24 @@ bool dentro(const Rgb &c, const Faixa &f, const Regras &r) {
   return distancia(c, perto) <= r.limite;
 }
 
+bool iguais(const Rgb &a, const Rgb &b) {
+  return a.r == b.r && a.g == b.g && a.b == b.b;
+}
+
+// dentro() with its last answer kept: where a picture differs over a large
+// area, pixel after pixel asks the same.
+struct Lembra {
+  Rgb c{-1, -1, -1};
+  Faixa f{};
+  bool sim = false;
+
+  bool dentro(const Rgb &cor, const Faixa &faixa, const Regras &r) {
+    if (!iguais(cor, c) || !iguais(faixa.menor, f.menor) || !iguais(faixa.maior, f.maior))
+      c = cor, f = faixa, sim = ::dentro(cor, faixa, r);
+    return sim;
+  }
+};
+
 // The range around (x, y), gathered there; it stops early at a pixel of
 // exactly colour `c`, which is in it whatever the rest.
 Faixa faixa_em(const Figura &f, int x, int y, const Rgb &c, const Regras &r) {
@@ -42,7 +60,7 @@ Faixa faixa_em(const Figura &f, int x, int y, const Rgb &c, const Regras &r) {
   for (int yy = y0; yy <= y1; yy++)
     for (int xx = x0; xx <= x1; xx++) {
       const Rgb k = visto(f.em(xx, yy), r.fundo);
-      if (k.r == c.r && k.g == c.g && k.b == c.b)
+      if (iguais(k, c))
         return {c, c};
       faixa.menor = {std::min(faixa.menor.r, k.r), std::min(faixa.menor.g, k.g),
                      std::min(faixa.menor.b, k.b)};
@@ -150,14 +168,24 @@ Comparacao compara_figuras(const unsigned char *modelo, const unsigned char *alu
   // The pixels whose colours the eye tells apart, and whether each picture drew there.
   std::vector<uint32_t> perto;
   std::vector<uint8_t> quem;
+  // What the last pair of pixels was: large areas repeat it.
+  uint32_t antes_m = ~r.fundo_argb, antes_a = r.fundo_argb;
+  bool dm = false, da = false, vistos = false;
   for (int y = 0; y < OLPA_TELA_ALTURA; y++)
     for (int x = 0; x < OLPA_TELA_LARGURA; x++) {
       const uint32_t pm = m.em(x, y), pa = a.em(x, y);
-      const bool dm = r.desenhado(pm), da = pm == pa ? dm : r.desenhado(pa);
+      if (pm == r.fundo_argb && pa == r.fundo_argb)
+        continue; // most of a picture: nothing drawn in either
+      if (pm != antes_m || pa != antes_a) {
+        dm = r.desenhado(pm), da = pm == pa ? dm : r.desenhado(pa);
+        vistos =
+            pm != pa && (dm || da) && distancia(visto(pm, r.fundo), visto(pa, r.fundo)) > r.limite;
+        antes_m = pm, antes_a = pa;
+      }
       do_modelo += dm;
       do_aluno += da;
       c.desenho += dm || da;
-      if (pm != pa && (dm || da) && distancia(visto(pm, r.fundo), visto(pa, r.fundo)) > r.limite) {
+      if (vistos) {
         perto.push_back(static_cast<uint32_t>(y * OLPA_TELA_LARGURA + x));
         quem.push_back(static_cast<uint8_t>(dm | da << 1));
       }
@@ -170,12 +198,13 @@ Comparacao compara_figuras(const unsigned char *modelo, const unsigned char *alu
   const Faixas &de_m = memoria.de[0], &de_a = memoria.de[1];
   if (todas)
     faixas_de(m, r, &memoria.de[0]), faixas_de(a, r, &memoria.de[1]);
+  Lembra no_aluno, no_modelo;
   for (size_t k = 0; k < perto.size(); k++) {
     const int x = static_cast<int>(perto[k] % OLPA_TELA_LARGURA),
               y = static_cast<int>(perto[k] / OLPA_TELA_LARGURA);
     const Rgb cm = visto(m.em(x, y), r.fundo), ca = visto(a.em(x, y), r.fundo);
-    if (dentro(cm, todas ? de_a.em(perto[k]) : faixa_em(a, x, y, cm, r), r) &&
-        dentro(ca, todas ? de_m.em(perto[k]) : faixa_em(m, x, y, ca, r), r))
+    if (no_aluno.dentro(cm, todas ? de_a.em(perto[k]) : faixa_em(a, x, y, cm, r), r) &&
+        no_modelo.dentro(ca, todas ? de_m.em(perto[k]) : faixa_em(m, x, y, ca, r), r))
       continue;
     const bool dm = quem[k] & 1, da = quem[k] & 2;
     const Marca tipo = dm && da ? Marca::Cor : dm ? Marca::Faltando : Marca::Sobrando;
