@@ -34,20 +34,21 @@ void copias_agrupa(Turma *t) {
   for (const auto &[chave, arquivos] : por_codigo)
     if (arquivos.size() > 1)
       grupos[arquivos.front()] = arquivos;
-  int numero = 0;
+  t->copias.clear();
   for (const auto &[primeiro, arquivos] : grupos) {
-    numero++;
+    t->copias.push_back(arquivos);
     for (size_t i : arquivos)
-      t->correcoes[i].mesmo_codigo = numero;
+      t->correcoes[i].mesmo_codigo = static_cast<int>(t->copias.size());
   }
 }
 
 std::vector<size_t> copias_do_grupo(const Turma &t, size_t i) {
   std::vector<size_t> outros;
   const int grupo = t.correcoes[i].mesmo_codigo;
-  for (size_t k = 0; grupo && k < t.correcoes.size(); k++)
-    if (k != i && t.correcoes[k].mesmo_codigo == grupo)
-      outros.push_back(k);
+  if (grupo > 0 && static_cast<size_t>(grupo) <= t.copias.size())
+    for (size_t k : t.copias[static_cast<size_t>(grupo) - 1])
+      if (k != i)
+        outros.push_back(k);
   return outros;
 }
 

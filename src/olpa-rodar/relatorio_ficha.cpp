@@ -114,11 +114,16 @@ std::string copias(const Turma &t, size_t i) {
   std::string html;
   const std::vector<size_t> outros = copias_do_grupo(t, i);
   if (!outros.empty()) {
+    // The first few: a class copied from one template would repeat them all in every card.
+    constexpr size_t MOSTRADOS = 20;
     html += "<p class=\"copia\">Mesmo código (sem contar espaços) que ";
-    for (size_t k = 0; k < outros.size(); k++)
+    for (size_t k = 0; k < outros.size() && k < MOSTRADOS; k++)
       html += std::string(k ? ", " : "") + "<a href=\"#a" +
               std::to_string(t.correcoes[outros[k]].posicao) + "\">" +
               texto_html(t.correcoes[outros[k]].arquivo) + "</a>";
+    if (outros.size() > MOSTRADOS)
+      html += " e mais " + std::to_string(outros.size() - MOSTRADOS) + " (grupo " +
+              std::to_string(t.correcoes[i].mesmo_codigo) + " do CSV)";
     html += ".</p>\n";
   }
   if (copias_igual_ao_modelo(t, i))

@@ -47,9 +47,13 @@ void mostra_copias(const Turma &t) {
     // Each group once, at its first file.
     if (outros.empty() || outros.front() < i)
       continue;
+    // A terminal line, not a list: the whole group is in the report.
+    constexpr size_t MOSTRADOS = 10;
     std::string grupo = texto_de_uma_linha(t.correcoes[i].arquivo);
-    for (size_t k : outros)
-      grupo += ", " + texto_de_uma_linha(t.correcoes[k].arquivo);
+    for (size_t k = 0; k < outros.size() && k + 1 < MOSTRADOS; k++)
+      grupo += ", " + texto_de_uma_linha(t.correcoes[outros[k]].arquivo);
+    if (outros.size() >= MOSTRADOS)
+      grupo += " e mais " + std::to_string(outros.size() + 1 - MOSTRADOS);
     printf("Mesmo código (sem contar espaços): %s.\n", grupo.c_str());
   }
   if (!do_modelo.empty())

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <unordered_map>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -239,6 +240,10 @@ int junta_anterior(const OpcoesTurma &o, Turma *t) {
 // that part, each numbered by its place in the whole list, in a report of its own.
 std::vector<size_t> lugares(const OpcoesTurma &o, Turma *t) {
   std::vector<size_t> onde;
+  // The files a report had, by path, while not yet given again.
+  std::unordered_map<std::string, size_t> antes;
+  for (size_t i = 0; i < t->correcoes.size(); i++)
+    antes.emplace(t->correcoes[i].caminho, i);
   for (size_t k = 0; k < o.arquivos.size(); k++) {
     if (o.partes && static_cast<int>(k % o.partes) + 1 != o.parte)
       continue;
@@ -246,11 +251,12 @@ std::vector<size_t> lugares(const OpcoesTurma &o, Turma *t) {
     c.arquivo = o.arquivos[k];
     c.caminho = caminho_absoluto(c.arquivo);
     c.posicao = static_cast<int>(k + 1);
-    size_t i = 0;
-    while (i < t->correcoes.size() && t->correcoes[i].caminho != c.caminho)
-      i++;
-    if (i == t->correcoes.size() || std::count(onde.begin(), onde.end(), i))
-      i = t->correcoes.size(), t->correcoes.push_back(c);
+    const auto achado = antes.find(c.caminho);
+    size_t i = t->correcoes.size();
+    if (achado != antes.end())
+      i = achado->second, antes.erase(achado);
+    else
+      t->correcoes.emplace_back();
     t->correcoes[i] = c;
     onde.push_back(i);
   }

@@ -54,6 +54,7 @@ struct Turma {
   CoresDasMarcas marcas{};
   size_t total = 0; // files in the whole class (a part holds only some)
   std::vector<Correcao> correcoes;
+  std::vector<std::vector<size_t>> copias; // each group of the same code (copias_agrupa)
 };
 
 // Where the report keeps the model's picture.
