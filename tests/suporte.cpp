@@ -107,22 +107,16 @@ RaizTemporaria::~RaizTemporaria() {
     fprintf(stderr, "could not remove %s\n", raiz.c_str());
 }
 
-namespace {
-Rodada *atual;
-} // namespace
-
 Rodada roda(const std::string &codigo) {
+  // The run's own outcome, framing and all, as the window shows it.
+  ParserResultado resultado;
   Rodada r;
-  atual = &r;
-  parser_define_saida({[](const char *t) { atual->console += t; },
-                       [](const char *t) { atual->console = t; }, [] { atual->erro = true; },
-                       [](int linha) { atual->linhas.push_back(linha); },
-                       [](int linha) { atual->avisos.push_back(linha); }});
-  // As the window: the console says it compiles, then what the run said.
-  r.console = "[olpa] compilando\n";
-  r.resultado = parser_executa(codigo.c_str());
-  if (r.resultado == 1)
-    r.console += "[olpa] sucesso!\n";
-  atual = nullptr;
+  r.resultado = parser_executa(codigo.c_str(), &resultado);
+  r.console = resultado.texto;
+  r.erro = resultado.aparencia_de_erro;
+  r.linhas = resultado.marcas_erro;
+  r.avisos = resultado.marcas_aviso;
+  r.figura_gravada = resultado.figura_gravada;
+  r.caminho = resultado.caminho;
   return r;
 }

@@ -25,19 +25,7 @@
 
 namespace {
 
-std::string console;
-std::vector<int> linhas_com_erro;
 int fd_trace = STDERR_FILENO;
-
-void console_insere(const char *texto) {
-  console += texto;
-}
-void console_substitui(const char *texto) {
-  console = texto;
-}
-void marca_erro(int linha) {
-  linhas_com_erro.push_back(linha);
-}
 
 } // namespace
 
@@ -58,7 +46,6 @@ bool rodar_le_arquivo(const char *nome, std::string *texto, std::string *erro) {
 
 void rodar_prepara(int fd) {
   fd_trace = fd;
-  parser_define_saida({console_insere, console_substitui, nullptr, marca_erro, nullptr});
   parser_define_trace(fd);
   olpa_gfx_define_trace([](const char *texto, size_t n) {
     if (write(fd_trace, texto, n) < 0) {
@@ -67,18 +54,12 @@ void rodar_prepara(int fd) {
   });
 }
 
-bool rodar_executa(const std::string &codigo, std::string *saida, std::vector<int> *linhas) {
-  console = "[olpa] compilando\n";
-  linhas_com_erro.clear();
-  const bool certo = parser_executa(codigo.c_str()) == 1;
+bool rodar_executa(const std::string &codigo, ParserResultado *r) {
+  const bool certo = parser_executa(codigo.c_str(), r) == 1;
   if (certo) {
-    console += "[olpa] sucesso!\n";
-    const long tamanho = parser_tamanho_em_telas(olpa_arquivo_exportar);
-    dprintf(fd_trace, "[tamanho] %s, %ld\n", olpa_arquivo_exportar, tamanho < 0 ? 0 : tamanho);
+    const long tamanho = parser_tamanho_em_telas(r->caminho.c_str());
+    dprintf(fd_trace, "[tamanho] %s, %ld\n", r->caminho.c_str(), tamanho < 0 ? 0 : tamanho);
   }
-  *saida = console;
-  if (linhas)
-    *linhas = linhas_com_erro;
   return certo;
 }
 

@@ -131,7 +131,7 @@ Rodada passo(const std::string &nome, const std::string &esperado, const std::st
         nome, esperado + ".trace",
         linhas.substr(0, std::max<ssize_t>(0, pread(rastro, linhas.data(), linhas.size(), 0))));
   }
-  confere_imagem(nome, esperado, saida);
+  confere_imagem(nome, r, esperado, saida);
   confere_processos(nome);
   fotografa("", &depois);
   if (depois != antes)

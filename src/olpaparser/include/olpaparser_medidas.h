@@ -2,6 +2,8 @@
 // and the same pipeline run inside the calling process as a floor.
 #pragma once
 
+#include <string>
+
 // Phases of the last run, in milliseconds.
 struct ParserTempos {
   double preparo;     // fork of the child (0 when it was ready)
@@ -21,8 +23,12 @@ struct ParserTempos {
 };
 const ParserTempos &parser_tempos(void);
 
-// The same pipeline inside the calling process, without any protection.
-int parser_executa_no_processo(const char *codigo);
+// The last run's outcome, as its listener heard it at its end.
+const struct ParserResultado &parser_ultimo_resultado(void);
+
+// The same pipeline inside the calling process, without any protection; its
+// console text in *console, when given.
+int parser_executa_no_processo(const char *codigo, std::string *console = nullptr);
 
 // Whether children confine themselves before main (on by default). Off only
 // to measure what confining costs; children forked after the call obey it.

@@ -6,9 +6,12 @@
 // are the application's own (CLONE_PARENT), so the application waits for
 // them, takes their exit status and kills their groups exactly as for a
 // child it forked itself; the zygote only makes them.
-#include "parser_interno.h"
+#include "execucao.h"
+#include "filho.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <vector>
 #include <csignal>
 #include <cstring>
 
@@ -33,41 +36,19 @@ struct Pedido {
 constexpr int DESCRITORES = 5; // code, console, events, trace, working directory
 
 bool envia_pedido(const Pedido &p, const int fds[DESCRITORES]) {
-  char controle[CMSG_SPACE(sizeof(int) * DESCRITORES)] = {};
-  iovec dados{const_cast<Pedido *>(&p), sizeof p};
-  msghdr m{};
-  m.msg_iov = &dados;
-  m.msg_iovlen = 1;
-  m.msg_control = controle;
-  m.msg_controllen = sizeof controle;
-  cmsghdr *c = CMSG_FIRSTHDR(&m);
-  c->cmsg_level = SOL_SOCKET;
-  c->cmsg_type = SCM_RIGHTS;
-  c->cmsg_len = CMSG_LEN(sizeof(int) * DESCRITORES);
-  memcpy(CMSG_DATA(c), fds, sizeof(int) * DESCRITORES);
-  ssize_t n;
-  while ((n = sendmsg(canal, &m, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
-  }
-  return n == sizeof p;
+  return parser_envia_com_descritores(canal, &p, sizeof p, fds, DESCRITORES);
 }
 
 // False when the application went away.
 bool recebe_pedido(int fd, Pedido *p, int fds[DESCRITORES]) {
-  char controle[CMSG_SPACE(sizeof(int) * DESCRITORES)] = {};
-  iovec dados{p, sizeof *p};
-  msghdr m{};
-  m.msg_iov = &dados;
-  m.msg_iovlen = 1;
-  m.msg_control = controle;
-  m.msg_controllen = sizeof controle;
-  ssize_t n;
-  while ((n = recvmsg(fd, &m, MSG_CMSG_CLOEXEC)) < 0 && errno == EINTR) {
-  }
-  cmsghdr *c = CMSG_FIRSTHDR(&m);
-  if (n != sizeof *p || !c || c->cmsg_type != SCM_RIGHTS ||
-      c->cmsg_len != CMSG_LEN(sizeof(int) * DESCRITORES))
+  std::vector<int> recebidos;
+  const ssize_t n = parser_recebe_com_descritores(fd, p, sizeof *p, &recebidos);
+  if (n != sizeof *p || recebidos.size() != DESCRITORES) {
+    for (int r : recebidos)
+      close(r);
     return n > 0; // a malformed request is skipped
-  memcpy(fds, CMSG_DATA(c), sizeof(int) * DESCRITORES);
+  }
+  std::copy(recebidos.begin(), recebidos.end(), fds);
   return true;
 }
 
@@ -105,7 +86,7 @@ bool recebe_pedido(int fd, Pedido *p, int fds[DESCRITORES]) {
 bool zigoto_inicia() {
   if (canal >= 0)
     return true;
-  if (!parser_cria_memoria())
+  if (!processo_cria_memoria())
     return false;
   int par[2];
   if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, par) != 0)

@@ -4,7 +4,7 @@
 // cause that fits (a vector's end passed, a huge local variable, a number
 // handed where a text goes). The note is the child's, written while the
 // program ran: only what checks out is used.
-#include "parser_interno.h"
+#include "execucao.h"
 #include "parser_nomes.h"
 
 #include <algorithm>
@@ -34,7 +34,7 @@ std::string nome_de_funcao(const char (&texto)[32]) {
 
 int falha_linha(const TabelaDeLinhas &t, const std::string &codigo, const Falha &f, bool recursao) {
   const int ultima = static_cast<int>(std::count(codigo.begin(), codigo.end(), '\n')) + 1;
-  return parser_linha_do_codigo(t, ultima, f.enderecos, recursao);
+  return linhas_da_falha(t, ultima, f.enderecos, recursao);
 }
 
 bool falha_de_recursao(bool pilha, const Falha &f) {

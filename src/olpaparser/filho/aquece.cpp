@@ -1,6 +1,6 @@
 // A child's memory readied before its run: the warm-up of a child forked
 // while nobody waits, and the shared pages of one a run waits for.
-#include "parser_interno.h"
+#include "filho.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -23,16 +23,16 @@
 // itself, a byte a page, left as they were (the application only reads
 // them): on some virtual machines a page costs its first access from each
 // process even when the kernel has it mapped already.
-void filho_aquece() {
+void aquece_tudo() {
   madvise(parser_memoria, sizeof(Compartilhado), MADV_POPULATE_WRITE);
   auto *pixels = reinterpret_cast<volatile unsigned char *>(parser_memoria->pixels);
   for (size_t i = 0; i < sizeof(Compartilhado) - offsetof(Compartilhado, pixels); i += 4096)
     pixels[i] = pixels[i];
   if (TccPtr s{tcc_new()}) {
     tcc_set_error_func(s.get(), nullptr, [](void *, const char *) {});
-    parser_ajusta_compilador(s.get(), TCC_OUTPUT_MEMORY);
-    if (tcc_compile_string(s.get(), (parser_preludio() + "int main(void) { return 0; }").c_str()) ==
-        0) {
+    compila_ajusta(s.get(), TCC_OUTPUT_MEMORY);
+    if (tcc_compile_string(s.get(),
+                           (compila_preludio() + "int main(void) { return 0; }").c_str()) == 0) {
       const int tamanho = tcc_relocate(s.get(), nullptr);
       std::unique_ptr<void, decltype(&free)> bloco(
           tamanho > 0 ? malloc(static_cast<size_t>(tamanho)) : nullptr, free);
@@ -53,7 +53,7 @@ void filho_aquece() {
 // The run waits: the canvas's pages made in one call, not a fault each; and
 // so the heap the compiler is about to grow into, given back to malloc at
 // once (the trim threshold keeps it with the process).
-void filho_povoa() {
+void aquece_povoa() {
   madvise(parser_memoria, sizeof(Compartilhado), MADV_POPULATE_WRITE);
   constexpr size_t MONTE = 1 << 20;
   if (void *bloco = malloc(MONTE)) {

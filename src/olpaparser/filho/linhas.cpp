@@ -4,7 +4,7 @@
 // offset) is read there, before main runs, and handed to the application
 // with where the code landed. The application maps a fault's addresses (or
 // any call's) to lines with it, without compiling anything itself.
-#include "parser_interno.h"
+#include "filho.h"
 
 #include <algorithm>
 #include <cstring>
@@ -146,8 +146,8 @@ int linhas_linha(const TabelaDeLinhas &t, uint64_t endereco) {
   return depois == t.linhas.begin() ? 0 : std::prev(depois)->linha;
 }
 
-int parser_linha_do_codigo(const TabelaDeLinhas &t, int ultima, const EnderecosDaFalha &f,
-                           bool mais_frequente) {
+int linhas_da_falha(const TabelaDeLinhas &t, int ultima, const EnderecosDaFalha &f,
+                    bool mais_frequente) {
   std::vector<int> linhas;
   for (uint32_t i = 0; i < std::min<uint32_t>(f.quantos, ENDERECOS_DA_FALHA); i++) {
     // A return address is just past its call, which may end the line.

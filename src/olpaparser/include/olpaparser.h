@@ -9,48 +9,74 @@
 #include <string>
 #include <vector>
 
-// Where a run's outcome goes; the window and the command-line runner each
-// install their own. Any hook may be null.
-struct ParserSaida {
-  // Append to the run's console text: the program's text as it comes, then
-  // the run's own messages.
-  void (*console_insere)(const char *texto);
-  void (*console_substitui)(const char *texto); // replace the whole console text
-  void (*console_erro)();                       // error look + start picture
-  void (*marca_erro)(int linha);                // mark an error line in the editor
-  void (*marca_aviso)(int linha);               // mark a warning line in the editor
-};
-
-void parser_define_saida(const ParserSaida &saida);
-
-// Compiles and runs one program. 1 when it compiled, linked and its main (if
-// any) returned or called exit; 0 when anything failed (or the learner
-// stopped it), after that has been reported through the hooks. Waits for the
-// end in a main context of its own.
-int parser_executa(const char *codigo);
-
-// How the last run ended, for callers that grade runs rather than show them.
+// How a run ended.
 enum class ParserFim {
   Terminou,     // main returned or exit was called
   NaoRodou,     // compiling or linking failed, or no run could start
   Interrompido, // stopped: a crash, the time limit, too much memory, a forbidden call, Parar
 };
-ParserFim parser_ultimo_fim(void);
 
-// What a run started with parser_comeca tells its caller as it goes, besides
-// the hooks. Either may be null.
-struct ParserEscuta {
-  // The canvas changed: its pixels now, 640 x 480 ARGB32 as cairo holds
-  // them, valid during the call. At most 60 times a second, and only once
-  // the run has lasted long enough to be seen.
-  void (*tela)(const unsigned char *argb);
-  // The run ended, with parser_executa's result; the hooks have been called.
-  void (*fim)(int resultado);
+// What a line of the console is.
+enum class ParserTipo {
+  Texto, // the program's own text
+  Olpa,  // "[olpa] ...": how the run went
+  Aviso, // "[aviso] ...": a warning (the program runs all the same)
+  Erro,  // "[erro] ...": why it did not run, or stopped
 };
+// A line of the console: its kind, the program's line it is about (0 when
+// none), and where it is in the console's text (its line end not included).
+struct ParserLinha {
+  ParserTipo tipo = ParserTipo::Texto;
+  int linha = 0;
+  size_t inicio = 0, fim = 0;
+};
+
+// Everything about one run, as it goes and once it ended: the one value the
+// window, olpa-rodar, the grading and the tests read.
+struct ParserResultado {
+  // The console text as it stands (framing, the compiler's messages, the
+  // program's text, how it ended), valid UTF-8. It only grows while the run
+  // lasts, except when `trocado` counts up: then it was replaced whole.
+  std::string texto;
+  int trocado = 0;
+  // The end, once it came.
+  bool terminou = false;
+  ParserFim fim = ParserFim::NaoRodou;
+  bool sucesso = false;            // it ran and ended well: "[olpa] sucesso!"
+  bool aparencia_de_erro = false;  // the console in its error look, the start picture shown
+  std::vector<ParserLinha> linhas; // the console's lines with their kinds, as they complete
+  std::vector<int> marcas_erro;    // the program's lines to mark as errors
+  std::vector<int> marcas_aviso;   // ... and as warnings
+  // The picture: while the run lasts, its canvas when it changed (`quadro`,
+  // valid during the call); at its end, what the view shows (`figura`, valid
+  // until the next run; null for the start picture), the export path, and
+  // whether this run wrote a picture there.
+  const unsigned char *quadro = nullptr;
+  const unsigned char *figura = nullptr;
+  std::string caminho;
+  bool figura_gravada = false;
+};
+
+// The text of a line of the console.
+std::string parser_linha_texto(const ParserResultado &r, const ParserLinha &l);
+
+// Why the listener is called: the console text grew (or was replaced), the
+// canvas changed (at most 60 times a second, once the run has lasted long
+// enough to be seen), or the run ended.
+enum class ParserMomento { Texto, Tela, Fim };
+using ParserOuvinte = void (*)(const ParserResultado &resultado, ParserMomento momento);
+
+// Compiles and runs one program, waiting for the end in a main context of
+// its own. 1 when it compiled, linked and its main (if any) returned or
+// called exit; 0 when anything failed (or the learner stopped it). Its whole
+// outcome in *resultado, when given.
+int parser_executa(const char *codigo, ParserResultado *resultado = nullptr);
+
 // Starts running `codigo` (a copy is taken) from the thread-default main
-// context and returns at once; a run in progress is stopped first. The end
+// context and returns at once; a run in progress is stopped first. The
+// listener hears the framing at once, then the run as it goes; the end
 // always comes from the main loop, never from inside this call.
-void parser_comeca(const char *codigo, const ParserEscuta &escuta);
+void parser_comeca(const char *codigo, ParserOuvinte ouvinte);
 // Stops the run in progress, if any: its child and everything it started are
 // killed, the console gets "[olpa] programa interrompido.", and the end is
 // reported before this returns.
@@ -58,6 +84,8 @@ void parser_interrompe(void);
 // 1 while a run is in progress.
 int parser_rodando(void);
 
+// What the console says when no compiler state can be made.
+extern const char *const PARSER_SEM_COMPILADOR; // "[erro fatal] linguagem olpa ausente.\n"
 // 1 when a compiler state can be created, 0 when not.
 int parser_inicia(void);
 
@@ -88,13 +116,6 @@ void parser_prepara(void);
 // (before the application exits).
 void parser_encerra(void);
 
-// What the picture view shows after a run that ended well, as 640 x 480
-// ARGB32 (as cairo holds it) valid until the next run: the picture it left
-// at the export path (read from the file), or its canvas as drawn when it
-// wrote none there; null for the start picture (it drew nothing). Never an
-// earlier run's picture.
-const unsigned char *parser_vista(void);
-
 // A run's budget beneath ../telas: what a program may write there in one
 // run, in bytes and in files (folders included). A drawing program never
 // needs this much; one that fills it has nothing it wrote kept.
@@ -112,6 +133,13 @@ bool parser_remove_arvore(int pasta, const char *nome);
 int parser_abre_em_telas(const char *caminho);
 long parser_tamanho_em_telas(const char *caminho);
 bool parser_le_figura(const char *caminho, std::vector<unsigned char> *argb);
+
+// The line, counted from 0, of the "{" that a "}" at byte `ate` of `texto`
+// closes; -1 when none does. Braces in comments, strings and character
+// constants do not count. (For the editor's brace matching.)
+int parser_linha_da_abertura(const char *texto, size_t ate);
+// The compiler's warnings never shown (patterns, "%s" for any text), for the help.
+std::vector<std::string> parser_avisos_descartados();
 
 // Limit of program text shown per run.
 constexpr size_t PARSER_LIMITE_SAIDA = 1024 * 1024;

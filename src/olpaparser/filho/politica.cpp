@@ -6,7 +6,7 @@
 // tree, where a program writes), libraries only the system's, and no option
 // or library a program names. Every binary that links the runner links tcc
 // with --wrap, so tcc's own calls land here.
-#include "parser_interno.h"
+#include "filho.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -2,10 +2,13 @@
 // beneath that folder without following any link (whatever the program left
 // there, or named as its export path), and decoded from the file itself,
 // never from memory the program could have written.
-#include "parser_interno.h"
+#include "comum.h"
+#include "pastas.h"
 
 #include <cerrno>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <linux/openat2.h>
@@ -100,4 +103,65 @@ bool parser_le_figura(const char *caminho, std::vector<unsigned char> *argb) {
   }
   cairo_surface_destroy(s);
   return certa;
+}
+
+bool parser_remove_arvore(int pasta, const char *nome) {
+  struct stat info;
+  if (fstatat(pasta, nome, &info, AT_SYMLINK_NOFOLLOW) != 0)
+    return false;
+  if (!S_ISDIR(info.st_mode))
+    return unlinkat(pasta, nome, 0) == 0;
+  // However deep, with one folder open at a time: down by name, up by "..",
+  // each folder's files removed on the way down and its folders noted.
+  struct Quadro {
+    std::string nome;
+    std::vector<std::string> pastas;
+  };
+  std::vector<Quadro> pilha;
+  int atual = -1;
+  auto desce = [&](int de, const std::string &n) {
+    // A folder its owner may not read or change (made so by a program) is
+    // made so first: it is its owner's to remove.
+    struct stat i;
+    if (fstatat(de, n.c_str(), &i, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(i.st_mode) &&
+        (i.st_mode & S_IRWXU) != S_IRWXU)
+      fchmodat(de, n.c_str(), (i.st_mode & 07777) | S_IRWXU, 0);
+    const int f = openat(de, n.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (f < 0)
+      return false;
+    if (atual >= 0)
+      close(atual);
+    atual = f;
+    pilha.push_back({n, {}});
+    pastas_cada_entrada(atual, [&](const char *e, const struct stat &i) {
+      if (S_ISDIR(i.st_mode))
+        pilha.back().pastas.emplace_back(e);
+      else
+        unlinkat(atual, e, 0);
+      return true;
+    });
+    return true;
+  };
+  if (!desce(pasta, nome))
+    return false;
+  for (;;) {
+    if (!pilha.back().pastas.empty()) {
+      const std::string proxima = pilha.back().pastas.back();
+      pilha.back().pastas.pop_back();
+      desce(atual, proxima);
+      continue;
+    }
+    if (pilha.size() == 1)
+      break;
+    const int pai = openat(atual, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (pai < 0)
+      break;
+    close(atual);
+    atual = pai;
+    unlinkat(atual, pilha.back().nome.c_str(), AT_REMOVEDIR);
+    pilha.pop_back();
+  }
+  if (atual >= 0)
+    close(atual);
+  return pilha.size() == 1 && unlinkat(pasta, nome, AT_REMOVEDIR) == 0;
 }

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
+
+#include <glib.h>
 
 namespace {
 
@@ -17,6 +20,17 @@ void le_tabela(Evento e, const char *texto, TabelaDeLinhas *t) {
   } else if (e == Evento::Linha && t->base != 0 && a < t->tamanho && b >= 1 && b <= (1u << 30)) {
     t->linhas.push_back({static_cast<uint32_t>(a), static_cast<int>(b)});
   }
+}
+
+// " LINE TEXT" of a compiler message, its text escaped as C does.
+void le_mensagem(Evento e, const std::string &resto, Eventos *eventos) {
+  const size_t espaco = resto.find(' ', 1);
+  if (espaco == std::string::npos)
+    return;
+  char *texto = g_strcompress(resto.c_str() + espaco + 1);
+  eventos->mensagens.push_back(
+      {e == Evento::Aviso, atoi(resto.c_str()), parser_texto_valido(texto, strlen(texto))});
+  g_free(texto);
 }
 
 } // namespace
@@ -41,9 +55,30 @@ bool Eventos::tem(Evento evento) const {
   return std::find(vistos.begin(), vistos.end(), evento) != vistos.end();
 }
 
+std::string evento_mensagem(Evento evento, int linha, const std::string &texto) {
+  std::string sem_fim = texto;
+  while (!sem_fim.empty() && sem_fim.back() == '\n')
+    sem_fim.pop_back();
+  char *escapado = g_strescape(sem_fim.c_str(), "");
+  std::string linha_do_evento = std::string(1, static_cast<char>(evento)) + " " +
+                                std::to_string(linha) + " " + escapado + "\n";
+  g_free(escapado);
+  return linha_do_evento;
+}
+
 Eventos eventos_le(const std::string &texto) {
   Eventos eventos;
-  for (size_t i = 0, fim; (fim = texto.find('\n', i)) != std::string::npos; i = fim + 1) {
+  eventos_le_desde(texto, 0, &eventos);
+  std::stable_sort(
+      eventos.tabela.linhas.begin(), eventos.tabela.linhas.end(),
+      [](const LinhaDoCodigo &a, const LinhaDoCodigo &b) { return a.inicio < b.inicio; });
+  return eventos;
+}
+
+size_t eventos_le_desde(const std::string &texto, size_t desde, Eventos *e) {
+  Eventos &eventos = *e;
+  size_t i = desde;
+  for (size_t fim; (fim = texto.find('\n', i)) != std::string::npos; i = fim + 1) {
     if (fim == i)
       continue;
     // Any letter is kept; one no event has is never asked for.
@@ -54,11 +89,10 @@ Eventos eventos_le(const std::string &texto) {
       eventos.linhas_com_erro.push_back(linha);
     if (e == Evento::Aviso && linha > 0)
       eventos.linhas_com_aviso.push_back(linha);
+    if (e == Evento::Erro || e == Evento::Aviso)
+      le_mensagem(e, texto.substr(i + 1, fim - i - 1), &eventos);
     if (e == Evento::Base || e == Evento::Linha)
       le_tabela(e, texto.c_str() + i + 1, &eventos.tabela);
   }
-  std::stable_sort(
-      eventos.tabela.linhas.begin(), eventos.tabela.linhas.end(),
-      [](const LinhaDoCodigo &a, const LinhaDoCodigo &b) { return a.inicio < b.inicio; });
-  return eventos;
+  return i;
 }

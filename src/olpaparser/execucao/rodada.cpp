@@ -3,7 +3,8 @@
 // and events read as they come, its end learnt from its exit, the time limit
 // (less the time spent in espera) kept by a timer, and the canvas handed out
 // again whenever the child changed it. One run at a time.
-#include "parser_interno.h"
+#include "eventos.h"
+#include "execucao.h"
 
 #include <algorithm>
 #include <vector>
@@ -37,7 +38,11 @@ constexpr int PRIORIDADE_TELA = G_PRIORITY_HIGH_IDLE + 10;
 struct Rodada {
   Execucao ex;
   std::string codigo; // to find a line of it again, after a fault
-  ParserEscuta escuta{};
+  ParserOuvinte ouvinte = nullptr;
+  ParserResultado resultado;
+  Eventos eventos;            // what the child reported so far
+  size_t eventos_lidos = 0;   // of ex.eventos
+  size_t mensagens_dadas = 0; // of eventos.mensagens, into the console
   bool iniciou = false;
   GMainContext *contexto = nullptr;
   GSource *console = nullptr, *controle = nullptr, *fim = nullptr, *prazo = nullptr,
@@ -45,9 +50,10 @@ struct Rodada {
   double inicio = 0;
   uint32_t mudancas_mostradas = 0;
   double ultimo_quadro = 0;
-  size_t entregue = 0; // of ex.valido, through the console hook
+  size_t entregue = 0; // of ex.valido, into the console
 };
 Rodada *atual;
+ParserResultado ultimo; // the last run's outcome
 
 void conclui_rodada();
 
@@ -66,10 +72,29 @@ void tira(GSource **fonte) {
   *fonte = nullptr;
 }
 
+void avisa(Rodada *r, ParserMomento momento) {
+  if (r->ouvinte)
+    r->ouvinte(r->resultado, momento);
+}
+
+// What came since the last look into the console: the compiler's messages
+// first, then the program's text, only once main ran (or the events ended):
+// whatever order the two streams are read in, the console's is the run's.
 void entrega_texto(Rodada *r) {
-  if (r->ex.valido.size() > r->entregue && parser_ajustes.saida.console_insere)
-    parser_ajustes.saida.console_insere(r->ex.valido.c_str() + r->entregue);
-  r->entregue = r->ex.valido.size();
+  const size_t antes = r->resultado.texto.size();
+  r->eventos_lidos = eventos_le_desde(r->ex.eventos, r->eventos_lidos, &r->eventos);
+  for (; r->mensagens_dadas < r->eventos.mensagens.size(); r->mensagens_dadas++) {
+    const MensagemDoCompilador &m = r->eventos.mensagens[r->mensagens_dadas];
+    resultado_acrescenta(&r->resultado, m.aviso ? ParserTipo::Aviso : ParserTipo::Erro, m.linha,
+                         m.texto);
+  }
+  if ((r->eventos.tem(Evento::Inicio) || r->ex.controle < 0) && r->ex.valido.size() > r->entregue) {
+    resultado_programa(&r->resultado, r->ex.valido.data() + r->entregue,
+                       r->ex.valido.size() - r->entregue);
+    r->entregue = r->ex.valido.size();
+  }
+  if (r->resultado.texto.size() != antes)
+    avisa(r, ParserMomento::Texto);
 }
 
 // The time limits: the program's own processor time (not the machine's
@@ -161,7 +186,9 @@ void arma_prazo(Rodada *r, double ms) {
 void mostra_quadro(Rodada *r, uint32_t mudancas) {
   r->mudancas_mostradas = mudancas;
   r->ultimo_quadro = parser_agora_ms();
-  r->escuta.tela(parser_memoria->pixels);
+  r->resultado.quadro = parser_memoria->pixels;
+  avisa(r, ParserMomento::Tela);
+  r->resultado.quadro = nullptr;
 }
 
 gboolean olha_tela(gpointer) {
@@ -188,7 +215,7 @@ void liga_fontes(Rodada *r) {
   else
     r->fim = anexa(g_timeout_source_new(OLHA_FIM_MS), olha_fim, G_PRIORITY_DEFAULT);
   arma_prazo(r, parser_ajustes.tempo_limite * 1000.0);
-  if (r->escuta.tela)
+  if (r->ouvinte)
     r->tela = anexa(g_timeout_source_new(OLHA_TELA_MS), olha_tela, PRIORIDADE_TELA);
 }
 
@@ -205,7 +232,7 @@ Desfecho le_desfecho(Rodada *r) {
   entrega_texto(r);
   // Stopped by the learner: the view keeps the canvas as it was drawn so far.
   const uint32_t mudancas = parser_memoria->mudancas.load(std::memory_order_relaxed);
-  if (r->ex.interrompido && r->escuta.tela && mudancas != r->mudancas_mostradas)
+  if (r->ex.interrompido && r->ouvinte && mudancas != r->mudancas_mostradas)
     mostra_quadro(r, mudancas);
   return desfecho_le(r->ex, r->codigo);
 }
@@ -219,7 +246,7 @@ void conclui_rodada() {
   if (r->ex.espaco >= 0) // carried over by now: its memory goes
     close(r->ex.espaco);
   atual = nullptr; // the end may start the next run
-  const int resultado = desfecho_mostra(d);
+  desfecho_mostra(d, &r->resultado);
   parser_tempos_atuais = {r->ex.preparo,
                           r->ex.envio,
                           d.compila,
@@ -235,11 +262,13 @@ void conclui_rodada() {
                           r->ex.inicio,
                           parser_memoria->saida,
                           fim_visto};
-  const ParserEscuta escuta = r->escuta;
+  // The outcome outlives the run, until the next one ends.
+  ultimo = std::move(r->resultado);
+  const ParserOuvinte ouvinte = r->ouvinte;
   g_main_context_unref(r->contexto);
   delete r;
-  if (escuta.fim)
-    escuta.fim(resultado);
+  if (ouvinte)
+    ouvinte(ultimo, ParserMomento::Fim);
 }
 
 gboolean conclui_sem_filho(gpointer) {
@@ -249,11 +278,13 @@ gboolean conclui_sem_filho(gpointer) {
 
 } // namespace
 
-void parser_comeca(const char *codigo, const ParserEscuta &escuta) {
-  parser_interrompe();
+void rodada_comeca(const char *codigo, ParserOuvinte ouvinte) {
+  rodada_interrompe();
   atual = new Rodada;
   Rodada *r = atual;
-  r->escuta = escuta;
+  r->ouvinte = ouvinte;
+  resultado_comeca(&r->resultado);
+  avisa(r, ParserMomento::Texto);
   r->inicio = parser_agora_ms();
   r->codigo = codigo ? codigo : "";
   r->contexto = g_main_context_ref_thread_default();
@@ -264,7 +295,7 @@ void parser_comeca(const char *codigo, const ParserEscuta &escuta) {
     r->fim = anexa(g_idle_source_new(), conclui_sem_filho, G_PRIORITY_DEFAULT);
 }
 
-void parser_interrompe(void) {
+void rodada_interrompe() {
   if (!atual)
     return;
   // A program that had already ended is not stopped: it ends as it did.
@@ -273,6 +304,10 @@ void parser_interrompe(void) {
   conclui_rodada();
 }
 
-int parser_rodando(void) {
+const ParserResultado &rodada_ultimo() {
+  return ultimo;
+}
+
+bool rodada_em_curso() {
   return atual != nullptr;
 }

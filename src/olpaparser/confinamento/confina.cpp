@@ -4,7 +4,8 @@
 // it may not do ends it with SIGSYS; the application then names what was
 // tried. The filter itself is built with olpa (filtro.cpp, gera_filtro.cpp).
 #include "filtro_gerado.h"
-#include "parser_interno.h"
+#include "comum.h"
+#include "confina.h"
 
 #include <algorithm>
 #include <cerrno>

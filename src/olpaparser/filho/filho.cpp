@@ -1,12 +1,13 @@
 // The child: the process a learner's program runs in. It takes its fixed
-// descriptors and resource limits, reads the code, compiles and links it with
-// the learner functions, reporting events to the application as it goes;
-// then it confines itself, closes the event pipe, and runs main behind
-// guards for exit, memory and crashes.
+// descriptors, its own space in ../telas and its resource limits, reads the
+// code, confines itself, and hosts the compile and the run (compila.cpp):
+// events to the application as it goes, then its event socket closed and
+// main run behind guards for exit, memory and crashes.
 #include "eventos.h"
 #include "olpa_funcoes.h"
 #include "parser_diagnosticos.h"
-#include "parser_interno.h"
+#include "confina.h"
+#include "filho.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -27,8 +28,6 @@
 
 #include <glib.h>
 
-TCCState *tcc_estado;
-
 namespace {
 
 // File descriptors inside a child, fixed so everything else can be closed.
@@ -37,18 +36,9 @@ constexpr int FD_COMANDO = 3;  // code from the application
 constexpr int FD_CONTROLE = 4; // events for the application
 constexpr int FD_TRACE = 5;    // the application's own standard output
 
-void escreve_stdout(const char *texto, size_t tamanho) {
-  fwrite(texto, 1, tamanho, stdout);
-}
-
-// Where a compile-and-run reports: the child's descriptors, or this process's
-// own streams for the in-process baseline, which sends no events.
-struct Destino {
-  OlpaEscritor console = escreve_stdout;
-  OlpaEscritor trace = escreve_stdout;
-  bool no_filho = false;
-};
-Destino destino;
+// Where the child's own trace lines go: its descriptor, then (once main
+// runs) shared memory.
+OlpaEscritor rastro;
 
 long faltas_no_codigo; // page faults when the code came
 uintptr_t topo_pilha;
@@ -72,34 +62,19 @@ void trace_na_memoria(const char *texto, size_t tamanho) {
   m->rastro_tamanho = static_cast<uint32_t>(usado + cabe);
 }
 
-void envia(Evento evento, int linha = 0) {
-  if (!destino.no_filho)
-    return;
-  const std::string texto = evento_linha(evento, linha);
+void envia(Evento evento) {
+  const std::string texto = evento_linha(evento);
   parser_escreve_tudo(FD_CONTROLE, texto.data(), texto.size());
 }
 
-// ------------------------------------------------------------ diagnostics
-
-// The compiler's messages of this compile and link, shown together once it
-// is known which matter (an unknown name's warning is dropped for its error).
-std::vector<std::string> mensagens;
-std::string diagnosticos_de; // the program's code the messages are about
-
-void parser_erro(void *opaco, const char *mensagem) {
-  (void)opaco;
-  destino.trace(mensagem, strlen(mensagem));
-  destino.trace("\n", 1);
-  mensagens.emplace_back(mensagem);
+void envia_mensagem(const Diagnostico &d) {
+  const std::string texto =
+      evento_mensagem(d.aviso ? Evento::Aviso : Evento::Erro, d.linha, d.texto);
+  parser_escreve_tudo(FD_CONTROLE, texto.data(), texto.size());
 }
 
-// The messages as the console shows them, each line marked in the editor.
-void mostra_diagnosticos() {
-  for (const Diagnostico &d : parser_diagnosticos(diagnosticos_de, mensagens)) {
-    destino.console(d.texto.data(), d.texto.size());
-    envia(d.aviso ? Evento::Aviso : Evento::Erro, d.linha);
-  }
-  mensagens.clear();
+void escreve_rastro(const char *texto, size_t tamanho) {
+  rastro(texto, tamanho);
 }
 
 // ------------------------------------------------------------ guards
@@ -157,6 +132,11 @@ void *olpa_realloc(void *q, size_t n) {
 
 void registra(TCCState *s, const char *nome, const void *funcao) {
   tcc_add_symbol(s, nome, funcao);
+}
+
+// The checks start once the program is in memory.
+void ligado(TCCState *s, void *bloco, size_t tamanho) {
+  verifica_prepara(s, bloco, tamanho);
 }
 
 // Outside the table of learner functions: how a run ends, how memory runs
@@ -225,7 +205,7 @@ void limita_recursos() {
 
 } // namespace
 
-const std::vector<GuardaDeMemoria> &parser_guardas_de_memoria() {
+const std::vector<GuardaDeMemoria> &filho_guardas_de_memoria() {
   static const std::vector<GuardaDeMemoria> guardas = {
       {"malloc", reinterpret_cast<void *>(olpa_malloc)},
       {"calloc", reinterpret_cast<void *>(olpa_calloc)},
@@ -236,17 +216,7 @@ const std::vector<GuardaDeMemoria> &parser_guardas_de_memoria() {
 
 namespace {
 
-// ------------------------------------------------------------ compile, link, run
-
-using MainDoPrograma = int (*)(int, char **);
-
-// The memory file the program's object file goes through, made before the
-// child is confined (a program may not make them).
-int fd_objeto = -1;
-
-std::string caminho_do_objeto() {
-  return "/proc/self/fd/" + std::to_string(fd_objeto);
-}
+// ------------------------------------------------------------ hosting the compile and the run
 
 // Confined before the compiler reads a byte of the program: what the text
 // makes tcc open or load is already within the child's rules.
@@ -261,7 +231,7 @@ bool confina_antes_de_compilar() {
     return false;
   }
   if (!aviso.empty())
-    destino.trace(aviso.data(), aviso.size());
+    rastro(aviso.data(), aviso.size());
   parser_memoria->confina = parser_agora_ms() - t;
   return true;
 }
@@ -270,144 +240,22 @@ bool confina_antes_de_compilar() {
 // keeps only its console. The application learns of the end from the exit
 // status and the shared memory; the table of lines goes to it first.
 void solta_o_programa(const TabelaDeLinhas &tabela) {
-  if (destino.no_filho) {
-    const std::string texto = evento_tabela(tabela);
-    parser_escreve_tudo(FD_CONTROLE, texto.data(), texto.size());
-  }
+  const std::string texto = evento_tabela(tabela);
+  parser_escreve_tudo(FD_CONTROLE, texto.data(), texto.size());
   envia(Evento::Inicio);
-  if (!destino.no_filho)
-    return;
-  close(fd_objeto);
+  compila_fecha_objeto();
   close(FD_CONTROLE);
   close(FD_TRACE);
-  destino.trace = trace_na_memoria;
+  rastro = trace_na_memoria;
   olpa_gfx_define_trace(trace_na_memoria);
 }
 
-// tcc's error function for both of a run's compiler states.
-void prepara_estado(TCCState *s, int tipo_de_saida) {
-  tcc_set_error_func(s, &tcc_estado, parser_erro);
-  parser_ajusta_compilador(s, tipo_de_saida);
+[[noreturn]] void fim_de_main(int codigo) {
+  fim_do_programa(codigo);
 }
 
-// The program compiled to an object file (in memory), so that its table of
-// lines is known before it runs: empty when it did not compile.
-std::string compila_objeto(const std::string &texto) {
-  TccPtr s(tcc_new());
-  if (!s)
-    return {};
-  prepara_estado(s.get(), TCC_OUTPUT_OBJ);
-  politica_vigia(true);
-  const int compilou = tcc_compile_string(s.get(), texto.c_str());
-  politica_vigia(false);
-  if (compilou == -1)
-    return {};
-  std::string objeto;
-  if (fd_objeto < 0 && !destino.no_filho)
-    fd_objeto = memfd_create("programa.o", MFD_CLOEXEC);
-  if (fd_objeto >= 0 && ftruncate(fd_objeto, 0) == 0 &&
-      tcc_output_file(s.get(), caminho_do_objeto().c_str()) == 0) {
-    const off_t tamanho = lseek(fd_objeto, 0, SEEK_END);
-    objeto.assign(tamanho > 0 ? static_cast<size_t>(tamanho) : 0, '\0');
-    if (pread(fd_objeto, objeto.data(), objeto.size(), 0) != static_cast<ssize_t>(objeto.size()))
-      objeto.clear();
-  }
-  return objeto;
-}
-
-// The object file linked into memory, behind the learner functions and the
-// guards: 0 when it could not be (the reason told already).
-std::unique_ptr<void, decltype(&free)> liga(const std::string &objeto, int *tamanho) {
-  std::unique_ptr<void, decltype(&free)> bloco(nullptr, free);
-  // The object file is still in its memory file, as tcc wrote it.
-  tcc_set_options(tcc_estado, "-xb"); // an object file, whatever its name
-  if (objeto.empty() || tcc_add_file(tcc_estado, caminho_do_objeto().c_str()) != 0) {
-    envia(Evento::NaoLigou);
-    return bloco;
-  }
-  for (const OlpaFuncao &f : OLPA_FUNCOES)
-    registra(tcc_estado, f.nome, f.endereco);
-  if (destino.no_filho)
-    registra_guardas(tcc_estado);
-  politica_vigia(true);
-  *tamanho = tcc_relocate(tcc_estado, nullptr);
-  politica_vigia(false);
-  mostra_diagnosticos();
-  if (*tamanho == -1) {
-    envia(Evento::NaoLigou);
-    return bloco;
-  }
-  bloco.reset(malloc(static_cast<size_t>(*tamanho)));
-  politica_vigia(true);
-  const bool ligado = bloco && tcc_relocate(tcc_estado, bloco.get()) != -1;
-  politica_vigia(false);
-  if (!ligado) {
-    bloco.reset();
-    envia(Evento::GrandeDemais);
-  }
-  return bloco;
-}
-
-// Compiles, links and runs `codigo` in this process; 1 when main returned.
-// In a child, a program that ends by exit or returns from main never comes
-// back here.
-// `texto`: the prelude, then the program's code.
-int compila_e_roda(const std::string &texto) {
-  const std::string codigo = texto.substr(parser_preludio().size());
-  diagnosticos_de = codigo;
-  if (destino.no_filho && !confina_antes_de_compilar())
-    return 0;
-  double t = parser_agora_ms();
-  tcc_estado = tcc_new();
-  if (!tcc_estado) {
-    envia(Evento::SemCompilador);
-    return 0;
-  }
-  TccPtr dono(tcc_estado);
-  prepara_estado(tcc_estado, TCC_OUTPUT_MEMORY);
-  if (const int linha = politica_pragma_proibido(codigo)) {
-    mensagens.push_back(std::string(PARSER_ARQUIVO) + ":" + std::to_string(linha) +
-                        ": error: #pragma comment não é permitido no olpa: um programa não "
-                        "escolhe opções nem bibliotecas do compilador");
-    mostra_diagnosticos();
-    envia(Evento::NaoCompilou);
-    return 0;
-  }
-  const std::string objeto = compila_objeto(texto);
-  parser_memoria->compila = parser_agora_ms() - t;
-  t = parser_agora_ms();
-  if (objeto.empty()) {
-    mostra_diagnosticos();
-    envia(Evento::NaoCompilou);
-    return 0;
-  }
-  int tamanho = 0;
-  auto bloco = liga(objeto, &tamanho);
-  if (!bloco)
-    return 0;
-  if (destino.no_filho)
-    verifica_prepara(tcc_estado, bloco.get(), static_cast<size_t>(tamanho));
-  parser_memoria->liga = parser_agora_ms() - t;
-  auto principal = reinterpret_cast<MainDoPrograma>(tcc_get_symbol(tcc_estado, "main"));
-  TabelaDeLinhas tabela;
-  uint64_t principal_no_objeto = 0;
-  if (!principal)
-    envia(Evento::SemMain);
-  else if (linhas_le_objeto(objeto, &tabela, &principal_no_objeto))
-    tabela.base = reinterpret_cast<uintptr_t>(principal) - principal_no_objeto;
-  solta_o_programa(tabela);
-  parser_memoria->programa = parser_agora_ms();
-  int codigo_saida = 0;
-  if (principal) {
-    char nome[] = "programa";
-    char *argv[] = {nome, nullptr};
-    codigo_saida = principal(1, argv);
-  }
-  if (destino.no_filho)
-    fim_do_programa(codigo_saida);
-  parser_memoria->programa = parser_agora_ms() - parser_memoria->programa;
-  return 1;
-}
+const Hospedeiro FILHO = {confina_antes_de_compilar, envia,  envia_mensagem,   escreve_rastro,
+                          registra_guardas,          ligado, solta_o_programa, fim_de_main};
 
 // ------------------------------------------------------------ the child's life
 
@@ -432,36 +280,9 @@ void fixa_descritores(int comando, int console, int controle) {
 void envia_espaco(int raiz) {
   if (raiz < 0)
     return;
-  char letra[2] = {static_cast<char>(Evento::Espaco), '\n'};
-  char controle[CMSG_SPACE(sizeof(int))] = {};
-  iovec dados{letra, sizeof letra};
-  msghdr m{};
-  m.msg_iov = &dados;
-  m.msg_iovlen = 1;
-  m.msg_control = controle;
-  m.msg_controllen = sizeof controle;
-  cmsghdr *c = CMSG_FIRSTHDR(&m);
-  c->cmsg_level = SOL_SOCKET;
-  c->cmsg_type = SCM_RIGHTS;
-  c->cmsg_len = CMSG_LEN(sizeof(int));
-  memcpy(CMSG_DATA(c), &raiz, sizeof raiz);
-  while (sendmsg(FD_CONTROLE, &m, MSG_NOSIGNAL) < 0 && errno == EINTR) {
-  }
+  const char letra[2] = {static_cast<char>(Evento::Espaco), '\n'};
+  parser_envia_com_descritores(FD_CONTROLE, letra, sizeof letra, &raiz, 1);
   close(raiz);
-}
-
-bool le_tudo(int fd, void *dados, size_t tamanho) {
-  auto *p = static_cast<char *>(dados);
-  while (tamanho > 0) {
-    const ssize_t n = read(fd, p, tamanho);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    p += n;
-    tamanho -= static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // The code, sent as its length and its bytes; false when the application
@@ -469,12 +290,12 @@ bool le_tudo(int fd, void *dados, size_t tamanho) {
 // The code read straight behind the prelude, where it is compiled.
 bool le_codigo(std::string *texto) {
   uint64_t tamanho = 0;
-  if (!le_tudo(FD_COMANDO, &tamanho, sizeof tamanho) || tamanho > (1ull << 31))
+  if (!parser_le_tudo(FD_COMANDO, &tamanho, sizeof tamanho) || tamanho > (1ull << 31))
     return false;
-  const size_t preludio = parser_preludio().size();
-  *texto = parser_preludio();
+  const size_t preludio = compila_preludio().size();
+  *texto = compila_preludio();
   texto->resize(preludio + tamanho);
-  const bool lido = le_tudo(FD_COMANDO, texto->data() + preludio, tamanho);
+  const bool lido = parser_le_tudo(FD_COMANDO, texto->data() + preludio, tamanho);
   close(FD_COMANDO);
   return lido;
 }
@@ -488,7 +309,7 @@ long filho_faltas() {
 }
 
 void filho_rastro(const char *texto, size_t tamanho) {
-  destino.trace(texto, tamanho);
+  rastro(texto, tamanho);
 }
 
 [[noreturn]] void filho_vive(int comando, int console, int controle, bool aquecer) {
@@ -504,15 +325,15 @@ void filho_rastro(const char *texto, size_t tamanho) {
   envia_espaco(espaco);
   olpa_gfx_define_console(console_do_filho);
   olpa_gfx_define_trace(trace_do_filho);
-  destino = Destino{console_do_filho, trace_do_filho, true};
+  rastro = trace_do_filho;
   // Memory freed stays with the process, so what the warm-up touched is
   // there again for the run (and large blocks are not mapped afresh).
   mallopt(M_MMAP_THRESHOLD, 32 << 20);
   mallopt(M_TRIM_THRESHOLD, 256 << 20);
   if (aquecer)
-    filho_aquece();
+    aquece_tudo();
   else
-    filho_povoa();
+    aquece_povoa();
   const long faltas_aquecendo = filho_faltas();
 
   std::string texto;
@@ -522,20 +343,13 @@ void filho_rastro(const char *texto, size_t tamanho) {
   parser_memoria->faltas_aquece = faltas_aquecendo;
   int marcador_pilha = 0;
   topo_pilha = reinterpret_cast<uintptr_t>(&marcador_pilha);
-  fd_objeto = memfd_create("programa.o", MFD_CLOEXEC);
+  compila_prepara_objeto();
   limita_recursos();
   limita_processador();
   espera_prepara_filho();
   prepara_sinais();
   olpa_gfx_importa_estado(parser_memoria->estado);
   olpa_gfx_nova_execucao();
-  compila_e_roda(texto);
+  compila_e_roda(texto, FILHO);
   _exit(0);
-}
-
-int filho_roda_no_processo(const char *codigo, OlpaEscritor console) {
-  destino = Destino{console, escreve_stdout, false};
-  const int r = compila_e_roda(parser_preludio() + codigo);
-  destino = Destino{};
-  return r;
 }

@@ -60,6 +60,12 @@ bool regra(scmp_filter_ctx f, const char *nome, unsigned n = 0, const scmp_arg_c
          seccomp_rule_add_array(f, SCMP_ACT_ALLOW, numero, n, cmp) == 0;
 }
 
+// The call allowed when its second argument is `valor`.
+bool regra_com(scmp_filter_ctx f, const char *nome, unsigned long valor) {
+  const scmp_arg_cmp este[] = {SCMP_A1(SCMP_CMP_EQ, valor)};
+  return regra(f, nome, 1, este);
+}
+
 scmp_filter_ctx monta(uint32_t pid) {
   scmp_filter_ctx f = seccomp_init(SCMP_ACT_TRAP);
   if (!f)
@@ -78,10 +84,8 @@ scmp_filter_ctx monta(uint32_t pid) {
   // Limits of this process only (lowering them is harmless; the hard ones hold).
   const scmp_arg_cmp deste[] = {SCMP_A0(SCMP_CMP_EQ, 0)};
   ok = ok && regra(f, "prlimit64", 1, deste);
-  for (unsigned long comando : FCNTL_PERMITIDOS) {
-    const scmp_arg_cmp este[] = {SCMP_A1(SCMP_CMP_EQ, comando)};
-    ok = ok && regra(f, "fcntl", 1, este);
-  }
+  for (unsigned long comando : FCNTL_PERMITIDOS)
+    ok = ok && regra_com(f, "fcntl", comando);
   // Its flags, but never O_ASYNC (a signal at each event, to whoever F_SETOWN named).
   const scmp_arg_cmp sem_async[] = {SCMP_A1(SCMP_CMP_EQ, F_SETFL),
                                     SCMP_A2(SCMP_CMP_MASKED_EQ, O_ASYNC, 0)};
@@ -90,10 +94,8 @@ scmp_filter_ctx monta(uint32_t pid) {
   // size, punch a hole) would pass the limit on a file's size.
   const scmp_arg_cmp so_modo_0[] = {SCMP_A1(SCMP_CMP_EQ, 0)};
   ok = ok && regra(f, "fallocate", 1, so_modo_0);
-  for (unsigned long pedido : IOCTL_PERMITIDOS) {
-    const scmp_arg_cmp este[] = {SCMP_A1(SCMP_CMP_EQ, pedido)};
-    ok = ok && regra(f, "ioctl", 1, este);
-  }
+  for (unsigned long pedido : IOCTL_PERMITIDOS)
+    ok = ok && regra_com(f, "ioctl", pedido);
   if (!ok) {
     seccomp_release(f);
     return nullptr;

@@ -3,7 +3,8 @@
 // and the one place that value becomes console text and calls of the hooks.
 // The program's own text is in the console already, shown as it came.
 #include "eventos.h"
-#include "parser_interno.h"
+#include "confina.h"
+#include "execucao.h"
 
 #include <algorithm>
 #include <cstring>
@@ -13,12 +14,6 @@
 #include <glib.h>
 
 namespace {
-
-// Our own messages start a line of their own, whatever the program left
-// unfinished, so that "[erro" and "[olpa" always begin a console line.
-std::string em_linha_propria(const std::string &antes, const std::string &mensagem) {
-  return (antes.empty() || antes.back() == '\n' ? "" : "\n") + mensagem;
-}
 
 // Until the child says main is about to run, its events are its own (the
 // runner's); after that only its exit status counts: the program may have
@@ -41,6 +36,9 @@ ComoTerminou como_terminou(const Execucao &ex, const Eventos &eventos) {
   if (WIFSIGNALED(ex.status))
     return eventos.tem(Evento::Inicio) && WTERMSIG(ex.status) == SIGSYS ? ComoTerminou::Proibido
                                                                         : ComoTerminou::Sinal;
+  // A refusal while compiling (the child is confined by then) is one too.
+  if (WIFEXITED(ex.status) && WEXITSTATUS(ex.status) == SAIDA_PROIBIDA)
+    return ComoTerminou::Proibido;
   if (!eventos.tem(Evento::Inicio) || !WIFEXITED(ex.status))
     return ComoTerminou::Inesperado;
   switch (WEXITSTATUS(ex.status)) {
@@ -117,22 +115,13 @@ std::string rastro_valido(const Compartilhado &m) {
   return parser_escapa_controles(parser_texto_valido(m.rastro, n));
 }
 
-const ParserSaida &hooks() {
-  return parser_ajustes.saida;
-}
-
-// What follows the program's text in the console: the note of a cut, then
-// `mensagem` on a line of its own.
-std::string depois_do_programa(const Desfecho &d, const std::string &mensagem) {
+// A message of the run's own, with its kind and the program's line it is about.
+struct Mensagem {
+  ParserTipo tipo;
+  int linha;
   std::string texto;
-  if (d.descartado > 0)
-    texto =
-        em_linha_propria(d.console, "[olpa] a saída do programa passou de 1 MiB; o restante (" +
-                                        std::to_string(d.descartado) + " bytes) foi descartado.\n");
-  if (mensagem.empty())
-    return texto;
-  return texto + em_linha_propria(texto.empty() ? d.console : texto, mensagem);
-}
+};
+using Mensagens = std::vector<Mensagem>;
 
 // What became of its own space, when that fails the run.
 std::string nota_do_espaco(const Desfecho &d) {
@@ -147,31 +136,35 @@ std::string nota_do_espaco(const Desfecho &d) {
   return {};
 }
 
-int conclui(const Desfecho &d, std::string mensagem, bool aparencia_de_erro, int resultado) {
+// The end of the console after the program's text: the note of a cut, the
+// messages, then the framing's last line; the marks, the look, the result.
+void conclui(const Desfecho &d, Mensagens mensagens, bool aparencia_de_erro, bool sucesso,
+             ParserResultado *r) {
   const std::string espaco = nota_do_espaco(d);
   if (!espaco.empty()) {
-    mensagem += espaco;
+    mensagens.push_back({ParserTipo::Erro, 0, espaco});
     aparencia_de_erro = true;
-    resultado = 0;
+    sucesso = false;
   }
-  const std::string texto = depois_do_programa(d, mensagem);
-  if (hooks().console_insere && !texto.empty())
-    hooks().console_insere(texto.c_str());
-  if (hooks().marca_erro)
-    for (int linha : d.linhas)
-      hooks().marca_erro(linha);
-  if (hooks().marca_aviso)
-    for (int linha : d.avisos)
-      hooks().marca_aviso(linha);
-  if (aparencia_de_erro && hooks().console_erro)
-    hooks().console_erro();
-  return resultado;
+  if (d.descartado > 0)
+    resultado_acrescenta(r, ParserTipo::Olpa, 0,
+                         "[olpa] a saída do programa passou de 1 MiB; o restante (" +
+                             std::to_string(d.descartado) + " bytes) foi descartado.\n");
+  for (const Mensagem &m : mensagens)
+    resultado_acrescenta(r, m.tipo, m.linha, m.texto);
+  if (sucesso)
+    resultado_acrescenta(r, ParserTipo::Olpa, 0, "[olpa] sucesso!\n");
+  r->marcas_erro = d.linhas;
+  r->marcas_aviso = d.avisos;
+  r->aparencia_de_erro = aparencia_de_erro;
+  r->sucesso = sucesso;
 }
 
 // A run stopped from outside: whatever its canvas held is no longer trusted.
-int interrompido(const Desfecho &d, const std::string &motivo, bool aparencia_de_erro = true) {
+void interrompido(const Desfecho &d, const std::string &motivo, ParserResultado *r,
+                  ParserTipo tipo = ParserTipo::Erro, int linha = 0) {
   olpa_gfx_fecha_tela();
-  return conclui(d, motivo, aparencia_de_erro, 0);
+  conclui(d, {{tipo, linha, motivo}}, tipo == ParserTipo::Erro, false, r);
 }
 
 ParserFim fim_do_desfecho(ComoTerminou como) {
@@ -196,9 +189,6 @@ ParserFim fim_do_desfecho(ComoTerminou como) {
   }
   return ParserFim::Interrompido;
 }
-
-ParserFim ultimo_fim = ParserFim::NaoRodou;
-bool ultima_no_espaco, ultima_figura_nova; // the last run had its own space; left a picture
 
 // Deaths in the program's own code, whose line can be found.
 bool no_proprio_codigo(const Desfecho &d) {
@@ -235,30 +225,16 @@ void le_espaco(const Execucao &ex, Desfecho *d) {
 
 } // namespace
 
-ParserFim parser_ultimo_fim(void) {
-  return ultimo_fim;
-}
-
-const unsigned char *parser_vista(void) {
-  // The picture is the file itself, decoded here: never pixels the program
-  // could have left in memory, nor an earlier run's file.
-  static std::vector<unsigned char> figura;
-  const bool escrita = ultima_no_espaco ? ultima_figura_nova : olpa_estado.png_gravado;
-  if (escrita && parser_le_figura(olpa_arquivo_exportar, &figura))
-    return figura.data();
-  if (!olpa_estado.relato.tela_da_execucao || !parser_memoria)
-    return nullptr;
-  return parser_memoria->pixels;
-}
-
 Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   const Eventos eventos = eventos_le(ex.eventos);
   const Compartilhado &m = *parser_memoria;
   Desfecho d;
   d.como = como_terminou(ex, eventos);
   d.sinal = WIFSIGNALED(ex.status) ? WTERMSIG(ex.status) : 0;
-  d.pilha = m.pilha_estourou != 0;
-  d.proibida = d.como == ComoTerminou::Proibido && m.proibida > 0 ? m.proibida : -1;
+  // Notes the child left count only where its end shows what they are about.
+  d.pilha = d.sinal == SIGSEGV && m.pilha_estourou != 0;
+  d.proibida =
+      d.como == ComoTerminou::Proibido && m.proibida > 0 && m.proibida < 1024 ? m.proibida : -1;
   d.codigo_saida = d.como == ComoTerminou::Terminou ? m.codigo_saida : 0;
   d.rastro = rastro_valido(m);
   d.com_erros = eventos.tem(Evento::Erro);
@@ -294,78 +270,114 @@ Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   return d;
 }
 
-int desfecho_mostra(const Desfecho &d) {
-  ultimo_fim = fim_do_desfecho(d.como);
-  ultima_no_espaco = d.espaco_proprio;
-  ultima_figura_nova = d.figura_nova;
+namespace {
+
+// The picture of a run that ended well: the file it wrote at its export
+// path (read from the file), or its canvas when it wrote none there.
+void poe_figura(const Desfecho &d, ParserResultado *r) {
+  static std::vector<unsigned char> figura;
+  r->figura_gravada = d.espaco_proprio ? d.figura_nova : olpa_estado.png_gravado != 0;
+  if (r->figura_gravada && parser_le_figura(olpa_arquivo_exportar, &figura))
+    r->figura = figura.data();
+  else if (olpa_estado.relato.tela_da_execucao)
+    r->figura = parser_memoria->pixels;
+}
+
+void termina_bem(const Desfecho &d, ParserResultado *r) {
+  olpa_gfx_importa_estado(d.estado);
+  // One line each, after the program's text: its exit code, a colour out
+  // of range, why no picture (or not the expected one) shows.
+  Mensagens mensagens;
+  if (d.codigo_saida != 0)
+    mensagens.push_back(
+        {ParserTipo::Olpa, 0,
+         "[olpa] o programa terminou com o código " + std::to_string(d.codigo_saida) + ".\n"});
+  // A picture that could not be written said so in an "[erro]" line: no success.
+  if (olpa_gfx_png_falhou())
+    return conclui(d, mensagens, true, false, r);
+  mensagens.push_back(
+      {ParserTipo::Aviso, d.linha_da_cor, relato_aviso_de_cor(olpa_estado.relato, d.linha_da_cor)});
+  mensagens.push_back(
+      {ParserTipo::Olpa, 0, relato_por_que(olpa_estado.relato, d.tem_main, olpa_estado)});
+  conclui(d, mensagens, false, true, r);
+  if (r->sucesso)
+    poe_figura(d, r);
+}
+
+// "[erro] linha 6: o programa foi interrompido: " and the cause.
+void parado(const Desfecho &d, const std::string &motivo, ParserResultado *r) {
+  interrompido(d, parada(d, motivo), r, ParserTipo::Erro, d.linha_da_falha);
+}
+
+} // namespace
+
+void desfecho_mostra(const Desfecho &d, ParserResultado *r) {
+  r->terminou = true;
+  r->fim = fim_do_desfecho(d.como);
+  r->caminho = olpa_arquivo_exportar;
   if (!d.rastro.empty())
     parser_escreve_tudo(parser_ajustes.fd_trace, d.rastro.data(), d.rastro.size());
   switch (d.como) {
-  case ComoTerminou::Terminou: {
-    olpa_gfx_importa_estado(d.estado);
-    // One line each, after the program's text: its exit code, a colour out
-    // of range, why no picture (or not the expected one) shows.
-    std::string mensagem;
-    if (d.codigo_saida != 0)
-      mensagem =
-          "[olpa] o programa terminou com o código " + std::to_string(d.codigo_saida) + ".\n";
-    // A picture that could not be written said so in an "[erro]" line: no success.
-    if (olpa_gfx_png_falhou())
-      return conclui(d, mensagem, true, 0);
-    mensagem += relato_aviso_de_cor(olpa_estado.relato, d.linha_da_cor);
-    mensagem += relato_por_que(olpa_estado.relato, d.tem_main, olpa_estado);
-    return conclui(d, mensagem, false, 1);
-  }
+  case ComoTerminou::Terminou:
+    termina_bem(d, r);
+    r->caminho = olpa_arquivo_exportar; // the program's, now checked
+    return;
   case ComoTerminou::NaoIniciou:
     return conclui(d,
-                   "[erro] não foi possível iniciar a execução do programa (" +
-                       std::string(g_strerror(d.erro)) + ").\n",
-                   true, 0);
+                   {{ParserTipo::Erro, 0,
+                     "[erro] não foi possível iniciar a execução do programa (" +
+                         std::string(g_strerror(d.erro)) + ").\n"}},
+                   true, false, r);
   case ComoTerminou::SemCompilador:
-    if (hooks().console_substitui)
-      hooks().console_substitui("[erro fatal] linguagem olpa ausente.\n");
-    return 0;
+    resultado_troca(r, ParserTipo::Erro, PARSER_SEM_COMPILADOR);
+    return;
   case ComoTerminou::NaoCompilou:
     // Without an error shown there is nothing to mark the console red for.
-    return conclui(d, "", d.com_erros, 0);
+    return conclui(d, {}, d.com_erros, false, r);
   case ComoTerminou::TempoEsgotado: {
     const double s = parser_ajustes.tempo_limite;
-    return interrompido(d, "[erro] o programa passou do tempo limite de " + segundos(s) +
-                               (s == 1 ? " segundo" : " segundos") +
-                               " de processamento e foi interrompido (um laço que nunca "
-                               "termina?).\n");
+    return interrompido(d,
+                        "[erro] o programa passou do tempo limite de " + segundos(s) +
+                            (s == 1 ? " segundo" : " segundos") +
+                            " de processamento e foi interrompido (um laço que nunca termina?).\n",
+                        r);
   }
   case ComoTerminou::Parado: {
     const double s = 3 * parser_ajustes.tempo_limite;
-    return interrompido(d, "[erro] o programa ficou " + segundos(s) +
-                               " segundos parado, sem terminar e fora de espera() (esperando "
-                               "algo que nunca vem, como uma tecla?), e foi interrompido.\n");
+    return interrompido(d,
+                        "[erro] o programa ficou " + segundos(s) +
+                            " segundos parado, sem terminar e fora de espera() (esperando algo "
+                            "que nunca vem, como uma tecla?), e foi interrompido.\n",
+                        r);
   }
   case ComoTerminou::SemMemoria:
-    return interrompido(d, std::string(PAROU) + "usou memória demais.\n");
+    return interrompido(d, std::string(PAROU) + "usou memória demais.\n", r);
   case ComoTerminou::GrandeDemais:
-    return interrompido(d, "[erro] o programa é grande demais para a memória.\n");
+    return interrompido(d, "[erro] o programa é grande demais para a memória.\n", r);
   case ComoTerminou::Sinal: {
     const std::string motivo = falha_motivo(d.sinal, d.pilha, false, d.falha);
-    return interrompido(d, parada(d, motivo.empty() ? motivo_do_sinal(d.sinal, d.pilha) : motivo));
+    return parado(d, motivo.empty() ? motivo_do_sinal(d.sinal, d.pilha) : motivo, r);
   }
   case ComoTerminou::Verificacao:
-    return interrompido(d, parada(d, falha_motivo(0, false, true, d.falha)));
+    return parado(d, falha_motivo(0, false, true, d.falha), r);
   case ComoTerminou::Proibido: {
     const std::string acao = d.proibida >= 0 ? confina_acao(d.proibida) : "";
     return interrompido(
-        d, acao.empty()
-               ? "[erro] o programa tentou fazer algo que não é permitido no olpa.\n"
-               : "[erro] o programa tentou " + acao + ", o que não é permitido no olpa.\n");
+        d,
+        acao.empty() ? "[erro] o programa tentou fazer algo que não é permitido no olpa.\n"
+                     : "[erro] o programa tentou " + acao + ", o que não é permitido no olpa.\n",
+        r);
   }
   case ComoTerminou::NaoConfinou:
-    return interrompido(d, "[erro] não foi possível isolar o programa do resto do sistema, "
-                           "então ele não foi rodado.\n");
+    return interrompido(d,
+                        "[erro] não foi possível isolar o programa do resto do sistema, então "
+                        "ele não foi rodado.\n",
+                        r);
   case ComoTerminou::Interrompido:
     // The learner asked for it: not an error, and the canvas stays in view.
-    return interrompido(d, "[olpa] programa interrompido.\n", false);
+    return interrompido(d, "[olpa] programa interrompido.\n", r, ParserTipo::Olpa);
   case ComoTerminou::Inesperado:
     break;
   }
-  return interrompido(d, "[erro] o programa terminou de forma inesperada.\n");
+  interrompido(d, "[erro] o programa terminou de forma inesperada.\n", r);
 }

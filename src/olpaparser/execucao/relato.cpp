@@ -2,7 +2,7 @@
 // not the one the learner expects (one "[olpa]" line, the likeliest reason),
 // and a colour given out of range. From the drawing library's relato, which
 // the program could have written over: flags only, checked on import.
-#include "parser_interno.h"
+#include "execucao.h"
 
 #include "olpa_funcoes.h"
 

@@ -4,7 +4,7 @@
 // noted in shared memory, with the code addresses that name its line. What
 // is noted after main started may have been written by the program itself:
 // the application checks it, and a forged note only misleads its author.
-#include "parser_interno.h"
+#include "filho.h"
 
 #include "olpa_funcoes.h"
 
@@ -94,7 +94,7 @@ int ao_falhar_verificacao(void *fp, void *, const char *formato, va_list ap) {
 // thread.
 void *(*dlsym_real)(void *, const char *) = dlsym;
 void *olpa_dlsym(void *onde, const char *nome) {
-  for (const GuardaDeMemoria &g : parser_guardas_de_memoria())
+  for (const GuardaDeMemoria &g : filho_guardas_de_memoria())
     if (nome && strcmp(nome, g.nome) == 0)
       return g.funcao;
   return dlsym_real(onde, nome);
@@ -137,12 +137,12 @@ void ao_falhar(int sinal, siginfo_t *info, void *contexto) {
 // pair (address, size) of the prelude's marker, somewhere in the relocated
 // block.
 void *tabela_de_limites(TCCState *s, const void *bloco, size_t tamanho) {
-  const auto marco = reinterpret_cast<uintptr_t>(tcc_get_symbol(s, PARSER_MARCO_DE_LIMITES));
+  const auto marco = reinterpret_cast<uintptr_t>(tcc_get_symbol(s, COMPILA_MARCO_DE_LIMITES));
   if (!marco)
     return nullptr;
   const auto *p = static_cast<const uintptr_t *>(bloco);
   for (size_t i = 0; i + 1 < tamanho / sizeof(uintptr_t); i++)
-    if (p[i] == marco && p[i + 1] == PARSER_TAMANHO_DO_MARCO)
+    if (p[i] == marco && p[i + 1] == COMPILA_TAMANHO_DO_MARCO)
       return const_cast<uintptr_t *>(p + i);
   return nullptr;
 }
@@ -150,10 +150,10 @@ void *tabela_de_limites(TCCState *s, const void *bloco, size_t tamanho) {
 } // namespace
 
 void verifica_registra(TCCState *s) {
-  if (parser_verificando())
+  if (compila_verificando())
     tcc_add_symbol(s, "dlsym", reinterpret_cast<const void *>(olpa_dlsym));
   else
-    for (const GuardaDeMemoria &g : parser_guardas_de_memoria())
+    for (const GuardaDeMemoria &g : filho_guardas_de_memoria())
       tcc_add_symbol(s, g.nome, g.funcao);
 }
 
@@ -164,7 +164,7 @@ void verifica_prepara(TCCState *s, const void *bloco, size_t tamanho) {
   texto_inicio = reinterpret_cast<uintptr_t>(bloco);
   const auto fim = reinterpret_cast<uintptr_t>(tcc_get_symbol(s, "_etext"));
   texto_fim = fim > texto_inicio ? fim : texto_inicio + tamanho;
-  if (!parser_verificando())
+  if (!compila_verificando())
     return;
   using Inicia = void (*)(void *, int);
   if (auto inicia = reinterpret_cast<Inicia>(tcc_get_symbol(s, "__bound_init")))

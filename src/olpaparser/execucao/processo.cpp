@@ -2,7 +2,8 @@
 // forking a child (ahead of time when nothing waits), handing it the drawing
 // state and the code, reading its console text and events, and ending its
 // whole process group. The waiting is a main loop's (rodada.cpp).
-#include "parser_interno.h"
+#include "execucao.h"
+#include "filho.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -50,7 +51,7 @@ bool cria_filho(Execucao *ex, bool aquecer) {
     prctl(PR_SET_DUMPABLE, 0);
     sinais_prontos = true;
   }
-  if (!parser_cria_memoria())
+  if (!processo_cria_memoria())
     return false;
   int comando[2] = {-1, -1}, console[2] = {-1, -1}, controle[2] = {-1, -1};
   if (pipe2(comando, O_CLOEXEC) != 0 || pipe2(console, O_CLOEXEC) != 0 ||
@@ -160,26 +161,13 @@ void guarda_console(Execucao *ex, const char *dados, size_t n) {
 // Reads from the child's event socket, taking the descriptor it may send
 // with its events (its own space: only the first, and only such a one).
 ssize_t le_eventos(Execucao *ex, int fd, char *bloco, size_t tamanho) {
-  char controle[CMSG_SPACE(sizeof(int) * 4)];
-  iovec dados{bloco, tamanho};
-  msghdr m{};
-  m.msg_iov = &dados;
-  m.msg_iovlen = 1;
-  m.msg_control = controle;
-  m.msg_controllen = sizeof controle;
-  const ssize_t n = recvmsg(fd, &m, MSG_CMSG_CLOEXEC);
-  for (cmsghdr *c = n >= 0 ? CMSG_FIRSTHDR(&m) : nullptr; c; c = CMSG_NXTHDR(&m, c)) {
-    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS)
-      continue;
-    const size_t quantos = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-    for (size_t i = 0; i < quantos; i++) {
-      int recebido;
-      memcpy(&recebido, CMSG_DATA(c) + i * sizeof(int), sizeof recebido);
-      if (ex->espaco < 0 && espaco_valido(recebido))
-        ex->espaco = recebido;
-      else
-        close(recebido);
-    }
+  std::vector<int> recebidos;
+  const ssize_t n = parser_recebe_com_descritores(fd, bloco, tamanho, &recebidos);
+  for (int recebido : recebidos) {
+    if (ex->espaco < 0 && espaco_valido(recebido))
+      ex->espaco = recebido;
+    else
+      close(recebido);
   }
   return n;
 }
@@ -209,21 +197,7 @@ void le_disponivel(Execucao *ex, int *fd, bool de_console, size_t maximo) {
 
 } // namespace
 
-std::string parser_texto_valido(const char *bruto, size_t tamanho) {
-  if (g_utf8_validate(bruto, static_cast<gssize>(tamanho), nullptr) &&
-      memchr(bruto, '\0', tamanho) == nullptr)
-    return std::string(bruto, tamanho);
-  std::string texto(bruto, tamanho);
-  for (char &c : texto)
-    if (c == '\0')
-      c = ' ';
-  char *valido = g_utf8_make_valid(texto.data(), static_cast<gssize>(texto.size()));
-  std::string saida = valido;
-  g_free(valido);
-  return saida;
-}
-
-bool parser_cria_memoria() {
+bool processo_cria_memoria() {
   if (parser_memoria)
     return true;
   void *p = mmap(nullptr, sizeof(Compartilhado), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,

@@ -2,7 +2,7 @@
 // and the time it waits is told through shared memory, so that it does not
 // count towards the time limit; for olpa-rodar --quadros, the canvas goes to
 // a picture at each espera, a frame of the animation.
-#include "parser_interno.h"
+#include "filho.h"
 
 #include <cerrno>
 #include <string>
