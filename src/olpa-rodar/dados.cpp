@@ -5,6 +5,8 @@
 
 #include "registro.h"
 
+#include "olpa_comum.h"
+
 #include <glib.h>
 #include <glib/gstdio.h>
 #include <sys/stat.h>
@@ -89,16 +91,17 @@ bool dados_le(const std::string &pasta, Turma *t, std::string *motivo) {
   gsize tamanho = 0;
   GError *erro = nullptr;
   GStatBuf st{};
-  if (g_lstat(caminho.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > TAMANHO_MAXIMO ||
-      !g_file_get_contents(caminho.c_str(), &bytes, &tamanho, &erro)) {
+  const bool lido = g_lstat(caminho.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+                    st.st_size <= TAMANHO_MAXIMO &&
+                    g_file_get_contents(caminho.c_str(), &bytes, &tamanho, &erro);
+  const OlpaTexto dono(bytes);
+  if (!lido) {
     *motivo = erro ? erro->message : "não é um arquivo comum de tamanho sensato";
     if (erro)
       g_error_free(erro);
-    g_free(bytes);
     return false;
   }
   const std::string texto(bytes, tamanho);
-  g_free(bytes);
   size_t p = sizeof CABECALHO - 1;
   Campos k;
   long deslocamento = 0, total = 0;

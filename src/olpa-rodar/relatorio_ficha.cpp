@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <set>
 
+#include "olpa_comum.h"
+
 #include <glib.h>
 
 namespace {
@@ -147,10 +149,7 @@ std::string figura_do_aluno(const Correcao &c) {
 } // namespace
 
 std::string relatorio_ficha_endereco(const std::string &caminho) {
-  char *e = g_uri_escape_string(caminho.c_str(), "/", TRUE);
-  std::string s = e;
-  g_free(e);
-  return texto_html(s);
+  return texto_html(OlpaTexto(g_uri_escape_string(caminho.c_str(), "/", TRUE)).get());
 }
 
 std::string relatorio_ficha_legenda() {

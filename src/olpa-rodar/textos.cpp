@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "olpa_comum.h"
+
 #include <glib.h>
 
 std::string texto_utf8(const std::string &bruto) {
@@ -62,10 +64,7 @@ std::string texto_de_varias_linhas(const std::string &bruto) {
 
 std::string texto_html(const std::string &bruto, bool linhas) {
   const std::string limpo = sem_controles(bruto, linhas);
-  char *e = g_markup_escape_text(limpo.c_str(), static_cast<gssize>(limpo.size()));
-  std::string s = e;
-  g_free(e);
-  return s;
+  return OlpaTexto(g_markup_escape_text(limpo.c_str(), static_cast<gssize>(limpo.size()))).get();
 }
 
 std::string texto_celula(const std::string &bruto) {
