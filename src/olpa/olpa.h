@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 // Layout settings.
 extern int olpa_janela_largura, olpa_janela_altura;
@@ -88,8 +89,9 @@ void olpa_marcas_da_execucao(const struct ParserResultado &r);
 void olpa_marca_erro(int linha);
 void olpa_marca_aviso(int linha);
 void olpa_limpa_marcas(void);
-// Lines with a mark of `categoria` (for tests).
+// Lines with a mark of `categoria`: how many, and which (for tests).
 int olpa_linhas_marcadas(const char *categoria = OLPA_MARCA_ERRO);
+std::vector<int> olpa_linhas_com_marca(const char *categoria);
 // The editor's cursor on line `linha` (from 1), shown, with the focus.
 void olpa_vai_para_linha(int linha);
 
