@@ -17,7 +17,7 @@ TESTES=(
   xvfb xauth xdotool x11-utils imagemagick libxtst-dev libxdamage-dev
   desktop-file-utils dpkg-dev file appstream lintian man-db
   clang-format
-  chromium
+  chromium python3 parallel
 )
 case "${1:-}" in
   "") ;;

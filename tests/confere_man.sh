@@ -28,7 +28,7 @@ da_ajuda() {
 for programa in olpa olpa-rodar; do
   case $programa in
     olpa) codigo=("$fonte/src/olpa/olpa_opcoes.cpp") ;;
-    olpa-rodar) codigo=("$fonte/src/olpa-rodar/olpa_rodar.cpp") ;;
+    olpa-rodar) codigo=("$fonte/src/olpa-rodar/opcoes.cpp") ;;
   esac
   manual=$(do_manual $programa)
   [ "$(echo "$manual" | wc -l)" -ge 4 ] || falha "$programa: o manual quase não tem opções"

@@ -197,6 +197,9 @@ void olpa_gfx_define_mudancas(std::atomic<uint32_t> *contador) {
 void olpa_gfx_define_pixels(unsigned char *pixels) {
   memoria_pixels = pixels;
 }
+const unsigned char *olpa_gfx_pixels(void) {
+  return memoria_pixels;
+}
 void olpa_gfx_define_ultima_imagem(unsigned char *argb, char *caminho) {
   ultima_argb = argb && caminho ? argb : nullptr;
   ultima_caminho = argb && caminho ? caminho : nullptr;

@@ -139,6 +139,9 @@ void olpa_gfx_define_mudancas(std::atomic<uint32_t> *contador);
 // Memory the canvas pixels live in (OLPA_TELA_BYTES, 4-byte aligned); null
 // lets cairo allocate its own. Shared memory lets a child hand the canvas back.
 void olpa_gfx_define_pixels(unsigned char *pixels);
+// That memory (null when cairo's own): after a run that was stopped, the
+// canvas as far as the program got (untrusted pixels, nothing more).
+const unsigned char *olpa_gfx_pixels(void);
 
 // olpa_estado with the canvas part read from cairo, ready to hand over.
 const OlpaEstado &olpa_gfx_exporta_estado(void);
