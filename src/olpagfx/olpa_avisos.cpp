@@ -1,0 +1,168 @@
+// The notice of a run whose picture shows nothing or loses strokes, from
+// its record: the drawing never ran (and what in the program's text kept
+// it from running), or the first line whose strokes all left the canvas as
+// it was, and why: drawn with no canvas, on a canvas a scale by 0 broke,
+// with opacity 0, width 0, from a point to itself, all off the canvas, in
+// the background's black. A line that painted anything at all is no fault,
+// nor are lines off the canvas while others show.
+#include "olpa_avisos.h"
+
+#include "olpa_funcoes.h"
+
+#include <algorithm>
+#include <set>
+
+namespace {
+
+struct Indices {
+  size_t inicia = olpa_funcao_indice("inicia");
+  size_t inicia_arquivo = olpa_funcao_indice("inicia_arquivo");
+  size_t termina = olpa_funcao_indice("termina");
+  size_t linha = olpa_funcao_indice("linha");
+  size_t linha_ate = olpa_funcao_indice("linha_ate");
+  size_t escala = olpa_funcao_indice("escala");
+  size_t traco = olpa_funcao_indice("traco");
+  size_t cor = olpa_funcao_indice("cor");
+  size_t cor_e_opacidade = olpa_funcao_indice("cor_e_opacidade");
+  size_t opacidade = olpa_funcao_indice("opacidade");
+};
+const Indices &indices() {
+  static const Indices i;
+  return i;
+}
+
+const OlpaFaixa &faixa(size_t funcao, int argumento) {
+  return OLPA_FUNCOES[funcao].faixas[argumento];
+}
+
+// "linha(1, 2, 3, 4), na linha 7,": a call as the program made it, and where.
+std::string onde(const OlpaRegistro &r, uint32_t i) {
+  const int linha = olpa_registro_linha(r, i);
+  return olpa_registro_chamada_texto(r, i) +
+         (linha > 0 ? ", na linha " + std::to_string(linha) + "," : std::string());
+}
+
+// The last call before `i` of any of `funcoes`; -1 when none.
+long ultima(const OlpaRegistro &r, uint32_t i, std::initializer_list<size_t> funcoes) {
+  while (i-- > 0)
+    if (std::find(funcoes.begin(), funcoes.end(), olpa_registro_chamada(r, i).funcao) !=
+        funcoes.end())
+      return i;
+  return -1;
+}
+
+std::string nada_rodou(const OlpaRegistro &r, const std::string &codigo) {
+  std::vector<int> rodaram;
+  for (uint32_t i = 0; i < r.entradas.size(); i++)
+    rodaram.push_back(olpa_registro_linha(r, i));
+  const Indices &f = indices();
+  const OlpaControle c = olpa_controle_da_chamada(
+      codigo, {OLPA_FUNCOES[f.linha].nome, OLPA_FUNCOES[f.linha_ate].nome}, rodaram);
+  if (!c.chamada)
+    return {};
+  const std::string inicio = "[olpa] o desenho não rodou nenhuma vez: ";
+  const std::string l = std::to_string(c.linha);
+  switch (c.tipo) {
+  case OlpaBloco::Laco:
+    return inicio + "o laço da linha " + l + " nunca repetiu?\n";
+  case OlpaBloco::Se:
+    return inicio + "a condição do if da linha " + l + " nunca foi verdadeira?\n";
+  case OlpaBloco::Senao:
+    return inicio + "o else da linha " + l +
+           " nunca foi escolhido (a condição do if antes dele foi sempre verdadeira?).\n";
+  case OlpaBloco::Escolha:
+    return inicio + "o switch da linha " + l + " nunca escolheu o caso que desenha?\n";
+  case OlpaBloco::Funcao:
+    return inicio + "a função " + c.funcao + ", da linha " + l + ", nunca foi chamada?\n";
+  case OlpaBloco::Nenhum:
+    break;
+  }
+  return inicio + "o programa acabou antes de chegar à linha " + std::to_string(c.chamada) + "?\n";
+}
+
+// Why stroke `i` showed nothing, naming the call at fault.
+std::string por_que(const OlpaRegistro &r, uint32_t i, OlpaEfeito efeito) {
+  const Indices &f = indices();
+  const std::string traco = onde(r, i);
+  long setter = -1;
+  switch (efeito) {
+  case OlpaEfeito::SemTela:
+    return "[olpa] " + traco +
+           (ultima(r, i, {f.termina}) > ultima(r, i, {f.inicia, f.inicia_arquivo})
+                ? " desenha depois de termina(), que já fechou a tela, então não aparece.\n"
+                : " desenha antes de inicia(), quando ainda não há tela, então não aparece.\n");
+  case OlpaEfeito::TelaEstragada: // the first scale by 0 since the canvas was opened
+    for (long j = ultima(r, i, {f.escala}); j > ultima(r, i, {f.inicia, f.inicia_arquivo});
+         j = ultima(r, static_cast<uint32_t>(j), {f.escala}))
+      if (!olpa_faixa_contem(faixa(f.escala, 0), olpa_registro_chamada(r, j).valores[0]) ||
+          !olpa_faixa_contem(faixa(f.escala, 1), olpa_registro_chamada(r, j).valores[1]))
+        setter = j;
+    return setter < 0 ? "[olpa] a tela veio estragada de uma escala com 0 de antes, e as linhas "
+                        "não aparecem: comece com inicia().\n"
+                      : "[olpa] " + onde(r, static_cast<uint32_t>(setter)) +
+                            " estragou o desenho: com 0 tudo encolhe até sumir, e as linhas depois "
+                            "dela não aparecem.\n";
+  case OlpaEfeito::Invisivel:
+    setter = ultima(r, i, {f.opacidade, f.cor_e_opacidade});
+    return "[olpa] " + (setter < 0 ? traco : onde(r, static_cast<uint32_t>(setter))) +
+           " deixa a caneta invisível, e as linhas depois dela não aparecem: " +
+           olpa_faixa_texto(faixa(f.opacidade, 0)) + ", e 100 cobre tudo.\n";
+  case OlpaEfeito::SemLargura:
+    setter = ultima(r, i, {f.traco});
+    return "[olpa] " + (setter < 0 ? traco : onde(r, static_cast<uint32_t>(setter))) +
+           " deixa as linhas sem largura, e elas não aparecem: " +
+           olpa_faixa_texto(faixa(f.traco, 0)) + ".\n";
+  case OlpaEfeito::SemComprimento:
+    return "[olpa] " + traco +
+           " começa e acaba no mesmo ponto, então não aparece: uma linha precisa de dois pontos "
+           "diferentes.\n";
+  case OlpaEfeito::ForaDaTela:
+    return "[olpa] nada do que o programa desenhou caiu dentro da tela (x vai de 0 a " +
+           std::to_string(OLPA_TELA_LARGURA - 1) + ", e y de 0 a " +
+           std::to_string(OLPA_TELA_ALTURA - 1) + "): o primeiro traço foi " +
+           traco.substr(0, traco.size() - (traco.back() == ',')) + ".\n";
+  case OlpaEfeito::CorDoFundo:
+    setter = ultima(r, i, {f.cor, f.cor_e_opacidade});
+    return "[olpa] " + (setter < 0 ? traco : onde(r, static_cast<uint32_t>(setter))) +
+           " pinta de preto, a cor do fundo, então as linhas depois dela não aparecem: escolha "
+           "outra cor.\n";
+  default:
+    return {};
+  }
+}
+
+bool falta(OlpaEfeito e) {
+  return e != OlpaEfeito::Nenhum && e != OlpaEfeito::Pintou && e != OlpaEfeito::Repetido;
+}
+
+} // namespace
+
+std::string olpa_avisos_do_registro(const OlpaRegistro &r, OlpaPassos *passos,
+                                    const std::string &codigo) {
+  const uint32_t n = static_cast<uint32_t>(r.entradas.size());
+  const Indices &f = indices();
+  bool desenhou = false, dentro = false;
+  std::set<int64_t> com_tinta; // lines (or, unknown, addresses) that painted something
+  auto chave = [&r](uint32_t i) {
+    const int linha = olpa_registro_linha(r, i);
+    return linha > 0 ? int64_t{linha} : -static_cast<int64_t>(olpa_registro_chamada(r, i).de_onde);
+  };
+  for (uint32_t i = 0; i < n; i++) {
+    const uint8_t funcao = olpa_registro_chamada(r, i).funcao;
+    const OlpaEfeito e = olpa_passos_efeito(passos, i);
+    desenhou = desenhou || funcao == f.linha || funcao == f.linha_ate;
+    dentro = dentro || (falta(e) && e != OlpaEfeito::ForaDaTela && e != OlpaEfeito::SemTela) ||
+             e == OlpaEfeito::Pintou || e == OlpaEfeito::Repetido;
+    if (e == OlpaEfeito::Pintou)
+      com_tinta.insert(chave(i));
+  }
+  if (!desenhou)
+    return r.chamadas > n ? std::string() : nada_rodou(r, codigo);
+  // Off the canvas is a fault only when nothing at all was drawn on it.
+  for (uint32_t i = 0; i < n; i++) {
+    const OlpaEfeito e = olpa_passos_efeito(passos, i);
+    if (falta(e) && !com_tinta.count(chave(i)) && (e != OlpaEfeito::ForaDaTela || !dentro))
+      return por_que(r, i, e);
+  }
+  return {};
+}
