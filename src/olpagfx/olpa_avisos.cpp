@@ -14,23 +14,6 @@
 
 namespace {
 
-struct Indices {
-  size_t inicia = olpa_funcao_indice("inicia");
-  size_t inicia_arquivo = olpa_funcao_indice("inicia_arquivo");
-  size_t termina = olpa_funcao_indice("termina");
-  size_t linha = olpa_funcao_indice("linha");
-  size_t linha_ate = olpa_funcao_indice("linha_ate");
-  size_t escala = olpa_funcao_indice("escala");
-  size_t traco = olpa_funcao_indice("traco");
-  size_t cor = olpa_funcao_indice("cor");
-  size_t cor_e_opacidade = olpa_funcao_indice("cor_e_opacidade");
-  size_t opacidade = olpa_funcao_indice("opacidade");
-};
-const Indices &indices() {
-  static const Indices i;
-  return i;
-}
-
 const OlpaFaixa &faixa(size_t funcao, int argumento) {
   return OLPA_FUNCOES[funcao].faixas[argumento];
 }
@@ -55,7 +38,7 @@ std::string nada_rodou(const OlpaRegistro &r, const std::string &codigo) {
   std::vector<int> rodaram;
   for (uint32_t i = 0; i < r.entradas.size(); i++)
     rodaram.push_back(olpa_registro_linha(r, i));
-  const Indices &f = indices();
+  const OlpaIndices &f = olpa_funcoes_indices();
   const OlpaControle c = olpa_controle_da_chamada(
       codigo, {OLPA_FUNCOES[f.linha].nome, OLPA_FUNCOES[f.linha_ate].nome}, rodaram);
   if (!c.chamada)
@@ -82,7 +65,7 @@ std::string nada_rodou(const OlpaRegistro &r, const std::string &codigo) {
 
 // Why stroke `i` showed nothing, naming the call at fault.
 std::string por_que(const OlpaRegistro &r, uint32_t i, OlpaEfeito efeito) {
-  const Indices &f = indices();
+  const OlpaIndices &f = olpa_funcoes_indices();
   const std::string traco = onde(r, i);
   long setter = -1;
   switch (efeito) {
@@ -137,10 +120,10 @@ bool falta(OlpaEfeito e) {
 
 } // namespace
 
-std::string olpa_avisos_do_registro(const OlpaRegistro &r, OlpaPassos *passos,
+std::string olpa_avisos_do_registro(const OlpaRegistro &r, const OlpaPassos *passos,
                                     const std::string &codigo) {
   const uint32_t n = static_cast<uint32_t>(r.entradas.size());
-  const Indices &f = indices();
+  const OlpaIndices &f = olpa_funcoes_indices();
   bool desenhou = false, dentro = false;
   std::set<int64_t> com_tinta; // lines (or, unknown, addresses) that painted something
   auto chave = [&r](uint32_t i) {
@@ -158,6 +141,8 @@ std::string olpa_avisos_do_registro(const OlpaRegistro &r, OlpaPassos *passos,
   }
   if (!desenhou)
     return r.chamadas > n ? std::string() : nada_rodou(r, codigo);
+  if (olpa_passos_percorridos(passos) < n)
+    return {};
   // Off the canvas is a fault only when nothing at all was drawn on it.
   for (uint32_t i = 0; i < n; i++) {
     const OlpaEfeito e = olpa_passos_efeito(passos, i);

@@ -9,9 +9,10 @@
 #include <vector>
 
 // The notice for a run that ended well, from its record (with its lines:
-// olpa_registro_define_linhas), its steps (gone through as far as needed)
-// and the program's text; empty when nothing was lost.
-std::string olpa_avisos_do_registro(const OlpaRegistro &registro, OlpaPassos *passos,
+// olpa_registro_define_linhas), its steps and the program's text; empty
+// when nothing was lost. Strokes lost are told only once the steps have
+// been gone through whole (olpa_passos_percorre).
+std::string olpa_avisos_do_registro(const OlpaRegistro &registro, const OlpaPassos *passos,
                                     const std::string &codigo);
 
 // ------------------------------------------------------------ the program's text

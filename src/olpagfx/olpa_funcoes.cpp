@@ -163,6 +163,16 @@ size_t olpa_funcao_indice(const char *nome) {
   return OLPA_NUM_FUNCOES;
 }
 
+const OlpaIndices &olpa_funcoes_indices() {
+  static const OlpaIndices i = {
+      olpa_funcao_indice("inicia"),          olpa_funcao_indice("inicia_arquivo"),
+      olpa_funcao_indice("termina"),         olpa_funcao_indice("linha"),
+      olpa_funcao_indice("linha_ate"),       olpa_funcao_indice("escala"),
+      olpa_funcao_indice("traco"),           olpa_funcao_indice("cor"),
+      olpa_funcao_indice("cor_e_opacidade"), olpa_funcao_indice("opacidade")};
+  return i;
+}
+
 namespace {
 
 // What is between the prototype's parentheses, read once.

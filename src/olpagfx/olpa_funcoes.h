@@ -39,6 +39,13 @@ extern const OlpaFuncao OLPA_FUNCOES[OLPA_NUM_FUNCOES];
 // Its index in the table, OLPA_NUM_FUNCOES when there is none of that name.
 size_t olpa_funcao_indice(const char *nome);
 
+// The index of each learner function the library's own files name.
+struct OlpaIndices {
+  size_t inicia, inicia_arquivo, termina, linha, linha_ate, escala, traco, cor, cor_e_opacidade,
+      opacidade;
+};
+const OlpaIndices &olpa_funcoes_indices();
+
 // A function's arguments as its prototype declares them: how many (-1 for
 // "..."), and which are texts (a char pointer) rather than integers.
 struct OlpaAssinatura {

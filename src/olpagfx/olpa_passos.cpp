@@ -18,17 +18,6 @@ namespace {
 constexpr double INTERVALO_MS = 2;
 constexpr uint32_t INTERVALO_CHAMADAS = 20000;
 
-struct Funcoes {
-  size_t inicia = olpa_funcao_indice("inicia");
-  size_t inicia_arquivo = olpa_funcao_indice("inicia_arquivo");
-  size_t linha = olpa_funcao_indice("linha");
-  size_t linha_ate = olpa_funcao_indice("linha_ate");
-};
-const Funcoes &funcoes() {
-  static const Funcoes f;
-  return f;
-}
-
 } // namespace
 
 struct OlpaPassos {
@@ -93,7 +82,7 @@ OlpaEfeito por_que(const OlpaAlcance &a) {
 // Call `indice` replayed in the pass, with what it changed noted.
 void percorre_um(OlpaPassos *p, uint32_t indice) {
   const OlpaChamada c = olpa_registro_chamada(*p->registro, indice);
-  const Funcoes &f = funcoes();
+  const OlpaIndices &f = olpa_funcoes_indices();
   const bool traco = c.funcao == f.linha || c.funcao == f.linha_ate;
   const bool nova =
       (c.funcao == f.inicia || c.funcao == f.inicia_arquivo) && !(c.bandeiras & OLPA_RECUSADO);
@@ -176,6 +165,10 @@ bool olpa_passos_percorre(OlpaPassos *p, double ms) {
   return anda(p, total(*p), ms);
 }
 
+uint32_t olpa_passos_percorridos(const OlpaPassos *p) {
+  return p->feito;
+}
+
 OlpaQuadro olpa_passos_mostra(OlpaPassos *p, uint32_t passo) {
   passo = std::min(passo, total(*p));
   anda(p, passo, SEM_PRAZO);
@@ -211,18 +204,14 @@ OlpaQuadro olpa_passos_mostra(OlpaPassos *p, uint32_t passo) {
   return q;
 }
 
-uint32_t olpa_passos_quem_pintou(OlpaPassos *p, int x, int y) {
-  anda(p, total(*p), SEM_PRAZO);
+uint32_t olpa_passos_quem_pintou(const OlpaPassos *p, int x, int y) {
   if (x < 0 || y < 0 || x >= OLPA_TELA_LARGURA || y >= OLPA_TELA_ALTURA)
     return 0;
   return p->quem[y * OLPA_TELA_LARGURA + x];
 }
 
-OlpaEfeito olpa_passos_efeito(OlpaPassos *p, uint32_t indice) {
-  if (indice >= total(*p))
-    return OlpaEfeito::Nenhum;
-  anda(p, indice + 1, SEM_PRAZO);
-  return p->efeitos[indice];
+OlpaEfeito olpa_passos_efeito(const OlpaPassos *p, uint32_t indice) {
+  return indice < p->feito ? p->efeitos[indice] : OlpaEfeito::Nenhum;
 }
 
 size_t olpa_passos_memoria(const OlpaPassos *p) {

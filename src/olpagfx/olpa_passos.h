@@ -28,12 +28,15 @@ OlpaPassosPtr olpa_passos_cria(const OlpaRegistro *registro,
 
 // Goes on with the one pass through the whole record that keeps pictures
 // on the way and learns what each call changed, for about `ms` milliseconds
-// (a window does it while idle); true once it has gone through all of it.
-// The functions below go as far as they need themselves.
+// (a window does it while idle, a slice at a time); true once it has gone
+// through all of it. A pass costs about what the run spent drawing, unless
+// the program forged its record: the host decides how long to give it.
 bool olpa_passos_percorre(OlpaPassos *passos, double ms);
+// How many calls the pass has gone through.
+uint32_t olpa_passos_percorridos(const OlpaPassos *passos);
 
 // The canvas right after step `passo` (1 to the number of calls kept; 0: as
-// the run began).
+// the run began). A step past those gone through takes the pass there first.
 struct OlpaQuadro {
   const unsigned char *pixels = nullptr; // 640 x 480 ARGB32 as cairo holds it, valid until
                                          // the next call; null: no canvas yet
@@ -44,12 +47,13 @@ struct OlpaQuadro {
 };
 OlpaQuadro olpa_passos_mostra(OlpaPassos *passos, uint32_t passo);
 
-// The step whose call last changed pixel (x, y) of the canvas as the run
-// left it; 0 when no call of the run did.
-uint32_t olpa_passos_quem_pintou(OlpaPassos *passos, int x, int y);
+// The step whose call last changed pixel (x, y), of those gone through (all
+// of them: the canvas as the run left it); 0 when none did.
+uint32_t olpa_passos_quem_pintou(const OlpaPassos *passos, int x, int y);
 
 // What a call did to the canvas, and why a drawing call changed no pixel:
-// the first reason that holds, in this order.
+// the first reason that holds, in this order (Nenhum for a call not gone
+// through yet).
 enum class OlpaEfeito : uint8_t {
   Nenhum,         // not a drawing call
   Pintou,         // it changed pixels
@@ -62,7 +66,7 @@ enum class OlpaEfeito : uint8_t {
   CorDoFundo,     // black, on a canvas where nothing was under it but black
   Repetido,       // the colour every pixel under it already had
 };
-OlpaEfeito olpa_passos_efeito(OlpaPassos *passos, uint32_t indice);
+OlpaEfeito olpa_passos_efeito(const OlpaPassos *passos, uint32_t indice);
 
 // Bytes the steps hold now (kept pictures, the pixel map, working canvases).
 size_t olpa_passos_memoria(const OlpaPassos *passos);

@@ -13,10 +13,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#ifndef MADV_POPULATE_WRITE
-#define MADV_POPULATE_WRITE 23
-#endif
-
 bool olpa_registrando;
 
 namespace {

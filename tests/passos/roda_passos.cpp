@@ -120,7 +120,7 @@ void confere_iguais(const std::string &onde, const OlpaRegistro &a, const OlpaRe
 }
 
 // NOME.quem: "X Y" a line, and the step the map gives (written when rewriting).
-std::string quem(const std::string &arquivo, OlpaPassos *passos) {
+std::string quem(const std::string &arquivo, const OlpaPassos *passos) {
   std::istringstream linhas(le_arquivo(arquivo));
   std::string saida;
   for (int x, y; linhas >> x >> y;) {
@@ -151,6 +151,8 @@ void um_programa(const std::string &onde, const std::string &base, bool so_repri
       texto += olpa_registro_passo(e.registro, i) + "\n";
     confere(onde, base + ".passos", texto + olpa_registro_fim(e.registro));
     OlpaPassosPtr passos = olpa_passos_cria(&e.registro);
+    while (!olpa_passos_percorre(passos.get(), 100)) {
+    }
     confere(onde, base + ".aviso", olpa_avisos_do_registro(e.registro, passos.get(), codigo));
     if (existe(base + ".quem"))
       confere(onde, base + ".quem", quem(base + ".quem", passos.get()));

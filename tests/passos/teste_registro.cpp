@@ -55,6 +55,8 @@ void confere_sao(const OlpaRegistro &r) {
     ASSERT_FALSE(olpa_registro_passo(r, i).empty());
   }
   OlpaPassosPtr passos = olpa_passos_cria(&r);
+  while (!olpa_passos_percorre(passos.get(), 100)) {
+  }
   for (uint32_t k = 0; k <= r.entradas.size(); k++)
     olpa_passos_mostra(passos.get(), k);
   olpa_passos_quem_pintou(passos.get(), 320, 240);
