@@ -88,29 +88,27 @@ void percorre_um(OlpaPassos *p, uint32_t indice) {
       (c.funcao == f.inicia || c.funcao == f.inicia_arquivo) && !(c.bandeiras & OLPA_RECUSADO);
   cairo_t *cr = olpa_gfx_contexto();
   const uint32_t *pixels = p->percurso.pixels.get();
-  if (traco && !cr)
-    p->efeitos[indice] = OlpaEfeito::SemTela;
-  else if (traco && cairo_status(cr) != CAIRO_STATUS_SUCCESS)
-    p->efeitos[indice] = OlpaEfeito::TelaEstragada;
-  else if (traco || nova) {
-    if (nova)
-      olpa_alcance_tudo(&p->alcance);
-    else if (c.funcao == f.linha)
-      olpa_alcance_do_traco(cr, c.valores[0], c.valores[1], c.valores[2], c.valores[3],
-                            &p->alcance);
-    else
-      olpa_alcance_do_traco(cr, olpa_x, olpa_y, static_cast<double>(olpa_x) + c.valores[0],
-                            static_cast<double>(olpa_y) + c.valores[1], &p->alcance);
-    guarda_antes(p, pixels);
+  const bool estragada = cr && cairo_status(cr) != CAIRO_STATUS_SUCCESS;
+  if (!(traco || nova) || (traco && (!cr || estragada))) {
     olpa_mundo_repete(&p->percurso, *p->registro, indice);
-    if (olpa_tela)
-      cairo_surface_flush(olpa_tela.get());
-    const long mudados = marca_mudados(p, pixels, indice + 1);
     if (traco)
-      p->efeitos[indice] = mudados > 0 ? OlpaEfeito::Pintou : por_que(p->alcance);
+      p->efeitos[indice] = cr ? OlpaEfeito::TelaEstragada : OlpaEfeito::SemTela;
     return;
   }
+  if (nova)
+    olpa_alcance_tudo(&p->alcance);
+  else if (c.funcao == f.linha)
+    olpa_alcance_do_traco(cr, c.valores[0], c.valores[1], c.valores[2], c.valores[3], &p->alcance);
+  else
+    olpa_alcance_do_traco(cr, olpa_x, olpa_y, static_cast<double>(olpa_x) + c.valores[0],
+                          static_cast<double>(olpa_y) + c.valores[1], &p->alcance);
+  guarda_antes(p, pixels);
   olpa_mundo_repete(&p->percurso, *p->registro, indice);
+  if (olpa_tela)
+    cairo_surface_flush(olpa_tela.get());
+  const long mudados = marca_mudados(p, pixels, indice + 1);
+  if (traco)
+    p->efeitos[indice] = mudados > 0 ? OlpaEfeito::Pintou : por_que(p->alcance);
 }
 
 // Goes through the record up to call `ate` or for `ms` milliseconds.

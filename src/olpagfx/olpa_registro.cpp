@@ -17,7 +17,6 @@ bool olpa_registrando;
 
 namespace {
 
-constexpr uint64_t ENDERECO = (uint64_t{1} << 48) - 1;
 
 size_t arredonda(size_t n) {
   return (n + 63) & ~size_t{63};
@@ -61,8 +60,8 @@ OlpaEntrada *proxima() {
 }
 
 uint64_t palavra(uint8_t funcao, uint8_t bandeiras, const void *de_onde) {
-  return (reinterpret_cast<uintptr_t>(de_onde) & ENDERECO) | uint64_t{bandeiras} << 48 |
-         uint64_t{funcao} << 56;
+  return (reinterpret_cast<uintptr_t>(de_onde) & OLPA_ENTRADA_ENDERECO) | uint64_t{bandeiras} << OLPA_ENTRADA_BANDEIRAS |
+         uint64_t{funcao} << OLPA_ENTRADA_FUNCAO;
 }
 
 void guardada() {
@@ -160,5 +159,5 @@ void olpa_registro_anota_texto(uint8_t funcao, const void *de_onde, const char *
 
 void olpa_registro_recusou() {
   if (olpa_registrando && g.ultima_guardada && g.guardadas > 0)
-    g.entradas[g.guardadas - 1].palavra |= uint64_t{OLPA_RECUSADO} << 48;
+    g.entradas[g.guardadas - 1].palavra |= uint64_t{OLPA_RECUSADO} << OLPA_ENTRADA_BANDEIRAS;
 }

@@ -45,6 +45,8 @@ struct OlpaEntrada {
   uint64_t palavra;
   int32_t valores[4];
 };
+constexpr uint64_t OLPA_ENTRADA_ENDERECO = (uint64_t{1} << 48) - 1;
+constexpr int OLPA_ENTRADA_BANDEIRAS = 48, OLPA_ENTRADA_FUNCAO = 56; // their shifts
 constexpr uint8_t OLPA_TEXTO_NULO = 1;    // the program handed a null pointer
 constexpr uint8_t OLPA_TEXTO_CORTADO = 2; // only the text's beginning was kept
 constexpr uint8_t OLPA_RECUSADO = 4;      // a picture's name refused: the call did nothing

@@ -5,7 +5,6 @@
 #include "olpa_registro.h"
 
 #include "olpa_funcoes.h"
-#include "olpagfx_interno.h"
 
 #include <algorithm>
 #include <cstring>
@@ -14,14 +13,13 @@
 
 namespace {
 
-constexpr uint64_t ENDERECO = (uint64_t{1} << 48) - 1;
 constexpr uint8_t BANDEIRAS = OLPA_TEXTO_NULO | OLPA_TEXTO_CORTADO | OLPA_RECUSADO;
 
 uint8_t funcao_de(const OlpaEntrada &e) {
-  return static_cast<uint8_t>(e.palavra >> 56);
+  return static_cast<uint8_t>(e.palavra >> OLPA_ENTRADA_FUNCAO);
 }
 uint8_t bandeiras_de(const OlpaEntrada &e) {
-  return static_cast<uint8_t>(e.palavra >> 48);
+  return static_cast<uint8_t>(e.palavra >> OLPA_ENTRADA_BANDEIRAS);
 }
 
 // Whether `e` is a call of a learner function as the recording writes one,
@@ -108,7 +106,7 @@ void olpa_registro_le(const void *memoria, const OlpaRegistroMedidas &m, OlpaReg
   if (c.tela_inicial && c.inicio.tela_aberta)
     r->tela_inicial.assign(base + partes.pixels, base + partes.pixels + OLPA_TELA_BYTES);
   for (const OlpaEntrada &e : r->entradas)
-    r->enderecos.push_back(e.palavra & ENDERECO);
+    r->enderecos.push_back(e.palavra & OLPA_ENTRADA_ENDERECO);
   std::sort(r->enderecos.begin(), r->enderecos.end());
   r->enderecos.erase(std::unique(r->enderecos.begin(), r->enderecos.end()), r->enderecos.end());
 }
@@ -120,7 +118,7 @@ OlpaChamada olpa_registro_chamada(const OlpaRegistro &r, uint32_t indice) {
   const OlpaEntrada &e = r.entradas[indice];
   c.funcao = funcao_de(e);
   c.bandeiras = bandeiras_de(e);
-  c.de_onde = e.palavra & ENDERECO;
+  c.de_onde = e.palavra & OLPA_ENTRADA_ENDERECO;
   std::copy(e.valores, e.valores + 4, c.valores);
   const OlpaAssinatura &a = olpa_funcao_assinatura(c.funcao);
   if (a.quantos > 0 && a.texto[0] && !(c.bandeiras & OLPA_TEXTO_NULO))
@@ -137,7 +135,7 @@ void olpa_registro_define_linhas(OlpaRegistro *r, const std::vector<int> &linhas
 int olpa_registro_linha(const OlpaRegistro &r, uint32_t indice) {
   if (indice >= r.entradas.size() || r.linhas.empty())
     return 0;
-  const uint64_t endereco = r.entradas[indice].palavra & ENDERECO;
+  const uint64_t endereco = r.entradas[indice].palavra & OLPA_ENTRADA_ENDERECO;
   const auto onde = std::lower_bound(r.enderecos.begin(), r.enderecos.end(), endereco);
   return onde == r.enderecos.end() ? 0 : std::max(0, r.linhas[onde - r.enderecos.begin()]);
 }

@@ -41,8 +41,9 @@ struct Vivo {
 void anota_tela() {
   Gravada &e = *vivo.execucao;
   vivo.teve_tela = vivo.teve_tela || olpa_tela != nullptr;
+  const uint32_t passo = static_cast<uint32_t>(e.hashes.size());
   uint64_t hash = e.hashes.empty() ? 0 : e.hashes.back();
-  if (e.hashes.empty() || vivo.mudancas.load() != vivo.vistas) {
+  if (e.hashes.empty() || (conferido(passo) && vivo.mudancas.load() != vivo.vistas)) {
     vivo.vistas = vivo.mudancas.load();
     if (olpa_tela)
       cairo_surface_flush(olpa_tela.get());
@@ -50,7 +51,7 @@ void anota_tela() {
   }
   e.com_tela.push_back(vivo.teve_tela);
   e.hashes.push_back(hash);
-  const uint32_t passo = static_cast<uint32_t>(e.hashes.size() - 1);
+  e.canetas.emplace_back(olpa_x, olpa_y);
   if (passo % 53 == 7 && e.copias.size() < COPIAS)
     e.copias.emplace_back(passo, std::vector<uint32_t>(tela(), tela() + PIXELS));
 }

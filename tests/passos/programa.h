@@ -18,9 +18,10 @@ struct Gravada {
   std::string console;   // what the program wrote
   OlpaRegistro registro; // its calls
   // Live only: after call k (k from 0, before the first), whether a canvas
-  // had been open by then, and a hash of its pixels.
+  // had been open by then, and a hash of its pixels (when conferido(k)).
   std::vector<bool> com_tela;
   std::vector<uint64_t> hashes;
+  std::vector<std::pair<int, int>> canetas; // the pen
   // ... and the pixels themselves after some calls.
   std::vector<std::pair<uint32_t, std::vector<uint32_t>>> copias;
 };
@@ -36,3 +37,9 @@ std::vector<int> linhas_do_registro(const std::string &codigo, const OlpaRegistr
 
 // A hash of a canvas's pixels.
 uint64_t hash_da_tela(const uint32_t *pixels);
+// Whether the canvas after call `passo` is held against the live one: all
+// of a few thousand steps, past those every eighth (each costs a hash of
+// the whole canvas on both sides).
+inline bool conferido(uint32_t passo) {
+  return passo < 8000 || passo % 8 == 0;
+}

@@ -55,21 +55,30 @@ void confere(const std::string &onde, const std::string &arquivo, const std::str
     falha(onde, arquivo + ": " + primeira_diferenca(esperado, obtido));
 }
 
-// NOME.opcoes: "chamadas N", "textos N" (the record's size).
-OlpaRegistroMedidas medidas_de(const std::string &arquivo) {
-  OlpaRegistroMedidas m;
+// NOME.opcoes: "chamadas N", "textos N" (the record's size); "so-reprise":
+// the steps replayed, and nothing else compared.
+struct Opcoes {
+  OlpaRegistroMedidas medidas;
+  bool so_reprise = false;
+};
+Opcoes opcoes_de(const std::string &arquivo) {
+  Opcoes o;
   std::istringstream linhas(le_arquivo(arquivo));
   for (std::string chave; linhas >> chave;) {
+    if (chave == "so-reprise") {
+      o.so_reprise = true;
+      continue;
+    }
     uint32_t n = 0;
     linhas >> n;
     if (chave == "chamadas")
-      m.chamadas = n;
+      o.medidas.chamadas = n;
     else if (chave == "textos")
-      m.textos = n;
+      o.medidas.textos = n;
     else
       falha(arquivo, "opção desconhecida: " + chave);
   }
-  return m;
+  return o;
 }
 
 // Step `passo` replayed against the live run.
@@ -82,7 +91,9 @@ void confere_passo(const std::string &onde, OlpaPassos *passos, const Gravada &v
                     (q.pixels ? "tela onde não havia" : "sem tela onde havia"));
     return;
   }
-  if (pixels && hash_da_tela(pixels) != vivo.hashes[passo])
+  if (std::make_pair(q.x, q.y) != vivo.canetas[passo])
+    falha(onde, "passo " + std::to_string(passo) + ": a caneta refeita não está onde estava");
+  if (pixels && conferido(passo) && hash_da_tela(pixels) != vivo.hashes[passo])
     falha(onde, "passo " + std::to_string(passo) + ": a tela refeita difere da tela ao vivo");
   for (const auto &[p, copia] : vivo.copias)
     if (p == passo && pixels && memcmp(pixels, copia.data(), OLPA_TELA_BYTES) != 0)
@@ -134,7 +145,9 @@ std::string quem(const std::string &arquivo, const OlpaPassos *passos) {
 
 void um_programa(const std::string &onde, const std::string &base, bool so_reprise) {
   const std::string codigo = le_arquivo(base + ".olp");
-  const OlpaRegistroMedidas medidas = medidas_de(base + ".opcoes");
+  const Opcoes opcoes = opcoes_de(base + ".opcoes");
+  const OlpaRegistroMedidas &medidas = opcoes.medidas;
+  so_reprise = so_reprise || opcoes.so_reprise;
   // What the run begins with, so that the live run begins there too.
   const OlpaEstado estado = olpa_gfx_exporta_estado();
   std::vector<unsigned char> pixels(OLPA_TELA_BYTES);
