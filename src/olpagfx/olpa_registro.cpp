@@ -17,7 +17,6 @@ bool olpa_registrando;
 
 namespace {
 
-
 size_t arredonda(size_t n) {
   return (n + 63) & ~size_t{63};
 }
@@ -60,8 +59,8 @@ OlpaEntrada *proxima() {
 }
 
 uint64_t palavra(uint8_t funcao, uint8_t bandeiras, const void *de_onde) {
-  return (reinterpret_cast<uintptr_t>(de_onde) & OLPA_ENTRADA_ENDERECO) | uint64_t{bandeiras} << OLPA_ENTRADA_BANDEIRAS |
-         uint64_t{funcao} << OLPA_ENTRADA_FUNCAO;
+  return (reinterpret_cast<uintptr_t>(de_onde) & OLPA_ENTRADA_ENDERECO) |
+         uint64_t{bandeiras} << OLPA_ENTRADA_BANDEIRAS | uint64_t{funcao} << OLPA_ENTRADA_FUNCAO;
 }
 
 void guardada() {
