@@ -111,9 +111,10 @@ void olpa_registro_comeca() {
   c = OlpaRegistroCabecalho{};
   c.inicio = olpa_gfx_exporta_estado();
   if (olpa_tela && c.inicio.tela_aberta) {
+    unsigned char *pixels = g.memoria + olpa_registro_partes(g.medidas).pixels;
     cairo_surface_flush(olpa_tela.get());
-    memcpy(g.memoria + olpa_registro_partes(g.medidas).pixels,
-           cairo_image_surface_get_data(olpa_tela.get()), OLPA_TELA_BYTES);
+    madvise(g.memoria, olpa_registro_partes(g.medidas).entradas, MADV_POPULATE_WRITE);
+    memcpy(pixels, cairo_image_surface_get_data(olpa_tela.get()), OLPA_TELA_BYTES);
     c.tela_inicial = 1;
   }
 }
