@@ -66,21 +66,16 @@ struct Memoria {
   ~Memoria() { munmap(dados, tamanho); }
 };
 
-std::string console;
-void guarda(const char *t) {
-  console += t;
-}
-
 // main's milliseconds, the program run in this process; recorded into
 // `memoria` when given (then read back into `registro`).
 double roda(const char *programa, Memoria *memoria, OlpaRegistro *registro = nullptr) {
   olpa_gfx_fecha_tela();
   olpa_registro_define(memoria ? memoria->dados : nullptr);
-  if (parser_executa_no_processo(programa) != 1) {
+  std::string console;
+  if (parser_executa_no_processo(programa, &console) != 1) {
     fprintf(stderr, "the run failed:\n%s\n", console.c_str());
     exit(1);
   }
-  console.clear();
   olpa_registro_define(nullptr);
   if (memoria && registro)
     olpa_registro_le(memoria->dados, {}, registro);
@@ -168,7 +163,6 @@ int main(int argc, char **argv) {
   const int n = argc > 1 ? atoi(argv[1]) : 9;
   FILE *figuras = medidas::separa_figuras();
   medidas::Raiz raiz(OLPA_INIT_PNG);
-  parser_define_saida({guarda, guarda, nullptr, nullptr, nullptr});
   medidas::sem_rastros();
 
   fprintf(figuras,

@@ -5,7 +5,7 @@
 //   gera-ajuda erros ERROS.ini       the reference's section "Erros comuns", in Markdown
 //   gera-ajuda mensagens ERROS.ini   each line of each error's message, for checks
 #include "olpa_funcoes.h"
-#include "parser_diagnosticos.h"
+#include "olpaparser.h"
 
 #include <cstdio>
 #include <cstring>

@@ -24,15 +24,7 @@
 
 namespace {
 
-std::string console;
 int fd_trace = STDERR_FILENO;
-
-void console_insere(const char *texto) {
-  console += texto;
-}
-void console_substitui(const char *texto) {
-  console = texto;
-}
 
 void uso() {
   fprintf(stderr,
@@ -70,7 +62,6 @@ bool rodar_le_arquivo(const char *nome, std::string *texto, std::string *erro) {
 
 void rodar_prepara(int fd) {
   fd_trace = fd;
-  parser_define_saida({console_insere, console_substitui, nullptr, nullptr, nullptr});
   parser_define_trace(fd);
   olpa_gfx_define_trace([](const char *texto, size_t n) {
     if (write(fd_trace, texto, n) < 0) {
@@ -79,15 +70,12 @@ void rodar_prepara(int fd) {
   });
 }
 
-bool rodar_executa(const std::string &codigo, std::string *saida) {
-  console = "[olpa] compilando\n";
-  const bool certo = parser_executa(codigo.c_str()) == 1;
+bool rodar_executa(const std::string &codigo, ParserResultado *r) {
+  const bool certo = parser_executa(codigo.c_str(), r) == 1;
   if (certo) {
-    console += "[olpa] sucesso!\n";
-    dprintf(fd_trace, "[tamanho] %s, %d\n", olpa_arquivo_exportar,
-            olpa_gfx_tamanho_arquivo(olpa_arquivo_exportar));
+    const long tamanho = parser_tamanho_em_telas(r->caminho.c_str());
+    dprintf(fd_trace, "[tamanho] %s, %ld\n", r->caminho.c_str(), tamanho < 0 ? 0 : tamanho);
   }
-  *saida = console;
   return certo;
 }
 

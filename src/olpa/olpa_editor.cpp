@@ -3,7 +3,7 @@
 // installed in olpalib/linguagem/), their completion, a "}" typed on a line
 // of its own going back to its "{", and long lines kept from slowing it down.
 #include "olpa.h"
-#include "parser_fonte.h"
+#include "olpaparser.h"
 
 #include <cstring>
 #include <string>

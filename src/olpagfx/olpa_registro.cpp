@@ -33,6 +33,7 @@ struct Gravador {
   bool ultima_guardada = false; // the last call noted was kept
 };
 Gravador g;
+OlpaEscuta escuta;
 
 // The pages of the next entries made in one call rather than a fault each
 // (a fault costs more than a dozen calls' recording); where the kernel
@@ -96,9 +97,8 @@ void olpa_registro_define(void *memoria, const OlpaRegistroMedidas &m) {
   olpa_registro_comeca();
 }
 
-void olpa_registro_principal(const void *principal) {
-  if (g.cabecalho)
-    g.cabecalho->principal = reinterpret_cast<uintptr_t>(principal);
+void olpa_registro_define_escuta(OlpaEscuta e) {
+  escuta = e;
 }
 
 void olpa_registro_comeca() {
@@ -132,12 +132,14 @@ void olpa_registro_anota(uint8_t funcao, const void *de_onde, int a, int b, int 
     e->valores[3] = d;
     guardada();
   }
+  if (escuta)
+    escuta(g.chamadas);
 }
 
 void olpa_registro_anota_texto(uint8_t funcao, const void *de_onde, const char *texto) {
   OlpaEntrada *e = proxima();
   if (!e)
-    return;
+    return escuta ? escuta(g.chamadas) : void();
   uint8_t bandeiras = texto ? 0 : OLPA_TEXTO_NULO;
   uint32_t cabe = 0;
   if (texto) {
@@ -155,6 +157,8 @@ void olpa_registro_anota_texto(uint8_t funcao, const void *de_onde, const char *
   g.usados += cabe;
   g.cabecalho->textos = g.usados;
   guardada();
+  if (escuta)
+    escuta(g.chamadas);
 }
 
 void olpa_registro_recusou() {

@@ -33,7 +33,6 @@ struct OlpaRegistroCabecalho {
   uint64_t chamadas;     // calls made in this run, kept or not
   uint32_t guardadas;    // calls kept (entries written)
   uint32_t textos;       // bytes of text written
-  uint64_t principal;    // where the program's main is, in the process that ran it
   uint32_t tela_inicial; // the pixels hold the canvas open as the run began
   uint32_t reservado;
   OlpaEstado inicio; // the drawing state as the run began
@@ -66,9 +65,11 @@ size_t olpa_registro_tamanho(const OlpaRegistroMedidas &medidas = {});
 // null: no recording. Each run (olpa_gfx_nova_execucao) starts it afresh,
 // keeping the drawing state and open canvas it begins with.
 void olpa_registro_define(void *memoria, const OlpaRegistroMedidas &medidas = {});
-// Where the program's main is once linked, so that the host can find the
-// recorded addresses in the program's code.
-void olpa_registro_principal(const void *principal);
+// Told of each call as it is noted, before the function does anything else
+// (so the canvas is as the call before left it): its step, from 1, kept or
+// not. Where a run can be paused before its next call. Null: none.
+using OlpaEscuta = void (*)(uint64_t passo);
+void olpa_registro_define_escuta(OlpaEscuta escuta);
 
 // ------------------------------------------------------------ reading
 
@@ -77,10 +78,10 @@ struct OlpaRegistro {
   uint64_t chamadas = 0;             // calls made, kept or not
   std::vector<OlpaEntrada> entradas; // the calls kept, each valid
   std::string textos;
-  uint64_t principal = 0;
   OlpaEstado inicio{};                     // as the run began (made sane when replayed)
   std::vector<unsigned char> tela_inicial; // the canvas open as the run began; empty: none
-  std::vector<uint64_t> enderecos;         // the distinct return addresses, sorted
+  std::vector<uint64_t> enderecos;         // the distinct return addresses (just past each
+                                           // call: its line is that of the byte before), sorted
   std::vector<int> linhas;                 // ... and the program's line of each, once given
 };
 // Reads the record in `memoria` (laid out for `medidas`): counts bounded,

@@ -101,7 +101,6 @@ void olpa_registro_le(const void *memoria, const OlpaRegistroMedidas &m, OlpaReg
                    [&](const OlpaEntrada &e) { return !valida(e, r->textos.size()); });
   r->entradas.erase(invalida, r->entradas.end());
   r->chamadas = std::max<uint64_t>(c.chamadas, guardadas);
-  r->principal = c.principal;
   r->inicio = c.inicio;
   if (c.tela_inicial && c.inicio.tela_aberta)
     r->tela_inicial.assign(base + partes.pixels, base + partes.pixels + OLPA_TELA_BYTES);

@@ -118,6 +118,14 @@ void abre_nova_tela() {
 
 } // namespace
 
+bool olpa_gfx_exportar_valido(const char *caminho) {
+  const size_t n = caminho ? strnlen(caminho, OLPA_CAMINHO_MAX) : OLPA_CAMINHO_MAX;
+  return n < OLPA_CAMINHO_MAX && n > sizeof OLPA_PASTA_TELAS - 1 &&
+         g_utf8_validate(caminho, static_cast<gssize>(n), nullptr) &&
+         strncmp(caminho, OLPA_PASTA_TELAS, sizeof OLPA_PASTA_TELAS - 1) == 0 &&
+         !sobe_pasta(caminho + sizeof OLPA_PASTA_TELAS - 1);
+}
+
 // ---------------------------------------------------------------- canvas
 
 void inicia(void) {

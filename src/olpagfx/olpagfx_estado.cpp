@@ -189,8 +189,7 @@ void olpa_gfx_importa_estado(const OlpaEstado &e) {
   if (&e != &olpa_estado)
     olpa_estado = e;
   olpa_arquivo_exportar[OLPA_CAMINHO_MAX - 1] = '\0';
-  if (!g_utf8_validate(olpa_arquivo_exportar, -1, nullptr) ||
-      strncmp(olpa_arquivo_exportar, OLPA_PASTA_TELAS, sizeof OLPA_PASTA_TELAS - 1) != 0)
+  if (!olpa_gfx_exportar_valido(olpa_arquivo_exportar))
     g_strlcpy(olpa_arquivo_exportar, ARQUIVO_PADRAO, sizeof olpa_arquivo_exportar);
   olpa_estado.gravamanual = olpa_estado.gravamanual != 0;
   olpa_estado.png_gravado = olpa_estado.png_gravado != 0;
