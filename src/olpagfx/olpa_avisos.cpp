@@ -34,6 +34,20 @@ long ultima(const OlpaRegistro &r, uint32_t i, std::initializer_list<size_t> fun
   return -1;
 }
 
+// A stroke lost to what a call of `funcoes` set since the canvas was opened
+// ("opacidade(0), na linha 4, deixa a caneta invisível, e as linhas depois
+// dela não aparecem: ..."), or to what was so before the run began.
+std::string culpa(const OlpaRegistro &r, uint32_t i, std::initializer_list<size_t> funcoes,
+                  const std::string &faz, const std::string &antes, const std::string &dica) {
+  const OlpaIndices &f = olpa_funcoes_indices();
+  const long j = ultima(r, i, funcoes);
+  if (j >= 0 && j > ultima(r, i, {f.inicia, f.inicia_arquivo}))
+    return "[olpa] " + onde(r, static_cast<uint32_t>(j)) + " " + faz +
+           ", e as linhas depois dela não aparecem: " + dica + ".\n";
+  return "[olpa] " + onde(r, i) + " não aparece: " + antes + " antes desta execução; " + dica +
+         ".\n";
+}
+
 std::string nada_rodou(const OlpaRegistro &r, const std::string &codigo) {
   std::vector<int> rodaram;
   for (uint32_t i = 0; i < r.entradas.size(); i++)
@@ -86,15 +100,12 @@ std::string por_que(const OlpaRegistro &r, uint32_t i, OlpaEfeito efeito) {
                             " estragou o desenho: com 0 tudo encolhe até sumir, e as linhas depois "
                             "dela não aparecem.\n";
   case OlpaEfeito::Invisivel:
-    setter = ultima(r, i, {f.opacidade, f.cor_e_opacidade});
-    return "[olpa] " + (setter < 0 ? traco : onde(r, static_cast<uint32_t>(setter))) +
-           " deixa a caneta invisível, e as linhas depois dela não aparecem: " +
-           olpa_faixa_texto(faixa(f.opacidade, 0)) + ", e 100 cobre tudo.\n";
+    return culpa(r, i, {f.opacidade, f.cor_e_opacidade}, "deixa a caneta invisível",
+                 "a caneta já estava invisível",
+                 olpa_faixa_texto(faixa(f.opacidade, 0)) + ", e 100 cobre tudo");
   case OlpaEfeito::SemLargura:
-    setter = ultima(r, i, {f.traco});
-    return "[olpa] " + (setter < 0 ? traco : onde(r, static_cast<uint32_t>(setter))) +
-           " deixa as linhas sem largura, e elas não aparecem: " +
-           olpa_faixa_texto(faixa(f.traco, 0)) + ".\n";
+    return culpa(r, i, {f.traco}, "deixa a caneta sem largura", "a caneta já estava sem largura",
+                 olpa_faixa_texto(faixa(f.traco, 0)));
   case OlpaEfeito::SemComprimento:
     return "[olpa] " + traco +
            " começa e acaba no mesmo ponto, então não aparece: uma linha precisa de dois pontos "
@@ -105,10 +116,8 @@ std::string por_que(const OlpaRegistro &r, uint32_t i, OlpaEfeito efeito) {
            std::to_string(OLPA_TELA_ALTURA - 1) + "): o primeiro traço foi " +
            traco.substr(0, traco.size() - (traco.back() == ',')) + ".\n";
   case OlpaEfeito::CorDoFundo:
-    setter = ultima(r, i, {f.cor, f.cor_e_opacidade});
-    return "[olpa] " + (setter < 0 ? traco : onde(r, static_cast<uint32_t>(setter))) +
-           " pinta de preto, a cor do fundo, então as linhas depois dela não aparecem: escolha "
-           "outra cor.\n";
+    return culpa(r, i, {f.cor, f.cor_e_opacidade}, "pinta de preto, a cor do fundo",
+                 "a caneta já estava preta, a cor do fundo,", "escolha outra cor");
   default:
     return {};
   }
