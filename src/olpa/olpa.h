@@ -3,6 +3,8 @@
 // (olpa_arquivos.cpp).
 #pragma once
 
+#include "olpa_comum.h"
+
 #include <gtk/gtk.h>
 #include <gtksourceview/gtksource.h>
 
@@ -148,11 +150,7 @@ char *olpa_utf8(const char *texto); // ISO-8859-1 to UTF-8; g_free the result
 // The whole editor text, as a run or a save takes it.
 const char *olpa_copia_codigo(void);
 
-// A string GLib allocated, freed with g_free.
-struct OlpaGFree {
-  void operator()(void *p) const { g_free(p); }
-};
-using OlpaTexto = std::unique_ptr<char, OlpaGFree>;
+// A string GLib allocated (OlpaTexto, olpa_comum.h).
 // The editor text of the last run or save, as GTK handed it (a 1 MB program
 // is not copied again on its way to a run).
 extern OlpaTexto olpa_codigo_texto;

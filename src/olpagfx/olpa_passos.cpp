@@ -122,12 +122,12 @@ bool anda(OlpaPassos *p, uint32_t ate, double ms) {
     olpa_instantaneos_guarda(&p->instantaneos, &p->percurso);
     p->comecou = true;
   }
-  double agora = olpa_gfx_agora_ms();
+  double agora = olpa_agora_ms();
   const double fim = agora + ms;
   while (p->feito < ate) {
     percorre_um(p, p->feito++);
     const double antes = agora;
-    agora = olpa_gfx_agora_ms();
+    agora = olpa_agora_ms();
     p->desde_ms += agora - antes;
     if (p->feito < total(*p) &&
         (p->desde_ms >= p->intervalo_ms ||

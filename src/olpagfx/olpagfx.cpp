@@ -93,9 +93,9 @@ void grava_exportar_agora() {
 void grava_exportar() {
   if (olpa_ambiente.ensaio)
     return;
-  const double inicio = olpa_gfx_agora_ms();
+  const double inicio = olpa_agora_ms();
   grava_exportar_agora();
-  olpa_ambiente.tempos.grava += olpa_gfx_agora_ms() - inicio;
+  olpa_ambiente.tempos.grava += olpa_agora_ms() - inicio;
 }
 
 // A fresh canvas: black, the pen white and in the middle.
@@ -106,12 +106,12 @@ void abre_nova_tela() {
   olpa_alpha = 100;
   olpa_x = 320;
   olpa_y = 240;
-  const double inicio = olpa_gfx_agora_ms();
+  const double inicio = olpa_agora_ms();
   olpa_gfx_abre_tela();
   cairo_set_source_rgba(tela(), 0, 0, 0, 1.0);
   cairo_rectangle(tela(), 0, 0, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA);
   cairo_fill(tela());
-  olpa_ambiente.tempos.abre += olpa_gfx_agora_ms() - inicio;
+  olpa_ambiente.tempos.abre += olpa_agora_ms() - inicio;
   cairo_set_source_rgba(tela(), 1.0, 1.0, 1.0, 1.0);
   olpa_gfx_mudou();
 }

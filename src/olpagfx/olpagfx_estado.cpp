@@ -45,10 +45,6 @@ OlpaLeitura olpa_lendo;
 OlpaAmbiente olpa_ambiente = {escreve_stdout, escreve_stdout, dorme, nullptr, nullptr,
                               nullptr,        nullptr,        false, {},      false};
 
-double olpa_gfx_agora_ms() {
-  return g_get_monotonic_time() / 1000.0;
-}
-
 void olpa_gfx_trace(const char *formato, const char *caminho) {
   std::string linha = formato;
   linha.replace(linha.find("%s"), 2, caminho);

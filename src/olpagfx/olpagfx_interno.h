@@ -39,7 +39,6 @@ void olpa_gfx_abre_tela();
 void olpa_gfx_mudou();
 void olpa_gfx_console(const std::string &texto);
 void olpa_gfx_trace(const char *formato, const char *caminho);
-double olpa_gfx_agora_ms();
 
 // ------------------------------------------------------------ the record
 
