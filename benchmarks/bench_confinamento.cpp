@@ -6,6 +6,8 @@
 // Run under a display: xvfb-run -a bench_confinamento [repetitions]
 #include "medidas.h"
 #include "olpa.h"
+#include "olpa_execucao.h"
+#include "olpa_vista.h"
 #include "olpa_layout.h"
 #include "olpaparser.h"
 #include "olpaparser_medidas.h"
@@ -14,6 +16,8 @@ using medidas::agora_ms;
 using medidas::mediana;
 
 namespace {
+
+const OlpaUI *ui; // the window's widgets
 
 const char PEQUENO[] = "int main(void) {\n  inicia();\n  cor(255, 0, 0);\n  traco(4);\n"
                        "  linha(0, 0, 640, 480);\n  termina();\n  return 0;\n}\n";
@@ -36,17 +40,17 @@ double aperta(bool confinado) {
   parser_prepara();
   deixa_ocioso();
   const double t = agora_ms();
-  gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
+  gtk_button_clicked(GTK_BUTTON(ui->olpa_bt_executar));
   while (olpa_rodando()) // a run goes on from the main loop
     gtk_main_iteration();
   const double d = agora_ms() - t;
   if (confinado)
     no_filho.push_back(parser_tempos().confina);
   GtkTextIter a, b;
-  gtk_text_buffer_get_bounds(olpa_campo_console_buffer, &a, &b);
-  OlpaTexto console(gtk_text_buffer_get_text(olpa_campo_console_buffer, &a, &b, FALSE));
+  gtk_text_buffer_get_bounds(ui->olpa_campo_console_buffer, &a, &b);
+  OlpaTexto console(gtk_text_buffer_get_text(ui->olpa_campo_console_buffer, &a, &b, FALSE));
   if (strcmp(console.get(), "[olpa] compilando\n[olpa] sucesso!\n") != 0 ||
-      gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)) != GTK_IMAGE_SURFACE) {
+      gtk_image_get_storage_type(GTK_IMAGE(ui->olpa_imagem)) != GTK_IMAGE_SURFACE) {
     fprintf(stderr, "a run did not succeed (%s):\n%s\n", confinado ? "confined" : "bare",
             console.get());
     exit(1);
@@ -61,8 +65,8 @@ int main(int argc, char **argv) {
   gtk_init(&argc, &argv);
   FILE *figuras = medidas::separa_figuras();
   medidas::Raiz raiz(OLPA_INIT_PNG);
-  olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
-  gtk_text_buffer_set_text(olpa_campo_codigo_buffer, PEQUENO, -1);
+  ui = &olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO).ui;
+  gtk_text_buffer_set_text(ui->olpa_campo_codigo_buffer, PEQUENO, -1);
   deixa_ocioso();
 
   std::vector<double> com, sem, diferenca;

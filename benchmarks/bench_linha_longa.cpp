@@ -7,12 +7,16 @@
 // Usage: bench_linha_longa [ROUNDS] [BYTES]   (default 5 64000)
 #include "medidas.h"
 #include "olpa.h"
+#include "olpa_arquivos.h"
 #include "olpa_layout.h"
 
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
 
 namespace {
+
+Olpa *olpa;       // the window
+const OlpaUI *ui; // its widgets
 
 void ocioso() {
   do {
@@ -43,10 +47,11 @@ gboolean recebe_movimento(GtkWidget *, GdkEvent *, gpointer) {
 // until the editor has received each move and the window is drawn and idle
 // again, whatever work the load left pending.
 double move_ms() {
-  GdkWindow *janela = gtk_widget_get_window(olpa_janela);
+  GdkWindow *janela = gtk_widget_get_window(ui->olpa_janela);
   Display *x = gdk_x11_display_get_xdisplay(gdk_display_get_default());
   int ex = 0, ey = 0;
-  gtk_widget_translate_coordinates(olpa_campo_codigo_formatado, olpa_janela, 60, 20, &ex, &ey);
+  gtk_widget_translate_coordinates(ui->olpa_campo_codigo_formatado, ui->olpa_janela, 60, 20, &ex,
+                                   &ey);
   std::vector<double> tempos;
   for (int i = 0; i < 9; i++) {
     movido = false;
@@ -67,12 +72,11 @@ double move_ms() {
 // "Abrir" until the editor is drawn and idle; then "Abrir" again, and the
 // mouse right away.
 void abre_e_move(const std::string &arquivo, std::vector<double> *abre, std::vector<double> *move) {
-  olpa_nome_arquivo = arquivo;
   const double t0 = medidas::agora_ms();
-  olpa_carrega_codigo();
+  olpa_carrega_codigo(*olpa, arquivo);
   ocioso();
   abre->push_back(medidas::agora_ms() - t0);
-  olpa_carrega_codigo();
+  olpa_carrega_codigo(*olpa, arquivo);
   move->push_back(move_ms());
 }
 
@@ -89,14 +93,15 @@ int main(int argc, char **argv) {
   if (symlink((std::string(olpalib) + "/linguagem").c_str(), "olpalib/linguagem") != 0)
     perror("olpalib/linguagem");
   g_free(olpalib);
-  olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
-  gtk_widget_add_events(olpa_campo_codigo_formatado, GDK_POINTER_MOTION_MASK);
-  g_signal_connect(olpa_campo_codigo_formatado, "motion-notify-event", G_CALLBACK(recebe_movimento),
-                   nullptr);
+  olpa = &olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
+  ui = &olpa->ui;
+  gtk_widget_add_events(ui->olpa_campo_codigo_formatado, GDK_POINTER_MOTION_MASK);
+  g_signal_connect(ui->olpa_campo_codigo_formatado, "motion-notify-event",
+                   G_CALLBACK(recebe_movimento), nullptr);
   ocioso();
   // The pointer's first move into the window is not a motion over the text.
   XWarpPointer(gdk_x11_display_get_xdisplay(gdk_display_get_default()), None,
-               GDK_WINDOW_XID(gtk_widget_get_window(olpa_janela)), 0, 0, 0, 0, 5, 5);
+               GDK_WINDOW_XID(gtk_widget_get_window(ui->olpa_janela)), 0, 0, 0, 0, 5, 5);
   ocioso();
   const std::string longa = raiz.raiz + "/exemplos/longa.olp";
   const std::string curtas = raiz.raiz + "/exemplos/curtas.olp";

@@ -9,6 +9,8 @@
 // Run under a display: xvfb-run -a bench_rodar [repetitions-scale]
 #include "medidas.h"
 #include "olpa.h"
+#include "olpa_execucao.h"
+#include "olpa_vista.h"
 #include "olpa_funcoes.h"
 #include "olpa_layout.h"
 #include "olpagfx.h"
@@ -22,6 +24,8 @@ using medidas::agora_ms;
 using medidas::mediana;
 
 namespace {
+
+const OlpaUI *ui; // the window's widgets
 
 FILE *figuras = stdout;
 
@@ -37,8 +41,8 @@ void deixa_ocioso() {
 
 std::string texto_do_console() {
   GtkTextIter a, b;
-  gtk_text_buffer_get_bounds(olpa_campo_console_buffer, &a, &b);
-  char *t = gtk_text_buffer_get_text(olpa_campo_console_buffer, &a, &b, FALSE);
+  gtk_text_buffer_get_bounds(ui->olpa_campo_console_buffer, &a, &b);
+  char *t = gtk_text_buffer_get_text(ui->olpa_campo_console_buffer, &a, &b, FALSE);
   std::string s = t;
   g_free(t);
   return s;
@@ -47,7 +51,7 @@ std::string texto_do_console() {
 // Until the window has painted a frame and the X server has drawn it.
 void ate_a_tela() {
   static bool pintou;
-  GdkFrameClock *relogio = gtk_widget_get_frame_clock(olpa_janela);
+  GdkFrameClock *relogio = gtk_widget_get_frame_clock(ui->olpa_janela);
   pintou = false;
   const gulong id =
       g_signal_connect(relogio, "after-paint",
@@ -87,7 +91,7 @@ double piso_direto(const std::string &codigo) {
 double piso_na_tela(const std::string &codigo, std::vector<double> (&partes)[4]) {
   static unsigned char pixels[OLPA_TELA_BYTES] __attribute__((aligned(64)));
   static char caminho[OLPA_CAMINHO_MAX];
-  gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
+  olpa_mostra_imagem(nullptr);
   deixa_ocioso();
   const double t = agora_ms();
   olpa_gfx_define_ultima_imagem(pixels, caminho);
@@ -95,7 +99,7 @@ double piso_na_tela(const std::string &codigo, std::vector<double> (&partes)[4])
   olpa_gfx_define_ultima_imagem(nullptr, nullptr);
   const ParserTempos p = parser_tempos();
   const double mostra = agora_ms();
-  olpa_vista_mostra(pixels);
+  olpa_mostra_imagem(pixels);
   ate_a_tela();
   const double fim = agora_ms();
   for (const auto &[k, v] :
@@ -111,7 +115,7 @@ struct Fase {
 
 void mede(const char *nome, const std::string &codigo, int repeticoes) {
   fprintf(figuras, "\n== %s (%zu bytes, %d repetitions) ==\n", nome, codigo.size(), repeticoes);
-  gtk_text_buffer_set_text(olpa_campo_codigo_buffer, codigo.c_str(), -1);
+  gtk_text_buffer_set_text(ui->olpa_campo_codigo_buffer, codigo.c_str(), -1);
   deixa_ocioso();
 
   Fase fases[] = {{"handler (console, copy of the text)", {}},
@@ -134,12 +138,12 @@ void mede(const char *nome, const std::string &codigo, int repeticoes) {
     piso.push_back(piso_na_tela(codigo, partes_do_piso));
     direto.push_back(piso_direto(codigo));
 
-    gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
+    olpa_mostra_imagem(nullptr);
     deixa_ocioso();
     g_usleep(50000); // a person takes longer than this between two presses
     deixa_ocioso();
     const double t = agora_ms();
-    gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
+    gtk_button_clicked(GTK_BUTTON(ui->olpa_bt_executar));
     while (olpa_rodando())
       gtk_main_iteration();
     const double fim = agora_ms();
@@ -148,7 +152,7 @@ void mede(const char *nome, const std::string &codigo, int repeticoes) {
     const ParserTempos p = parser_tempos();
     const std::string console = texto_do_console();
     if (console.size() < 16 || console.compare(console.size() - 16, 16, "[olpa] sucesso!\n") != 0 ||
-        gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)) != GTK_IMAGE_SURFACE) {
+        gtk_image_get_storage_type(GTK_IMAGE(ui->olpa_imagem)) != GTK_IMAGE_SURFACE) {
       fprintf(stderr, "run %d did not succeed:\n%s\n", i, console.c_str());
       exit(1);
     }
@@ -207,7 +211,7 @@ double uma_vez(bool verificar) {
   deixa_ocioso();
   g_usleep(50000);
   const double t = agora_ms();
-  gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
+  gtk_button_clicked(GTK_BUTTON(ui->olpa_bt_executar));
   while (olpa_rodando())
     gtk_main_iteration();
   ate_a_tela();
@@ -216,7 +220,7 @@ double uma_vez(bool verificar) {
 
 // What the run-time checks cost: presses with and without them, interleaved.
 void mede_verificacoes(const char *nome, const std::string &codigo, int repeticoes) {
-  gtk_text_buffer_set_text(olpa_campo_codigo_buffer, codigo.c_str(), -1);
+  gtk_text_buffer_set_text(ui->olpa_campo_codigo_buffer, codigo.c_str(), -1);
   std::vector<double> com, sem;
   for (int i = 0; i < repeticoes; i++) {
     com.push_back(uma_vez(true));
@@ -259,7 +263,7 @@ int main(int argc, char **argv) {
   gtk_init(&argc, &argv);
   figuras = medidas::separa_figuras();
   medidas::Raiz raiz(OLPA_INIT_PNG);
-  olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
+  ui = &olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO).ui;
   deixa_ocioso();
 
   auto rep = [&](int n) { return std::max(1, static_cast<int>(n * escala_rep)); };

@@ -2,6 +2,8 @@
 // olpa: write a C program, press "Rodar", see its picture.
 #include "olpa.h"
 #include "olpa_layout.h"
+#include "olpa_opcoes.h"
+#include "olpa_recupera.h"
 #include "olpaparser.h"
 
 #include <cstdlib>
@@ -15,8 +17,8 @@ int main(int argc, char **argv) {
   // A shorter time limit, for the window's own tests.
   if (const char *limite = getenv("OLPA_TEMPO_LIMITE"))
     parser_define_tempo_limite(atof(limite));
-  olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
-  olpa_recupera_liga();
+  Olpa &janela = olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
+  olpa_recupera_liga(janela);
   gtk_main();
   olpa_recupera_encerra(); // no changes, or the learner chose to leave them
   parser_encerra();

@@ -5,9 +5,15 @@
 // (olpalib/ajuda/funcoes/), the common errors (olpalib/ajuda/erros_comuns.ini)
 // and the gallery of the examples (olpalib/ajuda/exemplos/), each of which
 // opens into the editor.
+#include "olpa_ajuda.h"
+
 #include "olpa.h"
+#include "olpa_arquivos.h"
 #include "olpa_funcoes.h"
 #include "olpa_layout.h"
+#include "olpa_previa.h"
+#include "olpa_recupera.h"
+#include "olpa_teste.h"
 
 #include <algorithm>
 #include <string>
@@ -23,7 +29,8 @@ const char PASTA_EXEMPLOS[] = "../exemplos";
 constexpr int GALERIA_COLUNAS = 3;
 constexpr int MINIATURA_LARGURA = OLPA_TELA_LARGURA / 3, MINIATURA_ALTURA = OLPA_TELA_ALTURA / 3;
 
-GtkWidget *janela = nullptr;
+Olpa *principal;             // the window whose editor the examples open into
+GtkWidget *janela = nullptr; // the help window, made when first shown
 
 std::string caminho_da_ajuda(const std::string &resto) {
   return std::string(PASTA_AJUDA) + "/" + resto;
@@ -140,13 +147,11 @@ std::string titulo_do_exemplo(const std::string &caminho, const std::string &nom
 }
 
 void abre_exemplo(GtkButton *, gpointer arquivo) {
-  if (!olpa_pode_substituir_codigo(GTK_WINDOW(janela)))
+  if (!olpa_pode_substituir_codigo(GTK_WINDOW(janela), principal->ui))
     return;
   OlpaTexto caminho(g_canonicalize_filename(static_cast<const char *>(arquivo), nullptr));
-  olpa_nome_arquivo = caminho.get();
-  printf("olp: %s\n", olpa_nome_arquivo.c_str());
-  if (olpa_carrega_codigo())
-    gtk_window_present(GTK_WINDOW(olpa_janela));
+  if (olpa_abre_arquivo(*principal, caminho.get()))
+    gtk_window_present(GTK_WINDOW(principal->ui.olpa_janela));
 }
 
 // The shipped examples, by the pictures the build drew of them.
@@ -202,7 +207,7 @@ const char ESTILO[] = ".olpa-assinatura { font-family: monospace; font-weight: b
 void cria() {
   janela = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(janela), "Ajuda do olpa");
-  gtk_window_set_transient_for(GTK_WINDOW(janela), GTK_WINDOW(olpa_janela));
+  gtk_window_set_transient_for(GTK_WINDOW(janela), GTK_WINDOW(principal->ui.olpa_janela));
   gtk_window_set_destroy_with_parent(GTK_WINDOW(janela), TRUE);
   gtk_window_set_default_size(GTK_WINDOW(janela), OLPA_AJUDA_LARGURA, OLPA_AJUDA_ALTURA);
   // Closing only hides it: the next F1 finds it where the learner left it.
@@ -219,28 +224,29 @@ void cria() {
   gtk_container_add(GTK_CONTAINER(janela), abas);
 }
 
-gboolean tecla_f1(GtkAccelGroup *, GObject *, guint, GdkModifierType, gpointer) {
-  olpa_ajuda_mostra();
-  return TRUE;
-}
-
-} // namespace
-
-void olpa_ajuda_mostra(void) {
+void mostra() {
   if (!janela)
     cria();
   gtk_widget_show_all(janela);
   gtk_window_present(GTK_WINDOW(janela));
 }
 
+gboolean tecla_f1(GtkAccelGroup *, GObject *, guint, GdkModifierType, gpointer) {
+  mostra();
+  return TRUE;
+}
+
+} // namespace
+
 GtkWidget *olpa_ajuda_janela(void) {
   return janela;
 }
 
-void olpa_ajuda_liga(void) {
+void olpa_ajuda_liga(Olpa &janela_principal) {
+  principal = &janela_principal;
   GtkAccelGroup *grupo = gtk_accel_group_new();
   gtk_accel_group_connect(grupo, GDK_KEY_F1, static_cast<GdkModifierType>(0), GTK_ACCEL_VISIBLE,
                           g_cclosure_new(G_CALLBACK(tecla_f1), nullptr, nullptr));
-  gtk_window_add_accel_group(GTK_WINDOW(olpa_janela), grupo);
+  gtk_window_add_accel_group(GTK_WINDOW(principal->ui.olpa_janela), grupo);
   g_object_unref(grupo);
 }

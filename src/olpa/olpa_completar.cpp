@@ -2,7 +2,9 @@
 // Completion of the learner functions: typing the start of one (or Ctrl+Space)
 // offers each function of the table that begins so, with its parameters and
 // its one-line description.
-#include "olpa.h"
+#include "olpa_editor.h"
+
+#include "olpa_comum.h"
 #include "olpa_funcoes.h"
 
 #include <cstring>

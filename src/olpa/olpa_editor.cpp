@@ -3,6 +3,8 @@
 // the learner functions apart (generated from the table at build time,
 // installed in olpalib/linguagem/), their completion, a "}" typed on a line
 // of its own going back to its "{", and long lines kept from slowing it down.
+#include "olpa_editor.h"
+
 #include "olpa.h"
 #include "olpaparser.h"
 
@@ -15,15 +17,14 @@ namespace {
 const char PASTA_LINGUAGEM[] = "olpalib/linguagem";
 
 // Our folder first, then the library's own, where "c" lives (ours extends it).
-void define_caminho_de_busca() {
+void define_caminho_de_busca(GtkSourceLanguageManager *gerente) {
   OlpaTexto nossa(g_canonicalize_filename(PASTA_LINGUAGEM, nullptr));
-  const gchar *const *padrao = gtk_source_language_manager_get_search_path(olpa_linguagem_manager);
+  const gchar *const *padrao = gtk_source_language_manager_get_search_path(gerente);
   std::vector<const gchar *> caminho{nossa.get()};
   for (const gchar *const *p = padrao; p && *p; p++)
     caminho.push_back(*p);
   caminho.push_back(nullptr);
-  gtk_source_language_manager_set_search_path(olpa_linguagem_manager,
-                                              const_cast<gchar **>(caminho.data()));
+  gtk_source_language_manager_set_search_path(gerente, const_cast<gchar **>(caminho.data()));
 }
 
 // The blanks that begin line `linha`.
@@ -77,18 +78,20 @@ void texto_inserido(GtkTextBuffer *buffer, GtkTextIter *fim, gchar *texto, gint 
 
 } // namespace
 
-void olpa_editor_configura(void) {
-  olpa_linguagem_manager = gtk_source_language_manager_new();
-  define_caminho_de_busca();
-  olpa_linguagem = gtk_source_language_manager_get_language(olpa_linguagem_manager, "olpa");
-  if (!olpa_linguagem) // without our file, plain C
-    olpa_linguagem = gtk_source_language_manager_get_language(olpa_linguagem_manager, "c");
-  if (olpa_linguagem)
-    gtk_source_buffer_set_language(GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer), olpa_linguagem);
+void olpa_editor_liga(Olpa &janela) {
+  OlpaUI &ui = janela.ui;
+  ui.olpa_linguagem_manager = gtk_source_language_manager_new();
+  define_caminho_de_busca(ui.olpa_linguagem_manager);
+  ui.olpa_linguagem = gtk_source_language_manager_get_language(ui.olpa_linguagem_manager, "olpa");
+  if (!ui.olpa_linguagem) // without our file, plain C
+    ui.olpa_linguagem = gtk_source_language_manager_get_language(ui.olpa_linguagem_manager, "c");
+  if (ui.olpa_linguagem)
+    gtk_source_buffer_set_language(GTK_SOURCE_BUFFER(ui.olpa_campo_codigo_buffer),
+                                   ui.olpa_linguagem);
 
-  g_signal_connect(olpa_campo_codigo_formatado, "key-press-event", G_CALLBACK(tecla), nullptr);
-  g_signal_connect_after(olpa_campo_codigo_buffer, "insert-text", G_CALLBACK(texto_inserido),
+  g_signal_connect(ui.olpa_campo_codigo_formatado, "key-press-event", G_CALLBACK(tecla), nullptr);
+  g_signal_connect_after(ui.olpa_campo_codigo_buffer, "insert-text", G_CALLBACK(texto_inserido),
                          nullptr);
-  olpa_completar_liga(GTK_SOURCE_VIEW(olpa_campo_codigo_formatado));
-  olpa_linhas_longas_liga();
+  olpa_completar_liga(GTK_SOURCE_VIEW(ui.olpa_campo_codigo_formatado));
+  olpa_linhas_longas_liga(ui.olpa_campo_codigo_buffer);
 }

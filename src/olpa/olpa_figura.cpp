@@ -2,10 +2,17 @@
 // The picture's right-click menu: "Salvar figura como…" writes the picture
 // shown, pixel for pixel, as a PNG wherever the learner picks; "Copiar
 // figura" puts it on the clipboard, for a document or a slide.
+#include "olpa_figura.h"
+
 #include "olpa.h"
+#include "olpa_dialogos.h"
 #include "olpa_motivos.h"
+#include "olpa_vista.h"
 
 namespace {
+
+GtkWidget *imagem;    // the image view
+GtkWindow *principal; // the main window, the dialogs' parent
 
 // The picture the image view shows; null when it shows none (GTK's
 // broken-image icon, when the start picture is missing).
@@ -13,69 +20,9 @@ OlpaObjeto<GdkPixbuf> figura_mostrada() {
   return OlpaObjeto<GdkPixbuf>(olpa_vista_pixbuf());
 }
 
-void salvar_como(GtkMenuItem *, gpointer) {
-  GtkWidget *dialogo = gtk_file_chooser_dialog_new(
-      "Salvar figura", GTK_WINDOW(olpa_janela), GTK_FILE_CHOOSER_ACTION_SAVE, "_Cancelar",
-      GTK_RESPONSE_CANCEL, "_Salvar", GTK_RESPONSE_ACCEPT, nullptr);
-  GtkFileChooser *seletor = GTK_FILE_CHOOSER(dialogo);
-  GtkFileFilter *filtro = gtk_file_filter_new();
-  gtk_file_filter_set_name(filtro, "Figuras PNG (*.png)");
-  gtk_file_filter_add_pattern(filtro, "*.png");
-  gtk_file_chooser_add_filter(seletor, filtro);
-  gtk_file_chooser_set_do_overwrite_confirmation(seletor, TRUE);
-  OlpaTexto telas(g_canonicalize_filename("../telas", nullptr));
-  gtk_file_chooser_set_current_folder(seletor, telas.get());
-  gtk_file_chooser_set_current_name(seletor, "figura.png");
-  olpa_seletor_cabe_na_tela(dialogo);
-  if (gtk_dialog_run(GTK_DIALOG(dialogo)) == GTK_RESPONSE_ACCEPT) {
-    OlpaTexto caminho(gtk_file_chooser_get_filename(seletor));
-    if (caminho)
-      olpa_figura_salva(caminho.get());
-  }
-  gtk_widget_destroy(dialogo);
-}
-
-void copiar(GtkMenuItem *, gpointer) {
-  olpa_figura_copia();
-}
-
-GtkWidget *item(GtkWidget *menu, const char *rotulo, GCallback acao, bool ativo) {
-  GtkWidget *i = gtk_menu_item_new_with_label(rotulo);
-  gtk_widget_set_sensitive(i, ativo);
-  g_signal_connect(i, "activate", acao, nullptr);
-  gtk_menu_shell_append(GTK_MENU_SHELL(menu), i);
-  return i;
-}
-
-gboolean clique(GtkWidget *, GdkEventButton *evento, gpointer) {
-  if (!gdk_event_triggers_context_menu(reinterpret_cast<GdkEvent *>(evento)))
-    return FALSE;
-  gtk_menu_popup_at_pointer(GTK_MENU(olpa_figura_menu()), reinterpret_cast<GdkEvent *>(evento));
-  return TRUE;
-}
-
-} // namespace
-
-GtkWidget *olpa_figura_menu(void) {
-  static GtkWidget *menu = nullptr;
-  if (menu)
-    gtk_widget_destroy(menu);
-  menu = gtk_menu_new();
-  gtk_menu_attach_to_widget(GTK_MENU(menu), olpa_imagem, nullptr);
-  const bool tem = gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)) == GTK_IMAGE_PIXBUF ||
-                   gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)) == GTK_IMAGE_SURFACE;
-  item(menu, "Salvar figura como…", G_CALLBACK(salvar_como), tem);
-  item(menu, "Copiar figura", G_CALLBACK(copiar), tem);
-  gtk_widget_show_all(menu);
-  return menu;
-}
-
-void olpa_figura_liga_menu(GtkWidget *area) {
-  gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK);
-  g_signal_connect(area, "button-press-event", G_CALLBACK(clique), nullptr);
-}
-
-bool olpa_figura_salva(const char *caminho) {
+// Saves the picture shown as a PNG at `caminho`; false, after telling the
+// learner why, when it could not.
+bool salva(const char *caminho) {
   const OlpaObjeto<GdkPixbuf> figura = figura_mostrada();
   GError *erro = nullptr;
   if (figura && gdk_pixbuf_save(figura.get(), caminho, "png", &erro, nullptr))
@@ -88,16 +35,83 @@ bool olpa_figura_salva(const char *caminho) {
     motivo = erro->message;
   OlpaTexto mensagem(g_strdup_printf("Não foi possível salvar a figura \"%s\": %s.", nome.get(),
                                      motivo ? motivo : erro->message));
-  olpa_aviso_utf8(mensagem.get());
+  olpa_aviso_utf8(principal, mensagem.get());
   if (erro)
     g_error_free(erro);
   return false;
 }
 
-bool olpa_figura_copia(void) {
+// The picture shown, on the clipboard; false when the view shows none.
+bool copia() {
   const OlpaObjeto<GdkPixbuf> figura = figura_mostrada();
   if (!figura)
     return false;
   gtk_clipboard_set_image(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD), figura.get());
   return true;
+}
+
+void salvar_como(GtkMenuItem *, gpointer) {
+  GtkWidget *dialogo = gtk_file_chooser_dialog_new(
+      "Salvar figura", principal, GTK_FILE_CHOOSER_ACTION_SAVE, "_Cancelar", GTK_RESPONSE_CANCEL,
+      "_Salvar", GTK_RESPONSE_ACCEPT, nullptr);
+  GtkFileChooser *seletor = GTK_FILE_CHOOSER(dialogo);
+  GtkFileFilter *filtro = gtk_file_filter_new();
+  gtk_file_filter_set_name(filtro, "Figuras PNG (*.png)");
+  gtk_file_filter_add_pattern(filtro, "*.png");
+  gtk_file_chooser_add_filter(seletor, filtro);
+  gtk_file_chooser_set_do_overwrite_confirmation(seletor, TRUE);
+  OlpaTexto telas(g_canonicalize_filename("../telas", nullptr));
+  gtk_file_chooser_set_current_folder(seletor, telas.get());
+  gtk_file_chooser_set_current_name(seletor, "figura.png");
+  olpa_seletor_cabe_na_tela(dialogo, principal);
+  if (gtk_dialog_run(GTK_DIALOG(dialogo)) == GTK_RESPONSE_ACCEPT) {
+    OlpaTexto caminho(gtk_file_chooser_get_filename(seletor));
+    if (caminho)
+      salva(caminho.get());
+  }
+  gtk_widget_destroy(dialogo);
+}
+
+void copiar(GtkMenuItem *, gpointer) {
+  copia();
+}
+
+GtkWidget *item(GtkWidget *menu, const char *rotulo, GCallback acao, bool ativo) {
+  GtkWidget *i = gtk_menu_item_new_with_label(rotulo);
+  gtk_widget_set_sensitive(i, ativo);
+  g_signal_connect(i, "activate", acao, nullptr);
+  gtk_menu_shell_append(GTK_MENU_SHELL(menu), i);
+  return i;
+}
+
+// The menu as it would pop up now, hooked to the view.
+GtkWidget *menu_da_figura() {
+  static GtkWidget *menu = nullptr;
+  if (menu)
+    gtk_widget_destroy(menu);
+  menu = gtk_menu_new();
+  gtk_menu_attach_to_widget(GTK_MENU(menu), imagem, nullptr);
+  const bool tem = gtk_image_get_storage_type(GTK_IMAGE(imagem)) == GTK_IMAGE_PIXBUF ||
+                   gtk_image_get_storage_type(GTK_IMAGE(imagem)) == GTK_IMAGE_SURFACE;
+  item(menu, "Salvar figura como…", G_CALLBACK(salvar_como), tem);
+  item(menu, "Copiar figura", G_CALLBACK(copiar), tem);
+  gtk_widget_show_all(menu);
+  return menu;
+}
+
+gboolean clique(GtkWidget *, GdkEventButton *evento, gpointer) {
+  if (!gdk_event_triggers_context_menu(reinterpret_cast<GdkEvent *>(evento)))
+    return FALSE;
+  gtk_menu_popup_at_pointer(GTK_MENU(menu_da_figura()), reinterpret_cast<GdkEvent *>(evento));
+  return TRUE;
+}
+
+} // namespace
+
+void olpa_figura_liga(Olpa &janela) {
+  imagem = janela.ui.olpa_imagem;
+  principal = GTK_WINDOW(janela.ui.olpa_janela);
+  GtkWidget *area = gtk_widget_get_parent(imagem);
+  gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK);
+  g_signal_connect(area, "button-press-event", G_CALLBACK(clique), nullptr);
 }

@@ -2,10 +2,13 @@
 // olpa speaks Portuguese, and so must GTK's and GtkSourceView's own words
 // (the file dialogs, their "replace it?", the completion popup) on a school's
 // machine set to another language: their pt_BR catalogues come with them.
-#include "olpa.h"
+#include "olpa_opcoes.h"
+
+#include <glib.h>
 
 #include <clocale>
 #include <cstring>
+#include <initializer_list>
 
 void olpa_idioma_portugues(void) {
   g_setenv("LANGUAGE", "pt_BR:pt", TRUE);

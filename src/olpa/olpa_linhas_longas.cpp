@@ -4,7 +4,8 @@
 // runs, over and over while the colouring proceeds: the window freezes for
 // many seconds at each mouse move. While the editor holds such a line it
 // shows plain text; the colours come back once no line is that long.
-#include "olpa.h"
+#include "olpa_editor.h"
+
 #include "olpa_layout.h"
 
 namespace {
@@ -53,8 +54,8 @@ void mudou(GtkTextBuffer *buffer, gpointer) {
 
 } // namespace
 
-void olpa_linhas_longas_liga(void) {
-  g_signal_connect_after(olpa_campo_codigo_buffer, "insert-text", G_CALLBACK(inserido), nullptr);
-  g_signal_connect_after(olpa_campo_codigo_buffer, "changed", G_CALLBACK(mudou), nullptr);
-  reve(olpa_campo_codigo_buffer);
+void olpa_linhas_longas_liga(GtkTextBuffer *codigo) {
+  g_signal_connect_after(codigo, "insert-text", G_CALLBACK(inserido), nullptr);
+  g_signal_connect_after(codigo, "changed", G_CALLBACK(mudou), nullptr);
+  reve(codigo);
 }

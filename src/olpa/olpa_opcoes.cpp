@@ -2,7 +2,7 @@
 // The window's command line: --ajuda and --versao, answered before any
 // display is needed; every other argument goes to GTK (--display and the
 // like). The manual page is made from this help text.
-#include "olpa.h"
+#include "olpa_opcoes.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The preview of "Abrir": beside the file list, the picture that the
 // selected example draws (drawn by the build); nothing for other files.
-#include "olpa.h"
+#include "olpa_previa.h"
+
+#include "olpa_comum.h"
 #include "olpa_layout.h"
+
+#include <cstring>
 
 #include <string>
 

@@ -5,7 +5,11 @@
 // typing stops, and at every "Rodar"), offered at the next start after a
 // crash, a power cut or a killed window. A save, a load, "Novo" or leaving
 // without saving removes it.
+#include "olpa_recupera.h"
+
 #include "olpa.h"
+#include "olpa_arquivos.h"
+#include "olpa_dialogos.h"
 
 #include <cerrno>
 #include <csignal>
@@ -18,6 +22,7 @@
 
 namespace {
 
+Olpa *janela;           // the window whose text is kept
 guint espera_ms = 2000; // after the last change
 const char GRUPO[] = "recuperacao";
 const char PREFIXO[] = "janela-", SUFIXO[] = ".ini";
@@ -40,10 +45,14 @@ std::string propria() {
   return copia_de(static_cast<long>(getpid()));
 }
 
+GtkTextBuffer *codigo() {
+  return janela->ui.olpa_campo_codigo_buffer;
+}
+
 std::string texto_do_editor() {
   GtkTextIter inicio, fim;
-  gtk_text_buffer_get_bounds(olpa_campo_codigo_buffer, &inicio, &fim);
-  OlpaTexto t(gtk_text_buffer_get_text(olpa_campo_codigo_buffer, &inicio, &fim, FALSE));
+  gtk_text_buffer_get_bounds(codigo(), &inicio, &fim);
+  OlpaTexto t(gtk_text_buffer_get_text(codigo(), &inicio, &fim, FALSE));
   return t.get();
 }
 
@@ -148,13 +157,14 @@ gboolean oferece(gpointer) {
   Copia c;
   if (!copia_deixada(&c))
     return G_SOURCE_REMOVE;
-  if (!igual_ao_salvo(c) && olpa_pergunta(GTK_WINDOW(olpa_janela), PERGUNTA)) {
-    gtk_text_buffer_begin_user_action(olpa_campo_codigo_buffer);
-    gtk_text_buffer_set_text(olpa_campo_codigo_buffer, c.texto.c_str(), -1);
-    gtk_text_buffer_end_user_action(olpa_campo_codigo_buffer);
-    gtk_text_buffer_set_modified(olpa_campo_codigo_buffer, TRUE);
-    olpa_nome_arquivo = c.arquivo;
-    olpa_arquivo_temnome = c.arquivo.empty() ? 0 : 1;
+  if (!igual_ao_salvo(c) && olpa_pergunta(GTK_WINDOW(janela->ui.olpa_janela), PERGUNTA)) {
+    gtk_text_buffer_begin_user_action(codigo());
+    gtk_text_buffer_set_text(codigo(), c.texto.c_str(), -1);
+    gtk_text_buffer_end_user_action(codigo());
+    gtk_text_buffer_set_modified(codigo(), TRUE);
+    // Named after the file it was, if it was one.
+    janela->sessao.olpa_nome_arquivo = c.arquivo;
+    janela->sessao.olpa_arquivo_temnome = c.arquivo.empty() ? 0 : 1;
     olpa_recupera_grava(); // this window's own copy, before the old one goes
   }
   g_remove(c.caminho.c_str());
@@ -163,25 +173,26 @@ gboolean oferece(gpointer) {
 
 } // namespace
 
-void olpa_recupera_liga(void) {
+void olpa_recupera_liga(Olpa &j) {
+  janela = &j;
   // Another wait, for the window's own tests.
   if (const char *espera = getenv("OLPA_RECUPERA_ESPERA_MS"))
     espera_ms = static_cast<guint>(atoi(espera));
-  g_signal_connect(olpa_campo_codigo_buffer, "changed", G_CALLBACK(ao_mudar), nullptr);
-  g_signal_connect(olpa_campo_codigo_buffer, "modified-changed", G_CALLBACK(ao_mudar_modificado),
-                   nullptr);
+  g_signal_connect(codigo(), "changed", G_CALLBACK(ao_mudar), nullptr);
+  g_signal_connect(codigo(), "modified-changed", G_CALLBACK(ao_mudar_modificado), nullptr);
   // At every Rodar, as the run starts: the text kept is the text run.
-  g_signal_connect(olpa_bt_executar, "clicked",
+  g_signal_connect(j.ui.olpa_bt_executar, "clicked",
                    G_CALLBACK(+[](GtkButton *, gpointer) { olpa_recupera_grava(); }), nullptr);
   g_idle_add(oferece, nullptr);
 }
 
 void olpa_recupera_grava(void) {
-  if (!gtk_text_buffer_get_modified(olpa_campo_codigo_buffer)) {
+  if (!gtk_text_buffer_get_modified(codigo())) {
     remove_propria();
     return;
   }
-  const std::string arquivo = olpa_arquivo_temnome ? olpa_nome_arquivo : "";
+  const OlpaSessao &sessao = janela->sessao;
+  const std::string arquivo = sessao.olpa_arquivo_temnome ? sessao.olpa_nome_arquivo : "";
   const std::string texto = texto_do_editor();
   std::string conteudo = arquivo + '\0' + texto;
   if (conteudo == gravado)
@@ -203,6 +214,6 @@ void olpa_recupera_encerra(void) {
   remove_propria();
 }
 
-bool olpa_pode_substituir_codigo(GtkWindow *pai) {
-  return !olpa_codigo_modificado() || olpa_pergunta(pai, OLPA_PERGUNTA_ABANDONAR);
+bool olpa_pode_substituir_codigo(GtkWindow *pai, const OlpaUI &ui) {
+  return !olpa_codigo_modificado(ui) || olpa_pergunta(pai, OLPA_PERGUNTA_ABANDONAR);
 }

@@ -4,15 +4,20 @@
 // that showing it is a copy and a redraw: no picture allocated, converted
 // or paged in per run. Their memory is touched when they are made, and is
 // kept out of any child forked from here.
+#include "olpa_vista.h"
+
 #include "olpa.h"
-
 #include "olpagfx.h"
+#include "olpaparser.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include <sys/mman.h>
 
 namespace {
+
+GtkWidget *imagem; // the view
 
 struct Quadro {
   unsigned char *pixels = nullptr;
@@ -36,10 +41,10 @@ bool cria(Quadro *q) {
 
 // The surface the view shows, if any (GTK 3 has no getter of its own).
 cairo_surface_t *superficie_mostrada() {
-  if (gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem)) != GTK_IMAGE_SURFACE)
+  if (gtk_image_get_storage_type(GTK_IMAGE(imagem)) != GTK_IMAGE_SURFACE)
     return nullptr;
   cairo_surface_t *s = nullptr;
-  g_object_get(olpa_imagem, "surface", &s, nullptr);
+  g_object_get(imagem, "surface", &s, nullptr);
   if (s)
     cairo_surface_destroy(s); // the view keeps its own reference
   return s;
@@ -49,34 +54,57 @@ bool mostra_um_dos_quadros() {
   return mostrado >= 0 && superficie_mostrada() == quadros[mostrado].superficie;
 }
 
-} // namespace
-
-void olpa_vista_prepara(void) {
+void prepara() {
   for (Quadro &q : quadros)
     if (!q.superficie && !cria(&q))
       return;
 }
 
-void olpa_vista_mostra(const unsigned char *argb) {
-  olpa_vista_prepara();
+void mostra(const unsigned char *argb) {
+  prepara();
   const int proximo = mostra_um_dos_quadros() ? 1 - mostrado : 0;
   Quadro &q = quadros[proximo];
   if (!q.superficie || cairo_surface_status(q.superficie) != CAIRO_STATUS_SUCCESS) {
     GdkPixbuf *vazio = nullptr;
-    gtk_image_set_from_pixbuf(GTK_IMAGE(olpa_imagem), vazio);
+    gtk_image_set_from_pixbuf(GTK_IMAGE(imagem), vazio);
     return;
   }
   cairo_surface_flush(q.superficie);
   memcpy(q.pixels, argb, OLPA_TELA_BYTES);
   cairo_surface_mark_dirty(q.superficie); // nothing cached of what it held
-  gtk_image_set_from_surface(GTK_IMAGE(olpa_imagem), q.superficie);
+  gtk_image_set_from_surface(GTK_IMAGE(imagem), q.superficie);
   mostrado = proximo;
 }
 
+} // namespace
+
+void olpa_vista_liga(Olpa &janela) {
+  imagem = janela.ui.olpa_imagem;
+  prepara();
+}
+
+void olpa_mostra_imagem(const unsigned char *argb) {
+  if (argb)
+    mostra(argb);
+  else
+    gtk_image_set_from_file(GTK_IMAGE(imagem), OLPA_IMAGEM_INICIAL);
+}
+
+void olpa_vista_ouve(const ParserResultado &r, ParserMomento momento) {
+  if (momento == ParserMomento::Tela) {
+    olpa_mostra_imagem(r.quadro);
+  } else if (momento == ParserMomento::Fim && r.sucesso) {
+    const long tamanho = parser_tamanho_em_telas(r.caminho.c_str());
+    printf("[tamanho] %s, %ld\n", r.caminho.c_str(), tamanho < 0 ? 0 : tamanho);
+    fflush(stdout);
+    olpa_mostra_imagem(r.figura);
+  }
+}
+
 GdkPixbuf *olpa_vista_pixbuf(void) {
-  switch (gtk_image_get_storage_type(GTK_IMAGE(olpa_imagem))) {
+  switch (gtk_image_get_storage_type(GTK_IMAGE(imagem))) {
   case GTK_IMAGE_PIXBUF:
-    return GDK_PIXBUF(g_object_ref(gtk_image_get_pixbuf(GTK_IMAGE(olpa_imagem))));
+    return GDK_PIXBUF(g_object_ref(gtk_image_get_pixbuf(GTK_IMAGE(imagem))));
   case GTK_IMAGE_SURFACE: {
     cairo_surface_t *s = superficie_mostrada();
     cairo_surface_flush(s);

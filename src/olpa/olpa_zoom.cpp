@@ -2,11 +2,16 @@
 // Font size of the editor and the console, for a projector or tired eyes:
 // Ctrl+plus, Ctrl+minus, Ctrl+0 and Ctrl+wheel over either, remembered for
 // the next start in the user's configuration folder (olpa/olpa.conf).
+#include "olpa_zoom.h"
+
 #include "olpa.h"
+#include "olpa_teste.h"
 
 #include <glib/gstdio.h>
 
 namespace {
+
+GtkWidget *editor; // whose font tells the size when none was chosen
 
 constexpr int MINIMO = 6, MAXIMO = 48; // points
 const char GRUPO[] = "editor";
@@ -25,7 +30,7 @@ int tamanho_atual() {
   if (tamanho > 0)
     return tamanho;
   PangoFontDescription *fonte = nullptr;
-  GtkStyleContext *contexto = gtk_widget_get_style_context(olpa_campo_codigo_formatado);
+  GtkStyleContext *contexto = gtk_widget_get_style_context(editor);
   gtk_style_context_get(contexto, gtk_style_context_get_state(contexto), "font", &fonte, nullptr);
   int pontos = 10;
   if (fonte && pango_font_description_get_size(fonte) > 0) {
@@ -70,6 +75,11 @@ int le_guardado() {
   return n >= MINIMO && n <= MAXIMO ? n : 0;
 }
 
+// `passos` points larger (or smaller), within the sizes allowed.
+void passo(int passos) {
+  olpa_zoom_define(CLAMP(tamanho_atual() + passos, MINIMO, MAXIMO));
+}
+
 gboolean tecla(GtkWidget *, GdkEventKey *evento, gpointer) {
   if (!(evento->state & GDK_CONTROL_MASK))
     return FALSE;
@@ -77,12 +87,12 @@ gboolean tecla(GtkWidget *, GdkEventKey *evento, gpointer) {
   case GDK_KEY_plus:
   case GDK_KEY_equal:
   case GDK_KEY_KP_Add:
-    olpa_zoom_passo(1);
+    passo(1);
     return TRUE;
   case GDK_KEY_minus:
   case GDK_KEY_underscore:
   case GDK_KEY_KP_Subtract:
-    olpa_zoom_passo(-1);
+    passo(-1);
     return TRUE;
   case GDK_KEY_0:
   case GDK_KEY_KP_0:
@@ -104,7 +114,7 @@ gboolean roda(GtkWidget *, GdkEventScroll *evento, gpointer) {
   else if (evento->direction == GDK_SCROLL_SMOOTH)
     gdk_event_get_scroll_deltas(reinterpret_cast<GdkEvent *>(evento), &dx, &dy);
   if (dy != 0)
-    olpa_zoom_passo(dy < 0 ? 1 : -1);
+    passo(dy < 0 ? 1 : -1);
   return TRUE; // no scrolling while Ctrl is down
 }
 
@@ -120,22 +130,19 @@ void olpa_zoom_define(int pontos) {
   guarda();
 }
 
-void olpa_zoom_passo(int passos) {
-  olpa_zoom_define(CLAMP(tamanho_atual() + passos, MINIMO, MAXIMO));
-}
-
 void olpa_zoom_carrega(void) {
   tamanho = le_guardado();
   aplica();
 }
 
-void olpa_zoom_liga(void) {
+void olpa_zoom_liga(Olpa &janela) {
+  editor = janela.ui.olpa_campo_codigo_formatado;
   estilo = gtk_css_provider_new();
   gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(estilo),
                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION + 1);
   olpa_zoom_carrega();
-  g_signal_connect(olpa_janela, "key-press-event", G_CALLBACK(tecla), nullptr);
-  for (GtkWidget *vista : {olpa_campo_codigo_formatado, olpa_campo_console}) {
+  g_signal_connect(janela.ui.olpa_janela, "key-press-event", G_CALLBACK(tecla), nullptr);
+  for (GtkWidget *vista : {editor, janela.ui.olpa_campo_console}) {
     gtk_widget_add_events(vista, GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK);
     g_signal_connect(vista, "scroll-event", G_CALLBACK(roda), nullptr);
   }

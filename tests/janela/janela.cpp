@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window test's support: GTK and screen helpers, the one dialog
-// driver, and main, which makes one window for every test.
+// driver, and main, which makes one window and then runs either the tests
+// or one data case (teste_janela --caso CASO).
 #include "janela.h"
 
+#include "olpa_acoes.h"
+#include "olpa_execucao.h"
 #include "olpa_layout.h"
+#include "olpa_opcoes.h"
+#include "olpa_vista.h"
 #include "olpaparser.h"
 
 #include <X11/Xlib.h>
@@ -11,12 +16,13 @@
 #include <glib/gstdio.h>
 
 #include <deque>
-#include <memory>
 #include <set>
 
-std::string exemplos;
+std::string raiz, exemplos;
+Olpa *olpa;
+OlpaUI *ui;
 
-static void pendentes() {
+void pendentes() {
   gdk_display_sync(gdk_display_get_default());
   while (gtk_events_pending())
     gtk_main_iteration();
@@ -39,30 +45,31 @@ void botao_do_mouse(GtkWidget *w, GdkWindow *janela, GdkEventType tipo, guint bo
 void processa() {
   while (olpa_rodando()) // a run goes on from the main loop: its end is pending too
     gtk_main_iteration();
+  quadro();
+}
+
+void quadro() {
   pendentes();
-  // Then one whole frame of the window (what was queued laid out and drawn),
-  // and what that brought; no frame in 200 ms is none to wait for.
-  GdkFrameClock *relogio = gtk_widget_get_frame_clock(olpa_janela);
+  // One whole frame of the window (what was queued laid out and drawn), and
+  // what that brought. The window is shown and no window manager holds its
+  // frames back: a frame asked for comes.
+  GdkFrameClock *relogio = gtk_widget_get_frame_clock(ui->olpa_janela);
   if (!relogio)
     return;
   bool pintou = false;
   const auto marca = +[](bool *p) { *p = true; };
   const gulong id = g_signal_connect_swapped(relogio, "after-paint", G_CALLBACK(marca), &pintou);
   gdk_frame_clock_request_phase(relogio, GDK_FRAME_CLOCK_PHASE_AFTER_PAINT);
-  const gint64 fim = g_get_monotonic_time() + 200000;
-  while (!pintou && g_get_monotonic_time() < fim)
-    if (!g_main_context_iteration(nullptr, FALSE))
-      g_usleep(1000);
+  while (!pintou)
+    gtk_main_iteration();
   g_signal_handler_disconnect(relogio, id);
   pendentes();
 }
-void aguarda(int ms) {
-  const gint64 fim = g_get_monotonic_time() + ms * 1000;
-  while (g_get_monotonic_time() < fim) {
-    while (gtk_events_pending())
-      gtk_main_iteration();
-    g_usleep(5 * 1000);
-  }
+
+void ate(const std::function<bool()> &feito) {
+  while (!feito())
+    if (!g_main_context_iteration(nullptr, FALSE))
+      g_usleep(1000);
 }
 
 void percorre(GtkWidget *w, const std::function<void(GtkWidget *)> &f) {
@@ -82,20 +89,20 @@ std::string texto(GtkTextBuffer *b) {
   return t.get();
 }
 std::string editor() {
-  return texto(olpa_campo_codigo_buffer);
+  return texto(ui->olpa_campo_codigo_buffer);
 }
 std::string console() {
-  return texto(olpa_campo_console_buffer);
+  return texto(ui->olpa_campo_console_buffer);
 }
 void poe(const std::string &codigo) {
-  gtk_text_buffer_set_text(olpa_campo_codigo_buffer, codigo.c_str(), -1);
+  gtk_text_buffer_set_text(ui->olpa_campo_codigo_buffer, codigo.c_str(), -1);
 }
 void clica(GtkWidget *botao) {
   gtk_button_clicked(GTK_BUTTON(botao));
   processa();
 }
 void rodar(const std::string &codigo) {
-  poe(codigo), clica(olpa_bt_executar);
+  poe(codigo), clica(ui->olpa_bt_executar);
 }
 
 Imagem de_pixbuf(GdkPixbuf *p) {
@@ -112,8 +119,8 @@ bool mostra(const std::string &arquivo) {
 Imagem na_tela(GtkWidget *w) {
   processa();
   int x, y;
-  gtk_widget_translate_coordinates(w, olpa_janela, 0, 0, &x, &y);
-  GdkPixbuf *p = gdk_pixbuf_get_from_window(gtk_widget_get_window(olpa_janela), x, y,
+  gtk_widget_translate_coordinates(w, ui->olpa_janela, 0, 0, &x, &y);
+  GdkPixbuf *p = gdk_pixbuf_get_from_window(gtk_widget_get_window(ui->olpa_janela), x, y,
                                             gtk_widget_get_allocated_width(w),
                                             gtk_widget_get_allocated_height(w));
   const Imagem im = de_pixbuf(p);
@@ -121,11 +128,11 @@ Imagem na_tela(GtkWidget *w) {
   return im;
 }
 uint32_t fundo_do_console() {
-  return na_tela(olpa_campo_console).em(300, 80) & 0xffffff;
+  return na_tela(ui->olpa_campo_console).em(300, 80) & 0xffffff;
 }
-void aperta(guint tecla, GdkModifierType mods) {
+void tecla(guint tecla, GdkModifierType mods) {
   GdkEvent *e = gdk_event_new(GDK_KEY_PRESS);
-  e->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(olpa_janela)));
+  e->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(ui->olpa_janela)));
   e->key.keyval = tecla;
   e->key.state = mods;
   e->key.hardware_keycode = static_cast<guint16>(
@@ -134,15 +141,67 @@ void aperta(guint tecla, GdkModifierType mods) {
       e, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
   gtk_main_do_event(e);
   gdk_event_free(e);
+}
+void aperta(guint t, GdkModifierType mods) {
+  tecla(t, mods);
   processa();
+}
+void foca_a_janela() {
+  gdk_window_focus(gtk_widget_get_window(ui->olpa_janela), GDK_CURRENT_TIME);
+  ate([] { return gtk_window_is_active(GTK_WINDOW(ui->olpa_janela)) != FALSE; });
+}
+
+// A left click on the console's line `linha` (from 1), as the mouse gives it.
+void clica_no_console(int linha) {
+  GtkTextView *v = GTK_TEXT_VIEW(ui->olpa_campo_console);
+  GtkTextIter i;
+  gtk_text_buffer_get_iter_at_line(ui->olpa_campo_console_buffer, &i, linha - 1);
+  GdkRectangle onde;
+  gtk_text_view_get_iter_location(v, &i, &onde);
+  int x, y;
+  gtk_text_view_buffer_to_window_coords(v, GTK_TEXT_WINDOW_TEXT, onde.x + 4,
+                                        onde.y + onde.height / 2, &x, &y);
+  for (GdkEventType tipo : {GDK_BUTTON_PRESS, GDK_BUTTON_RELEASE})
+    botao_do_mouse(ui->olpa_campo_console, gtk_text_view_get_window(v, GTK_TEXT_WINDOW_TEXT), tipo,
+                   GDK_BUTTON_PRIMARY, x, y);
+}
+
+int linha_do_cursor() {
+  GtkTextIter i;
+  gtk_text_buffer_get_iter_at_mark(ui->olpa_campo_codigo_buffer, &i,
+                                   gtk_text_buffer_get_insert(ui->olpa_campo_codigo_buffer));
+  return gtk_text_iter_get_line(&i) + 1;
 }
 
 // ------------------------------------------------------------ dialog driver
 
 namespace {
 std::deque<Resposta> respostas;
+std::function<void(GtkWidget *)> ao_sem_resposta;
 std::set<GtkWidget *> respondidos; // answered, maybe still on screen a moment
 int vez;
+
+std::string pasta_de(GtkWidget *d) {
+  OlpaTexto p(gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(d)));
+  return p ? p.get() : "";
+}
+
+// How the dialog on top was answered.
+void ao_responder(GtkDialog *, gint resposta, gpointer dada) {
+  *static_cast<gint *>(dada) = resposta;
+}
+
+void respondido(GtkWidget *d, gint resposta) {
+  // A question over a dialog (GTK's "replace it?" over the save dialog)
+  // told no: the dialog under it asks again.
+  GtkWindow *pai = gtk_window_get_transient_for(GTK_WINDOW(d));
+  if (GTK_IS_DIALOG(pai) && (resposta == GTK_RESPONSE_CANCEL || resposta == GTK_RESPONSE_NO ||
+                             resposta == GTK_RESPONSE_DELETE_EVENT))
+    respondidos.erase(GTK_WIDGET(pai));
+  if (respondidos.insert(d).second) // forgotten when gone: the memory is reused
+    g_object_weak_ref(
+        G_OBJECT(d), [](gpointer, GObject *o) { respondidos.erase(GTK_WIDGET(o)); }, nullptr);
+}
 
 gboolean tique(gpointer) {
   GtkWidget *topo = nullptr; // a message dialog stands over the chooser it came from
@@ -154,40 +213,63 @@ gboolean tique(gpointer) {
       topo = w;
   }
   g_list_free(janelas);
-  if (!topo)
+  if (!topo || !pronto(topo))
     return G_SOURCE_CONTINUE;
-  const bool desiste = respostas.empty() || vez > 6000 / TIQUE_MS; // nobody will answer it
-  if (desiste) {
-    ADD_FAILURE() << "diálogo sem resposta: " << gtk_window_get_title(GTK_WINDOW(topo));
-    respostas.clear();
-    gtk_dialog_response(GTK_DIALOG(topo), GTK_RESPONSE_CANCEL);
+  gint resposta = GTK_RESPONSE_NONE;
+  const gulong id = g_signal_connect(topo, "response", G_CALLBACK(ao_responder), &resposta);
+  if (respostas.empty()) { // nobody will answer it
+    if (ao_sem_resposta)
+      ao_sem_resposta(topo);
+    else
+      ADD_FAILURE() << "diálogo sem resposta: " << gtk_window_get_title(GTK_WINDOW(topo));
+    gtk_window_close(GTK_WINDOW(topo));
   } else if (!respostas.front()(topo, vez++)) {
+    g_signal_handler_disconnect(topo, id);
     return G_SOURCE_CONTINUE;
-  }
-  if (!desiste)
+  } else {
     respostas.pop_front();
+  }
+  if (g_signal_handler_is_connected(topo, id)) // not gone with the answer
+    g_signal_handler_disconnect(topo, id);
   vez = 0;
-  if (respondidos.insert(topo).second) // forgotten when gone: the memory is reused
-    g_object_weak_ref(
-        G_OBJECT(topo), [](gpointer, GObject *o) { respondidos.erase(GTK_WIDGET(o)); }, nullptr);
+  respondido(topo, resposta);
   return G_SOURCE_CONTINUE;
 }
 
 } // namespace
 
-void com_respostas(std::vector<Resposta> lista, const std::function<void()> &acao, bool todas) {
+bool pronto(GtkWidget *d) {
+  if (!gtk_widget_get_mapped(d))
+    return false;
+  if (!GTK_IS_FILE_CHOOSER(d))
+    return true;
+  // Its folder comes once GTK has looked it up; a known file's name after.
+  GtkFileChooser *s = GTK_FILE_CHOOSER(d);
+  if (pasta_de(d).empty())
+    return false;
+  if (gtk_file_chooser_get_action(s) != GTK_FILE_CHOOSER_ACTION_SAVE)
+    return true;
+  OlpaTexto nome(gtk_file_chooser_get_current_name(s));
+  return nome && *nome;
+}
+
+size_t com_respostas(std::vector<Resposta> lista, const std::function<void()> &acao,
+                     const std::function<void(GtkWidget *)> &sem_resposta) {
   respostas.assign(lista.begin(), lista.end());
+  ao_sem_resposta = sem_resposta;
   vez = 0;
-  const guint fonte = g_timeout_add(TIQUE_MS, tique, nullptr);
+  const guint fonte = g_timeout_add(5, tique, nullptr);
   acao();
-  processa();
+  pendentes();
   g_source_remove(fonte);
-  EXPECT_TRUE(!todas || respostas.empty()) << respostas.size() << " diálogo(s) não apareceu";
+  const size_t sobra = respostas.size();
   respostas.clear();
+  ao_sem_resposta = nullptr;
+  return sobra;
 }
 
 void clica(GtkWidget *botao, std::vector<Resposta> lista) {
-  com_respostas(lista, [botao] { clica(botao); });
+  EXPECT_EQ(com_respostas(lista, [botao] { clica(botao); }), 0u) << "diálogo que não apareceu";
 }
 
 // A message dialog with this title and text, answered with `resposta`.
@@ -210,39 +292,28 @@ Resposta novo(int resposta) {
 Resposta responde(int resposta) {
   return [=](GtkWidget *d, int) { return gtk_dialog_response(GTK_DIALOG(d), resposta), true; };
 }
-// GTK's own "replace it?" over the save dialog; after no, that answers again.
+// GTK's own "replace it?" over the save dialog.
 Resposta substituir(bool sim) {
   return [=](GtkWidget *d, int) {
-    GtkWidget *seletor = GTK_WIDGET(gtk_window_get_transient_for(GTK_WINDOW(d)));
-    EXPECT_TRUE(GTK_IS_FILE_CHOOSER_DIALOG(seletor));
+    EXPECT_TRUE(GTK_IS_FILE_CHOOSER_DIALOG(gtk_window_get_transient_for(GTK_WINDOW(d))));
     gtk_dialog_response(GTK_DIALOG(d), sim ? GTK_RESPONSE_ACCEPT : GTK_RESPONSE_CANCEL);
-    if (!sim)
-      respondidos.erase(seletor);
     return true;
   };
 }
 
-std::string pasta_de(GtkWidget *d) {
-  OlpaTexto p(gtk_file_chooser_get_current_folder(GTK_FILE_CHOOSER(d)));
-  return p ? p.get() : "";
-}
-
 // "Abrir": opens in exemplos/; picks `caminho` (again now and then: the
-// folder loads in the background) and accepts; with `some`, the file goes
-// away between pick and accept.
+// folder loads in the background, and a pick made before may be lost) and
+// accepts; with `some`, the file goes away between pick and accept.
 Resposta abrir(const std::string &caminho, bool some) {
-  auto escolheu = std::make_shared<bool>(false);
   return [=](GtkWidget *d, int vez) {
-    if (pasta_de(d).empty() && vez < 3000 / TIQUE_MS)
-      return false; // the dialog takes its folder once it runs
+    if (vez == 0) {
+      EXPECT_EQ(gtk_file_chooser_get_action(GTK_FILE_CHOOSER(d)), GTK_FILE_CHOOSER_ACTION_OPEN);
+      EXPECT_EQ(pasta_de(d), exemplos);
+    }
     OlpaTexto escolhido(gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(d)));
     if (!escolhido || caminho != escolhido.get()) {
-      if (!*escolheu) {
-        EXPECT_EQ(gtk_file_chooser_get_action(GTK_FILE_CHOOSER(d)), GTK_FILE_CHOOSER_ACTION_OPEN);
-        EXPECT_EQ(pasta_de(d), exemplos);
-      }
-      if (!*escolheu || vez % (50 / TIQUE_MS) == 0)
-        gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(d), caminho.c_str()), *escolheu = true;
+      if (vez % 10 == 0)
+        gtk_file_chooser_set_filename(GTK_FILE_CHOOSER(d), caminho.c_str());
       return false;
     }
     if (some)
@@ -251,53 +322,66 @@ Resposta abrir(const std::string &caminho, bool some) {
   };
 }
 
-// "Salvar": offers `nome` in `pasta` (checked once loaded), then saves to
-// `destino` (empty: as offered) or answers `resposta`.
+bool salva_em(GtkWidget *d, const std::string &caminho, int vez) {
+  GtkFileChooser *s = GTK_FILE_CHOOSER(d);
+  const std::string pasta = glib(g_path_get_dirname(caminho.c_str()));
+  if (pasta_de(d) != pasta) { // GTK changes folders in the background
+    if (vez % 10 == 0)
+      gtk_file_chooser_set_current_folder(s, pasta.c_str());
+    return false;
+  }
+  gtk_file_chooser_set_current_name(s, glib(g_path_get_basename(caminho.c_str())).c_str());
+  return true;
+}
+
+// "Salvar": offers `nome` in `pasta`, then saves to `destino` (empty: as
+// offered) or answers `resposta`.
 Resposta salvar(const std::string &pasta, const std::string &nome, const std::string &destino,
                 int resposta) {
   return [=](GtkWidget *d, int vez) {
     GtkFileChooser *s = GTK_FILE_CHOOSER(d);
     OlpaTexto oferecido(gtk_file_chooser_get_current_name(s));
-    if ((pasta_de(d) != pasta || nome != oferecido.get()) && vez < 3000 / TIQUE_MS)
-      return false;
-    EXPECT_EQ(gtk_file_chooser_get_action(s), GTK_FILE_CHOOSER_ACTION_SAVE);
-    EXPECT_EQ(pasta_de(d), pasta);
-    EXPECT_STREQ(oferecido.get(), nome.c_str());
-    if (!destino.empty()) {
-      gtk_file_chooser_set_current_folder(s, OlpaTexto(g_path_get_dirname(destino.c_str())).get());
-      gtk_file_chooser_set_current_name(s, OlpaTexto(g_path_get_basename(destino.c_str())).get());
+    if (vez == 0) {
+      EXPECT_EQ(gtk_file_chooser_get_action(s), GTK_FILE_CHOOSER_ACTION_SAVE);
+      EXPECT_EQ(pasta_de(d), pasta);
+      EXPECT_STREQ(oferecido.get(), nome.c_str());
     }
+    if (!destino.empty() && !salva_em(d, destino, vez))
+      return false;
     return gtk_dialog_response(GTK_DIALOG(d), resposta), true;
   };
 }
-Resposta salvar_novo(int resposta) {
-  return salvar(exemplos, "meuprojeto.olp", "", resposta);
-}
 
 void Janela::SetUp() {
-  olpa_limpa_codigo_e_console();
-  olpa_nome_arquivo.clear();
+  olpa_limpa_codigo_e_console(*olpa);
+  olpa->sessao.olpa_nome_arquivo.clear();
   g_remove(em_exemplos("meuprojeto.olp").c_str());
   parser_define_tempo_limite(10);
   processa();
 }
 
 int main(int argc, char **argv) {
-  RaizTemporaria raiz;
-  exemplos = raiz.raiz + "/exemplos";
+  const bool caso = argc == 3 && strcmp(argv[1], "--caso") == 0;
+  RaizTemporaria arvore;
+  raiz = arvore.raiz;
+  exemplos = raiz + "/exemplos";
   // GTK's recent files and settings stay out of the user's home.
-  setenv("XDG_DATA_HOME", raiz.raiz.c_str(), 1);
+  setenv("XDG_DATA_HOME", raiz.c_str(), 1);
   setenv("GSETTINGS_BACKEND", "memory", 1);
-  setenv("XDG_CONFIG_HOME", (raiz.raiz + "/config").c_str(), 1); // the zoom's file
+  setenv("XDG_CONFIG_HOME", (raiz + "/config").c_str(), 1); // the zoom's file
   gtk_disable_setlocale(); // numbers in messages as the cases write them
   gtk_init(&argc, &argv);
   olpa_idioma_portugues(); // as the program does
-  ::testing::InitGoogleTest(&argc, argv);
+  // Scrolling jumps rather than glides: where it ends is where it is.
+  g_object_set(gtk_settings_get_default(), "gtk-enable-animations", FALSE, nullptr);
+  if (!caso)
+    ::testing::InitGoogleTest(&argc, argv);
   if (system("cp -r " OLPA_BIN_DIR "/olpalib/. olpalib/") != 0)
     return 1;
-  olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
+  olpa = &olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
+  ui = &olpa->ui;
   processa();
-  const int r = RUN_ALL_TESTS();
+  const int r = caso ? roda_caso_da_janela(argv[2]) : RUN_ALL_TESTS();
   parser_encerra();
   return r;
 }

@@ -1,11 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window test's support: GTK and screen helpers, and the one dialog
-// driver, which answers the dialogs an action blocks in.
+// driver, which answers the dialogs an action blocks in. Nothing here waits
+// for a time: every wait is for something to happen, however busy the
+// machine (ctest's time-out is the one limit).
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include "olpa.h"
+#include "olpa_teste.h"
 #include "suporte.h"
 
 #include <functional>
@@ -13,13 +16,22 @@
 #include <vector>
 
 const std::string CASOS = OLPA_FONTE_DIR "/tests/casos/", INICIAL = OLPA_IMAGEM_INICIAL;
-extern std::string exemplos; // the run tree's exemplos/
+extern std::string raiz;     // the run tree (bin/ is the working directory)
+extern std::string exemplos; // its exemplos/
+extern Olpa *olpa;           // the window
+extern OlpaUI *ui;           // its widgets
 
-void processa(); // lets GTK handle what is pending, drawing included
-// Lets GTK work for `ms` milliseconds (timers included).
-void aguarda(int ms);
+// Lets GTK handle what is pending, without waiting for anything more.
+void pendentes();
+// Lets GTK handle what is pending and draw one whole frame.
+void quadro();
+// Lets a run end, then as quadro.
+void processa();
+// Lets the main loop run until `feito` holds.
+void ate(const std::function<bool()> &feito);
 // Every widget under `w`, depth first.
 void percorre(GtkWidget *w, const std::function<void(GtkWidget *)> &f);
+std::string texto(GtkTextBuffer *b);
 std::string editor();
 std::string console();
 void poe(const std::string &codigo);
@@ -28,24 +40,40 @@ void clica(GtkWidget *botao);
 void botao_do_mouse(GtkWidget *w, GdkWindow *janela, GdkEventType tipo, guint botao, double x,
                     double y);
 void rodar(const std::string &codigo);
+// A left click on the console's line `linha` (from 1), as the mouse gives it.
+void clica_no_console(int linha);
+// The line (from 1) of the editor's cursor.
+int linha_do_cursor();
 bool mostra(const std::string &arquivo); // the image view shows exactly that picture
 Imagem de_pixbuf(GdkPixbuf *p);
 Imagem na_tela(GtkWidget *w); // what the screen shows of a widget
 uint32_t fundo_do_console();
 // A key as the keyboard delivers it: through GTK's event handling to the
-// window, which hands it on to the widget with the focus; then what is pending.
+// window, which hands it on to the widget with the focus.
+void tecla(guint tecla, GdkModifierType mods = static_cast<GdkModifierType>(0));
+// The same, and then what follows it (a run started by it included).
 void aperta(guint tecla, GdkModifierType mods = static_cast<GdkModifierType>(0));
+// The main window has the keyboard (no window manager gives it).
+void foca_a_janela();
 
-// Answers the dialog on top; called on every tick, TIQUE_MS apart (`vez`
-// counts the calls), until it returns true, having answered.
+// Whether a dialog can be read and answered: shown, and a file chooser once
+// its folder (and a save dialog's name) is there.
+bool pronto(GtkWidget *dialogo);
+// Answers the dialog on top once it is ready; called again (`vez` counts
+// the calls) until it returns true, having answered.
 using Resposta = std::function<bool(GtkWidget *dialogo, int vez)>;
-constexpr int TIQUE_MS = 5;
-// Runs `acao` while `lista` answers the dialogs it blocks in; with `todas`,
-// each answer must have found its dialog. A dialog nobody answers fails the
-// test and is cancelled after 6 s.
-void com_respostas(std::vector<Resposta> lista, const std::function<void()> &acao,
-                   bool todas = true);
+// Runs `acao` (and what is pending after it) while `lista` answers the
+// dialogs it blocks in, one each, in order; a dialog with no answer left
+// goes to `sem_resposta` (a failure of the test when none is given) and is
+// closed. Returns how many answers found no dialog.
+size_t com_respostas(std::vector<Resposta> lista, const std::function<void()> &acao,
+                     const std::function<void(GtkWidget *)> &sem_resposta = nullptr);
+// `botao` clicked while `lista` answers, each answer finding its dialog.
 void clica(GtkWidget *botao, std::vector<Resposta> lista);
+
+// A save dialog made to save at `caminho`, once it shows that folder (the
+// `vez`-th call); false until then.
+bool salva_em(GtkWidget *dialogo, const std::string &caminho, int vez);
 
 Resposta mensagem(const std::string &titulo, const std::string &texto, int resposta);
 Resposta aviso(const std::string &texto);
@@ -55,10 +83,13 @@ Resposta substituir(bool sim); // GTK's "replace it?" over the save dialog
 Resposta abrir(const std::string &caminho, bool some = false);
 Resposta salvar(const std::string &pasta, const std::string &nome, const std::string &destino = "",
                 int resposta = GTK_RESPONSE_ACCEPT);
-Resposta salvar_novo(int resposta = GTK_RESPONSE_CANCEL); // offers exemplos/meuprojeto.olp
 
 class Janela : public ::testing::Test {
 protected:
   void SetUp() override;
   static std::string em_exemplos(const std::string &nome) { return exemplos + "/" + nome; }
 };
+
+// The window's data cases (caso.cpp): runs the case at `caso` (the path
+// without extension); 0 when it passed.
+int roda_caso_da_janela(const std::string &caso);

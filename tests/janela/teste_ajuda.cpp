@@ -76,7 +76,7 @@ TEST_F(Janela, F1AbreAAjuda) {
   com_respostas({novo(GTK_RESPONSE_YES)},
                 [&] { gtk_button_clicked(GTK_BUTTON(abrir_o_primeiro)); });
   EXPECT_EQ(editor(), primeiro);
-  EXPECT_EQ(olpa_arquivo_temnome, 1);
+  EXPECT_EQ(olpa->sessao.olpa_arquivo_temnome, 1);
   gtk_widget_hide(ajuda);
 }
 

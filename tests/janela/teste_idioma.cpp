@@ -4,6 +4,8 @@
 // holds them, in the dialogs and the completion popup.
 #include "janela.h"
 
+#include "olpa_opcoes.h"
+
 #include <clocale>
 #include <set>
 
@@ -54,7 +56,7 @@ TEST_F(Janela, DialogosDoGtkEmPortugues) {
     filtro = gtk_file_filter_get_name(gtk_file_chooser_get_filter(GTK_FILE_CHOOSER(d)));
     return salvar(exemplos, "meuprojeto.olp", em_exemplos("existe.olp"))(d, vez);
   };
-  clica(olpa_bt_salvar,
+  clica(ui->olpa_bt_salvar,
         {guarda(&seletor, sobre_existente), guarda(&substituir_sim, substituir(false)),
          responde(GTK_RESPONSE_CANCEL)});
   EXPECT_EQ(filtro, "Arquivos do olpa (*.olp)");
@@ -62,30 +64,28 @@ TEST_F(Janela, DialogosDoGtkEmPortugues) {
     EXPECT_TRUE(seletor.count(t)) << t;
   for (const char *t : {"_Cancelar", "Substitui_r"})
     EXPECT_TRUE(substituir_sim.count(t)) << t;
-  clica(olpa_bt_novo, {guarda(&pergunta, novo(GTK_RESPONSE_NO))});
+  clica(ui->olpa_bt_novo, {guarda(&pergunta, novo(GTK_RESPONSE_NO))});
   for (const char *t : {"_Sim", "_Não"})
     EXPECT_TRUE(pergunta.count(t)) << t;
   EXPECT_EQ(le_arquivo(em_exemplos("existe.olp")), "int x;\n");
 }
 
 TEST_F(Janela, CompletarEmPortugues) {
-  gtk_text_buffer_set_text(olpa_campo_codigo_buffer, "int main(void) {\n  lin", -1);
+  gtk_text_buffer_set_text(ui->olpa_campo_codigo_buffer, "int main(void) {\n  lin", -1);
   GtkTextIter fim;
-  gtk_text_buffer_get_end_iter(olpa_campo_codigo_buffer, &fim);
-  gtk_text_buffer_place_cursor(olpa_campo_codigo_buffer, &fim);
-  gdk_window_focus(gtk_widget_get_window(olpa_janela), GDK_CURRENT_TIME);
-  gtk_widget_grab_focus(olpa_campo_codigo_formatado);
-  aguarda(100);
+  gtk_text_buffer_get_end_iter(ui->olpa_campo_codigo_buffer, &fim);
+  gtk_text_buffer_place_cursor(ui->olpa_campo_codigo_buffer, &fim);
+  foca_a_janela();
+  gtk_widget_grab_focus(ui->olpa_campo_codigo_formatado);
   aperta(GDK_KEY_space, GDK_CONTROL_MASK);
-  bool detalhes = false;
-  for (int i = 0; i < 40 && !detalhes; i++) {
-    aguarda(50);
+  ate([] {
+    bool detalhes = false;
     GList *janelas = gtk_window_list_toplevels();
     for (GList *l = janelas; l; l = l->next)
       detalhes |= textos(GTK_WIDGET(l->data)).count("_Detalhes…") > 0;
     g_list_free(janelas);
-  }
-  EXPECT_TRUE(detalhes);
+    return detalhes;
+  });
   aperta(GDK_KEY_Escape);
 }
 

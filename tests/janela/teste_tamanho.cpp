@@ -5,32 +5,34 @@
 #include "janela.h"
 
 #include "olpa_layout.h"
+#include "olpa_zoom.h"
 
 namespace {
 
 GdkRectangle area(GtkWidget *w) {
   GdkRectangle r{};
-  gtk_widget_translate_coordinates(w, olpa_layout, 0, 0, &r.x, &r.y);
+  gtk_widget_translate_coordinates(w, ui->olpa_layout, 0, 0, &r.x, &r.y);
   r.width = gtk_widget_get_allocated_width(w);
   r.height = gtk_widget_get_allocated_height(w);
   return r;
 }
 
+// The window made `largura` x `altura`, and its content laid out anew.
 void redimensiona(int largura, int altura) {
-  gtk_window_resize(GTK_WINDOW(olpa_janela), largura, altura);
-  for (int i = 0; i < 100; i++) {
-    processa();
+  gtk_window_resize(GTK_WINDOW(ui->olpa_janela), largura, altura);
+  ate([=] {
     int l, a;
-    gtk_window_get_size(GTK_WINDOW(olpa_janela), &l, &a);
-    if (l == largura && a == altura)
-      break;
-  }
-  aguarda(100);
+    gtk_window_get_size(GTK_WINDOW(ui->olpa_janela), &l, &a);
+    return l == largura && a == altura &&
+           gtk_widget_get_allocated_width(ui->olpa_layout) == largura - 2 * OLPA_BORDA &&
+           gtk_widget_get_allocated_height(ui->olpa_layout) == altura - 2 * OLPA_BORDA;
+  });
+  quadro();
 }
 
 // The editor's font size, in points.
 double pontos_do_editor() {
-  PangoContext *c = gtk_widget_get_pango_context(olpa_campo_codigo_formatado);
+  PangoContext *c = gtk_widget_get_pango_context(ui->olpa_campo_codigo_formatado);
   const PangoFontDescription *f = pango_context_get_font_description(c);
   return pango_font_description_get_size(f) / static_cast<double>(PANGO_SCALE);
 }
@@ -38,39 +40,40 @@ double pontos_do_editor() {
 // ------------------------------------------------------------ room to grow
 
 TEST_F(Janela, AJanelaCresceEDiminui) {
-  const GdkRectangle editor = area(olpa_campo_codigo_container);
-  const GdkRectangle console = area(olpa_campo_console_container);
+  const GdkRectangle editor = area(ui->olpa_campo_codigo_container);
+  const GdkRectangle console = area(ui->olpa_campo_console_container);
   ASSERT_EQ(editor.width, OLPA_COLUNA_LARGURA);
   redimensiona(1260, 760);
   const int largura = 1260 - 2 * OLPA_BORDA - OLPA_VAO_IMAGEM - OLPA_IMAGEM_LARGURA;
-  EXPECT_EQ(area(olpa_campo_codigo_container).width, largura);
-  EXPECT_EQ(area(olpa_campo_console_container).width, largura);
-  EXPECT_EQ(area(olpa_campo_codigo_container).height, editor.height + 260);
-  EXPECT_EQ(area(olpa_campo_console_container).height, console.height);
+  EXPECT_EQ(area(ui->olpa_campo_codigo_container).width, largura);
+  EXPECT_EQ(area(ui->olpa_campo_console_container).width, largura);
+  EXPECT_EQ(area(ui->olpa_campo_codigo_container).height, editor.height + 260);
+  EXPECT_EQ(area(ui->olpa_campo_console_container).height, console.height);
   // The picture keeps its size, at the right, at the top.
-  const GdkRectangle imagem = area(olpa_imagem);
+  const GdkRectangle imagem = area(ui->olpa_imagem);
   EXPECT_EQ(imagem.x, largura + OLPA_VAO_IMAGEM);
   EXPECT_EQ(imagem.y, 0);
   EXPECT_EQ(imagem.width, OLPA_IMAGEM_LARGURA);
   EXPECT_EQ(imagem.height, OLPA_IMAGEM_ALTURA);
   // The border between editor and console moves them both.
-  gtk_paned_set_position(GTK_PANED(olpa_divisao), 400);
+  gtk_paned_set_position(GTK_PANED(ui->olpa_divisao), 400);
   processa();
-  EXPECT_EQ(area(olpa_campo_codigo_container).height, 400);
-  EXPECT_EQ(area(olpa_campo_console_container).height, 760 - 20 - 50 - 400 - 10);
-  gtk_paned_set_position(GTK_PANED(olpa_divisao), OLPA_EDITOR_ALTURA + 260);
+  EXPECT_EQ(area(ui->olpa_campo_codigo_container).height, 400);
+  EXPECT_EQ(area(ui->olpa_campo_console_container).height, 760 - 20 - 50 - 400 - 10);
+  gtk_paned_set_position(GTK_PANED(ui->olpa_divisao), OLPA_EDITOR_ALTURA + 260);
 
   // A netbook's screen: the picture scrolls.
   redimensiona(700, 420);
-  EXPECT_LT(area(olpa_imagem_rolagem).width, OLPA_IMAGEM_LARGURA);
-  GtkAdjustment *h = gtk_scrolled_window_get_hadjustment(GTK_SCROLLED_WINDOW(olpa_imagem_rolagem));
+  EXPECT_LT(area(ui->olpa_imagem_rolagem).width, OLPA_IMAGEM_LARGURA);
+  GtkAdjustment *h =
+      gtk_scrolled_window_get_hadjustment(GTK_SCROLLED_WINDOW(ui->olpa_imagem_rolagem));
   EXPECT_EQ(gtk_adjustment_get_upper(h), OLPA_IMAGEM_LARGURA);
   EXPECT_LT(gtk_adjustment_get_page_size(h), OLPA_IMAGEM_LARGURA);
 
   redimensiona(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA);
-  EXPECT_EQ(area(olpa_campo_codigo_container).height, editor.height);
-  EXPECT_EQ(area(olpa_imagem).x, OLPA_IMAGEM_X);
-  EXPECT_EQ(area(olpa_imagem_rolagem).width, OLPA_IMAGEM_LARGURA);
+  EXPECT_EQ(area(ui->olpa_campo_codigo_container).height, editor.height);
+  EXPECT_EQ(area(ui->olpa_imagem).x, OLPA_IMAGEM_X);
+  EXPECT_EQ(area(ui->olpa_imagem_rolagem).width, OLPA_IMAGEM_LARGURA);
 }
 
 // ------------------------------------------------------------ zoom
@@ -93,10 +96,10 @@ TEST_F(Janela, ZoomMudaAFonteEFicaGuardado) {
   // Ctrl and the wheel over the console.
   GdkEvent *e = gdk_event_new(GDK_SCROLL);
   e->scroll.window = GDK_WINDOW(g_object_ref(
-      gtk_text_view_get_window(GTK_TEXT_VIEW(olpa_campo_console), GTK_TEXT_WINDOW_TEXT)));
+      gtk_text_view_get_window(GTK_TEXT_VIEW(ui->olpa_campo_console), GTK_TEXT_WINDOW_TEXT)));
   e->scroll.direction = GDK_SCROLL_UP;
   e->scroll.state = GDK_CONTROL_MASK;
-  gtk_widget_event(olpa_campo_console, e);
+  gtk_widget_event(ui->olpa_campo_console, e);
   gdk_event_free(e);
   processa();
   EXPECT_EQ(olpa_zoom_tamanho(), static_cast<int>(padrao + 0.5) + 2);

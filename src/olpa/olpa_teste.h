@@ -1,0 +1,18 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// What only the window's tests ask of it: state the learner sees on the
+// screen, read back without reading the screen. Not for the window's own use.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <vector>
+
+// Whether the console shows its error look (olpa_console.cpp).
+bool olpa_console_em_erro(void);
+// Lines with a mark of `categoria` (OLPA_MARCA_ERRO, OLPA_MARCA_AVISO), from
+// 1 (olpa_marcas.cpp).
+std::vector<int> olpa_linhas_com_marca(const char *categoria);
+// The font size chosen, in points; 0 for the desktop's own (olpa_zoom.cpp).
+int olpa_zoom_tamanho(void);
+// The help window; null until first shown (olpa_ajuda.cpp).
+GtkWidget *olpa_ajuda_janela(void);
