@@ -9,8 +9,10 @@ pasta=$(mktemp -d /tmp/olpa-tela-XXXXXX)
 xvfb=""
 trap '[ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null && wait "$xvfb" 2>/dev/null; rm -rf "$pasta"' EXIT
 mkfifo "$pasta/numero"
-# Xvfb writes its display number once it takes connections.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$pasta/numero" 2>"$pasta/xvfb.txt" &
+# Xvfb writes its display number once it takes connections. No key repeats
+# itself (-r): on a busy machine a key xdotool presses may stay down long
+# enough to repeat.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -r 3>"$pasta/numero" 2>"$pasta/xvfb.txt" &
 xvfb=$!
 read -r numero <"$pasta/numero" || { cat "$pasta/xvfb.txt" >&2; exit 1; }
 DISPLAY=:$numero "$@"
