@@ -5,7 +5,7 @@
 //   gera-ajuda erros ERROS.ini       the reference's section "Erros comuns", in Markdown
 //   gera-ajuda mensagens ERROS.ini   each line of each error's message, for checks
 #include "olpa_funcoes.h"
-#include "parser_diagnosticos.h"
+#include "diagnosticos.h"
 
 #include <cstdio>
 #include <cstring>
@@ -114,9 +114,12 @@ std::string secao_de_erros(const std::vector<Erro> &erros) {
        "Estes avisos do compilador não apontam enganos de quem aprende, e ficam de fora do "
        "console (\"…\" é qualquer texto); os outros aparecem traduzidos, como [aviso]. Os "
        "avisos vindos de cabeçalhos (#include) também ficam de fora.\n\n";
-  for (std::string padrao : parser_avisos_descartados()) {
-    for (size_t i; (i = padrao.find("%s")) != std::string::npos;)
-      padrao.replace(i, 2, "…");
+  // The patterns as a reader takes them: any text is "…".
+  for (std::string padrao : diagnosticos_avisos_descartados()) {
+    for (const char *qualquer : {"'[^']*'", ".*", "\\(", "\\)"})
+      for (size_t i; (i = padrao.find(qualquer)) != std::string::npos;)
+        padrao.replace(i, strlen(qualquer),
+                       qualquer[0] == '\'' ? "'…'" : qualquer[0] == '.' ? "…" : qualquer + 1);
     s += "- `" + padrao + "`\n";
   }
   return s;

@@ -5,7 +5,7 @@
 // guards for exit, memory and crashes.
 #include "eventos.h"
 #include "olpa_funcoes.h"
-#include "parser_diagnosticos.h"
+#include "diagnosticos.h"
 #include "parser_interno.h"
 
 #include <algorithm>
@@ -93,7 +93,7 @@ void parser_erro(void *opaco, const char *mensagem) {
 
 // The messages as the console shows them, each line marked in the editor.
 void mostra_diagnosticos(const char *codigo) {
-  for (const Diagnostico &d : parser_diagnosticos(codigo, mensagens)) {
+  for (const Diagnostico &d : diagnosticos_do_compilador(codigo, mensagens)) {
     destino.console(d.texto.data(), d.texto.size());
     envia(d.aviso ? Evento::Aviso : Evento::Erro, d.linha);
   }

@@ -5,7 +5,7 @@
 #include "parser_interno.h"
 
 #include "olpa_funcoes.h"
-#include "parser_diagnosticos.h"
+#include "diagnosticos.h"
 
 #include <glib.h>
 
@@ -16,7 +16,7 @@
 const std::string &parser_preludio() {
   static const std::string preludio =
       olpa_funcoes_declaracoes() + "char " + PARSER_MARCO_DE_LIMITES + "[" +
-      std::to_string(PARSER_TAMANHO_DO_MARCO) + "];\n#line 1 \"" + PARSER_ARQUIVO + "\"\n";
+      std::to_string(PARSER_TAMANHO_DO_MARCO) + "];\n#line 1 \"" + DIAGNOSTICOS_ARQUIVO + "\"\n";
   return preludio;
 }
 

@@ -1,7 +1,7 @@
 // What a quick look at a learner's C source tells, without compiling it:
 // where each line's code starts, what never got closed (a string, a
-// comment, a brace), the names it uses, and conditions that assign. The
-// compiler's messages are placed and explained with it. GTK-free.
+// comment, a brace) and the names it uses. The compiler's messages are
+// placed and explained with it. GTK-free.
 #pragma once
 
 #include <string>
@@ -18,21 +18,11 @@ struct FonteC {
   int comentario_aberto = 0;      // a /* with no */ after it
   int chave_aberta = 0;           // a { whose } is missing, by the indentation of the lines
   std::vector<std::string> nomes; // identifiers the program uses, each once (when asked for)
-  std::vector<int> atribui_em_condicao; // lines of "if (x = 3)" and the like
-  struct Vazio {
-    int linha;
-    std::string palavra; // if, for, while
-  };
-  std::vector<Vazio> corpo_vazio; // "for (...);": a ";" just after the header
 };
 
-FonteC parser_le_fonte(const std::string &codigo, bool com_nomes = false);
+FonteC fonte_le(const std::string &codigo, bool com_nomes = false);
 
 // The line, counted from 0, of the "{" that a "}" at byte `ate` of `texto`
 // closes; -1 when none does. Braces in comments, strings and character
 // constants do not count.
-int parser_linha_da_abertura(const char *texto, size_t ate);
-
-// The edit distance of `a` and `b` (an adjacent swap counts one), case
-// slips counting nothing when that is the only difference.
-int parser_distancia(const std::string &a, const std::string &b);
+int fonte_linha_da_abertura(const char *texto, size_t ate);

@@ -1,66 +1,57 @@
-// The compiler's messages in the learner's language: each on the line where
-// the mistake is (the end of the line missing a ';', where a string or a
-// comment opens, the '{' never closed), with the name meant when a name
-// looks like a slip; the warnings that point at real mistakes kept as
-// "[aviso]", the noise dropped (the wordings and their Portuguese are in
-// parser_traducoes.cpp).
-#include "parser_diagnosticos.h"
+// The interpreter of the compiler's wordings (dados/compilador.ini, carried
+// inside the program): each message taken apart by the record "forma",
+// matched against the records in order, its text filled in, placed on the
+// line where the mistake is (the end of the line missing a ';', where a
+// string or comment opens, the '{' never closed) and enriched (the name
+// meant, the prototype of the learner function called).
+#include "diagnosticos.h"
 
+#include "fonte.h"
+#include "nomes.h"
 #include "olpa_funcoes.h"
-#include "parser_fonte.h"
-#include "parser_nomes.h"
-#include "parser_traducoes.h"
+#include "registros.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <set>
 
 #include <glib.h>
 
+extern const char DADOS_COMPILADOR[]; // dados/compilador.ini
+
 namespace {
 
-// The text between the first two quotes of `chave` in `texto`, empty when not found.
-std::string entre(const std::string &texto, const char *antes, char fim) {
-  const size_t i = texto.find(antes);
-  if (i == std::string::npos)
-    return {};
-  const size_t inicio = i + strlen(antes);
-  const size_t f = texto.find(fim, inicio);
-  return f == std::string::npos ? std::string() : texto.substr(inicio, f - inicio);
+bool mostrar_avisos = true;
+
+const Registros &tabela() {
+  static const Registros t = registros_le(DADOS_COMPILADOR);
+  return t;
 }
 
-// One compiler message taken apart: "programa:3: error: ...", "file.h:12:
-// warning: ..." or "tcc: error: ..." ("In file included from ..." lines
-// come first; the message is the last line).
+// One message taken apart: the record that matched, its parts and where
+// the compiler put it.
 struct Mensagem {
   bool aviso = false;
   bool do_programa = true; // not about a header or the linker's files
   std::string arquivo;
   int linha = 0;
   std::string corpo;
+  const Registro *registro = nullptr;
+  Partes partes;
 };
 
 bool separa(const std::string &bruta, Mensagem *m) {
-  std::string texto = bruta;
-  while (!texto.empty() && texto.back() == '\n')
-    texto.pop_back();
-  const size_t quebra = texto.rfind('\n');
-  if (quebra != std::string::npos)
-    texto.erase(0, quebra + 1);
-  const size_t e = texto.find("error: "), a = texto.find("warning: ");
-  if (e == std::string::npos && a == std::string::npos)
+  Partes forma;
+  if (!registros_procura(tabela(), bruta, {{"tabela", "forma"}}, &forma))
     return false; // notes and anything else go to the trace only
-  m->aviso = e == std::string::npos || (a != std::string::npos && a < e);
-  const size_t pos = m->aviso ? a : e;
-  m->corpo = texto.substr(pos + (m->aviso ? strlen("warning: ") : strlen("error: ")));
-  const std::string prefixo = texto.substr(0, pos);
-  const size_t dois_pontos = prefixo.find(':');
-  if (dois_pontos != std::string::npos && prefixo.compare(0, dois_pontos, "tcc") != 0) {
-    m->arquivo = prefixo.substr(0, dois_pontos);
-    m->linha = atoi(prefixo.c_str() + dois_pontos + 1);
-    m->do_programa = m->arquivo == PARSER_ARQUIVO;
-  }
+  m->aviso = forma["gravidade"] == "warning";
+  m->corpo = forma["corpo"];
+  m->arquivo = forma["arquivo"];
+  m->linha = atoi(forma["linha"].c_str());
+  m->do_programa = m->arquivo.empty() || m->arquivo == DIAGNOSTICOS_ARQUIVO;
+  if (m->arquivo.empty())
+    m->linha = 0;
+  m->registro = registros_procura(tabela(), m->corpo, {{"tabela", ""}}, &m->partes);
   return true;
 }
 
@@ -84,9 +75,10 @@ int linha_do_nome(const std::string &codigo, const std::string &nome) {
 
 std::string linha_do_texto(const std::string &codigo, int linha) {
   size_t inicio = 0;
-  for (int l = 1; l < linha && inicio != std::string::npos; l++)
-    inicio = codigo.find('\n', inicio) == std::string::npos ? std::string::npos
-                                                            : codigo.find('\n', inicio) + 1;
+  for (int l = 1; l < linha && inicio != std::string::npos; l++) {
+    const size_t quebra = codigo.find('\n', inicio);
+    inicio = quebra == std::string::npos ? quebra : quebra + 1;
+  }
   if (inicio == std::string::npos)
     return {};
   return codigo.substr(inicio, codigo.find('\n', inicio) - inicio);
@@ -97,8 +89,7 @@ const OlpaFuncao *funcao_chamada(const std::string &codigo, int linha) {
   const std::string texto = linha_do_texto(codigo, linha);
   const OlpaFuncao *achada = nullptr;
   for (const OlpaFuncao &f : OLPA_FUNCOES) {
-    const int l = linha_do_nome(texto, f.nome);
-    if (l == 0)
+    if (linha_do_nome(texto, f.nome) == 0)
       continue;
     if (achada)
       return nullptr;
@@ -123,9 +114,9 @@ bool definida_no_programa(const std::string &codigo, const std::string &nome) {
     for (const char *t : TIPOS)
       tipo = tipo || (i != std::string::npos && linha.compare(i, strlen(t), t) == 0);
     const size_t n = linha_do_nome(linha, nome) ? linha.find(nome) : std::string::npos;
-    if (tipo && n != std::string::npos &&
-        linha.find_first_not_of(" \t", n + nome.size()) != std::string::npos &&
-        linha[linha.find_first_not_of(" \t", n + nome.size())] == '(')
+    const size_t depois =
+        n == std::string::npos ? n : linha.find_first_not_of(" \t", n + nome.size());
+    if (tipo && depois != std::string::npos && linha[depois] == '(')
       return true;
   }
   return false;
@@ -134,7 +125,8 @@ bool definida_no_programa(const std::string &codigo, const std::string &nome) {
 // How many arguments a prototype of the table takes; -1 for "...".
 int argumentos(const OlpaFuncao &f) {
   const std::string p = f.prototipo;
-  const std::string dentro = entre(p, "(", ')');
+  const size_t abre = p.find('('), fecha = p.rfind(')');
+  const std::string dentro = p.substr(abre + 1, fecha - abre - 1);
   if (dentro.find("...") != std::string::npos)
     return -1;
   if (dentro == "void" || dentro.empty())
@@ -153,42 +145,27 @@ bool virgula_decimal(const std::string &texto) {
 class Diagnosticador {
 public:
   Diagnosticador(const std::string &codigo, const std::vector<std::string> &mensagens)
-      : codigo_(codigo), fonte_(parser_le_fonte(codigo)) {
+      : codigo_(codigo), fonte_(fonte_le(codigo)) {
     for (const std::string &bruta : mensagens) {
       Mensagem m;
       if (!separa(bruta, &m))
         continue;
-      if (m.aviso) {
-        const std::string nome = entre(m.corpo, "implicit declaration of function '", '\'');
-        if (!nome.empty())
-          implicitas_.insert(nome);
-      } else {
-        const std::string nome = entre(m.corpo, "undefined symbol '", '\'');
-        if (!nome.empty())
-          indefinidos_.insert(nome);
-        com_erros_ = true;
-      }
-      mensagens_.push_back(m);
+      const std::string &enriquece = m.registro ? m.registro->chave("enriquece") : "";
+      if (m.aviso && enriquece == "implicita")
+        implicitas_.insert(m.partes["nome"]);
+      if (!m.aviso && m.registro && m.registro->chave("lugar") == "uso")
+        indefinidos_.insert(m.partes["nome"]);
+      com_erros_ = com_erros_ || !m.aviso;
+      mensagens_.push_back(std::move(m));
     }
   }
 
   std::vector<Diagnostico> resultado() {
     std::vector<Diagnostico> saida;
-    for (const Mensagem &m : mensagens_) {
+    for (Mensagem &m : mensagens_) {
       Diagnostico d;
-      if (m.aviso ? !com_erros_ && aviso(m, &d) : erro(m, &d))
+      if (m.aviso ? mostrar_avisos && !com_erros_ && aviso(m, &d) : erro(m, &d))
         saida.push_back(d);
-    }
-    if (!com_erros_) {
-      for (int linha : fonte_.atribui_em_condicao)
-        saida.push_back({true, linha, "'=' guarda um valor na variável; para comparar, use '=='"});
-      for (const FonteC::Vazio &v : fonte_.corpo_vazio)
-        saida.push_back(
-            {true, v.linha,
-             "o ';' logo depois do " + v.palavra + "(...) " +
-                 (v.palavra == "if" ? "deixa o if sem efeito: o que vem embaixo roda sempre"
-                                    : "encerra o laço ali: o que vem embaixo roda uma vez só") +
-                 " (tire o ';')"});
     }
     std::stable_sort(saida.begin(), saida.end(), [](const Diagnostico &a, const Diagnostico &b) {
       return (a.linha ? a.linha : 1 << 30) < (b.linha ? b.linha : 1 << 30);
@@ -200,28 +177,33 @@ public:
   }
 
 private:
+  std::string texto(const Mensagem &m, const char *chave = "texto") {
+    if (!m.registro)
+      return "o compilador não aceitou este trecho";
+    return registros_preenche(tabela(), m.registro->chave(chave), m.partes);
+  }
+
   // The line where the mistake is, from what the compiler saw and the source.
-  int coloca(const Mensagem &m, std::string *texto) {
+  int coloca(Mensagem &m, std::string *saida) {
     int linha = m.linha;
-    std::vector<std::string> partes;
-    if (m.corpo == "missing terminating \" character" && fonte_.aspas_abertas)
+    const std::string &lugar = m.registro ? m.registro->chave("lugar") : "";
+    if (lugar == "aspas" && fonte_.aspas_abertas)
       linha = fonte_.aspas_abertas;
-    else if (m.corpo == "missing terminating ' character" && fonte_.apostrofo_aberto)
+    else if (lugar == "apostrofo" && fonte_.apostrofo_aberto)
       linha = fonte_.apostrofo_aberto;
-    else if (m.corpo == "unexpected end of file in comment" && fonte_.comentario_aberto)
+    else if (lugar == "comentario" && fonte_.comentario_aberto)
       linha = fonte_.comentario_aberto;
     else if (linha > fonte_.ultima_com_codigo && fonte_.chave_aberta) {
-      *texto = "esta chave { nunca foi fechada: falta um } (cada { precisa do seu })";
+      *saida = "esta chave { nunca foi fechada: falta um } (cada { precisa do seu })";
       linha = fonte_.chave_aberta;
-    } else if (linha > 0 && linha <= fonte_.ultima_com_codigo &&
-               parser_casa("'%s' expected (got \"%s\")", m.corpo.c_str(), &partes) &&
-               fonte_.primeira[linha] == partes[1]) {
+    } else if (lugar == "fim_da_anterior" && linha > 0 && linha <= fonte_.ultima_com_codigo &&
+               fonte_.primeira[linha] == m.partes["veio"]) {
       // What is missing belongs at the end of the line before.
       int antes = linha - 1;
       while (antes > 0 && !fonte_.com_codigo[antes])
         antes--;
       if (antes > 0) {
-        *texto = "falta '" + partes[0] + "' no fim desta linha";
+        *saida = texto(m, "texto_na_anterior");
         linha = antes;
       }
     }
@@ -233,50 +215,44 @@ private:
 
   const std::vector<std::string> &nomes() {
     if (!com_nomes_) {
-      nomes_ = parser_le_fonte(codigo_, true).nomes;
+      nomes_ = fonte_le(codigo_, true).nomes;
       com_nomes_ = true;
     }
     return nomes_;
   }
 
-  std::string voce_quis_dizer(const std::string &nome) {
+  std::string sugestao(const std::string &nome) {
     std::vector<std::string> candidatos;
     for (const std::string &n : nomes())
       if (!indefinidos_.count(n) && !implicitas_.count(n))
         candidatos.push_back(n);
-    const std::string s = parser_sugestao(nome, candidatos);
-    return s.empty() ? s : " Você quis dizer '" + s + "'?";
+    return nomes_sugestao(nome, candidatos);
   }
 
-  bool erro(const Mensagem &m, Diagnostico *d) {
+  bool erro(Mensagem &m, Diagnostico *d) {
     d->aviso = false;
-    if (!parser_traduz_erro(m.corpo, &d->texto))
-      d->texto = m.corpo;
+    d->texto = texto(m);
     if (!m.do_programa) {
       if (m.linha > 0)
         d->texto = "arquivo " + m.arquivo + ", linha " + std::to_string(m.linha) + ": " + d->texto;
       d->linha = 0;
       return true;
     }
-    const std::string indefinido = entre(m.corpo, "undefined symbol '", '\'');
-    const std::string nao_declarado = entre(m.corpo, "'", '\'');
-    if (!indefinido.empty()) {
-      // Link errors carry no line: the first use of the missing name.
-      d->linha = linha_do_nome(codigo_, indefinido);
-      const std::string s = voce_quis_dizer(indefinido);
-      if (!s.empty())
-        d->texto = "'" + indefinido + "' não existe." + s;
-      return true;
-    }
-    d->linha = m.linha > 0 ? coloca(m, &d->texto) : 0;
-    if (g_str_has_suffix(m.corpo.c_str(), "' undeclared")) {
-      const std::string s = voce_quis_dizer(nao_declarado);
-      if (!s.empty())
-        d->texto = "'" + nao_declarado + "' não foi declarado." + s;
-    } else if (m.corpo.find("arguments to function") != std::string::npos) {
-      d->texto = chamada(d->linha, m.corpo.find("many") != std::string::npos, d->texto);
-    } else if (m.corpo.find("redefinition of '") != std::string::npos) {
-      d->texto += redefinicao(nao_declarado);
+    const std::string &lugar = m.registro ? m.registro->chave("lugar") : "";
+    const std::string &enriquece = m.registro ? m.registro->chave("enriquece") : "";
+    // The linker names no line: the first use of the missing name.
+    d->linha = lugar == "uso"  ? linha_do_nome(codigo_, m.partes["nome"])
+               : m.linha > 0 ? coloca(m, &d->texto)
+                              : 0;
+    if (enriquece == "sugestao") {
+      m.partes["sugestao"] = sugestao(m.partes["nome"]);
+      if (!m.partes["sugestao"].empty())
+        d->texto = texto(m, "texto_com_sugestao");
+    } else if (enriquece == "chamada") {
+      d->texto = chamada(d->linha, m.registro->chave("padrao").find("many") != std::string::npos,
+                         d->texto);
+    } else if (enriquece == "redefinicao") {
+      d->texto += redefinicao(m.partes["nome"]);
     }
     return true;
   }
@@ -313,44 +289,39 @@ private:
     if (implicitas_.count(nome))
       return " (a função foi usada antes de ser escrita: escreva-a antes de quem a usa, ou "
              "declare-a no começo do programa)";
-    if (parser_funcao_do_olpa(nome))
+    if (nomes_funcao_do_olpa(nome))
       return " ('" + nome + "' é uma função do olpa: escolha outro nome)";
-    if (parser_cabecalho_de(nome))
-      return " ('" + nome + "' é uma função da biblioteca do C, de <" + parser_cabecalho_de(nome) +
+    if (const char *cabecalho = nomes_cabecalho_de(nome))
+      return " ('" + nome + "' é uma função da biblioteca do C, de <" + cabecalho +
              ">: escolha outro nome)";
     return {};
   }
 
-  bool aviso(const Mensagem &m, Diagnostico *d) {
-    if (!m.do_programa || parser_aviso_descartado(m.corpo))
+  bool aviso(Mensagem &m, Diagnostico *d) {
+    if (!m.do_programa || (m.registro && m.registro->chave("aviso") == "descartado"))
       return false;
     d->aviso = true;
     d->linha = m.linha;
-    const std::string implicita = entre(m.corpo, "implicit declaration of function '", '\'');
-    if (!implicita.empty()) {
+    d->texto = texto(m);
+    const std::string &enriquece = m.registro ? m.registro->chave("enriquece") : "";
+    if (enriquece == "implicita") {
+      const std::string &nome = m.partes["nome"];
       // An unknown name gets its error, with the name meant, at link time.
-      if (indefinidos_.count(implicita))
+      if (indefinidos_.count(nome))
         return false;
-      const char *cabecalho = parser_cabecalho_de(implicita);
-      if (cabecalho)
-        d->texto = "'" + implicita + "' foi usada sem o #include <" + cabecalho +
+      if (const char *cabecalho = nomes_cabecalho_de(nome))
+        d->texto = "'" + nome + "' foi usada sem o #include <" + cabecalho +
                    ">: ponha #include <" + cabecalho + "> no começo do programa";
-      else if (definida_no_programa(codigo_, implicita))
-        d->texto = "a função '" + implicita +
+      else if (definida_no_programa(codigo_, nome))
+        d->texto = "a função '" + nome +
                    "' foi usada antes de ser escrita: escreva-a antes de quem a usa (ou "
                    "declare-a no começo do programa)";
-      else
-        d->texto = "a função '" + implicita + "' foi usada sem ser declarada (falta um #include?)";
-    } else if (g_str_has_prefix(m.corpo.c_str(), "Ignoring unknown preprocessing directive #")) {
-      const std::string diretiva = m.corpo.substr(m.corpo.find('#') + 1);
-      const std::string s = parser_sugestao_de_diretiva(diretiva);
-      d->texto = "a diretiva #" + diretiva + " não existe" +
-                 (s.empty() ? "" : ". Você quis dizer #" + s + "?");
-    } else if (!parser_traduz_aviso(m.corpo, &d->texto)) {
-      d->texto = m.corpo;
-    } else if (g_str_has_prefix(m.corpo.c_str(), "assignment makes ")) {
-      d->texto =
-          troca(d->linha, m.corpo.find("pointer from integer") != std::string::npos, d->texto);
+    } else if (enriquece == "diretiva") {
+      m.partes["sugestao"] = nomes_sugestao_de_diretiva(m.partes["diretiva"]);
+      if (!m.partes["sugestao"].empty())
+        d->texto = texto(m, "texto_com_sugestao");
+    } else if (enriquece == "troca") {
+      d->texto = troca(d->linha, m.registro->nome == "ponteiro de número", d->texto);
     }
     if (d->linha > fonte_.ultima_com_codigo)
       d->linha = std::max(1, fonte_.ultima_com_codigo);
@@ -368,7 +339,29 @@ private:
 
 } // namespace
 
-std::vector<Diagnostico> parser_diagnosticos(const std::string &codigo,
-                                             const std::vector<std::string> &mensagens) {
+std::vector<Diagnostico> diagnosticos_do_compilador(const std::string &codigo,
+                                                    const std::vector<std::string> &mensagens) {
   return Diagnosticador(codigo, mensagens).resultado();
+}
+
+void diagnosticos_define_avisos(bool mostrar) {
+  mostrar_avisos = mostrar;
+}
+
+std::string diagnosticos_traduz(const std::string &mensagem) {
+  const bool antes = mostrar_avisos;
+  mostrar_avisos = true;
+  std::string texto;
+  for (const Diagnostico &d : diagnosticos_do_compilador("", {mensagem}))
+    texto += d.texto;
+  mostrar_avisos = antes;
+  return texto;
+}
+
+std::vector<std::string> diagnosticos_avisos_descartados() {
+  std::vector<std::string> padroes;
+  for (const Registro &r : tabela().registros)
+    if (r.chave("aviso") == "descartado")
+      padroes.push_back(r.chave("padrao"));
+  return padroes;
 }

@@ -1,11 +1,11 @@
 // Names a learner may have meant: the learner functions, the program's own
 // names, C's keywords and the C library functions beginners use (with the
 // header each needs).
-#include "parser_nomes.h"
+#include "nomes.h"
 
 #include "olpa_funcoes.h"
-#include "parser_fonte.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -41,14 +41,14 @@ const char *const PALAVRAS[] = {
 
 } // namespace
 
-const char *parser_cabecalho_de(const std::string &nome) {
+const char *nomes_cabecalho_de(const std::string &nome) {
   for (const NomeDoC &n : BIBLIOTECA)
     if (nome == n.nome)
       return n.cabecalho;
   return nullptr;
 }
 
-bool parser_funcao_do_olpa(const std::string &nome) {
+bool nomes_funcao_do_olpa(const std::string &nome) {
   for (const OlpaFuncao &f : OLPA_FUNCOES)
     if (nome == f.nome)
       return true;
@@ -71,7 +71,7 @@ public:
     if (candidato == nome_ || candidato.size() > nome_.size() + 3 ||
         nome_.size() > candidato.size() + 3)
       return;
-    const int d = parser_distancia(nome_, candidato);
+    const int d = nomes_distancia(nome_, candidato);
     if (d < menor_)
       menor_ = d, melhor_ = candidato;
   }
@@ -85,7 +85,7 @@ private:
 
 } // namespace
 
-std::string parser_sugestao(const std::string &nome, const std::vector<std::string> &do_programa) {
+std::string nomes_sugestao(const std::string &nome, const std::vector<std::string> &do_programa) {
   MaisPerto perto(nome);
   for (const OlpaFuncao &f : OLPA_FUNCOES)
     perto.considera(f.nome);
@@ -98,10 +98,30 @@ std::string parser_sugestao(const std::string &nome, const std::vector<std::stri
   return perto.melhor();
 }
 
-std::string parser_sugestao_de_diretiva(const std::string &diretiva) {
+std::string nomes_sugestao_de_diretiva(const std::string &diretiva) {
   MaisPerto perto(diretiva);
   for (const char *d : {"include", "define", "undef", "if", "ifdef", "ifndef", "elif", "else",
                         "endif", "pragma", "error", "warning", "line"})
     perto.considera(d);
   return perto.melhor();
+}
+
+int nomes_distancia(const std::string &a, const std::string &b) {
+  auto minuscula = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  const size_t n = a.size(), m = b.size();
+  // Optimal string alignment, on lower case.
+  std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1));
+  for (size_t i = 0; i <= n; i++)
+    d[i][0] = static_cast<int>(i);
+  for (size_t j = 0; j <= m; j++)
+    d[0][j] = static_cast<int>(j);
+  for (size_t i = 1; i <= n; i++)
+    for (size_t j = 1; j <= m; j++) {
+      const bool igual = minuscula(a[i - 1]) == minuscula(b[j - 1]);
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (igual ? 0 : 1)});
+      if (i > 1 && j > 1 && minuscula(a[i - 1]) == minuscula(b[j - 2]) &&
+          minuscula(a[i - 2]) == minuscula(b[j - 1]))
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+    }
+  return d[n][m];
 }

@@ -1,7 +1,7 @@
 // A quick look at C source: tokens one by one (comments, strings and
 // character constants skipped, but noted when they never close), and what
 // the compiler's messages need from them.
-#include "parser_fonte.h"
+#include "fonte.h"
 
 #include <algorithm>
 #include <cstring>
@@ -154,60 +154,14 @@ struct Aberta {
   int linha, recuo;
 };
 
-// The headers of if, for and while: an "=" alone at the top of an if's or a
-// while's parentheses, and a ";" just after the parentheses, on their line,
-// when the next line is indented under the header or opens a block: a body
-// the learner meant, cut off. A while after a "}" ends a do and is left alone.
-class Cabecalhos {
-public:
-  explicit Cabecalhos(FonteC *fonte) : fonte_(fonte) {}
-  void ve(const char *t, const Ficha &f) {
-    if (suspeito_.linha && f.linha > suspeito_.linha) {
-      if (f.recuo > recuo_ || e(t, f, "{"))
-        fonte_->corpo_vazio.push_back(suspeito_);
-      suspeito_ = {};
-    }
-    if (fechou_ && e(t, f, ";") && f.linha == linha_do_fim_)
-      suspeito_ = {f.linha, palavra_};
-    fechou_ = false;
-    if (profundidade_ > 0) {
-      if (e(t, f, "("))
-        profundidade_++;
-      else if (e(t, f, ")") && --profundidade_ == 0)
-        fechou_ = true, linha_do_fim_ = f.linha;
-      else if (profundidade_ == 1 && palavra_ != "for" && e(t, f, "=") &&
-               (fonte_->atribui_em_condicao.empty() ||
-                fonte_->atribui_em_condicao.back() != f.linha))
-        fonte_->atribui_em_condicao.push_back(f.linha);
-    } else if (!palavra_.empty() && e(t, f, "(")) {
-      profundidade_ = 1;
-    } else {
-      palavra_.clear();
-      for (const char *p : {"if", "for", "while"})
-        if (e(t, f, p) && !(e(t, f, "while") && depois_de_chave_))
-          palavra_ = p, recuo_ = f.recuo;
-    }
-    depois_de_chave_ = e(t, f, "}");
-  }
-
-private:
-  FonteC *fonte_;
-  std::string palavra_; // the if, for or while whose header is being read
-  int recuo_ = 0;       // the blanks before its line
-  int profundidade_ = 0, linha_do_fim_ = 0;
-  bool fechou_ = false, depois_de_chave_ = false;
-  FonteC::Vazio suspeito_{}; // a ";" after a header, until the next line tells
-};
-
 } // namespace
 
-FonteC parser_le_fonte(const std::string &codigo, bool com_nomes) {
+FonteC fonte_le(const std::string &codigo, bool com_nomes) {
   FonteC fonte;
   Varredor v(codigo.data(), codigo.size());
   const char *t = codigo.data();
   std::vector<Aberta> abertas;
   std::unordered_set<std::string> vistos;
-  Cabecalhos cabecalhos(&fonte);
   int pulada = 0;              // the first { a } closed past, by indentation
   bool apos_cerquilha = false; // the directive's own name is no name of the program
   auto linha = [&](int n) {
@@ -228,7 +182,6 @@ FonteC parser_le_fonte(const std::string &codigo, bool com_nomes) {
     apos_cerquilha = f.diretiva && f.primeira;
     if (f.diretiva)
       continue;
-    cabecalhos.ve(t, f);
     if (e(t, f, "{")) {
       abertas.push_back({f.linha, f.recuo});
     } else if (e(t, f, "}") && !abertas.empty()) {
@@ -257,7 +210,7 @@ FonteC parser_le_fonte(const std::string &codigo, bool com_nomes) {
   return fonte;
 }
 
-int parser_linha_da_abertura(const char *texto, size_t ate) {
+int fonte_linha_da_abertura(const char *texto, size_t ate) {
   Varredor v(texto, ate);
   std::vector<int> abertas;
   for (Ficha f; v.proxima(&f);) {
@@ -269,24 +222,4 @@ int parser_linha_da_abertura(const char *texto, size_t ate) {
       abertas.pop_back();
   }
   return abertas.empty() ? -1 : abertas.back();
-}
-
-int parser_distancia(const std::string &a, const std::string &b) {
-  auto minuscula = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
-  const size_t n = a.size(), m = b.size();
-  // Optimal string alignment, on lower case.
-  std::vector<std::vector<int>> d(n + 1, std::vector<int>(m + 1));
-  for (size_t i = 0; i <= n; i++)
-    d[i][0] = static_cast<int>(i);
-  for (size_t j = 0; j <= m; j++)
-    d[0][j] = static_cast<int>(j);
-  for (size_t i = 1; i <= n; i++)
-    for (size_t j = 1; j <= m; j++) {
-      const bool igual = minuscula(a[i - 1]) == minuscula(b[j - 1]);
-      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (igual ? 0 : 1)});
-      if (i > 1 && j > 1 && minuscula(a[i - 1]) == minuscula(b[j - 2]) &&
-          minuscula(a[i - 2]) == minuscula(b[j - 1]))
-        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
-    }
-  return d[n][m];
 }
