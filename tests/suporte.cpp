@@ -1,5 +1,7 @@
 #include "suporte.h"
 
+#include "analise.h"
+#include "diagnosticos.h"
 #include "olpaparser.h"
 
 #include <cstdio>
@@ -133,11 +135,21 @@ Rodada roda(const std::string &codigo) {
                        [](const char *t) { atual->console = t; }, [] { atual->erro = true; },
                        [](int linha) { atual->linhas.push_back(linha); },
                        [](int linha) { atual->avisos.push_back(linha); }});
-  // As the window: the console says it compiles, then what the run said.
+  // As the window: the console says it compiles, then what the run said,
+  // the analyser's warnings (however long they take: the same every time).
   r.console = "[olpa] compilando\n";
+  analise_pede(codigo, nullptr, nullptr);
   r.resultado = parser_executa(codigo.c_str());
+  r.console += analise_linhas_do_console(codigo, 60 * 1000, r.avisos);
   if (r.resultado == 1)
     r.console += "[olpa] sucesso!\n";
   atual = nullptr;
   return r;
+}
+
+void prepara_analise() {
+  // The analyser of this build, beside the programs; the compiler's
+  // warnings left to it, as the window and olpa-rodar do.
+  setenv("OLPA_ANALISA", OLPA_BIN_DIR "/olpa-analisa", 0);
+  diagnosticos_define_avisos(!analise_ligada(nullptr));
 }

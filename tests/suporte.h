@@ -45,3 +45,6 @@ struct Rodada {
   std::vector<int> avisos;
 };
 Rodada roda(const std::string &codigo);
+// Before the first run (and before a zygote is made): the analyser of this
+// build, and the compiler's warnings left to it.
+void prepara_analise();

@@ -9,6 +9,8 @@
 #include "textos.h"
 #include "turma.h"
 
+#include "analise.h"
+#include "diagnosticos.h"
 #include "olpagfx.h"
 #include "olpaparser.h"
 
@@ -19,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <glib.h>
 #include <unistd.h>
 
@@ -26,6 +29,9 @@ namespace {
 
 std::string console;
 int fd_trace = STDERR_FILENO;
+bool com_trace = false;    // trace lines to standard error (--trace); otherwise nowhere
+bool com_analise = false;  // the analyser's warnings in the console (not --sem-analise)
+std::vector<int> avisados; // lines the run itself warned about
 
 void console_insere(const char *texto) {
   console += texto;
@@ -33,16 +39,27 @@ void console_insere(const char *texto) {
 void console_substitui(const char *texto) {
   console = texto;
 }
+void marca_aviso(int linha) {
+  avisados.push_back(linha);
+}
+
+// How long a run's end waits for the analysis of its text: here, until it
+// is done (or stopped at its own time limit), so that the same file always
+// shows the same warnings.
+constexpr int ESPERA_PELA_ANALISE_MS = 60 * 1000;
 
 void uso() {
   fprintf(stderr,
           "uso: olpa-rodar [--tempo-limite SEGUNDOS] [--sem-espera] [--figuras PASTA]\n"
-          "                [--quadros PASTA] ARQUIVO...\n"
+          "                [--quadros PASTA] [--sem-analise] [--trace] ARQUIVO...\n"
           "     olpa-rodar --compara MODELO [--relatorio PASTA] [--tolerancia PORCENTO] [-j N]\n"
           "                [--tempo-limite SEGUNDOS] [--sem-espera] ARQUIVO...\n"
           "Roda cada arquivo de código (\"-\" para a entrada padrão) como o botão \"Rodar\" e "
           "mostra o texto do console; com --figuras, guarda a figura de cada um com o nome "
           "dele.\n"
+          "Antes da linha final, os avisos do analisador (\"[aviso] linha N: ...\"); "
+          "--sem-analise não analisa. Com --trace, as linhas de rastro vão para a saída de "
+          "erros.\n"
           "Com --sem-espera, espera() não pausa. Com --quadros, a tela vai para "
           "../telas/PASTA/ a cada espera(), como NNNNN-MS.png (o número do quadro e quantos "
           "milissegundos ele fica na tela).\n"
@@ -69,8 +86,10 @@ bool rodar_le_arquivo(const char *nome, std::string *texto, std::string *erro) {
 }
 
 void rodar_prepara(int fd) {
-  fd_trace = fd;
-  parser_define_saida({console_insere, console_substitui, nullptr, nullptr, nullptr});
+  static const int nulo = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  fd_trace = com_trace || fd != STDERR_FILENO ? fd : nulo;
+  fd = fd_trace;
+  parser_define_saida({console_insere, console_substitui, nullptr, nullptr, marca_aviso});
   parser_define_trace(fd);
   olpa_gfx_define_trace([](const char *texto, size_t n) {
     if (write(fd_trace, texto, n) < 0) {
@@ -81,7 +100,14 @@ void rodar_prepara(int fd) {
 
 bool rodar_executa(const std::string &codigo, std::string *saida) {
   console = "[olpa] compilando\n";
+  avisados.clear();
+  // The analysis goes on beside the run, and its warnings come before the
+  // final line.
+  if (com_analise)
+    analise_pede(codigo, nullptr, nullptr);
   const bool certo = parser_executa(codigo.c_str()) == 1;
+  if (com_analise)
+    console += analise_linhas_do_console(codigo, ESPERA_PELA_ANALISE_MS, avisados);
   if (certo) {
     console += "[olpa] sucesso!\n";
     dprintf(fd_trace, "[tamanho] %s, %d\n", olpa_arquivo_exportar,
@@ -99,6 +125,7 @@ struct Opcoes {
   std::string figuras;
   std::string quadros; // a folder of ../telas for the frames of animations
   bool sem_espera = false;
+  bool sem_analise = false;
   bool compara = false, so_compara = false;
   OpcoesTurma turma;
 };
@@ -134,6 +161,10 @@ int le_opcoes(int argc, char **argv, Opcoes *o) {
     if (a == "--ajuda" || a == "--help") {
       uso();
       return -1;
+    }
+    if (a == "--sem-analise" || a == "--trace") {
+      (a == "--trace" ? com_trace : o->sem_analise) = true;
+      continue;
     }
     if (a == "--sem-espera") {
       o->sem_espera = o->turma.sem_espera = true;
@@ -228,10 +259,16 @@ int main(int argc, char **argv) {
   if (!o.quadros.empty() && !prepara_quadros(o.quadros))
     return 2;
   if (!o.compara) {
+    // The compiler's warnings are the analyser's to tell, better, when it is there.
+    com_analise = true;
+    if (o.sem_analise)
+      analise_desliga("pedido por --sem-analise");
+    diagnosticos_define_avisos(!analise_ligada(nullptr));
     const int r = rodar_em_sequencia(o.arquivos, o.figuras);
     // Everything is said and every child is gone. The libraries' destructors
     // have nothing left to do but write pages the fork left shared, a
     // copy-on-write fault each: the process just ends.
+    analise_encerra();
     fflush(nullptr);
     _exit(r);
   }

@@ -9,6 +9,7 @@
 // OLPA_REGRAVA=1 rewrites the expected files from what the runs gave.
 #include "caso.h"
 #include "olpagfx.h"
+#include "analise.h"
 #include "olpaparser.h"
 
 #include <algorithm>
@@ -180,7 +181,7 @@ void confere_processos(const std::string &passo) {
       std::string eu, comando, estado;
       long pai = 0;
       if (stat >> eu >> comando >> estado >> pai && pai == getpid() &&
-          std::stoi(pid) != parser_zigoto())
+          std::stoi(pid) != parser_zigoto() && std::stoi(pid) != analise_pid())
         sobras += " " + pid + " " + comando, kill(std::stoi(pid), tentativa == 49 ? SIGKILL : 0);
     }
     if (sobras.empty())
@@ -230,6 +231,7 @@ int main(int argc, char **argv) {
   prctl(PR_SET_CHILD_SUBREAPER, 1);
   // Children made as the window makes them (olpa-rodar, which every case
   // also runs, forks its own).
+  prepara_analise();
   parser_prepara_zigoto();
   const std::string programa =
       glib(g_canonicalize_filename(argc > 2 ? argv[2] : (caso + ".olp").c_str(), nullptr));

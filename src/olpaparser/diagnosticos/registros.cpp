@@ -82,25 +82,48 @@ Registros registros_le(const char *texto) {
   return tabela;
 }
 
+namespace {
+
+bool casa(GRegex *regex, const std::vector<std::string> &capturas, const std::string &texto,
+          Partes *partes) {
+  GMatchInfo *casamento = nullptr;
+  const bool casou =
+      g_regex_match(regex, texto.c_str(), static_cast<GRegexMatchFlags>(0), &casamento);
+  if (casou)
+    for (const std::string &nome : capturas) {
+      gchar *parte = g_match_info_fetch_named(casamento, nome.c_str());
+      (*partes)[nome] = parte ? parte : "";
+      g_free(parte);
+    }
+  g_match_info_free(casamento);
+  return casou;
+}
+
+} // namespace
+
+bool registros_casa(const std::string &padrao, const std::string &texto, Partes *partes) {
+  GRegex *regex = g_regex_new(("^(?:" + padrao + ")$").c_str(), static_cast<GRegexCompileFlags>(0),
+                              static_cast<GRegexMatchFlags>(0), nullptr);
+  if (!regex)
+    return false;
+  const bool casou = casa(regex, capturas_de(padrao), texto, partes);
+  g_regex_unref(regex);
+  return casou;
+}
+
 const Registro *registros_procura(const Registros &tabela, const std::string &mensagem,
-                                  const Partes &condicoes, Partes *partes) {
+                                  const Partes &condicoes, Partes *partes,
+                                  const std::function<bool(const Registro &, Partes *)> &aceita) {
   for (const Registro &r : tabela.registros) {
     if (!satisfaz(r, condicoes))
       continue;
-    if (!r.padrao)
-      return &r;
-    GMatchInfo *casamento = nullptr;
-    const bool casou = g_regex_match(r.padrao.get(), mensagem.c_str(),
-                                     static_cast<GRegexMatchFlags>(0), &casamento);
-    if (casou)
-      for (const std::string &nome : r.capturas) {
-        gchar *parte = g_match_info_fetch_named(casamento, nome.c_str());
-        (*partes)[nome] = parte ? parte : "";
-        g_free(parte);
-      }
-    g_match_info_free(casamento);
-    if (casou)
-      return &r;
+    Partes achadas = *partes;
+    if (r.padrao && !casa(r.padrao.get(), r.capturas, mensagem, &achadas))
+      continue;
+    if (aceita && !aceita(r, &achadas))
+      continue;
+    *partes = std::move(achadas);
+    return &r;
   }
   return nullptr;
 }
@@ -120,7 +143,7 @@ std::string registros_preenche(const Registros &tabela, const std::string &model
     auto p = partes.find(nome);
     std::string valor = p == partes.end() ? "" : p->second;
     if (!filtro.empty()) {
-      Partes dentro;
+      Partes dentro{{"valor", valor}};
       if (const Registro *r = registros_procura(tabela, valor, {{"tabela", filtro}}, &dentro))
         valor = registros_preenche(tabela, r->chave("texto"), dentro);
     }

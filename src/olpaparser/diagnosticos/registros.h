@@ -5,6 +5,7 @@
 // are two such files. GTK-free.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -33,10 +34,16 @@ struct Registros {
 Registros registros_le(const char *texto);
 // The first record whose pattern matches all of `mensagem` and whose keys
 // hold every pair of `condicoes` (a key given as empty must be missing);
-// its captures added to `partes`. Null when none does.
-const Registro *registros_procura(const Registros &tabela, const std::string &mensagem,
-                                  const Partes &condicoes, Partes *partes);
+// its captures added to `partes`; with `aceita`, the first that it also
+// accepts. Null when none does.
+const Registro *registros_procura(
+    const Registros &tabela, const std::string &mensagem, const Partes &condicoes, Partes *partes,
+    const std::function<bool(const Registro &, Partes *)> &aceita = nullptr);
+// Whether `texto` matches all of `padrao` (a pattern of a record's key),
+// its captures added to `partes`.
+bool registros_casa(const std::string &padrao, const std::string &texto, Partes *partes);
 // `modelo` with each "${nome}" replaced by that part ("${nome:tabela}": the
-// part put through the records whose key "tabela" is that name first).
+// part put through the records whose key "tabela" is that name first, the
+// part itself being ${valor} there).
 std::string registros_preenche(const Registros &tabela, const std::string &modelo,
                                const Partes &partes);

@@ -1,0 +1,63 @@
+// The analysis of a learner's program by clang's front end, as the window
+// and olpa-rodar see it: ask for a text, get its findings (in line order,
+// in Portuguese) later, or at once if it was analysed already. The work is
+// done by olpa-analisa, a confined process of its own started on the first
+// request and kept for the next ones; nothing here loads libclang. A newer
+// text cancels an older one. GTK-free; answers come from the thread-default
+// main context, or from analise_espera.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct AnaliseAchado {
+  bool erro = false;
+  int linha = 0, coluna = 0;         // where it is, from 1; the column in bytes of its line
+  int linha_fim = 0, coluna_fim = 0; // one past its end (its line and column when it has none)
+  std::string opcao;                 // clang's warning option ("-Wformat"), or olpa-faixa
+  std::string texto;                 // what it means, in Portuguese, with its values put in
+};
+
+enum class AnaliseEstado {
+  Feita,     // analysed: the findings are all there are
+  Desligada, // no analysis here (a build without clang, or switched off): `motivo` says why
+  Esgotada,  // the analysis took longer than its limit and was stopped
+  Falhou,    // the analyser ended unexpectedly
+};
+
+struct AnaliseResultado {
+  AnaliseEstado estado = AnaliseEstado::Desligada;
+  std::vector<AnaliseAchado> achados; // in line order
+  std::string motivo;
+};
+
+using AnaliseRetorno = void (*)(const AnaliseResultado &resultado, void *dados);
+
+// Whether programs can be analysed here; false with the reason (in
+// Portuguese) when not.
+bool analise_ligada(std::string *motivo);
+// No analysis from now on (olpa-rodar --sem-analise), `motivo` saying why.
+void analise_desliga(const char *motivo);
+// Asks for the analysis of `codigo`; `retorno` is called once with its
+// result, from the thread-default main context, unless a newer request
+// came first. Never blocks.
+void analise_pede(const std::string &codigo, AnaliseRetorno retorno, void *dados);
+// The analysis of `codigo` (asked for now if it was not the last asked),
+// waiting at most `ms` milliseconds for it; false when it was not ready.
+bool analise_espera(const std::string &codigo, int ms, AnaliseResultado *resultado);
+// Ends the analyser, if it runs.
+void analise_encerra();
+// The analyser's process id; 0 when none runs.
+int analise_pid();
+
+// What the console shows of the analysis of `codigo` at the end of its run,
+// before the final line, waiting at most `ms` for it: its warnings
+// (analise_console); or that it took too long or failed; or, once in a
+// process, that there is no analysis and why (not when it was switched off
+// on purpose).
+std::string analise_linhas_do_console(const std::string &codigo, int ms,
+                                      const std::vector<int> &ja_avisadas);
+// The warnings of `r` as console lines, "[aviso] linha N: ...\n", in line
+// order, but for the findings of the learner functions' ranges on a line
+// of `ja_avisadas` (the run itself told those).
+std::string analise_console(const AnaliseResultado &r, const std::vector<int> &ja_avisadas);
