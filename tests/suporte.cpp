@@ -140,7 +140,8 @@ Rodada roda(const std::string &codigo) {
   r.console = "[olpa] compilando\n";
   analise_pede(codigo, nullptr, nullptr);
   r.resultado = parser_executa(codigo.c_str());
-  r.console += analise_linhas_do_console(codigo, 60 * 1000, r.avisos);
+  r.console += analise_linhas_do_console(
+      codigo, 60 * 1000, {parser_ultimo_fim() != ParserFim::NaoRodou, r.linhas, r.avisos});
   if (r.resultado == 1)
     r.console += "[olpa] sucesso!\n";
   atual = nullptr;

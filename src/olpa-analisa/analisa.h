@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The translation unit kept from one text to the next (unidade.cpp): the
 // text parsed (again, with the preamble of its #includes kept), and its
@@ -11,9 +12,22 @@
 void unidade_prepara();
 std::string unidade_analisa(const std::string &texto);
 
-// The learner functions' ranges checked on constant arguments (faixas.cpp),
-// as answer lines.
-std::string faixas_confere(void *unidade);
+// What one walk over the syntax tree finds (arvore.cpp): the learner
+// functions' ranges checked on constant arguments, as answer lines; and
+// where each function definition and each call is (byte offsets in the
+// program), to name them.
+struct Trecho {
+  unsigned inicio, fim;
+  std::string nome;
+};
+struct Arvore {
+  std::string faixas;
+  std::vector<Trecho> funcoes, chamadas;
+};
+Arvore arvore_percorre(void *unidade);
+// Notes naming the function a finding at byte `onde` is in ("olpa-funcao
+// NOME") and the call whose arguments hold it ("olpa-chamada NOME").
+std::string arvore_notas(const Arvore &arvore, unsigned onde);
 
 // Confines this process (isola.cpp): files read only beneath the folders
 // of headers and written only in `temporaria`, no network, no new process,

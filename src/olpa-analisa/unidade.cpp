@@ -101,7 +101,7 @@ std::string lugar(CXDiagnostic d) {
   return std::to_string(p.linha) + "\t" + std::to_string(p.coluna) + "\t0\t0";
 }
 
-std::string diagnostico(CXDiagnostic d) {
+std::string diagnostico(CXDiagnostic d, const Arvore &arvore) {
   const CXDiagnosticSeverity gravidade = clang_getDiagnosticSeverity(d);
   if (gravidade == CXDiagnostic_Ignored || gravidade == CXDiagnostic_Note ||
       no_programa(clang_getDiagnosticLocation(d)).linha == 0)
@@ -109,11 +109,14 @@ std::string diagnostico(CXDiagnostic d) {
   std::string linha = std::string("d\t") + (gravidade >= CXDiagnostic_Error ? "e" : "a") + "\t" +
                       lugar(d) + "\t" + texto_de(clang_getDiagnosticOption(d, nullptr)) + "\t" +
                       texto_de(clang_getDiagnosticSpelling(d)) + "\n";
+  CXFile arquivo;
+  unsigned onde = 0;
+  clang_getExpansionLocation(clang_getDiagnosticLocation(d), &arquivo, nullptr, nullptr, &onde);
+  linha += arvore_notas(arvore, onde);
   CXDiagnosticSet notas = clang_getChildDiagnostics(d);
   for (unsigned i = 0; i < clang_getNumDiagnosticsInSet(notas); i++) {
     CXDiagnostic nota = clang_getDiagnosticInSet(notas, i);
     // A note at a macro's definition: the place where the macro is spelled.
-    CXFile arquivo;
     unsigned l = 0, c = 0, o = 0;
     clang_getSpellingLocation(clang_getDiagnosticLocation(nota), &arquivo, &l, &c, &o);
     if (!e_o_programa(arquivo))
@@ -155,11 +158,12 @@ std::string unidade_analisa(const std::string &texto) {
                                       CXTranslationUnit_KeepGoing,
                                   &unidade) != CXError_Success)
     return {};
+  const Arvore arvore = arvore_percorre(unidade);
   std::string resposta;
   for (unsigned i = 0; i < clang_getNumDiagnostics(unidade); i++) {
     CXDiagnostic d = clang_getDiagnostic(unidade, i);
-    resposta += diagnostico(d);
+    resposta += diagnostico(d, arvore);
     clang_disposeDiagnostic(d);
   }
-  return resposta + faixas_confere(unidade);
+  return resposta + arvore.faixas;
 }

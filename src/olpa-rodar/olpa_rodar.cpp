@@ -31,7 +31,7 @@ std::string console;
 int fd_trace = STDERR_FILENO;
 bool com_trace = false;    // trace lines to standard error (--trace); otherwise nowhere
 bool com_analise = false;  // the analyser's warnings in the console (not --sem-analise)
-std::vector<int> avisados; // lines the run itself warned about
+AnaliseDaExecucao execucao; // what the run itself told
 
 void console_insere(const char *texto) {
   console += texto;
@@ -40,7 +40,10 @@ void console_substitui(const char *texto) {
   console = texto;
 }
 void marca_aviso(int linha) {
-  avisados.push_back(linha);
+  execucao.linhas_aviso.push_back(linha);
+}
+void marca_erro(int linha) {
+  execucao.linhas_erro.push_back(linha);
 }
 
 // How long a run's end waits for the analysis of its text: here, until it
@@ -89,7 +92,7 @@ void rodar_prepara(int fd) {
   static const int nulo = open("/dev/null", O_WRONLY | O_CLOEXEC);
   fd_trace = com_trace || fd != STDERR_FILENO ? fd : nulo;
   fd = fd_trace;
-  parser_define_saida({console_insere, console_substitui, nullptr, nullptr, marca_aviso});
+  parser_define_saida({console_insere, console_substitui, nullptr, marca_erro, marca_aviso});
   parser_define_trace(fd);
   olpa_gfx_define_trace([](const char *texto, size_t n) {
     if (write(fd_trace, texto, n) < 0) {
@@ -100,14 +103,15 @@ void rodar_prepara(int fd) {
 
 bool rodar_executa(const std::string &codigo, std::string *saida) {
   console = "[olpa] compilando\n";
-  avisados.clear();
+  execucao = AnaliseDaExecucao{};
   // The analysis goes on beside the run, and its warnings come before the
   // final line.
   if (com_analise)
     analise_pede(codigo, nullptr, nullptr);
   const bool certo = parser_executa(codigo.c_str()) == 1;
+  execucao.compilou = parser_ultimo_fim() != ParserFim::NaoRodou;
   if (com_analise)
-    console += analise_linhas_do_console(codigo, ESPERA_PELA_ANALISE_MS, avisados);
+    console += analise_linhas_do_console(codigo, ESPERA_PELA_ANALISE_MS, execucao);
   if (certo) {
     console += "[olpa] sucesso!\n";
     dprintf(fd_trace, "[tamanho] %s, %d\n", olpa_arquivo_exportar,

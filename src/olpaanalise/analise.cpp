@@ -282,6 +282,13 @@ void envia(Pedido pedido) {
 // `ate` (monotonic microseconds) comes.
 void atende(gint64 ate) {
   while (em_curso) {
+    // What is there already counts, however late it is read.
+    if (!escreve() || !le()) {
+      perdeu(AnaliseEstado::Falhou);
+      return;
+    }
+    if (!em_curso)
+      return;
     const gint64 agora = g_get_monotonic_time();
     const gint64 esgota = atual.desde + static_cast<gint64>(limite_ms()) * 1000;
     if (agora >= esgota) {
@@ -290,15 +297,12 @@ void atende(gint64 ate) {
     }
     if (agora >= ate)
       return;
-    pollfd fds[2] = {{servidor.saida, POLLIN, 0},
-                     {servidor.entrada, static_cast<short>(servidor.a_enviar.empty() ? 0 : POLLOUT), 0}};
+    pollfd fds[2] = {
+        {servidor.saida, POLLIN, 0},
+        {servidor.entrada, static_cast<short>(servidor.a_enviar.empty() ? 0 : POLLOUT), 0}};
     const int espera = static_cast<int>((std::min(ate, esgota) - agora + 999) / 1000);
     if (poll(fds, 2, espera) < 0 && errno != EINTR)
       return;
-    if (!escreve() || !le()) {
-      perdeu(AnaliseEstado::Falhou);
-      return;
-    }
   }
 }
 
@@ -372,25 +376,32 @@ int analise_pid() {
   return servidor.pid;
 }
 
-std::string analise_console(const AnaliseResultado &r, const std::vector<int> &ja_avisadas) {
-  std::string linhas;
+std::string analise_console(const AnaliseResultado &r, const AnaliseDaExecucao &e) {
+  auto tem = [](const std::vector<int> &linhas, int linha) {
+    return std::find(linhas.begin(), linhas.end(), linha) != linhas.end();
+  };
+  std::string linhas, anterior;
   for (const AnaliseAchado &a : r.achados) {
-    if (a.erro || (a.opcao == "olpa-faixa" && std::find(ja_avisadas.begin(), ja_avisadas.end(),
-                                                        a.linha) != ja_avisadas.end()))
+    // Without the compiler's consent its errors tell the lines they are on.
+    if ((a.erro && !e.compilou) || (!e.compilou && tem(e.linhas_erro, a.linha)) ||
+        (a.opcao == "olpa-faixa" && tem(e.linhas_aviso, a.linha)))
       continue;
-    linhas += "[aviso] linha " + std::to_string(a.linha) + ": " + a.texto + "\n";
+    const std::string linha = "[aviso] linha " + std::to_string(a.linha) + ": " + a.texto + "\n";
+    if (linha != anterior && linhas.find(linha) == std::string::npos)
+      linhas += linha;
+    anterior = linha;
   }
   return linhas;
 }
 
 std::string analise_linhas_do_console(const std::string &codigo, int ms,
-                                      const std::vector<int> &ja_avisadas) {
+                                      const AnaliseDaExecucao &execucao) {
   AnaliseResultado r;
   if (!analise_espera(codigo, ms, &r))
     return {};
   switch (r.estado) {
   case AnaliseEstado::Feita:
-    return analise_console(r, ja_avisadas);
+    return analise_console(r, execucao);
   case AnaliseEstado::Desligada:
     if (dito_desligada)
       return {};

@@ -50,14 +50,24 @@ void analise_encerra();
 // The analyser's process id; 0 when none runs.
 int analise_pid();
 
+// What the run of the same text already told, that the analysis need not
+// tell again.
+struct AnaliseDaExecucao {
+  bool compilou = true;         // the compiler took it (so it says nothing of clang's errors)
+  std::vector<int> linhas_erro; // lines it showed an error on (the compiler's, when it did not take it)
+  std::vector<int> linhas_aviso; // lines it showed a warning on (a colour out of range)
+};
+
 // What the console shows of the analysis of `codigo` at the end of its run,
-// before the final line, waiting at most `ms` for it: its warnings
+// before the final line, waiting at most `ms` for it: its findings
 // (analise_console); or that it took too long or failed; or, once in a
 // process, that there is no analysis and why (not when it was switched off
 // on purpose).
 std::string analise_linhas_do_console(const std::string &codigo, int ms,
-                                      const std::vector<int> &ja_avisadas);
-// The warnings of `r` as console lines, "[aviso] linha N: ...\n", in line
-// order, but for the findings of the learner functions' ranges on a line
-// of `ja_avisadas` (the run itself told those).
-std::string analise_console(const AnaliseResultado &r, const std::vector<int> &ja_avisadas);
+                                      const AnaliseDaExecucao &execucao);
+// The findings of `r` as console lines, "[aviso] linha N: ...\n", in line
+// order, each once: its warnings, and its errors when the compiler took the
+// program (a mistake it let through); none on a line the compiler showed
+// an error on, nor a range of a learner function on a line the run warned
+// about.
+std::string analise_console(const AnaliseResultado &r, const AnaliseDaExecucao &execucao);

@@ -106,9 +106,11 @@ std::string explicacoes_texto(const AnaliseBruto &a, const std::string &codigo) 
     r = registros_procura(tabela(), a.mensagem, {{"opcao", ""}, {"tabela", ""}}, &partes, aceita);
   if (!r)
     return a.erro ? "o C não entendeu este trecho" : "o C estranhou este trecho: confira-o";
-  if (r->chave("enriquece") == "sugestao") {
+  const std::string &enriquece = r->chave("enriquece");
+  if (enriquece == "sugestao" || enriquece == "diretiva") {
     const std::string sugestao =
-        nomes_sugestao(partes["nome"], fonte_le(codigo, true).nomes);
+        enriquece == "diretiva" ? nomes_sugestao_de_diretiva(partes["trecho"])
+                                : nomes_sugestao(partes["nome"], fonte_le(codigo, true).nomes);
     if (!sugestao.empty() && sugestao != partes["nome"]) {
       partes["sugestao"] = sugestao;
       return registros_preenche(tabela(), r->chave("texto_com_sugestao"), partes);
