@@ -85,6 +85,9 @@ bool le_erros(const char *arquivo, std::vector<Erro> *erros) {
   }
   gchar **grupos = g_key_file_get_groups(ini, nullptr);
   for (gchar **g = grupos; *g; g++) {
+    // The analyser's records without a cause explain no common error.
+    if (!g_key_file_has_key(ini, *g, "causa", nullptr))
+      continue;
     Erro e{*g, "", "", ""};
     for (auto [chave, destino] : {std::pair{"mensagem", &e.mensagem},
                                   {"causa", &e.causa},
@@ -143,9 +146,10 @@ int main(int argc, char **argv) {
     return 0;
   }
   std::vector<Erro> erros;
-  if ((modo == "erros" || modo == "mensagens") && argc == 3) {
-    if (!le_erros(argv[2], &erros))
-      return 1;
+  if ((modo == "erros" || modo == "mensagens") && argc >= 3) {
+    for (int i = 2; i < argc; i++)
+      if (!le_erros(argv[i], &erros))
+        return 1;
     if (modo == "erros")
       fputs(secao_de_erros(erros).c_str(), stdout);
     else
@@ -154,6 +158,6 @@ int main(int argc, char **argv) {
     return 0;
   }
   fprintf(stderr, "uso: gera-ajuda linguagem SAIDA.lang | programas PASTA | lista | erros "
-                  "ERROS.ini | mensagens ERROS.ini\n");
+                  "ERROS.ini... | mensagens ERROS.ini...\n");
   return 2;
 }

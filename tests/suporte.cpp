@@ -140,8 +140,11 @@ Rodada roda(const std::string &codigo) {
   r.console = "[olpa] compilando\n";
   analise_pede(codigo, nullptr, nullptr);
   r.resultado = parser_executa(codigo.c_str());
-  r.console += analise_linhas_do_console(
+  const std::string linhas = analise_linhas_do_console(
       codigo, 60 * 1000, {parser_ultimo_fim() != ParserFim::NaoRodou, r.linhas, r.avisos});
+  if (!linhas.empty() && r.console.back() != '\n')
+    r.console += '\n';
+  r.console += linhas;
   if (r.resultado == 1)
     r.console += "[olpa] sucesso!\n";
   atual = nullptr;

@@ -34,6 +34,7 @@ const char *const ARGUMENTOS[] = {
     "-Wno-unused-const-variable",
     "-Wno-sign-compare",
     "-Wno-missing-field-initializers",
+    "-Wloop-analysis",
     "-ferror-limit=100",
 };
 
@@ -87,17 +88,28 @@ std::string campos(CXSourceRange faixa) {
 }
 
 // The diagnostic's own place, stretched over the range that holds it (its
-// end one past the range's last byte); without one, the reader takes the
-// word there.
+// end one past the range's last byte), or over the ranges on both sides of
+// it (an operator's operands); without any, the reader takes the word there.
 std::string lugar(CXDiagnostic d) {
   const Posicao p = no_programa(clang_getDiagnosticLocation(d));
+  Posicao antes = p, depois = p;
+  bool esquerda = false, direita = false;
   for (unsigned i = 0; i < clang_getDiagnosticNumRanges(d); i++) {
     const CXSourceRange faixa = clang_getDiagnosticRange(d, i);
     const Posicao a = no_programa(clang_getRangeStart(faixa));
     const Posicao b = no_programa(clang_getRangeEnd(faixa));
-    if (a.linha == p.linha && a.coluna <= p.coluna && b.linha >= p.linha && b.linha > 0)
+    if (a.linha != p.linha || b.linha != p.linha)
+      continue;
+    if (a.coluna <= p.coluna && p.coluna < b.coluna)
       return campos(faixa);
+    if (b.coluna <= p.coluna && (!esquerda || a.coluna < antes.coluna))
+      antes = a, esquerda = true;
+    if (a.coluna > p.coluna && (!direita || b.coluna > depois.coluna))
+      depois = b, direita = true;
   }
+  if (esquerda && direita)
+    return std::to_string(p.linha) + "\t" + std::to_string(antes.coluna) + "\t" +
+           std::to_string(p.linha) + "\t" + std::to_string(depois.coluna);
   return std::to_string(p.linha) + "\t" + std::to_string(p.coluna) + "\t0\t0";
 }
 

@@ -110,8 +110,14 @@ bool rodar_executa(const std::string &codigo, std::string *saida) {
     analise_pede(codigo, nullptr, nullptr);
   const bool certo = parser_executa(codigo.c_str()) == 1;
   execucao.compilou = parser_ultimo_fim() != ParserFim::NaoRodou;
-  if (com_analise)
-    console += analise_linhas_do_console(codigo, ESPERA_PELA_ANALISE_MS, execucao);
+  if (com_analise) {
+    const std::string linhas =
+        analise_linhas_do_console(codigo, ESPERA_PELA_ANALISE_MS, execucao);
+    // On lines of their own, whatever the program left unfinished.
+    if (!linhas.empty() && !console.empty() && console.back() != '\n')
+      console += '\n';
+    console += linhas;
+  }
   if (certo) {
     console += "[olpa] sucesso!\n";
     dprintf(fd_trace, "[tamanho] %s, %d\n", olpa_arquivo_exportar,

@@ -121,10 +121,12 @@ void termina_pedido(AnaliseEstado estado) {
   AnaliseResultado r;
   r.estado = estado;
   if (estado == AnaliseEstado::Feita)
-    for (const AnaliseBruto &b : brutos)
+    for (const AnaliseBruto &b : brutos) {
+      const Explicacao e = explicacoes_explica(b, atual.codigo);
       r.achados.push_back({b.erro, b.linha, b.coluna, b.linha_fim ? b.linha_fim : b.linha,
-                           b.linha_fim ? b.coluna_fim : b.coluna, b.opcao,
-                           explicacoes_texto(b, atual.codigo)});
+                           b.linha_fim ? b.coluna_fim : b.coluna, b.opcao, e.texto,
+                           e.no_lugar_da_nota ? e.linha_da_nota : 0});
+    }
   brutos.clear();
   em_curso = false;
   if (servidor.relogio)
@@ -333,12 +335,28 @@ void analise_pede(const std::string &codigo, AnaliseRetorno retorno, void *dados
     entrega(pedido, r);
     return;
   }
+  if (tem_ultimo && ultimo_codigo == codigo && !em_curso) {
+    if (retorno)
+      retorno(ultimo, dados);
+    return;
+  }
+  if (em_curso && atual.codigo == codigo && !tem_proximo) {
+    atual.retorno = retorno, atual.dados = dados;
+    return;
+  }
   if (em_curso) {
     proximo = std::move(pedido);
     tem_proximo = true;
     return;
   }
   envia(std::move(pedido));
+}
+
+bool analise_pronta(const std::string &codigo, AnaliseResultado *resultado) {
+  if (!tem_ultimo || ultimo_codigo != codigo)
+    return false;
+  *resultado = ultimo;
+  return true;
 }
 
 bool analise_espera(const std::string &codigo, int ms, AnaliseResultado *resultado) {
@@ -380,13 +398,20 @@ std::string analise_console(const AnaliseResultado &r, const AnaliseDaExecucao &
   auto tem = [](const std::vector<int> &linhas, int linha) {
     return std::find(linhas.begin(), linhas.end(), linha) != linhas.end();
   };
-  std::string linhas, anterior;
+  std::vector<std::pair<int, std::string>> ditas;
   for (const AnaliseAchado &a : r.achados) {
     // Without the compiler's consent its errors tell the lines they are on.
-    if ((a.erro && !e.compilou) || (!e.compilou && tem(e.linhas_erro, a.linha)) ||
-        (a.opcao == "olpa-faixa" && tem(e.linhas_aviso, a.linha)))
+    if (!a.linha_do_engano && ((a.erro && !e.compilou) ||
+                               (!e.compilou && tem(e.linhas_erro, a.linha)) ||
+                               (a.opcao == "olpa-faixa" && tem(e.linhas_aviso, a.linha))))
       continue;
-    const std::string linha = "[aviso] linha " + std::to_string(a.linha) + ": " + a.texto + "\n";
+    ditas.push_back({a.linha_do_engano ? a.linha_do_engano : a.linha, a.texto});
+  }
+  std::stable_sort(ditas.begin(), ditas.end(),
+                   [](const auto &a, const auto &b) { return a.first < b.first; });
+  std::string linhas, anterior;
+  for (const auto &[numero, texto] : ditas) {
+    const std::string linha = "[aviso] linha " + std::to_string(numero) + ": " + texto + "\n";
     if (linha != anterior && linhas.find(linha) == std::string::npos)
       linhas += linha;
     anterior = linha;

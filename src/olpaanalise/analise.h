@@ -16,6 +16,10 @@ struct AnaliseAchado {
   int linha_fim = 0, coluna_fim = 0; // one past its end (its line and column when it has none)
   std::string opcao;                 // clang's warning option ("-Wformat"), or olpa-faixa
   std::string texto;                 // what it means, in Portuguese, with its values put in
+  // The line the mistake really is on, when that is elsewhere (a macro's
+  // #define, for an error where the macro is used): the console names it,
+  // even when the compiler refused the program. 0 when it is `linha`.
+  int linha_do_engano = 0;
 };
 
 enum class AnaliseEstado {
@@ -39,9 +43,12 @@ bool analise_ligada(std::string *motivo);
 // No analysis from now on (olpa-rodar --sem-analise), `motivo` saying why.
 void analise_desliga(const char *motivo);
 // Asks for the analysis of `codigo`; `retorno` is called once with its
-// result, from the thread-default main context, unless a newer request
-// came first. Never blocks.
+// result, from the thread-default main context (at once, when `codigo` was
+// the text analysed last), unless a newer request came first. Asking again
+// for the text under way only changes who is answered. Never blocks.
 void analise_pede(const std::string &codigo, AnaliseRetorno retorno, void *dados);
+// The result of `codigo` when it is the text analysed last.
+bool analise_pronta(const std::string &codigo, AnaliseResultado *resultado);
 // The analysis of `codigo` (asked for now if it was not the last asked),
 // waiting at most `ms` milliseconds for it; false when it was not ready.
 bool analise_espera(const std::string &codigo, int ms, AnaliseResultado *resultado);
@@ -69,5 +76,5 @@ std::string analise_linhas_do_console(const std::string &codigo, int ms,
 // order, each once: its warnings, and its errors when the compiler took the
 // program (a mistake it let through); none on a line the compiler showed
 // an error on, nor a range of a learner function on a line the run warned
-// about.
+// about; and always those whose mistake is elsewhere, on that line.
 std::string analise_console(const AnaliseResultado &r, const AnaliseDaExecucao &execucao);

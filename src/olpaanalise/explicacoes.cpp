@@ -77,13 +77,16 @@ std::string explicacoes_trecho(const std::string &codigo, int l, int c, int l2, 
   return codigo.substr(inicio, fim - inicio);
 }
 
-std::string explicacoes_texto(const AnaliseBruto &a, const std::string &codigo) {
+Explicacao explicacoes_explica(const AnaliseBruto &a, const std::string &codigo) {
   Partes partes{{"trecho", explicacoes_trecho(codigo, a.linha, a.coluna, a.linha_fim,
                                               a.coluna_fim)},
-                {"opcao", a.opcao}};
+                {"opcao", a.opcao},
+                {"linha", std::to_string(a.linha)}};
+  Explicacao e;
   for (const AnaliseBruto::Nota &n : a.notas)
     if (n.linha > 0) {
       partes["linha_da_nota"] = std::to_string(n.linha);
+      e.linha_da_nota = n.linha;
       break;
     }
   if (a.opcao == ANALISE_OPCAO_FAIXA)
@@ -104,8 +107,11 @@ std::string explicacoes_texto(const AnaliseBruto &a, const std::string &codigo) 
                                           &partes, aceita);
   if (!r)
     r = registros_procura(tabela(), a.mensagem, {{"opcao", ""}, {"tabela", ""}}, &partes, aceita);
-  if (!r)
-    return a.erro ? "o C não entendeu este trecho" : "o C estranhou este trecho: confira-o";
+  if (!r) {
+    e.texto = a.erro ? "o C não entendeu este trecho" : "o C estranhou este trecho: confira-o";
+    return e;
+  }
+  e.no_lugar_da_nota = r->chave("na_nota") == "sim" && e.linha_da_nota > 0;
   const std::string &enriquece = r->chave("enriquece");
   if (enriquece == "sugestao" || enriquece == "diretiva") {
     const std::string sugestao =
@@ -113,8 +119,10 @@ std::string explicacoes_texto(const AnaliseBruto &a, const std::string &codigo) 
                                 : nomes_sugestao(partes["nome"], fonte_le(codigo, true).nomes);
     if (!sugestao.empty() && sugestao != partes["nome"]) {
       partes["sugestao"] = sugestao;
-      return registros_preenche(tabela(), r->chave("texto_com_sugestao"), partes);
+      e.texto = registros_preenche(tabela(), r->chave("texto_com_sugestao"), partes);
+      return e;
     }
   }
-  return registros_preenche(tabela(), r->chave("texto"), partes);
+  e.texto = registros_preenche(tabela(), r->chave("texto"), partes);
+  return e;
 }
