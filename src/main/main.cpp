@@ -1,13 +1,11 @@
 // olpa: write a C program, press "Rodar", see its picture.
 #include "olpa.h"
-#include "olpa_analise.h"
 #include "olpa_layout.h"
 #include "olpaparser.h"
 
 #include <cstdlib>
 
 int main(int argc, char **argv) {
-  olpa_analise_prepara();
   parser_prepara_zigoto(); // before GTK makes this process big
   gtk_init(&argc, &argv);
   // A shorter time limit, for the window's own tests.

@@ -289,6 +289,7 @@ int main(int argc, char **argv) {
   setenv("GSETTINGS_BACKEND", "memory", 1);
   setenv("XDG_CONFIG_HOME", (raiz.raiz + "/config").c_str(), 1); // the zoom's file
   gtk_disable_setlocale(); // numbers in messages as the cases write them
+  setenv("OLPA_ANALISA", OLPA_BIN_DIR "/olpa-analisa", 0); // the analyser of this build
   gtk_init(&argc, &argv);
   ::testing::InitGoogleTest(&argc, argv);
   if (system("cp -r " OLPA_BIN_DIR "/olpalib/. olpalib/") != 0)
