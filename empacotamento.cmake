@@ -5,6 +5,9 @@
 # makes olpa_VERSION_ARCH.deb of the same files, installed under /usr.
 install(TARGETS olpa DESTINATION lib/olpa)
 install(TARGETS olpa-rodar DESTINATION bin)
+if(TARGET olpa-analisa)
+  install(TARGETS olpa-analisa DESTINATION lib/olpa)
+endif()
 install(DIRECTORY ${OLPA_BIN}/olpalib DESTINATION lib/olpa PATTERN "*.feito" EXCLUDE)
 install(FILES ${OLPA_EXEMPLOS} DESTINATION share/olpa/exemplos)
 foreach(n ${OLPA_ICONE_TAMANHOS})
@@ -32,4 +35,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # learners' programs against tcc's own headers and runtime and the C library's
 # headers.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "tcc, libc6-dev")
+# The analyser parses programs with clang, which needs its own headers
+# (stddef.h and the like) besides the C library's.
+if(TARGET olpa-analisa)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "${CPACK_DEBIAN_PACKAGE_DEPENDS}, libclang-common-14-dev")
+endif()
 include(CPack)

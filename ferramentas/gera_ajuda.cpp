@@ -122,7 +122,9 @@ std::string secao_de_erros(const std::vector<Erro> &erros) {
     for (const char *qualquer : {"'[^']*'", ".*", "\\(", "\\)"})
       for (size_t i; (i = padrao.find(qualquer)) != std::string::npos;)
         padrao.replace(i, strlen(qualquer),
-                       qualquer[0] == '\'' ? "'…'" : qualquer[0] == '.' ? "…" : qualquer + 1);
+                       qualquer[0] == '\''  ? "'…'"
+                       : qualquer[0] == '.' ? "…"
+                                            : qualquer + 1);
     s += "- `" + padrao + "`\n";
   }
   return s;

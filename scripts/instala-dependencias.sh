@@ -6,6 +6,7 @@ PACOTES=(
   build-essential cmake pkg-config
   libgtk-3-dev libgtksourceview-4-dev libcairo2-dev libpango1.0-dev libpng-dev
   libtcc-dev tcc libseccomp-dev
+  libclang-dev
   googletest libgtest-dev
   xvfb xauth xdotool x11-utils imagemagick libxtst-dev libxdamage-dev
   adwaita-icon-theme fonts-dejavu-core desktop-file-utils

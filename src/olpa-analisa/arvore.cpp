@@ -75,8 +75,8 @@ void confere(CXCursor chamada, std::string *saida) {
     const bool achou = clang_EvalResult_getKind(valor) == CXEval_Int &&
                        fora(f, clang_EvalResult_getAsLongLong(valor));
     if (achou)
-      *saida += "d\ta\t" + posicoes(clang_getCursorExtent(argumento)) + "\t" +
-                ANALISE_OPCAO_FAIXA + "\t" + funcao + " " + std::to_string(f.argumento) + " " +
+      *saida += "d\ta\t" + posicoes(clang_getCursorExtent(argumento)) + "\t" + ANALISE_OPCAO_FAIXA +
+                "\t" + funcao + " " + std::to_string(f.argumento) + " " +
                 std::to_string(clang_EvalResult_getAsLongLong(valor)) + "\nn\t" +
                 posicoes(clang_getCursorExtent(chamada)) + "\tchamada\n";
     clang_EvalResult_dispose(valor);
@@ -99,7 +99,8 @@ CXChildVisitResult visita(CXCursor cursor, CXCursor, CXClientData dados) {
   return CXChildVisit_Recurse;
 }
 
-const Trecho *menor_em_volta(const std::vector<Trecho> &trechos, unsigned onde, bool depois_do_nome) {
+const Trecho *menor_em_volta(const std::vector<Trecho> &trechos, unsigned onde,
+                             bool depois_do_nome) {
   const Trecho *menor = nullptr;
   for (const Trecho &t : trechos)
     if (t.inicio <= onde && onde < t.fim && (!depois_do_nome || onde > t.inicio + t.nome.size()) &&

@@ -156,19 +156,17 @@ void unidade_prepara() {
 
 std::string unidade_analisa(const std::string &texto) {
   CXUnsavedFile arquivos[] = {arquivo(PROGRAMA, texto), arquivo(DECLARACOES, declaracoes)};
-  if (unidade &&
-      clang_reparseTranslationUnit(unidade, std::size(arquivos), arquivos,
-                                   clang_defaultReparseOptions(unidade)) != 0) {
+  if (unidade && clang_reparseTranslationUnit(unidade, std::size(arquivos), arquivos,
+                                              clang_defaultReparseOptions(unidade)) != 0) {
     clang_disposeTranslationUnit(unidade);
     unidade = nullptr;
   }
-  if (!unidade &&
-      clang_parseTranslationUnit2(indice, PROGRAMA, ARGUMENTOS, std::size(ARGUMENTOS), arquivos,
-                                  std::size(arquivos),
-                                  CXTranslationUnit_PrecompiledPreamble |
-                                      CXTranslationUnit_CreatePreambleOnFirstParse |
-                                      CXTranslationUnit_KeepGoing,
-                                  &unidade) != CXError_Success)
+  if (!unidade && clang_parseTranslationUnit2(indice, PROGRAMA, ARGUMENTOS, std::size(ARGUMENTOS),
+                                              arquivos, std::size(arquivos),
+                                              CXTranslationUnit_PrecompiledPreamble |
+                                                  CXTranslationUnit_CreatePreambleOnFirstParse |
+                                                  CXTranslationUnit_KeepGoing,
+                                              &unidade) != CXError_Success)
     return {};
   const Arvore arvore = arvore_percorre(unidade);
   std::string resposta;

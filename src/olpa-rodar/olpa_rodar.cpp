@@ -29,8 +29,8 @@ namespace {
 
 std::string console;
 int fd_trace = STDERR_FILENO;
-bool com_trace = false;    // trace lines to standard error (--trace); otherwise nowhere
-bool com_analise = false;  // the analyser's warnings in the console (not --sem-analise)
+bool com_trace = false;     // trace lines to standard error (--trace); otherwise nowhere
+bool com_analise = false;   // the analyser's warnings in the console (not --sem-analise)
 AnaliseDaExecucao execucao; // what the run itself told
 
 void console_insere(const char *texto) {
@@ -111,8 +111,7 @@ bool rodar_executa(const std::string &codigo, std::string *saida) {
   const bool certo = parser_executa(codigo.c_str()) == 1;
   execucao.compilou = parser_ultimo_fim() != ParserFim::NaoRodou;
   if (com_analise) {
-    const std::string linhas =
-        analise_linhas_do_console(codigo, ESPERA_PELA_ANALISE_MS, execucao);
+    const std::string linhas = analise_linhas_do_console(codigo, ESPERA_PELA_ANALISE_MS, execucao);
     // On lines of their own, whatever the program left unfinished.
     if (!linhas.empty() && !console.empty() && console.back() != '\n')
       console += '\n';

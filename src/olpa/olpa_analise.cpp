@@ -21,9 +21,9 @@ const char MARCA_AVISO[] = "olpa-analise-aviso";
 
 GtkSourceView *editor;
 GtkTextBuffer *buffer;
-guint pausa;             // the timer of the pause in typing
-unsigned versao;         // bumped at each change of the text
-unsigned versao_pedida;  // the text the answer on its way is of
+guint pausa;                        // the timer of the pause in typing
+unsigned versao;                    // bumped at each change of the text
+unsigned versao_pedida;             // the text the answer on its way is of
 std::vector<AnaliseAchado> achados; // what is underlined now
 
 GtkSourceBuffer *fonte() {
@@ -54,9 +54,8 @@ void sublinha(const AnaliseAchado &a) {
   if (a.linha < 1 || a.linha > gtk_text_buffer_get_line_count(buffer))
     return;
   GtkTextIter inicio = lugar(a.linha, a.coluna);
-  GtkTextIter fim = a.linha_fim > a.linha || a.coluna_fim > a.coluna
-                        ? lugar(a.linha_fim, a.coluna_fim)
-                        : inicio;
+  GtkTextIter fim =
+      a.linha_fim > a.linha || a.coluna_fim > a.coluna ? lugar(a.linha_fim, a.coluna_fim) : inicio;
   if (gtk_text_iter_equal(&inicio, &fim)) {
     // A place without a range: the word there, or the character.
     if (gtk_text_iter_inside_word(&fim) || gtk_text_iter_starts_word(&fim))

@@ -48,7 +48,7 @@ struct Servidor {
 };
 
 Servidor servidor;
-std::string desligada;  // why there is no analysis; empty while there is
+std::string desligada;       // why there is no analysis; empty while there is
 bool dito_desligada = false; // the console was told so (or it was asked for)
 unsigned long sequencias = 0;
 bool em_curso = false;            // a request is with the analyser
@@ -60,12 +60,16 @@ bool tem_ultimo = false;          // the last text analysed, and its result
 std::string ultimo_codigo;
 AnaliseResultado ultimo;
 
+// Beside this program (the window's folder), or where an installed
+// olpa-rodar (in bin/) finds the window's folder (lib/olpa/).
 std::string executavel() {
   if (const char *v = getenv("OLPA_ANALISA"))
     return v;
   gchar *eu = g_file_read_link("/proc/self/exe", nullptr);
   gchar *pasta = g_path_get_dirname(eu ? eu : ".");
   std::string caminho = std::string(pasta) + "/olpa-analisa";
+  if (!g_file_test(caminho.c_str(), G_FILE_TEST_IS_EXECUTABLE))
+    caminho = std::string(pasta) + "/../lib/olpa/olpa-analisa";
   g_free(pasta);
   g_free(eu);
   return caminho;
@@ -160,8 +164,8 @@ void le_linha(const std::string &linha) {
     if (b.linha > 0)
       brutos.push_back(b);
   } else if (n == 6 && strcmp(campos[0], "n") == 0 && !brutos.empty()) {
-    brutos.back().notas.push_back({numero(campos[1]), numero(campos[2]), numero(campos[3]),
-                                   numero(campos[4]), campos[5]});
+    brutos.back().notas.push_back(
+        {numero(campos[1]), numero(campos[2]), numero(campos[3]), numero(campos[4]), campos[5]});
   } else if (n == 2 && strcmp(campos[0], "fim") == 0 && em_curso &&
              strtoul(campos[1], nullptr, 10) == atual.sequencia) {
     termina_pedido(AnaliseEstado::Feita);
@@ -243,8 +247,8 @@ bool inicia_servidor() {
                    const_cast<gchar *>(servidor.pasta.c_str()), nullptr};
   gchar *ambiente[] = {const_cast<gchar *>("LC_ALL=C"), nullptr};
   if (!g_spawn_async_with_pipes(nullptr, argv, ambiente, G_SPAWN_DO_NOT_REAP_CHILD, nullptr,
-                                nullptr, &servidor.pid, &servidor.entrada, &servidor.saida,
-                                nullptr, nullptr)) {
+                                nullptr, &servidor.pid, &servidor.entrada, &servidor.saida, nullptr,
+                                nullptr)) {
     servidor.pid = 0;
     para_servidor();
     return false;
@@ -272,8 +276,9 @@ void envia(Pedido pedido) {
   if (atual.retorno) {
     // Answers come through the main loop; the time limit too.
     if (!servidor.vigia)
-      servidor.vigia = g_unix_fd_add(servidor.saida, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
-                                     ao_ler, nullptr);
+      servidor.vigia =
+          g_unix_fd_add(servidor.saida, static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR),
+                        ao_ler, nullptr);
     servidor.relogio = g_timeout_add(static_cast<guint>(limite_ms()), ao_esgotar, nullptr);
   }
   if (!escreve())
@@ -376,8 +381,7 @@ bool analise_espera(const std::string &codigo, int ms, AnaliseResultado *resulta
     p.codigo = codigo;
     envia(p);
   }
-  while (!(tem_ultimo && ultimo_codigo == codigo) && em_curso &&
-         g_get_monotonic_time() < ate)
+  while (!(tem_ultimo && ultimo_codigo == codigo) && em_curso && g_get_monotonic_time() < ate)
     atende(ate);
   if (!(tem_ultimo && ultimo_codigo == codigo))
     return false;
@@ -401,9 +405,9 @@ std::string analise_console(const AnaliseResultado &r, const AnaliseDaExecucao &
   std::vector<std::pair<int, std::string>> ditas;
   for (const AnaliseAchado &a : r.achados) {
     // Without the compiler's consent its errors tell the lines they are on.
-    if (!a.linha_do_engano && ((a.erro && !e.compilou) ||
-                               (!e.compilou && tem(e.linhas_erro, a.linha)) ||
-                               (a.opcao == "olpa-faixa" && tem(e.linhas_aviso, a.linha))))
+    if (!a.linha_do_engano &&
+        ((a.erro && !e.compilou) || (!e.compilou && tem(e.linhas_erro, a.linha)) ||
+         (a.opcao == "olpa-faixa" && tem(e.linhas_aviso, a.linha))))
       continue;
     ditas.push_back({a.linha_do_engano ? a.linha_do_engano : a.linha, a.texto});
   }

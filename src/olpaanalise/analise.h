@@ -60,8 +60,9 @@ int analise_pid();
 // What the run of the same text already told, that the analysis need not
 // tell again.
 struct AnaliseDaExecucao {
-  bool compilou = true;         // the compiler took it (so it says nothing of clang's errors)
-  std::vector<int> linhas_erro; // lines it showed an error on (the compiler's, when it did not take it)
+  bool compilou = true; // the compiler took it (so it says nothing of clang's errors)
+  std::vector<int>
+      linhas_erro; // lines it showed an error on (the compiler's, when it did not take it)
   std::vector<int> linhas_aviso; // lines it showed a warning on (a colour out of range)
 };
 

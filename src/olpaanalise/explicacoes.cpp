@@ -51,8 +51,7 @@ void partes_da_faixa(const AnaliseBruto &a, const std::string &codigo, Partes *p
   (*p)["vale"] = std::to_string(vale);
   for (const AnaliseBruto::Nota &n : a.notas)
     if (n.mensagem == "chamada")
-      (*p)["chamada"] =
-          explicacoes_trecho(codigo, n.linha, n.coluna, n.linha_fim, n.coluna_fim);
+      (*p)["chamada"] = explicacoes_trecho(codigo, n.linha, n.coluna, n.linha_fim, n.coluna_fim);
 }
 
 } // namespace
@@ -78,10 +77,10 @@ std::string explicacoes_trecho(const std::string &codigo, int l, int c, int l2, 
 }
 
 Explicacao explicacoes_explica(const AnaliseBruto &a, const std::string &codigo) {
-  Partes partes{{"trecho", explicacoes_trecho(codigo, a.linha, a.coluna, a.linha_fim,
-                                              a.coluna_fim)},
-                {"opcao", a.opcao},
-                {"linha", std::to_string(a.linha)}};
+  Partes partes{
+      {"trecho", explicacoes_trecho(codigo, a.linha, a.coluna, a.linha_fim, a.coluna_fim)},
+      {"opcao", a.opcao},
+      {"linha", std::to_string(a.linha)}};
   Explicacao e;
   for (const AnaliseBruto::Nota &n : a.notas)
     if (n.linha > 0) {
@@ -103,8 +102,8 @@ Explicacao explicacoes_explica(const AnaliseBruto &a, const std::string &codigo)
   };
   const Registro *r =
       a.opcao.empty() ? nullptr
-                      : registros_procura(tabela(), a.mensagem, {{"opcao", a.opcao}, {"tabela", ""}},
-                                          &partes, aceita);
+                      : registros_procura(tabela(), a.mensagem,
+                                          {{"opcao", a.opcao}, {"tabela", ""}}, &partes, aceita);
   if (!r)
     r = registros_procura(tabela(), a.mensagem, {{"opcao", ""}, {"tabela", ""}}, &partes, aceita);
   if (!r) {
@@ -114,9 +113,9 @@ Explicacao explicacoes_explica(const AnaliseBruto &a, const std::string &codigo)
   e.no_lugar_da_nota = r->chave("na_nota") == "sim" && e.linha_da_nota > 0;
   const std::string &enriquece = r->chave("enriquece");
   if (enriquece == "sugestao" || enriquece == "diretiva") {
-    const std::string sugestao =
-        enriquece == "diretiva" ? nomes_sugestao_de_diretiva(partes["trecho"])
-                                : nomes_sugestao(partes["nome"], fonte_le(codigo, true).nomes);
+    const std::string sugestao = enriquece == "diretiva"
+                                     ? nomes_sugestao_de_diretiva(partes["trecho"])
+                                     : nomes_sugestao(partes["nome"], fonte_le(codigo, true).nomes);
     if (!sugestao.empty() && sugestao != partes["nome"]) {
       partes["sugestao"] = sugestao;
       e.texto = registros_preenche(tabela(), r->chave("texto_com_sugestao"), partes);

@@ -16,13 +16,15 @@ namespace {
 
 // Words the English wordings share with C or with Portuguese.
 const std::set<std::string> DO_C = {
-    "asm",     "break",  "case",   "char",   "const",  "continue", "default", "define", "double",
-    "elif",    "else",   "endif",  "endr",   "enum",   "error",    "fill",    "float",  "ifdef",
-    "ifndef",  "include", "int",   "line",   "long",   "macro",    "main",    "org",    "pragma",
-    "return",  "short",  "signed", "sizeof", "static", "struct",   "switch",  "typedef", "union",
-    "unsigned", "void",  "warning", "while", "UTF",    "SSE",      "REX",     "VLAs",   "p2align",
-    "pushsection", "popsection", "vstack", "symtab", "dll", "got", "Static_assert", "cleanup",
-    "mode", "pop_macro", "push_macro", "Generic", "zero", "escape", "pack"};
+    "asm",     "break",    "case",          "char",        "const",      "continue",  "default",
+    "define",  "double",   "elif",          "else",        "endif",      "endr",      "enum",
+    "error",   "fill",     "float",         "ifdef",       "ifndef",     "include",   "int",
+    "line",    "long",     "macro",         "main",        "org",        "pragma",    "return",
+    "short",   "signed",   "sizeof",        "static",      "struct",     "switch",    "typedef",
+    "union",   "unsigned", "void",          "warning",     "while",      "UTF",       "SSE",
+    "REX",     "VLAs",     "p2align",       "pushsection", "popsection", "vstack",    "symtab",
+    "dll",     "got",      "Static_assert", "cleanup",     "mode",       "pop_macro", "push_macro",
+    "Generic", "zero",     "escape",        "pack"};
 
 // printf's conversions filled in with a value that is no word.
 std::string preenche(const std::string &formato) {
@@ -87,8 +89,8 @@ int main(int argc, char **argv) {
       if (texto.find("o compilador não aceitou este trecho") != std::string::npos)
         sobra += " (nenhum registro)";
       if (!sobra.empty()) {
-        printf("em inglês (%s): %s\n  -> %s   [%s ]\n", gravidade, mensagem.c_str(),
-               texto.c_str(), sobra.c_str());
+        printf("em inglês (%s): %s\n  -> %s   [%s ]\n", gravidade, mensagem.c_str(), texto.c_str(),
+               sobra.c_str());
         erros++;
       }
     }

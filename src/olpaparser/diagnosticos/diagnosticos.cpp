@@ -241,8 +241,8 @@ private:
     const std::string &lugar = m.registro ? m.registro->chave("lugar") : "";
     const std::string &enriquece = m.registro ? m.registro->chave("enriquece") : "";
     // The linker names no line: the first use of the missing name.
-    d->linha = lugar == "uso"  ? linha_do_nome(codigo_, m.partes["nome"])
-               : m.linha > 0 ? coloca(m, &d->texto)
+    d->linha = lugar == "uso" ? linha_do_nome(codigo_, m.partes["nome"])
+               : m.linha > 0  ? coloca(m, &d->texto)
                               : 0;
     if (enriquece == "sugestao") {
       m.partes["sugestao"] = sugestao(m.partes["nome"]);
@@ -310,8 +310,8 @@ private:
       if (indefinidos_.count(nome))
         return false;
       if (const char *cabecalho = nomes_cabecalho_de(nome))
-        d->texto = "'" + nome + "' foi usada sem o #include <" + cabecalho +
-                   ">: ponha #include <" + cabecalho + "> no começo do programa";
+        d->texto = "'" + nome + "' foi usada sem o #include <" + cabecalho + ">: ponha #include <" +
+                   cabecalho + "> no começo do programa";
       else if (definida_no_programa(codigo_, nome))
         d->texto = "a função '" + nome +
                    "' foi usada antes de ser escrita: escreva-a antes de quem a usa (ou "

@@ -55,9 +55,8 @@ Registros registros_le(const char *texto) {
     for (gchar **c = chaves; c && *c; c++) {
       // A pattern as written (its backslashes are its own); the other keys
       // with the file's escapes (\n, \\) read.
-      gchar *valor = g_strcmp0(*c, "padrao") == 0
-                         ? g_key_file_get_value(arquivo, *g, *c, nullptr)
-                         : g_key_file_get_string(arquivo, *g, *c, nullptr);
+      gchar *valor = g_strcmp0(*c, "padrao") == 0 ? g_key_file_get_value(arquivo, *g, *c, nullptr)
+                                                  : g_key_file_get_string(arquivo, *g, *c, nullptr);
       r.chaves[*c] = valor ? valor : "";
       g_free(valor);
     }
@@ -65,7 +64,7 @@ Registros registros_le(const char *texto) {
     const std::string padrao = r.chave("padrao");
     if (!padrao.empty()) {
       GRegex *regex = g_regex_new(("^(?:" + padrao + ")$").c_str(),
-                                  static_cast<GRegexCompileFlags>(G_REGEX_OPTIMIZE), 
+                                  static_cast<GRegexCompileFlags>(G_REGEX_OPTIMIZE),
                                   static_cast<GRegexMatchFlags>(0), &erro);
       if (!regex) {
         tabela.erro += "[" + r.nome + "] " + erro->message + "\n";

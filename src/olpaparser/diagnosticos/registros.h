@@ -36,9 +36,10 @@ Registros registros_le(const char *texto);
 // hold every pair of `condicoes` (a key given as empty must be missing);
 // its captures added to `partes`; with `aceita`, the first that it also
 // accepts. Null when none does.
-const Registro *registros_procura(
-    const Registros &tabela, const std::string &mensagem, const Partes &condicoes, Partes *partes,
-    const std::function<bool(const Registro &, Partes *)> &aceita = nullptr);
+const Registro *
+registros_procura(const Registros &tabela, const std::string &mensagem, const Partes &condicoes,
+                  Partes *partes,
+                  const std::function<bool(const Registro &, Partes *)> &aceita = nullptr);
 // Whether `texto` matches all of `padrao` (a pattern of a record's key),
 // its captures added to `partes`.
 bool registros_casa(const std::string &padrao, const std::string &texto, Partes *partes);
