@@ -17,14 +17,18 @@ std::string unidade_analisa(const std::string &texto);
 // where each function definition and each call is (byte offsets in the
 // program), to name them.
 struct Trecho {
-  unsigned inicio, fim;
+  unsigned inicio, fim; // its extent
   std::string nome;
+  unsigned onde; // where its name is
 };
 struct Arvore {
   std::string faixas;
   std::vector<Trecho> funcoes, chamadas;
 };
 Arvore arvore_percorre(void *unidade);
+// Without a main, a finding for each function the program defines (the
+// reader keeps the one whose name is close to main).
+std::string arvore_sem_main(const Arvore &arvore, void *unidade);
 // Notes naming the function a finding at byte `onde` is in ("olpa-funcao
 // NOME") and the call whose arguments hold it ("olpa-chamada NOME").
 std::string arvore_notas(const Arvore &arvore, unsigned onde);

@@ -31,7 +31,7 @@ std::string nome_de(CXCursor cursor) {
 Trecho trecho(CXCursor cursor) {
   const CXSourceRange faixa = clang_getCursorExtent(cursor);
   return {deslocamento(clang_getRangeStart(faixa)), deslocamento(clang_getRangeEnd(faixa)),
-          nome_de(cursor)};
+          nome_de(cursor), deslocamento(clang_getCursorLocation(cursor))};
 }
 
 std::string posicoes(CXSourceRange faixa) {
@@ -116,6 +116,27 @@ Arvore arvore_percorre(void *unidade) {
   clang_visitChildren(clang_getTranslationUnitCursor(static_cast<CXTranslationUnit>(unidade)),
                       visita, &arvore);
   return arvore;
+}
+
+std::string arvore_sem_main(const Arvore &arvore, void *unidade) {
+  for (const Trecho &f : arvore.funcoes)
+    if (f.nome == "main")
+      return {};
+  std::string achados;
+  CXTranslationUnit tu = static_cast<CXTranslationUnit>(unidade);
+  CXFile programa = nullptr;
+  for (const Trecho &f : arvore.funcoes) {
+    if (!programa)
+      programa = clang_getFile(tu, "/olpa/programa.c");
+    CXFile arquivo;
+    unsigned l, c, o;
+    clang_getExpansionLocation(clang_getLocationForOffset(tu, programa, f.onde), &arquivo, &l, &c,
+                               &o);
+    achados += "d\ta\t" + std::to_string(l) + "\t" + std::to_string(c) + "\t" + std::to_string(l) +
+               "\t" + std::to_string(c + f.nome.size()) + "\t" + ANALISE_OPCAO_SEM_MAIN + "\t" +
+               f.nome + "\n";
+  }
+  return achados;
 }
 
 std::string arvore_notas(const Arvore &arvore, unsigned onde) {

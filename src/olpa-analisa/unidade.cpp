@@ -175,5 +175,5 @@ std::string unidade_analisa(const std::string &texto) {
     resposta += diagnostico(d, arvore);
     clang_disposeDiagnostic(d);
   }
-  return resposta + arvore.faixas;
+  return resposta + arvore.faixas + arvore_sem_main(arvore, unidade);
 }

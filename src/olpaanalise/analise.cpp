@@ -4,7 +4,9 @@
 // longer than its limit (and started again for the next text).
 #include "analise.h"
 
+#include "analise_protocolo.h"
 #include "explicacoes.h"
+#include "nomes.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -126,6 +128,9 @@ void termina_pedido(AnaliseEstado estado) {
   r.estado = estado;
   if (estado == AnaliseEstado::Feita)
     for (const AnaliseBruto &b : brutos) {
+      // Of the functions of a program without main, only one named nearly so.
+      if (b.opcao == ANALISE_OPCAO_SEM_MAIN && nomes_sugestao(b.mensagem, {"main"}) != "main")
+        continue;
       const Explicacao e = explicacoes_explica(b, atual.codigo);
       r.achados.push_back({b.erro, b.linha, b.coluna, b.linha_fim ? b.linha_fim : b.linha,
                            b.linha_fim ? b.coluna_fim : b.coluna, b.opcao, e.texto,

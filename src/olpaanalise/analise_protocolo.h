@@ -19,6 +19,10 @@
 // "chamada", spans the whole call.
 constexpr char ANALISE_OPCAO_FAIXA[] = "olpa-faixa";
 
+// The option of a function the program defines when it defines no main;
+// its message is the function's name.
+constexpr char ANALISE_OPCAO_SEM_MAIN[] = "olpa-sem-main";
+
 // An argument of a learner function with the values it takes.
 struct AnaliseFaixa {
   const char *funcao;

@@ -76,10 +76,6 @@ std::string primeira_diferenca(const std::string &esperado, const std::string &o
   }
 }
 
-namespace {
-
-// A build without the analyser (OLPA_SEM_ANALISE) tells no warnings of its,
-// and the compiler's own instead: the rest of a console must still agree.
 std::string sem_avisos(const std::string &texto) {
   static const bool sem_analise = getenv("OLPA_SEM_ANALISE") != nullptr;
   if (!sem_analise)
@@ -92,8 +88,6 @@ std::string sem_avisos(const std::string &texto) {
       resto += linha + "\n";
   return resto;
 }
-
-} // namespace
 
 void confere_texto(const std::string &passo, const std::string &arquivo,
                    const std::string &obtido) {

@@ -232,6 +232,8 @@ int main(int argc, char **argv) {
   // Children made as the window makes them (olpa-rodar, which every case
   // also runs, forks its own).
   prepara_analise();
+  if (!analise_ligada(nullptr))
+    setenv("OLPA_SEM_ANALISE", "1", 1);
   parser_prepara_zigoto();
   const std::string programa =
       glib(g_canonicalize_filename(argc > 2 ? argv[2] : (caso + ".olp").c_str(), nullptr));
