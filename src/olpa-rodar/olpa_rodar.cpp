@@ -269,7 +269,7 @@ int main(int argc, char **argv) {
     return 2;
   if (!o.compara) {
     // The compiler's warnings are the analyser's to tell, better, when it is there.
-    com_analise = true;
+    com_analise = !o.sem_analise;
     if (o.sem_analise)
       analise_desliga("pedido por --sem-analise");
     diagnosticos_define_avisos(!analise_ligada(nullptr));

@@ -69,8 +69,7 @@ struct AnaliseDaExecucao {
 // What the console shows of the analysis of `codigo` at the end of its run,
 // before the final line, waiting at most `ms` for it: its findings
 // (analise_console); or that it took too long or failed; or, once in a
-// process, that there is no analysis and why (not when it was switched off
-// on purpose).
+// process, that there is no analysis and why.
 std::string analise_linhas_do_console(const std::string &codigo, int ms,
                                       const AnaliseDaExecucao &execucao);
 // The findings of `r` as console lines, "[aviso] linha N: ...\n", in line
