@@ -76,7 +76,9 @@ std::string explicacoes_trecho(const std::string &codigo, int l, int c, int l2, 
   return codigo.substr(inicio, fim - inicio);
 }
 
-Explicacao explicacoes_explica(const AnaliseBruto &a, const std::string &codigo) {
+namespace {
+
+Explicacao explica(const AnaliseBruto &a, const std::string &codigo) {
   Partes partes{
       {"trecho", explicacoes_trecho(codigo, a.linha, a.coluna, a.linha_fim, a.coluna_fim)},
       {"opcao", a.opcao},
@@ -123,5 +125,16 @@ Explicacao explicacoes_explica(const AnaliseBruto &a, const std::string &codigo)
     }
   }
   e.texto = registros_preenche(tabela(), r->chave("texto"), partes);
+  return e;
+}
+
+} // namespace
+
+Explicacao explicacoes_explica(const AnaliseBruto &achado, const std::string &codigo) {
+  // Whatever the analyser sent, what is shown is text a console can take.
+  Explicacao e = explica(achado, codigo);
+  gchar *valido = g_utf8_make_valid(e.texto.c_str(), static_cast<gssize>(e.texto.size()));
+  e.texto = valido;
+  g_free(valido);
   return e;
 }

@@ -160,8 +160,8 @@ void confere_seguinte(const std::string &nome) {
   const std::string console = sem_avisos(r.console);
   const bool so_isso = g_str_has_prefix(console.c_str(), "[olpa] compilando\n[olpa] ") &&
                        g_str_has_suffix(console.c_str(), "termina(), então a figura não foi "
-                                                           "gravada (a tela mostra o desenho até "
-                                                           "aqui).\n[olpa] sucesso!\n");
+                                                         "gravada (a tela mostra o desenho até "
+                                                         "aqui).\n[olpa] sucesso!\n");
   if (r.resultado != 1 || !so_isso || !desenhou)
     falha(nome, "o programa seguinte não rodou ou não desenhou: " + r.console);
   olpa_gfx_fecha_tela();
