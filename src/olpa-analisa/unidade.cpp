@@ -149,9 +149,7 @@ CXUnsavedFile arquivo(const char *nome, const std::string &texto) {
 void unidade_prepara() {
   indice = clang_createIndex(0, 0);
   declaracoes = olpa_funcoes_declaracoes();
-  // A first parse now, before confinement: clang finds its own headers and
-  // the system's, and what it loads late is loaded.
-  unidade_analisa("#include <stdio.h>\nint main(void) { return 0; }\n");
+
 }
 
 std::string unidade_analisa(const std::string &texto) {
