@@ -149,7 +149,6 @@ CXUnsavedFile arquivo(const char *nome, const std::string &texto) {
 void unidade_prepara() {
   indice = clang_createIndex(0, 0);
   declaracoes = olpa_funcoes_declaracoes();
-
 }
 
 std::string unidade_analisa(const std::string &texto) {
