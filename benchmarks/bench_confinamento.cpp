@@ -7,7 +7,7 @@
 #include "olpa.h"
 #include "olpa_layout.h"
 #include "olpaparser.h"
-#include "parser_medidas.h"
+#include "olpaparser_medidas.h"
 
 using medidas::agora_ms;
 using medidas::mediana;

@@ -30,23 +30,16 @@ const char PROGRAMA[] = "int main(void) {\n"
                         "  return 0;\n"
                         "}\n";
 
-std::string console;
-
 long tamanho(const char *caminho) {
   GStatBuf st;
   return g_stat(caminho, &st) == 0 ? static_cast<long>(st.st_size) : -1;
 }
 
-void guarda(const char *t) {
-  console += t;
-}
-
 void confere(int r, const char *como) {
   if (r != 1) {
-    fprintf(stderr, "%s run failed:\n%s\n", como, console.c_str());
+    fprintf(stderr, "%s run failed:\n%s\n", como, parser_ultimo_resultado().texto.c_str());
     exit(1);
   }
-  console.clear();
 }
 
 // What inicia and the program's loop do, as plain cairo calls.
@@ -133,7 +126,6 @@ int main(int argc, char **argv) {
   const int n = argc > 1 ? atoi(argv[1]) : 9;
   FILE *figuras = medidas::separa_figuras();
   medidas::Raiz raiz(OLPA_INIT_PNG);
-  parser_define_saida({guarda, guarda, nullptr, nullptr, nullptr});
   medidas::sem_rastros();
 
   // Other processes share the machine: each timing is put against the

@@ -20,17 +20,11 @@ namespace {
 const char PEQUENO[] = "int main(void) { inicia(); cor(255, 0, 0); traco(4);"
                        " linha(0, 0, 640, 480); termina(); return 0; }";
 
-std::string console;
-void guarda(const char *t) {
-  console += t;
-}
-
 void confere(int r, const char *como) {
   if (r != 1) {
-    fprintf(stderr, "%s run failed:\n%s\n", como, console.c_str());
+    fprintf(stderr, "%s run failed:\n%s\n", como, parser_ultimo_resultado().texto.c_str());
     exit(1);
   }
-  console.clear();
 }
 
 // What one copy-on-write page fault costs here: a child writes 2 MiB of
@@ -70,7 +64,6 @@ int main(int argc, char **argv) {
   parser_prepara_zigoto(); // as the window's main does
   FILE *figuras = medidas::separa_figuras();
   medidas::Raiz raiz(OLPA_INIT_PNG);
-  parser_define_saida({guarda, guarda, nullptr, nullptr, nullptr});
   medidas::sem_rastros();
 
   std::vector<double> pronto, frio, dentro, preparo, so_fork;

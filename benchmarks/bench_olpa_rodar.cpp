@@ -19,14 +19,13 @@ namespace {
 // The floor's own process: what olpa-rodar does, without a child.
 int piso(const char *arquivo) {
   std::string codigo, motivo;
-  std::string console = "[olpa] compilando\n";
-  static std::string *saida = &console;
-  parser_define_saida({[](const char *t) { *saida += t; }, nullptr, nullptr, nullptr, nullptr});
+  std::string console = "[olpa] compilando\n", programa;
   if (!parser_le_codigo(arquivo, &codigo, &motivo))
     return 2;
   olpa_gfx_define_trace([](const char *, size_t) {});
   parser_define_trace(open("/dev/null", O_WRONLY));
-  const bool certo = parser_executa_no_processo(codigo.c_str()) == 1;
+  const bool certo = parser_executa_no_processo(codigo.c_str(), &programa) == 1;
+  console += programa;
   if (certo)
     console += "[olpa] sucesso!\n";
   fputs(console.c_str(), stdout);

@@ -173,7 +173,7 @@ void mede(const char *nome, const std::string &codigo, int repeticoes) {
     faltas_aquece.push_back(static_cast<double>(p.faltas_aquece));
     // The picture set again, apart.
     const double tm = agora_ms();
-    olpa_mostra_imagem(parser_vista());
+    olpa_mostra_imagem(parser_ultimo_resultado().figura);
     mostra.push_back(agora_ms() - tm);
   }
 

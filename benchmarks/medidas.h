@@ -17,7 +17,7 @@
 
 #include "olpagfx.h"
 #include "olpaparser.h"
-#include "parser_medidas.h"
+#include "olpaparser_medidas.h"
 
 namespace medidas {
 

@@ -9,7 +9,7 @@
 #include "olpa_layout.h"
 #include "olpagfx.h"
 #include "olpaparser.h"
-#include "parser_medidas.h"
+#include "olpaparser_medidas.h"
 
 #include <gtk/gtk.h>
 

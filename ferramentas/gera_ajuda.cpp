@@ -5,7 +5,7 @@
 //   gera-ajuda erros ERROS.ini       the reference's section "Erros comuns", in Markdown
 //   gera-ajuda mensagens ERROS.ini   each line of each error's message, for checks
 #include "olpa_funcoes.h"
-#include "diagnosticos.h"
+#include "olpaparser.h"
 
 #include <cstdio>
 #include <cstring>
@@ -118,7 +118,7 @@ std::string secao_de_erros(const std::vector<Erro> &erros) {
        "console (\"…\" é qualquer texto); os outros aparecem traduzidos, como [aviso]. Os "
        "avisos vindos de cabeçalhos (#include) também ficam de fora.\n\n";
   // The patterns as a reader takes them: any text is "…".
-  for (std::string padrao : diagnosticos_avisos_descartados()) {
+  for (std::string padrao : parser_avisos_descartados()) {
     for (const char *qualquer : {"'[^']*'", ".*", "\\(", "\\)"})
       for (size_t i; (i = padrao.find(qualquer)) != std::string::npos;)
         padrao.replace(i, strlen(qualquer),

@@ -12,7 +12,7 @@ casos=$1 formatos=$2 avisos=$3
 # (Not the names of captures, "(?<nome>", nor the learner functions'.)
 palavras=$( { grep -v '^#' "$formatos"; sed -n 's/^padrao=//p' "$avisos"; } |
   sed -E 's/\(\?<[a-z_]+>//g' | grep -oE '[A-Za-z]{4,}' | sort -u |
-  grep -vxE 'traco|escala|espera|opacidade|cor_e_opacidade|inicia|termina|linha|free|malloc' |
+  grep -vxE 'traco|escala|espera|opacidade|cor_e_opacidade|inicia|termina|linha|free|malloc|comment' |
   grep -vxE 'break|case|char|const|continue|default|define|double|elif|else|endif|endr|enum|error|float|ifdef|ifndef|include|line|long|macro|main|pragma|return|short|signed|sizeof|static|struct|switch|typedef|union|unsigned|void|while|warning|zero|escape|pack|symtab|vstack|cleanup|mode|Generic|Static|assert|fill|popsection|pushsection|align|strcmp|strcpy|printf|scanf|sqrt|math|string|stdio|total|real|normal|final|local|animal|ideal|mais|menos|para|pode|todo|tudo|nada|sobre|agora|isto|isso|este|esta|esse|essa|como|mesmo|onde|quando|valor|vale|cada|numa|desde|entre|antes|depois' |
   paste -sd'|')
 padrao="\\b($palavras)\\b"

@@ -1,13 +1,13 @@
 #include "suporte.h"
 
 #include "analise.h"
-#include "diagnosticos.h"
 #include "olpaparser.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
+#include <fcntl.h>
 #include <glib.h>
 #include <png.h>
 #include <sys/stat.h>
@@ -102,52 +102,26 @@ RaizTemporaria::RaizTemporaria() {
     throw std::runtime_error("chdir");
 }
 
-// Removes a tree, whatever modes a program left in it (in this process: a
-// shell and two commands would cost more than the case).
-static bool apaga(const std::string &caminho) {
-  struct stat info {};
-  if (lstat(caminho.c_str(), &info) != 0)
-    return false;
-  if (!S_ISDIR(info.st_mode))
-    return unlink(caminho.c_str()) == 0;
-  chmod(caminho.c_str(), info.st_mode | S_IRWXU);
-  if (GDir *d = g_dir_open(caminho.c_str(), 0, nullptr)) {
-    while (const char *nome = g_dir_read_name(d))
-      apaga(caminho + "/" + nome);
-    g_dir_close(d);
-  }
-  return rmdir(caminho.c_str()) == 0;
-}
-
 RaizTemporaria::~RaizTemporaria() {
-  if (chdir(anterior.c_str()) == 0 && !apaga(raiz))
+  // Whatever modes and depth a program left in it, as the grader removes its trees.
+  if (chdir(anterior.c_str()) == 0 && !parser_remove_arvore(AT_FDCWD, raiz.c_str()))
     fprintf(stderr, "could not remove %s\n", raiz.c_str());
 }
 
-namespace {
-Rodada *atual;
-} // namespace
-
 Rodada roda(const std::string &codigo) {
+  // The run's own outcome, framing and all, as the window shows it.
+  ParserResultado resultado;
   Rodada r;
-  atual = &r;
-  parser_define_saida({[](const char *t) { atual->console += t; },
-                       [](const char *t) { atual->console = t; }, [] { atual->erro = true; },
-                       [](int linha) { atual->linhas.push_back(linha); },
-                       [](int linha) { atual->avisos.push_back(linha); }});
-  // As the window: the console says it compiles, then what the run said,
-  // the analyser's warnings (however long they take: the same every time).
-  r.console = "[olpa] compilando\n";
+  // The analyser's warnings too, however long they take: the same every time.
   analise_pede(codigo, nullptr, nullptr);
-  r.resultado = parser_executa(codigo.c_str());
-  const std::string linhas = analise_linhas_do_console(
-      codigo, 60 * 1000, {parser_ultimo_fim() != ParserFim::NaoRodou, r.linhas, r.avisos});
-  if (!linhas.empty() && r.console.back() != '\n')
-    r.console += '\n';
-  r.console += linhas;
-  if (r.resultado == 1)
-    r.console += "[olpa] sucesso!\n";
-  atual = nullptr;
+  r.resultado = parser_executa(codigo.c_str(), &resultado);
+  analise_no_resultado(codigo, 60 * 1000, &resultado);
+  r.console = resultado.texto;
+  r.erro = resultado.aparencia_de_erro;
+  r.linhas = resultado.marcas_erro;
+  r.avisos = resultado.marcas_aviso;
+  r.figura_gravada = resultado.figura_gravada;
+  r.caminho = resultado.caminho;
   return r;
 }
 
@@ -155,5 +129,5 @@ void prepara_analise() {
   // The analyser of this build, beside the programs; the compiler's
   // warnings left to it, as the window and olpa-rodar do.
   setenv("OLPA_ANALISA", OLPA_BIN_DIR "/olpa-analisa", 0);
-  diagnosticos_define_avisos(!analise_ligada(nullptr));
+  parser_define_avisos_do_compilador(!analise_ligada(nullptr));
 }

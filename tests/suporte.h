@@ -43,6 +43,8 @@ struct Rodada {
   bool erro = false;
   std::vector<int> linhas;
   std::vector<int> avisos;
+  bool figura_gravada = false; // a picture written at the export path
+  std::string caminho;         // the export path
 };
 Rodada roda(const std::string &codigo);
 // Before the first run (and before a zygote is made): the analyser of this

@@ -12,10 +12,24 @@
 #include <cstring>
 #include <string>
 
+#include <fcntl.h>
 #include <glib.h>
 #include <unistd.h>
 
 namespace {
+
+// The requests and the answers, on descriptors of their own: clang reads a
+// file named "-" from standard input, and a program may #include "-".
+int pedidos = STDIN_FILENO, respostas = STDOUT_FILENO;
+
+void separa_canais() {
+  pedidos = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
+  respostas = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  const int nulo = open("/dev/null", O_RDWR | O_CLOEXEC);
+  dup2(nulo, STDIN_FILENO);
+  dup2(nulo, STDOUT_FILENO);
+  close(nulo);
+}
 
 bool le_tudo(int fd, char *dados, size_t tamanho) {
   while (tamanho > 0) {
@@ -34,7 +48,7 @@ bool escreve_tudo(const std::string &texto) {
   const char *p = texto.data();
   size_t resta = texto.size();
   while (resta > 0) {
-    const ssize_t n = write(STDOUT_FILENO, p, resta);
+    const ssize_t n = write(respostas, p, resta);
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
@@ -51,7 +65,7 @@ bool le_pedido(unsigned long *sequencia, size_t *tamanho) {
   std::string linha;
   char c;
   while (linha.size() < 64) {
-    if (!le_tudo(STDIN_FILENO, &c, 1))
+    if (!le_tudo(pedidos, &c, 1))
       return false;
     if (c == '\n')
       break;
@@ -76,6 +90,7 @@ int main(int argc, char **argv) {
   }
   const bool isolar = !(argc > 2 && strcmp(argv[2], "--sem-isolar") == 0);
   setenv("TMPDIR", argv[1], 1);
+  separa_canais();
   unidade_prepara();
   const std::string motivo = isolar ? isola_processo(argv[1]) : "";
   if (!escreve_tudo("pronto\t" + motivo + "\n"))
@@ -84,7 +99,7 @@ int main(int argc, char **argv) {
   size_t tamanho = 0;
   while (le_pedido(&sequencia, &tamanho)) {
     std::string texto(tamanho, '\0');
-    if (!le_tudo(STDIN_FILENO, texto.data(), tamanho))
+    if (!le_tudo(pedidos, texto.data(), tamanho))
       break;
     if (!escreve_tudo(unidade_analisa(texto) + "fim\t" + std::to_string(sequencia) + "\n"))
       break;

@@ -86,34 +86,22 @@ std::vector<std::string> aluno_argumentos(const OpcoesAluno &o) {
 
 namespace {
 
-std::vector<std::string> linhas(const std::string &texto) {
-  std::vector<std::string> saida;
-  size_t p = 0;
-  while (p < texto.size()) {
-    size_t fim = texto.find('\n', p);
-    if (fim == std::string::npos)
-      fim = texto.size();
-    if (fim > p)
-      saida.push_back(texto.substr(p, fim - p));
-    p = fim + 1;
-  }
-  return saida;
-}
-
 // A program that did not run left only the compiler's lines: the first error
 // is what the learner must mend first.
-std::string primeiro_erro(const std::string &console) {
-  for (const std::string &l : linhas(console))
-    if (l.rfind("[erro", 0) == 0)
-      return l;
+std::string primeiro_erro(const ParserResultado &r) {
+  for (const ParserLinha &l : r.linhas)
+    if (l.tipo == ParserTipo::Erro)
+      return parser_linha_texto(r, l);
   return "[erro] o programa não compilou.";
 }
 
 // A run stopped from outside ends with the runner's own line, after
-// whatever the program wrote.
-std::string ultima_linha(const std::string &console) {
-  const std::vector<std::string> todas = linhas(console);
-  return todas.empty() ? std::string() : todas.back();
+// whatever the program wrote: olpa's last, never the program's.
+std::string ultima_linha(const ParserResultado &r) {
+  for (size_t i = r.linhas.size(); i-- > 0;)
+    if (r.linhas[i].tipo != ParserTipo::Texto)
+      return parser_linha_texto(r, r.linhas[i]);
+  return {};
 }
 
 // Grading takes a few pictures of 1.2 MB, and page faults are dear on some
@@ -136,18 +124,21 @@ void prepara_memoria() {
   free(bloco);
 }
 
-// The picture the run left at the export path, compared and written for the report.
-void olha_figura(const OpcoesAluno &o, bool sucesso, RegistroAluno *r) {
-  const std::string caminho = olpa_arquivo_exportar;
-  struct stat st {};
-  if (lstat(caminho.c_str(), &st) != 0) {
+// The picture the run left at the export path, compared and written for the
+// report: only beneath this learner's own ../telas, never through a link.
+void olha_figura(const OpcoesAluno &o, const ParserResultado &rodada, RegistroAluno *r) {
+  const bool sucesso = rodada.sucesso;
+  const int fd = rodada.figura_gravada ? parser_abre_em_telas(rodada.caminho.c_str()) : -1;
+  if (fd < 0 && (!rodada.figura_gravada || errno == ENOENT)) {
     r->achado = Achado::SemFigura;
-    r->mensagem = sucesso ? "o programa terminou sem gravar uma figura." : ultima_linha(r->console);
+    r->mensagem = sucesso ? "o programa terminou sem gravar uma figura." : ultima_linha(rodada);
     return;
   }
-  std::string motivo;
+  std::string motivo = "não é um arquivo comum dentro de telas";
   prepara_memoria();
-  OlpaSurface figura = figura_le(caminho, &motivo);
+  OlpaSurface figura = fd >= 0 ? figura_le_fd(fd, &motivo) : OlpaSurface();
+  if (fd >= 0)
+    close(fd);
   if (!figura) {
     r->achado = Achado::SemFigura;
     r->mensagem = "a figura que o programa gravou não serve: " + motivo + ".";
@@ -186,19 +177,21 @@ RegistroAluno corrige(const OpcoesAluno &o) {
   const int nulo = open("/dev/null", O_WRONLY | O_CLOEXEC);
   rodar_prepara(nulo);
   olpa_gfx_defs();
-  const bool sucesso = rodar_executa(codigo, &r.console);
+  ParserResultado rodada;
+  rodar_executa(codigo, &rodada);
+  r.console = rodada.texto;
   parser_encerra();
-  switch (parser_ultimo_fim()) {
+  switch (rodada.fim) {
   case ParserFim::NaoRodou:
     r.achado = Achado::Erro;
-    r.mensagem = primeiro_erro(r.console);
+    r.mensagem = primeiro_erro(rodada);
     break;
   case ParserFim::Interrompido:
     r.achado = Achado::Interrompido;
-    r.mensagem = ultima_linha(r.console);
+    r.mensagem = ultima_linha(rodada);
     break;
   case ParserFim::Terminou:
-    olha_figura(o, sucesso, &r);
+    olha_figura(o, rodada, &r);
     break;
   }
   return r;

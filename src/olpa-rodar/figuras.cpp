@@ -37,12 +37,8 @@ uint32_t inteiro_grande(const std::string &b, size_t i) {
 }
 
 // The whole file, when it is a regular one of sensible size.
-bool le_bytes(const std::string &caminho, std::string *bytes, std::string *motivo) {
-  const int fd = open(caminho.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    *motivo = errno == ELOOP ? "é um atalho (link), não uma figura" : g_strerror(errno);
-    return false;
-  }
+// Reads the file open at `fd` (and closes it).
+bool le_bytes_de(int fd, std::string *bytes, std::string *motivo) {
   struct stat st {};
   bool certo = fstat(fd, &st) == 0;
   if (certo && !S_ISREG(st.st_mode))
@@ -68,12 +64,37 @@ bool le_bytes(const std::string &caminho, std::string *bytes, std::string *motiv
   return certo;
 }
 
+bool le_bytes(const std::string &caminho, std::string *bytes, std::string *motivo) {
+  const int fd = open(caminho.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    *motivo = errno == ELOOP ? "é um atalho (link), não uma figura" : g_strerror(errno);
+    return false;
+  }
+  return le_bytes_de(fd, bytes, motivo);
+}
+
+// The bytes of a PNG as a 640 x 480 ARGB32 surface; null with the reason.
+OlpaSurface figura_de_bytes(const std::string &bytes, std::string *motivo);
+
 } // namespace
 
 OlpaSurface figura_le(const std::string &caminho, std::string *motivo) {
   std::string bytes;
   if (!le_bytes(caminho, &bytes, motivo))
     return nullptr;
+  return figura_de_bytes(bytes, motivo);
+}
+
+OlpaSurface figura_le_fd(int fd, std::string *motivo) {
+  std::string bytes;
+  if (!le_bytes_de(dup(fd), &bytes, motivo))
+    return nullptr;
+  return figura_de_bytes(bytes, motivo);
+}
+
+namespace {
+
+OlpaSurface figura_de_bytes(const std::string &bytes, std::string *motivo) {
   static const char ASSINATURA[] = "\x89PNG\r\n\x1a\n";
   if (bytes.size() < 24 || bytes.compare(0, 8, ASSINATURA, 8) != 0 ||
       bytes.compare(12, 4, "IHDR") != 0) {
@@ -105,6 +126,8 @@ OlpaSurface figura_le(const std::string &caminho, std::string *motivo) {
   cairo_surface_flush(figura.get());
   return figura;
 }
+
+} // namespace
 
 bool figura_grava(cairo_surface_t *figura, const std::string &caminho, std::string *motivo) {
   char texto[256];

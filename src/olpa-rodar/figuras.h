@@ -13,6 +13,8 @@ constexpr long FIGURA_PONTOS = static_cast<long>(OLPA_TELA_LARGURA) * OLPA_TELA_
 // file (no link followed, nothing waited on) holding a PNG of that size; null
 // otherwise, with the reason in Portuguese in *motivo.
 OlpaSurface figura_le(const std::string &caminho, std::string *motivo);
+// The same for the file open at `fd` (left open).
+OlpaSurface figura_le_fd(int fd, std::string *motivo);
 
 // Writes `figura` as PNG; false with the reason in *motivo.
 bool figura_grava(cairo_surface_t *figura, const std::string &caminho, std::string *motivo);

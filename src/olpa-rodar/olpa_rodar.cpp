@@ -10,7 +10,6 @@
 #include "turma.h"
 
 #include "analise.h"
-#include "diagnosticos.h"
 #include "olpagfx.h"
 #include "olpaparser.h"
 
@@ -27,24 +26,9 @@
 
 namespace {
 
-std::string console;
 int fd_trace = STDERR_FILENO;
-bool com_trace = false;     // trace lines to standard error (--trace); otherwise nowhere
-bool com_analise = false;   // the analyser's warnings in the console (not --sem-analise)
-AnaliseDaExecucao execucao; // what the run itself told
-
-void console_insere(const char *texto) {
-  console += texto;
-}
-void console_substitui(const char *texto) {
-  console = texto;
-}
-void marca_aviso(int linha) {
-  execucao.linhas_aviso.push_back(linha);
-}
-void marca_erro(int linha) {
-  execucao.linhas_erro.push_back(linha);
-}
+bool com_trace = false;   // trace lines to standard error (--trace); otherwise nowhere
+bool com_analise = false; // the analyser's warnings in the console (not --sem-analise)
 
 // How long a run's end waits for the analysis of its text: here, until it
 // is done (or stopped at its own time limit), so that the same file always
@@ -92,7 +76,6 @@ void rodar_prepara(int fd) {
   static const int nulo = open("/dev/null", O_WRONLY | O_CLOEXEC);
   fd_trace = com_trace || fd != STDERR_FILENO ? fd : nulo;
   fd = fd_trace;
-  parser_define_saida({console_insere, console_substitui, nullptr, marca_erro, marca_aviso});
   parser_define_trace(fd);
   olpa_gfx_define_trace([](const char *texto, size_t n) {
     if (write(fd_trace, texto, n) < 0) {
@@ -101,28 +84,18 @@ void rodar_prepara(int fd) {
   });
 }
 
-bool rodar_executa(const std::string &codigo, std::string *saida) {
-  console = "[olpa] compilando\n";
-  execucao = AnaliseDaExecucao{};
+bool rodar_executa(const std::string &codigo, ParserResultado *r) {
   // The analysis goes on beside the run, and its warnings come before the
   // final line.
   if (com_analise)
     analise_pede(codigo, nullptr, nullptr);
-  const bool certo = parser_executa(codigo.c_str()) == 1;
-  execucao.compilou = parser_ultimo_fim() != ParserFim::NaoRodou;
-  if (com_analise) {
-    const std::string linhas = analise_linhas_do_console(codigo, ESPERA_PELA_ANALISE_MS, execucao);
-    // On lines of their own, whatever the program left unfinished.
-    if (!linhas.empty() && !console.empty() && console.back() != '\n')
-      console += '\n';
-    console += linhas;
-  }
+  const bool certo = parser_executa(codigo.c_str(), r) == 1;
+  if (com_analise)
+    analise_no_resultado(codigo, ESPERA_PELA_ANALISE_MS, r);
   if (certo) {
-    console += "[olpa] sucesso!\n";
-    dprintf(fd_trace, "[tamanho] %s, %d\n", olpa_arquivo_exportar,
-            olpa_gfx_tamanho_arquivo(olpa_arquivo_exportar));
+    const long tamanho = parser_tamanho_em_telas(r->caminho.c_str());
+    dprintf(fd_trace, "[tamanho] %s, %ld\n", r->caminho.c_str(), tamanho < 0 ? 0 : tamanho);
   }
-  *saida = console;
   return certo;
 }
 
@@ -272,7 +245,7 @@ int main(int argc, char **argv) {
     com_analise = !o.sem_analise;
     if (o.sem_analise)
       analise_desliga("pedido por --sem-analise");
-    diagnosticos_define_avisos(!analise_ligada(nullptr));
+    parser_define_avisos_do_compilador(!analise_ligada(nullptr));
     const int r = rodar_em_sequencia(o.arquivos, o.figuras);
     // Everything is said and every child is gone. The libraries' destructors
     // have nothing left to do but write pages the fork left shared, a

@@ -2,6 +2,8 @@
 // of "Rodar".
 #pragma once
 
+#include "olpaparser.h"
+
 #include <string>
 #include <vector>
 
@@ -12,7 +14,7 @@ bool rodar_le_arquivo(const char *nome, std::string *texto, std::string *erro);
 void rodar_prepara(int fd_trace);
 // One press of "Rodar" with `codigo` in the editor: true when it succeeded;
 // the console text it leaves in *console.
-bool rodar_executa(const std::string &codigo, std::string *console);
+bool rodar_executa(const std::string &codigo, ParserResultado *resultado);
 
 // The files run one after the other (the mode without --compara); with
 // `figuras` not empty, each one's picture is kept there. The exit status.

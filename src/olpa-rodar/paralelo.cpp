@@ -5,13 +5,14 @@
 // process.
 #include "paralelo.h"
 
+#include "olpaparser.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <set>
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -90,21 +91,9 @@ template <int QUAL> gboolean ao_ler(gint, GIOCondition, gpointer dados) {
   return G_SOURCE_REMOVE;
 }
 
-int libera_escrita(const char *caminho, const struct stat *st, int tipo, FTW *) {
-  if (tipo == FTW_D || tipo == FTW_DNR)
-    chmod(caminho, (st->st_mode & 07777) | S_IRWXU);
-  return 0;
-}
-
-int apaga(const char *caminho, const struct stat *, int, FTW *) {
-  remove(caminho);
-  return 0;
-}
-
-// Whatever the program left there, links not followed.
+// Whatever the program left there, however deep, links not followed.
 void apaga_arvore(const std::string &arvore) {
-  nftw(arvore.c_str(), libera_escrita, 16, FTW_PHYS | FTW_MOUNT);
-  nftw(arvore.c_str(), apaga, 16, FTW_PHYS | FTW_MOUNT | FTW_DEPTH);
+  parser_remove_arvore(AT_FDCWD, arvore.c_str());
 }
 
 void inicia_proximas(Lote *l);

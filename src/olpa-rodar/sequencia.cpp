@@ -21,16 +21,19 @@ namespace {
 
 // Keeps the picture the last run wrote at the export path as PASTA/NAME.png,
 // NAME being the code file's (a second file of the same name gets "-2").
-bool guarda_figura(const std::string &arquivo, const std::string &pasta,
+bool guarda_figura(const ParserResultado &r, const std::string &arquivo, const std::string &pasta,
                    std::set<std::string> *usados) {
-  if (!olpa_gfx_png_gravado())
+  if (!r.figura_gravada)
     return true;
   const std::string base = arquivo == "-" ? "entrada" : texto_nome_base(arquivo);
   std::string nome = base;
   for (int k = 2; !usados->insert(nome).second; k++)
     nome = base + "-" + std::to_string(k);
-  std::string motivo;
-  OlpaSurface figura = figura_le(olpa_arquivo_exportar, &motivo);
+  std::string motivo = "não é um arquivo comum dentro de telas";
+  const int fd = parser_abre_em_telas(r.caminho.c_str());
+  OlpaSurface figura = fd >= 0 ? figura_le_fd(fd, &motivo) : OlpaSurface();
+  if (fd >= 0)
+    close(fd);
   if (figura && figura_grava(figura.get(), pasta + "/" + nome + ".png", &motivo))
     return true;
   fprintf(stderr, "olpa-rodar: a figura de \"%s\" não foi guardada: %s.\n",
@@ -74,8 +77,9 @@ int rodar_em_sequencia(const std::vector<std::string> &arquivos, const std::stri
     if (codigos.size() > 1)
       printf("%s==> %s <==\n", i > 0 ? "\n" : "",
              arquivo == "-" ? "(entrada padrão)" : texto_de_uma_linha(arquivo).c_str());
-    std::string texto;
-    bool certo = rodar_executa(codigos[i], &texto);
+    ParserResultado r;
+    bool certo = rodar_executa(codigos[i], &r);
+    std::string texto = r.texto;
     // A terminal would obey the program's control characters (clear the
     // screen, retitle the window, rewrite a line): show them instead.
     if (terminal)
@@ -83,7 +87,7 @@ int rodar_em_sequencia(const std::vector<std::string> &arquivos, const std::stri
     fwrite(texto.data(), 1, texto.size(), stdout);
     fflush(stdout);
     if (certo && !figuras.empty())
-      certo = guarda_figura(arquivo, figuras, &nomes_usados);
+      certo = guarda_figura(r, arquivo, figuras, &nomes_usados);
     tudo_certo = certo && tudo_certo;
   }
   parser_encerra();

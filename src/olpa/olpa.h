@@ -80,6 +80,9 @@ void olpa_para_execucao(void);
 // "[aviso]" line of the console goes to its line; replacing the whole text
 // removes them.
 void olpa_marcas_liga(void);
+// The marks of a run that ended, and the lines of its console a click takes
+// the cursor to.
+void olpa_marcas_da_execucao(const struct ParserResultado &r);
 void olpa_marca_erro(int linha);
 void olpa_marca_aviso(int linha);
 void olpa_limpa_marcas(void);

@@ -52,8 +52,18 @@ void prepara_depois_de_pintar() {
   gtk_widget_queue_draw(olpa_bt_executar); // a frame there will be
 }
 
-void mostra_quadro(const unsigned char *argb) {
-  olpa_mostra_imagem(argb);
+// Of the run's console text, what the console already shows.
+size_t console_entregue;
+int console_trocado;
+
+void mostra_console(const ParserResultado &r) {
+  if (r.trocado != console_trocado) {
+    console_trocado = r.trocado;
+    olpa_console_substitui(r.texto.c_str());
+  } else if (r.texto.size() > console_entregue) {
+    olpa_console_acrescenta(r.texto.c_str() + console_entregue);
+  }
+  console_entregue = r.texto.size();
 }
 
 void poe_botao(const char *rotulo, const char *dica) {
@@ -90,7 +100,7 @@ gboolean aparenta(gpointer) {
   return G_SOURCE_REMOVE;
 }
 
-void ao_fim(int resultado) {
+void ao_fim(const ParserResultado &r) {
   rodando = false;
   if (aparencia)
     g_source_remove(aparencia);
@@ -100,14 +110,31 @@ void ao_fim(int resultado) {
     poe_botao(rotulo_rodar.c_str(), dica_rodar.c_str());
   aparenta_rodando = false;
   prepara_depois_de_pintar();
-  if (resultado == 1) {
-    olpa_console_acrescenta("[olpa] sucesso!\n");
-    const int tamanho = olpa_tamanho_arquivo(olpa_arquivo_exportar);
-    printf("[tamanho] %s, %d\n", olpa_arquivo_exportar, tamanho);
+  mostra_console(r);
+  olpa_marcas_da_execucao(r);
+  if (r.aparencia_de_erro)
+    olpa_console_erro();
+  if (r.sucesso) {
+    const long tamanho = parser_tamanho_em_telas(r.caminho.c_str());
+    printf("[tamanho] %s, %ld\n", r.caminho.c_str(), tamanho < 0 ? 0 : tamanho);
     fflush(stdout);
-    olpa_mostra_imagem(parser_vista());
+    olpa_mostra_imagem(r.figura);
   }
   descongela();
+}
+
+void ao_resultado(const ParserResultado &r, ParserMomento momento) {
+  switch (momento) {
+  case ParserMomento::Texto:
+    mostra_console(r);
+    break;
+  case ParserMomento::Tela:
+    olpa_mostra_imagem(r.quadro);
+    break;
+  case ParserMomento::Fim:
+    ao_fim(r);
+    break;
+  }
 }
 
 // A keyboard shortcut of the button (F5, Ctrl+R), rather than a click: it
@@ -153,13 +180,10 @@ void olpa_mostra_imagem(const unsigned char *argb) {
 }
 
 void olpa_liga_execucoes(void) {
-  parser_define_saida({olpa_console_acrescenta, olpa_console_substitui, olpa_console_erro,
-                       olpa_marca_erro, olpa_marca_aviso});
   olpa_console_liga();
   // After the widget with the focus: Esc closes the editor's completion first.
   g_signal_connect_after(olpa_janela, "key-press-event", G_CALLBACK(ao_apertar), nullptr);
   g_signal_connect(olpa_bt_executar, "button-press-event", G_CALLBACK(ao_pressionar), nullptr);
-  parser_define_guarda_imagem(true);
   olpa_vista_prepara();
   g_idle_add(prepara_proxima_execucao, nullptr);
 }
@@ -192,7 +216,8 @@ void olpa_botao_executar(GtkWidget *, gpointer) {
   }
   olpa_console_normal();
   olpa_limpa_marcas();
-  gtk_text_buffer_set_text(olpa_campo_console_buffer, "[olpa] compilando\n", -1);
+  // The run's own console text begins it ("[olpa] compilando").
+  gtk_text_buffer_set_text(olpa_campo_console_buffer, "", -1);
   olpa_codigo_fonte(olpa_copia_codigo());
 }
 
@@ -202,8 +227,10 @@ void olpa_codigo_fonte(const char *codigo) {
   descongela();
   congela();
   olpa_console_comeca();
+  console_entregue = 0;
+  console_trocado = 0;
   aparencia = g_timeout_add(APARENCIA_RODANDO_MS, aparenta, nullptr);
-  parser_comeca(codigo, {mostra_quadro, ao_fim});
+  parser_comeca(codigo, ao_resultado);
 }
 
 void olpa_limpa_tela_e_console(GtkWidget *, gpointer) {

@@ -4,7 +4,6 @@
 // window never waits for it.
 #include "olpa_analise.h"
 
-#include "diagnosticos.h"
 #include "olpa.h"
 
 #include <vector>
@@ -200,7 +199,7 @@ gboolean prazo_no_fim(gpointer) {
 } // namespace
 
 void olpa_analise_prepara(void) {
-  diagnosticos_define_avisos(!analise_ligada(nullptr));
+  parser_define_avisos_do_compilador(!analise_ligada(nullptr));
 }
 
 void olpa_analise_liga(GtkSourceView *vista) {

@@ -3,7 +3,7 @@
 // installed in olpalib/linguagem/), their completion, a "}" typed on a line
 // of its own going back to its "{", and long lines kept from slowing it down.
 #include "olpa.h"
-#include "fonte.h"
+#include "olpaparser.h"
 
 #include <cstring>
 #include <string>
@@ -61,7 +61,7 @@ void texto_inserido(GtkTextBuffer *buffer, GtkTextIter *fim, gchar *texto, gint 
   GtkTextIter comeco;
   gtk_text_buffer_get_start_iter(buffer, &comeco);
   OlpaTexto ate_aqui(gtk_text_buffer_get_text(buffer, &comeco, &chave, TRUE));
-  const int linha = fonte_linha_da_abertura(ate_aqui.get(), strlen(ate_aqui.get()));
+  const int linha = parser_linha_da_abertura(ate_aqui.get(), strlen(ate_aqui.get()));
   if (linha < 0)
     return;
   const std::string recuo = recuo_da_linha(buffer, linha);

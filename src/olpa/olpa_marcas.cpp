@@ -4,8 +4,9 @@
 // its line, and they go as soon as the program's text is replaced.
 #include "olpa.h"
 
-#include <cstdlib>
-#include <cstring>
+#include "olpaparser.h"
+
+#include <vector>
 
 namespace {
 
@@ -63,13 +64,9 @@ void antes_de_apagar(GtkTextBuffer *buffer, GtkTextIter *inicio, GtkTextIter *fi
     olpa_limpa_marcas();
 }
 
-// "[erro] linha 12: ..." or "[aviso] linha 12: ...": 12; 0 for anything else.
-int linha_citada(const char *texto) {
-  for (const char *inicio : {"[erro] linha ", "[aviso] linha "})
-    if (strncmp(texto, inicio, strlen(inicio)) == 0)
-      return atoi(texto + strlen(inicio));
-  return 0;
-}
+// The program's line each line of the console is about (0: none), from the
+// last run's outcome: the console holds exactly its text.
+std::vector<int> linhas_do_console;
 
 gboolean clique_no_console(GtkWidget *console, GdkEventButton *evento, gpointer) {
   GtkTextBuffer *buffer = olpa_campo_console_buffer;
@@ -81,14 +78,11 @@ gboolean clique_no_console(GtkWidget *console, GdkEventButton *evento, gpointer)
   gtk_text_view_window_to_buffer_coords(
       GTK_TEXT_VIEW(console), janela == GTK_TEXT_WINDOW_PRIVATE ? GTK_TEXT_WINDOW_WIDGET : janela,
       static_cast<int>(evento->x), static_cast<int>(evento->y), &x, &y);
-  GtkTextIter inicio, fim;
+  GtkTextIter inicio;
   gtk_text_view_get_line_at_y(GTK_TEXT_VIEW(console), &inicio, y, nullptr);
-  fim = inicio;
-  gtk_text_iter_forward_to_line_end(&fim);
-  OlpaTexto texto(gtk_text_buffer_get_text(buffer, &inicio, &fim, FALSE));
-  const int linha = linha_citada(texto.get());
-  if (linha > 0)
-    olpa_vai_para_linha(linha);
+  const size_t n = static_cast<size_t>(gtk_text_iter_get_line(&inicio));
+  if (n < linhas_do_console.size() && linhas_do_console[n] > 0)
+    olpa_vai_para_linha(linhas_do_console[n]);
   return FALSE;
 }
 
@@ -108,6 +102,17 @@ void olpa_marcas_liga(void) {
                    nullptr);
 }
 
+void olpa_marcas_da_execucao(const ParserResultado &r) {
+  for (int linha : r.marcas_erro)
+    marca(linha, OLPA_MARCA_ERRO);
+  for (int linha : r.marcas_aviso)
+    marca(linha, OLPA_MARCA_AVISO);
+  linhas_do_console.clear();
+  for (const ParserLinha &l : r.linhas)
+    linhas_do_console.push_back(l.tipo == ParserTipo::Erro || l.tipo == ParserTipo::Aviso ? l.linha
+                                                                                          : 0);
+}
+
 void olpa_marca_erro(int linha) {
   marca(linha, OLPA_MARCA_ERRO);
 }
@@ -117,6 +122,7 @@ void olpa_marca_aviso(int linha) {
 }
 
 void olpa_limpa_marcas(void) {
+  linhas_do_console.clear();
   GtkTextIter inicio, fim;
   gtk_text_buffer_get_bounds(olpa_campo_codigo_buffer, &inicio, &fim);
   for (const Categoria &c : CATEGORIAS)

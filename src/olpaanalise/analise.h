@@ -7,6 +7,8 @@
 // main context, or from analise_espera.
 #pragma once
 
+#include "olpaparser.h"
+
 #include <string>
 #include <vector>
 
@@ -66,15 +68,27 @@ struct AnaliseDaExecucao {
   std::vector<int> linhas_aviso; // lines it showed a warning on (a colour out of range)
 };
 
-// What the console shows of the analysis of `codigo` at the end of its run,
-// before the final line, waiting at most `ms` for it: its findings
-// (analise_console); or that it took too long or failed; or, once in a
-// process, that there is no analysis and why.
-std::string analise_linhas_do_console(const std::string &codigo, int ms,
-                                      const AnaliseDaExecucao &execucao);
-// The findings of `r` as console lines, "[aviso] linha N: ...\n", in line
+// One line the analysis adds to a run's console: a warning (about `linha`)
+// or, "[olpa] ...", why there are none.
+struct AnaliseLinha {
+  bool aviso = true;
+  int linha = 0;
+  std::string texto; // with its line end
+};
+// The findings of `r` as console lines, "[aviso] linha N: ...", in line
 // order, each once: its warnings, and its errors when the compiler took the
 // program (a mistake it let through); none on a line the compiler showed
 // an error on, nor a range of a learner function on a line the run warned
 // about; and always those whose mistake is elsewhere, on that line.
+std::vector<AnaliseLinha> analise_linhas(const AnaliseResultado &r,
+                                         const AnaliseDaExecucao &execucao);
 std::string analise_console(const AnaliseResultado &r, const AnaliseDaExecucao &execucao);
+// What the console shows of the analysis of `codigo` at the end of its run,
+// waiting at most `ms` for it: its findings (analise_linhas); or that it
+// took too long or failed; or, once in a process, that there is no analysis
+// and why. Nothing when it was not ready in time.
+std::vector<AnaliseLinha> analise_linhas_do_fim(const std::string &codigo, int ms,
+                                                const AnaliseDaExecucao &execucao);
+// Those lines put in the result of the run of `codigo`, before its final
+// "[olpa] sucesso!" (at its end when it failed), with their kinds.
+void analise_no_resultado(const std::string &codigo, int ms, ParserResultado *r);

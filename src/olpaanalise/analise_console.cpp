@@ -1,59 +1,93 @@
 // What the console shows of the analysis at the end of a run: its findings
 // as "[aviso]" lines, each once and in line order, but for what the run
-// itself told; or why there are none.
+// itself told; or why there are none. Put in a run's result before its
+// final line.
 #include "analise.h"
 
 #include <algorithm>
-#include <utility>
 
 namespace {
 
 bool dito_desligada = false; // the console was told there is no analysis
 
+bool tem(const std::vector<int> &linhas, int linha) {
+  return std::find(linhas.begin(), linhas.end(), linha) != linhas.end();
+}
+
 } // namespace
 
-std::string analise_console(const AnaliseResultado &r, const AnaliseDaExecucao &e) {
-  auto tem = [](const std::vector<int> &linhas, int linha) {
-    return std::find(linhas.begin(), linhas.end(), linha) != linhas.end();
-  };
-  std::vector<std::pair<int, std::string>> ditas;
+std::vector<AnaliseLinha> analise_linhas(const AnaliseResultado &r, const AnaliseDaExecucao &e) {
+  std::vector<AnaliseLinha> ditas;
   for (const AnaliseAchado &a : r.achados) {
     // Without the compiler's consent its errors tell the lines they are on.
     if (!a.linha_do_engano &&
         ((a.erro && !e.compilou) || (!e.compilou && tem(e.linhas_erro, a.linha)) ||
          (a.opcao == "olpa-faixa" && tem(e.linhas_aviso, a.linha))))
       continue;
-    ditas.push_back({a.linha_do_engano ? a.linha_do_engano : a.linha, a.texto});
+    const int linha = a.linha_do_engano ? a.linha_do_engano : a.linha;
+    const AnaliseLinha dita{true, linha,
+                            "[aviso] linha " + std::to_string(linha) + ": " + a.texto + "\n"};
+    if (std::none_of(ditas.begin(), ditas.end(),
+                     [&](const AnaliseLinha &d) { return d.texto == dita.texto; }))
+      ditas.push_back(dita);
   }
   std::stable_sort(ditas.begin(), ditas.end(),
-                   [](const auto &a, const auto &b) { return a.first < b.first; });
-  std::string linhas, anterior;
-  for (const auto &[numero, texto] : ditas) {
-    const std::string linha = "[aviso] linha " + std::to_string(numero) + ": " + texto + "\n";
-    if (linha != anterior && linhas.find(linha) == std::string::npos)
-      linhas += linha;
-    anterior = linha;
-  }
-  return linhas;
+                   [](const AnaliseLinha &a, const AnaliseLinha &b) { return a.linha < b.linha; });
+  return ditas;
 }
 
-std::string analise_linhas_do_console(const std::string &codigo, int ms,
-                                      const AnaliseDaExecucao &execucao) {
+std::string analise_console(const AnaliseResultado &r, const AnaliseDaExecucao &execucao) {
+  std::string texto;
+  for (const AnaliseLinha &l : analise_linhas(r, execucao))
+    texto += l.texto;
+  return texto;
+}
+
+std::vector<AnaliseLinha> analise_linhas_do_fim(const std::string &codigo, int ms,
+                                                const AnaliseDaExecucao &execucao) {
   AnaliseResultado r;
   if (!analise_espera(codigo, ms, &r))
     return {};
   switch (r.estado) {
   case AnaliseEstado::Feita:
-    return analise_console(r, execucao);
+    return analise_linhas(r, execucao);
   case AnaliseEstado::Desligada:
     if (dito_desligada)
       return {};
     dito_desligada = true;
-    return "[olpa] a análise do programa está desligada: " + r.motivo + ".\n";
+    return {{false, 0, "[olpa] a análise do programa está desligada: " + r.motivo + ".\n"}};
   case AnaliseEstado::Esgotada:
-    return "[olpa] a análise do programa demorou demais e foi interrompida.\n";
+    return {{false, 0, "[olpa] a análise do programa demorou demais e foi interrompida.\n"}};
   case AnaliseEstado::Falhou:
     break;
   }
-  return "[olpa] a análise do programa falhou.\n";
+  return {{false, 0, "[olpa] a análise do programa falhou.\n"}};
+}
+
+void analise_no_resultado(const std::string &codigo, int ms, ParserResultado *r) {
+  const AnaliseDaExecucao execucao{r->fim != ParserFim::NaoRodou, r->marcas_erro, r->marcas_aviso};
+  const std::vector<AnaliseLinha> linhas = analise_linhas_do_fim(codigo, ms, execucao);
+  if (linhas.empty())
+    return;
+  // Before "[olpa] sucesso!"; after everything else when the run failed.
+  size_t onde = r->texto.size(), indice = r->linhas.size();
+  if (r->sucesso && !r->linhas.empty()) {
+    indice = r->linhas.size() - 1;
+    onde = r->linhas.back().inicio;
+  } else if (!r->texto.empty() && r->texto.back() != '\n') {
+    r->texto += '\n'; // on lines of their own, whatever the program left unfinished
+    onde = r->texto.size();
+  }
+  std::string texto;
+  std::vector<ParserLinha> novas;
+  for (const AnaliseLinha &l : linhas) {
+    const size_t inicio = onde + texto.size();
+    novas.push_back({l.aviso ? ParserTipo::Aviso : ParserTipo::Olpa, l.linha, inicio,
+                     inicio + l.texto.size() - 1});
+    texto += l.texto;
+  }
+  r->texto.insert(onde, texto);
+  for (size_t i = indice; i < r->linhas.size(); i++)
+    r->linhas[i].inicio += texto.size(), r->linhas[i].fim += texto.size();
+  r->linhas.insert(r->linhas.begin() + static_cast<long>(indice), novas.begin(), novas.end());
 }

@@ -454,14 +454,21 @@ void retoma_tela(const OlpaEstado &e) {
 
 } // namespace
 
+bool olpa_gfx_exportar_valido(const char *caminho) {
+  const size_t n = caminho ? strnlen(caminho, OLPA_CAMINHO_MAX) : OLPA_CAMINHO_MAX;
+  return n < OLPA_CAMINHO_MAX && n > sizeof PASTA_TELAS - 1 &&
+         g_utf8_validate(caminho, static_cast<gssize>(n), nullptr) &&
+         strncmp(caminho, PASTA_TELAS, sizeof PASTA_TELAS - 1) == 0 &&
+         !sobe_pasta(caminho + sizeof PASTA_TELAS - 1);
+}
+
 void olpa_gfx_importa_estado(const OlpaEstado &e) {
   // The state may come from a program that wrote over its own memory:
   // take nothing on trust.
   if (&e != &olpa_estado)
     olpa_estado = e;
   olpa_arquivo_exportar[OLPA_CAMINHO_MAX - 1] = '\0';
-  if (!g_utf8_validate(olpa_arquivo_exportar, -1, nullptr) ||
-      strncmp(olpa_arquivo_exportar, PASTA_TELAS, sizeof PASTA_TELAS - 1) != 0)
+  if (!olpa_gfx_exportar_valido(olpa_arquivo_exportar))
     g_strlcpy(olpa_arquivo_exportar, ARQUIVO_PADRAO, sizeof olpa_arquivo_exportar);
   olpa_estado.gravamanual = olpa_estado.gravamanual != 0;
   olpa_estado.png_gravado = olpa_estado.png_gravado != 0;

@@ -139,6 +139,9 @@ void olpa_gfx_define_pixels(unsigned char *pixels);
 
 // olpa_estado with the canvas part read from cairo, ready to hand over.
 const OlpaEstado &olpa_gfx_exporta_estado(void);
+// Whether `caminho` is an export path define_exportar could have made:
+// "../telas/" and a name that does not climb out of it.
+bool olpa_gfx_exportar_valido(const char *caminho);
 // Takes a state back (normalising anything a misbehaving program may have
 // scribbled over); reopens the canvas on the current pixel memory if open.
 void olpa_gfx_importa_estado(const OlpaEstado &estado);

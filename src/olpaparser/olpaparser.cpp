@@ -2,11 +2,15 @@
 // (the asynchronous one in rodada.cpp, whose work lives in processo.cpp (the
 // child's process), filho.cpp (inside the child) and desfecho.cpp (what came
 // of it)).
-#include "parser_interno.h"
+#include "diagnosticos.h"
+#include "execucao.h"
+#include "fonte.h"
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <glib.h>
@@ -16,6 +20,64 @@ ParserTempos parser_tempos_atuais;
 
 double parser_agora_ms() {
   return g_get_monotonic_time() / 1000.0;
+}
+
+bool parser_envia_com_descritores(int canal, const void *dados, size_t tamanho, const int *fds,
+                                  int quantos) {
+  std::vector<char> controle(CMSG_SPACE(sizeof(int) * quantos));
+  iovec iov{const_cast<void *>(dados), tamanho};
+  msghdr m{};
+  m.msg_iov = &iov;
+  m.msg_iovlen = 1;
+  m.msg_control = controle.data();
+  m.msg_controllen = controle.size();
+  cmsghdr *c = CMSG_FIRSTHDR(&m);
+  c->cmsg_level = SOL_SOCKET;
+  c->cmsg_type = SCM_RIGHTS;
+  c->cmsg_len = CMSG_LEN(sizeof(int) * quantos);
+  memcpy(CMSG_DATA(c), fds, sizeof(int) * quantos);
+  ssize_t n;
+  while ((n = sendmsg(canal, &m, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+  }
+  return n == static_cast<ssize_t>(tamanho);
+}
+
+ssize_t parser_recebe_com_descritores(int canal, void *dados, size_t tamanho,
+                                      std::vector<int> *fds) {
+  char controle[CMSG_SPACE(sizeof(int) * 8)];
+  iovec iov{dados, tamanho};
+  msghdr m{};
+  m.msg_iov = &iov;
+  m.msg_iovlen = 1;
+  m.msg_control = controle;
+  m.msg_controllen = sizeof controle;
+  ssize_t n;
+  while ((n = recvmsg(canal, &m, MSG_CMSG_CLOEXEC)) < 0 && errno == EINTR) {
+  }
+  for (cmsghdr *c = n >= 0 ? CMSG_FIRSTHDR(&m) : nullptr; c; c = CMSG_NXTHDR(&m, c)) {
+    if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS)
+      continue;
+    for (size_t i = 0; i < (c->cmsg_len - CMSG_LEN(0)) / sizeof(int); i++) {
+      int fd;
+      memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
+      fds->push_back(fd);
+    }
+  }
+  return n;
+}
+
+bool parser_le_tudo(int fd, void *dados, size_t tamanho) {
+  auto *p = static_cast<char *>(dados);
+  while (tamanho > 0) {
+    const ssize_t n = read(fd, p, tamanho);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      return false;
+    p += n;
+    tamanho -= static_cast<size_t>(n);
+  }
+  return true;
 }
 
 bool parser_escreve_tudo(int fd, const void *dados, size_t tamanho) {
@@ -32,10 +94,6 @@ bool parser_escreve_tudo(int fd, const void *dados, size_t tamanho) {
   return true;
 }
 
-void parser_define_saida(const ParserSaida &saida) {
-  parser_ajustes.saida = saida;
-}
-
 void parser_define_trace(int fd) {
   parser_ajustes.fd_trace = fd;
 }
@@ -48,20 +106,24 @@ void parser_define_sem_espera(bool sem_espera) {
   parser_ajustes.sem_espera = sem_espera;
 }
 
-void parser_define_guarda_imagem(bool guarda) {
-  parser_ajustes.guarda_imagem = guarda;
-}
-
 void parser_define_quadros(const char *pasta) {
   parser_ajustes.quadros = pasta ? pasta : "";
 }
 
-const unsigned char *parser_imagem_gravada(const char *caminho) {
-  Compartilhado *m = parser_memoria;
-  if (!m || !caminho || m->ultima_caminho[0] == '\0')
-    return nullptr;
-  m->ultima_caminho[OLPA_CAMINHO_MAX - 1] = '\0';
-  return strcmp(m->ultima_caminho, caminho) == 0 ? m->ultima : nullptr;
+void parser_comeca(const char *codigo, ParserOuvinte ouvinte) {
+  rodada_comeca(codigo, ouvinte);
+}
+
+void parser_interrompe(void) {
+  rodada_interrompe();
+}
+
+int parser_rodando(void) {
+  return rodada_em_curso() ? 1 : 0;
+}
+
+const ParserResultado &parser_ultimo_resultado(void) {
+  return rodada_ultimo();
 }
 
 void parser_prepara_zigoto(void) {
@@ -85,8 +147,6 @@ void parser_encerra(void) {
 int parser_inicia(void) {
   TccPtr s(tcc_new());
   if (!s) {
-    if (parser_ajustes.saida.console_substitui)
-      parser_ajustes.saida.console_substitui("[erro fatal] linguagem olpa ausente.\n");
     return 0;
   }
   return 1;
@@ -94,22 +154,36 @@ int parser_inicia(void) {
 
 namespace {
 
-int resultado_sincrono;
+ParserResultado *resultado_sincrono;
 
-void guarda_resultado(int resultado) {
-  resultado_sincrono = resultado;
+void guarda_resultado(const ParserResultado &r, ParserMomento momento) {
+  if (momento == ParserMomento::Fim)
+    *resultado_sincrono = r;
 }
 
 } // namespace
 
-int parser_executa(const char *codigo) {
+int parser_executa(const char *codigo, ParserResultado *resultado) {
+  ParserResultado proprio;
+  resultado_sincrono = resultado ? resultado : &proprio;
   GMainContext *contexto = g_main_context_new();
   g_main_context_push_thread_default(contexto);
-  resultado_sincrono = 0;
-  parser_comeca(codigo, {nullptr, guarda_resultado});
+  parser_comeca(codigo, guarda_resultado);
   while (parser_rodando())
     g_main_context_iteration(contexto, TRUE);
   g_main_context_pop_thread_default(contexto);
   g_main_context_unref(contexto);
-  return resultado_sincrono;
+  return resultado_sincrono->sucesso ? 1 : 0;
+}
+
+int parser_linha_da_abertura(const char *texto, size_t ate) {
+  return fonte_linha_da_abertura(texto, ate);
+}
+
+std::vector<std::string> parser_avisos_descartados() {
+  return diagnosticos_avisos_descartados();
+}
+
+void parser_define_avisos_do_compilador(bool mostrar) {
+  diagnosticos_define_avisos(mostrar);
 }

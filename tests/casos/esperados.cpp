@@ -38,8 +38,8 @@ std::string relato(const Rodada &r) {
   };
   lista("#= linhas marcadas ", r.linhas);
   lista("#= linhas com aviso ", r.avisos);
-  s += std::string("#= exportar ") + olpa_arquivo_exportar +
-       (olpa_arquivo_gravamanual ? " (gravação manual)\n" : "\n") + "#= telas:";
+  s += "#= exportar " + r.caminho + (olpa_arquivo_gravamanual ? " (gravação manual)\n" : "\n") +
+       "#= telas:";
   for (const std::string &nome : nomes_em(raiz + "/telas")) {
     // What is not a regular file is named for what it is (and never opened).
     struct stat info;
@@ -145,9 +145,9 @@ void confere_pontos(const std::string &passo, const std::string &arquivo, std::s
 }
 
 // The picture at the export path against NOME.png and NOME.pontos.
-void confere_imagem(const std::string &passo, const std::string &esperado,
+void confere_imagem(const std::string &passo, const Rodada &r, const std::string &esperado,
                     const std::string &saida) {
-  const std::string exportada = olpa_arquivo_exportar, png = esperado + ".png";
+  const std::string exportada = r.caminho, png = esperado + ".png";
   Imagem obtida, referencia;
   const bool ha = le_png(exportada, &obtida), pontos = existe(esperado + ".pontos");
   if (regrava && ha && (existe(png) || !pontos))

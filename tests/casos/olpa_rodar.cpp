@@ -66,6 +66,13 @@ void roda_comando(const std::string &caso, const std::string &nome) {
     if (n != "comando" && n != "saida" && n != "esperado" && n != "opcoes" &&
         system(("cp -r '" + caso + "/" + n + "' .").c_str()) != 0)
       falha(nome, "não copiou " + n);
+  // A class's trees go to a temporary folder of the case's own, which must
+  // be empty again at the end, however deep a learner's folders went.
+  const std::string temporaria = raiz + "/tmp";
+  g_mkdir_with_parents(temporaria.c_str(), 0755);
+  const char *antes = getenv("TMPDIR");
+  const std::string tmpdir_antes = antes ? antes : "";
+  setenv("TMPDIR", temporaria.c_str(), 1);
   std::istringstream linhas(le_arquivo(caso + "/comando"));
   std::string relato;
   for (std::string linha; std::getline(linhas, linha);) {
@@ -94,6 +101,12 @@ void roda_comando(const std::string &caso, const std::string &nome) {
         relato += "#: " + l + "\n";
     relato += "#= saída " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "\n";
   }
+  if (antes)
+    setenv("TMPDIR", tmpdir_antes.c_str(), 1);
+  else
+    unsetenv("TMPDIR");
+  for (const std::string &n : nomes_em(temporaria))
+    falha(nome, "ficou na pasta temporária: " + n);
   confere_texto(nome, caso + "/saida", relato);
   confere_esperados(nome, caso + "/esperado", "");
   confere_processos(nome);

@@ -87,8 +87,9 @@ bool aplica_opcoes(const std::string &arquivo) {
     else if (chave == "modo")
       mudada =
           chmod((raiz + "/" + valor).c_str(), strtol(resto.c_str(), nullptr, 8)) == 0 || mudada;
-    else if (!chave.empty() && chave != "isolado" && chave != "sem-olpa-rodar" &&
-             chave != "navegador" && chave != "mostra" && chave[0] != '#')
+    else if (!chave.empty() && chave != "isolado" && chave != "landlock-antigo" &&
+             chave != "sem-namespace" && chave != "sem-olpa-rodar" && chave != "navegador" &&
+             chave != "mostra" && chave[0] != '#')
       falha(arquivo, "opção desconhecida: " + chave);
   }
   return mudada;
@@ -131,7 +132,7 @@ Rodada passo(const std::string &nome, const std::string &esperado, const std::st
         nome, esperado + ".trace",
         linhas.substr(0, std::max<ssize_t>(0, pread(rastro, linhas.data(), linhas.size(), 0))));
   }
-  confere_imagem(nome, esperado, saida);
+  confere_imagem(nome, r, esperado, saida);
   confere_processos(nome);
   fotografa("", &depois);
   if (depois != antes)
@@ -201,6 +202,18 @@ int main(int argc, char **argv) {
   const bool pasta = g_file_test(caso.c_str(), G_FILE_TEST_IS_DIR);
   std::string opcoes = caso + (pasta ? "/opcoes" : ".opcoes");
   const bool isolado = le_arquivo(opcoes).find("isolado") != std::string::npos;
+  // An older or stricter kernel, emulated by a preloaded library.
+  const bool landlock_antigo = le_arquivo(opcoes).find("landlock-antigo") != std::string::npos;
+  const bool sem_namespace = le_arquivo(opcoes).find("sem-namespace") != std::string::npos;
+  if ((landlock_antigo || sem_namespace) && !getenv("LD_PRELOAD")) {
+    if (landlock_antigo)
+      setenv("OLPA_SHIM_LANDLOCK_5", "1", 1);
+    if (sem_namespace)
+      setenv("OLPA_SHIM_SEM_NAMESPACE", "1", 1);
+    setenv("LD_PRELOAD", OLPA_SHIM_NUCLEO, 1);
+    execv("/proc/self/exe", argv);
+    return perror("roda_caso"), 1;
+  }
   // Cases that attack the machine run in a PID namespace of their own.
   if (isolado && !getenv("OLPA_CASO_ISOLADO")) {
     setenv("OLPA_CASO_ISOLADO", "1", 1);

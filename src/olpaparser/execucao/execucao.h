@@ -1,0 +1,181 @@
+// The application's side of a run: a child forked and fed (processo.cpp,
+// zigoto.cpp), the run driven from a main loop (rodada.cpp), its outcome read
+// once (desfecho.cpp, falha.cpp, relato.cpp) into the one value a run is told
+// through (resultado.cpp), and the run's space carried into ../telas
+// (espaco.cpp).
+#pragma once
+
+#include "comum.h"
+
+// What a death in the program's own code tells (falha.cpp): its line,
+// found from the child's note of `f` when the program compiles quickly
+// enough to compile again; and a cause that fits, empty when the signal's
+// own says it best.
+int falha_linha(const TabelaDeLinhas &t, const std::string &codigo, const Falha &f,
+                bool recursao = false);
+std::string falha_motivo(int sinal, bool pilha, bool verificacao, const Falha &f);
+// Whether the stack ran out through a recursion, rather than a huge frame.
+bool falha_de_recursao(bool pilha, const Falha &f);
+
+// What a run that ended well says about its picture (parser_relato.cpp):
+// the first colour out of range as an "[aviso]" (on `linha` when known), and
+// why it shows no picture, or not the expected one; empty when nothing is
+// worth saying.
+std::string relato_aviso_de_cor(const OlpaRelato &r, int linha);
+std::string relato_por_que(const OlpaRelato &r, bool tem_main, const OlpaEstado &estado);
+
+// ------------------------------------------------------------ the run's own space (espaco.cpp)
+
+// The application's side, on the root a child sent: whether it is such a
+// file system; whether the program filled it; whether it left a file at
+// `caminho` ("../telas/..."); and everything it left carried into ../telas
+// (false, errno set, when that failed somewhere).
+bool espaco_valido(int raiz);
+bool espaco_estourou(int raiz);
+bool espaco_tem_arquivo(int raiz, const char *caminho);
+bool espaco_junta(int raiz);
+
+// ------------------------------------------------------------ the child as the application sees it
+// (processo.cpp)
+
+// Maps the shared memory once and puts the canvas pixels there.
+bool processo_cria_memoria();
+
+// One run's child as the application sees it, and everything it said so far.
+// Reading what is there (processo_le) is apart from waiting for it, which a
+// main loop does (rodada.cpp).
+struct Execucao {
+  pid_t pid = -1;
+  int pidfd = -1;                      // readable once the child has ended; -1 on kernels without
+  int comando = -1;                    // the code, to the child
+  int console = -1;                    // its console text; -1 once it ended
+  int controle = -1;                   // its events; -1 once they ended
+  int espaco = -1;                     // its own space, when it sent one
+  double inicio = 0;                   // when the code went to the child (parser_agora_ms)
+  clockid_t relogio = CLOCK_MONOTONIC; // its processor-time clock
+  bool tem_relogio = false;
+  double cpu_inicio = 0, fila_inicio = 0; // its processor time and wait for one when the code went
+  int erro = 0;                           // errno when no child could be started
+
+  std::string texto;     // console text as written, up to PARSER_LIMITE_SAIDA
+  size_t descartado = 0; // console bytes beyond that
+  // The text as the console shows it (valid UTF-8, no NUL), made as it comes:
+  // the first `validado` bytes of `texto` (the rest may be the first bytes of
+  // a character still on its way).
+  std::string valido;
+  size_t validado = 0;
+  std::string eventos;
+  // Which limit stopped it: its processor time, or the time it sat idle
+  // (sleeping or blocked) not in espera.
+  enum class Limite { Nenhum, Processador, Parado } limite = Limite::Nenhum;
+  bool interrompido = false; // stopped by the learner
+  int status = 0;            // as waitpid gives it
+  double preparo = 0, envio = 0;
+};
+// Takes the child readied ahead (or forks one), and hands it the drawing state,
+// the run's settings and the code. False, with ex->erro, when no child could be
+// started.
+bool processo_inicia(Execucao *ex, const char *codigo);
+// Reads what the child has written so far, at most about `maximo` bytes,
+// without blocking. False once its console and its events have both ended.
+bool processo_le(Execucao *ex, size_t maximo = SIZE_MAX);
+// What the child has used so far, in milliseconds: processor time, and time
+// spent waiting for a processor (0 when the kernel does not say).
+struct ProcessoUso {
+  double cpu = 0, fila = 0;
+};
+ProcessoUso processo_uso(const Execucao &ex);
+// Whether the child has ended (without taking its status).
+bool processo_terminou(const Execucao &ex);
+// Ends the child's whole group and takes its status and what it left unread
+// (its own space stays open, for the outcome to carry over).
+void processo_encerra(Execucao *ex);
+// The child readied ahead: forked, or ended.
+void processo_prepara();
+void processo_descarta_preparado();
+
+// ------------------------------------------------------------ the zygote (zigoto.cpp)
+
+// Forks the small process children are made from, once; false when it
+// could not be made (children are then forked from the application).
+bool zigoto_inicia();
+// A child made by the zygote, the application's own, living filho_vive with
+// these descriptors; -1 (errno set) when there is no zygote or it failed.
+pid_t zigoto_cria_filho(int comando, int console, int controle, bool aquecer);
+pid_t zigoto_pid();
+// Ends the zygote and waits for it.
+void zigoto_encerra();
+
+// ------------------------------------------------------------ the outcome (desfecho.cpp)
+
+// How a run ended.
+enum class ComoTerminou {
+  Terminou,      // main returned or exit was called: the child's own clean exit
+  NaoIniciou,    // no child could be started
+  SemCompilador, // no compiler state could be made
+  NaoCompilou,   // compiling or linking failed; the errors are in the console text
+  NaoConfinou,   // the child could not be confined, so the program did not run
+  TempoEsgotado, // stopped at the time limit (of processor time)
+  Parado,        // stopped for sitting idle (sleeping, blocked) too long outside espera
+  SemMemoria,    // the program asked for more memory than it may have
+  GrandeDemais,  // no memory for the linked program
+  Proibido,      // it tried a system call it may not make
+  Sinal,         // ended by a signal
+  Verificacao,   // a bounds check failed
+  Interrompido,  // stopped by the learner
+  Inesperado,    // ended any other way
+};
+
+// A run's outcome: the child's report, read once. Everything from after the
+// program started is checked before it lands here.
+struct Desfecho {
+  ComoTerminou como = ComoTerminou::Inesperado;
+  int sinal = 0;           // Sinal: which one
+  bool pilha = false;      // Sinal: the fault was at the stack's end
+  int proibida = -1;       // Proibido: the system call, -1 when unknown
+  int erro = 0;            // NaoIniciou: errno
+  int codigo_saida = 0;    // Terminou: what main returned or exit was given
+  bool com_erros = false;  // compiler errors went to the console
+  std::vector<int> linhas; // lines to mark in the editor as errors
+  std::vector<int> avisos; // lines to mark as warnings
+  bool tem_main = true;
+  int linha_da_cor = 0;   // Terminou: the line of the first colour out of range
+  Falha falha{};          // Sinal, Verificacao: what the child noted of it (untrusted)
+  int linha_da_falha = 0; // ... and the line it names, checked; 0 when none
+  std::string console;    // the program's text as the console already shows it
+  size_t descartado = 0;  // bytes of it beyond the console's limit
+  std::string rastro;     // trace lines from after main started, control characters escaped
+  OlpaEstado estado{};    // Terminou: the drawing state handed back (untrusted)
+  // Its own space in ../telas (when the kernel gave one): filled by the
+  // program (nothing of it kept), or not carried over (errno); and whether
+  // the run left a picture at its export path.
+  bool espaco_proprio = false, espaco_estourou = false;
+  int espaco_erro = 0;
+  bool figura_nova = false;
+  double compila = 0, liga = 0, confina = 0, programa = 0; // the child's phase times
+};
+Desfecho desfecho_le(const Execucao &ex, const std::string &codigo);
+// The one place an outcome becomes console lines (after the program's own,
+// which are there already), marks and the picture, in `*r`, ended.
+void desfecho_mostra(const Desfecho &d, ParserResultado *r);
+
+// ------------------------------------------------------------ the value (resultado.cpp)
+
+// A run's value begins: "[olpa] compilando".
+void resultado_comeca(ParserResultado *r);
+// The run's own text, whole lines of `tipo` about the program's `linha`, on
+// a line of their own.
+void resultado_acrescenta(ParserResultado *r, ParserTipo tipo, int linha, const std::string &texto);
+// The program's text, as it comes (a line may come in pieces).
+void resultado_programa(ParserResultado *r, const char *texto, size_t tamanho);
+// Everything replaced by `texto`.
+void resultado_troca(ParserResultado *r, ParserTipo tipo, const std::string &texto);
+
+// ------------------------------------------------------------ the run (rodada.cpp)
+
+// A run from the thread-default main context (parser_comeca), stopped
+// (parser_interrompe); whether one is going on; the last one's outcome.
+void rodada_comeca(const char *codigo, ParserOuvinte ouvinte);
+void rodada_interrompe();
+bool rodada_em_curso();
+const ParserResultado &rodada_ultimo();

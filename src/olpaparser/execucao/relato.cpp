@@ -1,0 +1,62 @@
+// What a run that ended well says about its picture: why it shows none, or
+// not the one the learner expects (one "[olpa]" line, the likeliest reason),
+// and a colour given out of range. From the drawing library's relato, which
+// the program could have written over: flags only, checked on import.
+#include "execucao.h"
+
+#include "olpa_funcoes.h"
+
+namespace {
+
+std::string lista(const int *valores, int n) {
+  std::string s;
+  for (int i = 0; i < n; i++)
+    s += (i ? ", " : "") + std::to_string(valores[i]);
+  return s;
+}
+
+} // namespace
+
+std::string relato_aviso_de_cor(const OlpaRelato &r, int linha) {
+  if (r.fora_funcao <= 0 || r.fora_funcao > static_cast<int>(OLPA_NUM_FUNCOES))
+    return {};
+  const std::string funcao = OLPA_FUNCOES[r.fora_funcao - 1].nome;
+  const int n = funcao == "opacidade" ? 1 : funcao == "cor" ? 3 : 4;
+  for (int i = 0; i < n; i++) {
+    const bool opacidade = i == 3 || funcao == "opacidade";
+    const int maximo = opacidade ? 100 : 255, v = r.fora_valores[i];
+    if (v >= 0 && v <= maximo)
+      continue;
+    return "[aviso] " + (linha > 0 ? "linha " + std::to_string(linha) + ": " : std::string()) +
+           funcao + "(" + lista(r.fora_valores, n) +
+           "): " + (opacidade ? "a opacidade vai de 0 a 100" : "cada cor vai de 0 a 255") + "; " +
+           std::to_string(v) + " valeu " + std::to_string(v < 0 ? 0 : maximo) + ".\n";
+  }
+  return {};
+}
+
+std::string relato_por_que(const OlpaRelato &r, bool tem_main, const OlpaEstado &estado) {
+  if (!tem_main)
+    return "[olpa] o programa não tem main, então nada rodou: todo programa começa em int "
+           "main(void) { ... }.\n";
+  if (!r.chamou_inicia && !r.tela_da_execucao)
+    return "[olpa] o programa não chamou inicia(), então nada foi desenhado.\n";
+  if (estado.tela_aberta)
+    return "[olpa] o programa não chamou termina(), então a figura não foi gravada (a tela "
+           "mostra o desenho até aqui).\n";
+  if (!estado.png_gravado && estado.gravamanual && r.manual_de_antes)
+    return "[olpa] a gravação manual de um inicia_arquivo anterior continua ligada, então "
+           "termina() não gravou a figura: aperte Limpar para desligá-la.\n";
+  if (!estado.png_gravado && estado.gravamanual)
+    return "[olpa] com inicia_arquivo, termina() não grava a figura: só grava_tela grava.\n";
+  if (r.estragada && !r.dentro)
+    return "[olpa] uma escala com 0 (escala(0, ...)) estragou o desenho: as linhas depois dela "
+           "não aparecem.\n";
+  if (r.desenhou && !r.dentro)
+    return "[olpa] nada do que o programa desenhou caiu dentro da tela (x vai de 0 a 639, e y "
+           "de 0 a 479).\n";
+  if (r.sem_tela)
+    return "[olpa] o programa desenhou linhas antes de inicia() ou depois de termina(), e elas "
+           "não aparecem.\n";
+  return {};
+}

@@ -1,0 +1,313 @@
+// A run driven from the thread-default GLib main context, so that whoever
+// waits for it (the window) stays alive meanwhile: the child's console text
+// and events read as they come, its end learnt from its exit, the time limit
+// (less the time spent in espera) kept by a timer, and the canvas handed out
+// again whenever the child changed it. One run at a time.
+#include "eventos.h"
+#include "execucao.h"
+
+#include <algorithm>
+#include <vector>
+
+#include <unistd.h>
+
+#include <glib-unix.h>
+#include <glib.h>
+
+namespace {
+
+// Looking at the canvas counter costs next to nothing; showing a frame does not.
+constexpr guint OLHA_TELA_MS = 10;
+constexpr double QUADRO_MIN_MS = 1000.0 / 60; // at most 60 frames a second
+// A run that ends sooner than this shows no frame, and looks as it always did.
+constexpr double PRIMEIRO_QUADRO_MS = 50;
+// A program that animates with espera has whole frames while it waits; one
+// caught in the middle of drawing is shown only when it has not waited for this long.
+constexpr double QUADRO_FORA_DA_ESPERA_MS = 100;
+// A child that is not yet known to have ended is looked for this often when
+// the kernel has no pidfd.
+constexpr guint OLHA_FIM_MS = 20;
+// Text read in one go before the main loop gets its turn again.
+constexpr size_t LEITURA_MAXIMA = 256 * 1024;
+// Below redrawing and text layout (GDK_PRIORITY_REDRAW is HIGH_IDLE + 20), so
+// that a program flooding its console cannot keep the window from painting.
+constexpr int PRIORIDADE_TEXTO = G_PRIORITY_HIGH_IDLE + 30;
+// Before redrawing, so that a frame is set before the window paints.
+constexpr int PRIORIDADE_TELA = G_PRIORITY_HIGH_IDLE + 10;
+
+struct Rodada {
+  Execucao ex;
+  std::string codigo; // to find a line of it again, after a fault
+  ParserOuvinte ouvinte = nullptr;
+  ParserResultado resultado;
+  Eventos eventos;            // what the child reported so far
+  size_t eventos_lidos = 0;   // of ex.eventos
+  size_t mensagens_dadas = 0; // of eventos.mensagens, into the console
+  bool iniciou = false;
+  GMainContext *contexto = nullptr;
+  GSource *console = nullptr, *controle = nullptr, *fim = nullptr, *prazo = nullptr,
+          *tela = nullptr;
+  double inicio = 0;
+  uint32_t mudancas_mostradas = 0;
+  double ultimo_quadro = 0;
+  size_t entregue = 0; // of ex.valido, into the console
+};
+Rodada *atual;
+ParserResultado ultimo; // the last run's outcome
+
+void conclui_rodada();
+
+GSource *anexa(GSource *fonte, GSourceFunc funcao, int prioridade) {
+  g_source_set_callback(fonte, funcao, nullptr, nullptr);
+  g_source_set_priority(fonte, prioridade);
+  g_source_attach(fonte, atual->contexto);
+  return fonte;
+}
+
+void tira(GSource **fonte) {
+  if (!*fonte)
+    return;
+  g_source_destroy(*fonte);
+  g_source_unref(*fonte);
+  *fonte = nullptr;
+}
+
+void avisa(Rodada *r, ParserMomento momento) {
+  if (r->ouvinte)
+    r->ouvinte(r->resultado, momento);
+}
+
+// What came since the last look into the console: the compiler's messages
+// first, then the program's text, only once main ran (or the events ended):
+// whatever order the two streams are read in, the console's is the run's.
+void entrega_texto(Rodada *r) {
+  const size_t antes = r->resultado.texto.size();
+  r->eventos_lidos = eventos_le_desde(r->ex.eventos, r->eventos_lidos, &r->eventos);
+  for (; r->mensagens_dadas < r->eventos.mensagens.size(); r->mensagens_dadas++) {
+    const MensagemDoCompilador &m = r->eventos.mensagens[r->mensagens_dadas];
+    resultado_acrescenta(&r->resultado, m.aviso ? ParserTipo::Aviso : ParserTipo::Erro, m.linha,
+                         m.texto);
+  }
+  if ((r->eventos.tem(Evento::Inicio) || r->ex.controle < 0) && r->ex.valido.size() > r->entregue) {
+    resultado_programa(&r->resultado, r->ex.valido.data() + r->entregue,
+                       r->ex.valido.size() - r->entregue);
+    r->entregue = r->ex.valido.size();
+  }
+  if (r->resultado.texto.size() != antes)
+    avisa(r, ParserMomento::Texto);
+}
+
+// The time limits: the program's own processor time (not the machine's
+// load), and for a program that sleeps or blocks (a keyboard read with no
+// keyboard), the time it sits idle outside espera: several times the limit.
+// What the child says it spent in espera is its own word, so it only counts
+// up to the time it really sat idle, never with --sem-espera, and never
+// beyond a long animation's length.
+constexpr double PARADO_VEZES = 3;
+constexpr double ANIMACAO_MAXIMA_MS = 10 * 60 * 1000.0;
+
+// Time the child says it spent in espera so far.
+double espera_dita_ms(double agora) {
+  constexpr double ESPERA_MAIS_LONGA_MS = OLPA_ESPERA_MAXIMA + 1000;
+  const Compartilhado &m = *parser_memoria;
+  const int64_t desde = m.espera_desde_us.load(std::memory_order_relaxed);
+  const int64_t ate = m.espera_ate_us.load(std::memory_order_relaxed);
+  double dita = m.espera_total_us.load(std::memory_order_relaxed) / 1000.0;
+  // One under way counts until it was to end: a program that left it early
+  // (by a signal) sits idle on its own time.
+  if (desde > 0)
+    dita += std::clamp(std::min(agora, ate / 1000.0) - desde / 1000.0, 0.0, ESPERA_MAIS_LONGA_MS);
+  return std::max(dita, 0.0);
+}
+
+// Milliseconds left before a limit, or the limit reached (0).
+double resta_ms(Execucao *ex, double agora) {
+  const double limite = parser_ajustes.tempo_limite * 1000.0;
+  const ProcessoUso uso = processo_uso(*ex);
+  const double cpu = uso.cpu - ex->cpu_inicio, fila = uso.fila - ex->fila_inicio;
+  const double parado = std::max(agora - ex->inicio - cpu - fila, 0.0);
+  const double espera = parser_ajustes.sem_espera ? 0 : std::min(espera_dita_ms(agora), parado);
+  if (cpu >= limite)
+    ex->limite = Execucao::Limite::Processador;
+  else if (parado - espera >= PARADO_VEZES * limite ||
+           parado >= PARADO_VEZES * limite + ANIMACAO_MAXIMA_MS)
+    ex->limite = Execucao::Limite::Parado;
+  if (ex->limite != Execucao::Limite::Nenhum)
+    return 0;
+  // Neither clock runs faster than the wall's.
+  return std::min({limite - cpu, PARADO_VEZES * limite - (parado - espera),
+                   PARADO_VEZES * limite + ANIMACAO_MAXIMA_MS - parado});
+}
+
+// ------------------------------------------------------------ sources
+
+gboolean ao_ler(gpointer) {
+  Rodada *r = atual;
+  processo_le(&r->ex, LEITURA_MAXIMA);
+  entrega_texto(r);
+  // A stream that ended was closed: no source may watch it any more.
+  if (r->ex.console < 0)
+    tira(&r->console);
+  if (r->ex.controle < 0)
+    tira(&r->controle);
+  return G_SOURCE_CONTINUE;
+}
+
+gboolean ao_terminar(gpointer) {
+  conclui_rodada();
+  return G_SOURCE_REMOVE;
+}
+
+gboolean olha_fim(gpointer) {
+  if (processo_terminou(atual->ex))
+    conclui_rodada();
+  return G_SOURCE_CONTINUE; // the source is gone if the run ended
+}
+
+void arma_prazo(Rodada *r, double ms);
+
+gboolean ao_prazo(gpointer) {
+  Rodada *r = atual;
+  const double resta = resta_ms(&r->ex, parser_agora_ms());
+  if (resta <= 0) {
+    conclui_rodada();
+    return G_SOURCE_REMOVE;
+  }
+  arma_prazo(r, std::max(resta, 10.0));
+  return G_SOURCE_REMOVE;
+}
+
+void arma_prazo(Rodada *r, double ms) {
+  tira(&r->prazo);
+  r->prazo = anexa(g_timeout_source_new(static_cast<guint>(std::max(ms, 0.0)) + 1), ao_prazo,
+                   G_PRIORITY_DEFAULT);
+}
+
+void mostra_quadro(Rodada *r, uint32_t mudancas) {
+  r->mudancas_mostradas = mudancas;
+  r->ultimo_quadro = parser_agora_ms();
+  r->resultado.quadro = parser_memoria->pixels;
+  avisa(r, ParserMomento::Tela);
+  r->resultado.quadro = nullptr;
+}
+
+gboolean olha_tela(gpointer) {
+  Rodada *r = atual;
+  const Compartilhado &m = *parser_memoria;
+  const uint32_t mudancas = m.mudancas.load(std::memory_order_relaxed);
+  const double agora = parser_agora_ms();
+  if (mudancas == r->mudancas_mostradas || agora - r->inicio < PRIMEIRO_QUADRO_MS ||
+      agora - r->ultimo_quadro < QUADRO_MIN_MS)
+    return G_SOURCE_CONTINUE;
+  const bool esperando = m.espera_desde_us.load(std::memory_order_relaxed) != 0;
+  const bool anima = m.esperas.load(std::memory_order_relaxed) > 0;
+  if (!anima || esperando || agora - r->ultimo_quadro >= QUADRO_FORA_DA_ESPERA_MS)
+    mostra_quadro(r, mudancas);
+  return G_SOURCE_CONTINUE;
+}
+
+void liga_fontes(Rodada *r) {
+  const auto legivel = static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR);
+  r->console = anexa(g_unix_fd_source_new(r->ex.console, legivel), ao_ler, PRIORIDADE_TEXTO);
+  r->controle = anexa(g_unix_fd_source_new(r->ex.controle, legivel), ao_ler, PRIORIDADE_TEXTO);
+  if (r->ex.pidfd >= 0)
+    r->fim = anexa(g_unix_fd_source_new(r->ex.pidfd, G_IO_IN), ao_terminar, G_PRIORITY_DEFAULT);
+  else
+    r->fim = anexa(g_timeout_source_new(OLHA_FIM_MS), olha_fim, G_PRIORITY_DEFAULT);
+  arma_prazo(r, parser_ajustes.tempo_limite * 1000.0);
+  if (r->ouvinte)
+    r->tela = anexa(g_timeout_source_new(OLHA_TELA_MS), olha_tela, PRIORIDADE_TELA);
+}
+
+// ------------------------------------------------------------ the end
+
+Desfecho le_desfecho(Rodada *r) {
+  if (!r->iniciou) {
+    Desfecho d;
+    d.como = ComoTerminou::NaoIniciou;
+    d.erro = r->ex.erro;
+    return d;
+  }
+  processo_encerra(&r->ex);
+  entrega_texto(r);
+  // Stopped by the learner: the view keeps the canvas as it was drawn so far.
+  const uint32_t mudancas = parser_memoria->mudancas.load(std::memory_order_relaxed);
+  if (r->ex.interrompido && r->ouvinte && mudancas != r->mudancas_mostradas)
+    mostra_quadro(r, mudancas);
+  return desfecho_le(r->ex, r->codigo);
+}
+
+void conclui_rodada() {
+  const double fim_visto = parser_agora_ms();
+  Rodada *r = atual;
+  for (GSource **fonte : {&r->console, &r->controle, &r->fim, &r->prazo, &r->tela})
+    tira(fonte);
+  const Desfecho d = le_desfecho(r);
+  if (r->ex.espaco >= 0) // carried over by now: its memory goes
+    close(r->ex.espaco);
+  atual = nullptr; // the end may start the next run
+  desfecho_mostra(d, &r->resultado);
+  parser_tempos_atuais = {r->ex.preparo,
+                          r->ex.envio,
+                          d.compila,
+                          d.liga,
+                          d.confina,
+                          d.programa,
+                          parser_agora_ms() - r->inicio,
+                          parser_memoria->faltas_aquece,
+                          parser_memoria->faltas,
+                          parser_memoria->abre,
+                          parser_memoria->grava,
+                          r->inicio,
+                          r->ex.inicio,
+                          parser_memoria->saida,
+                          fim_visto};
+  // The outcome outlives the run, until the next one ends.
+  ultimo = std::move(r->resultado);
+  const ParserOuvinte ouvinte = r->ouvinte;
+  g_main_context_unref(r->contexto);
+  delete r;
+  if (ouvinte)
+    ouvinte(ultimo, ParserMomento::Fim);
+}
+
+gboolean conclui_sem_filho(gpointer) {
+  conclui_rodada();
+  return G_SOURCE_REMOVE;
+}
+
+} // namespace
+
+void rodada_comeca(const char *codigo, ParserOuvinte ouvinte) {
+  rodada_interrompe();
+  atual = new Rodada;
+  Rodada *r = atual;
+  r->ouvinte = ouvinte;
+  resultado_comeca(&r->resultado);
+  avisa(r, ParserMomento::Texto);
+  r->inicio = parser_agora_ms();
+  r->codigo = codigo ? codigo : "";
+  r->contexto = g_main_context_ref_thread_default();
+  r->iniciou = processo_inicia(&r->ex, codigo ? codigo : "");
+  if (r->iniciou)
+    liga_fontes(r);
+  else // the end still comes from the main loop, as for any run
+    r->fim = anexa(g_idle_source_new(), conclui_sem_filho, G_PRIORITY_DEFAULT);
+}
+
+void rodada_interrompe() {
+  if (!atual)
+    return;
+  // A program that had already ended is not stopped: it ends as it did.
+  if (atual->iniciou && !processo_terminou(atual->ex))
+    atual->ex.interrompido = true;
+  conclui_rodada();
+}
+
+const ParserResultado &rodada_ultimo() {
+  return ultimo;
+}
+
+bool rodada_em_curso() {
+  return atual != nullptr;
+}
