@@ -20,13 +20,16 @@ void olpa_analise_liga(GtkSourceView *editor);
 // At a press of "Rodar": the analysis of `codigo` (the text being run)
 // asked for now, if it is not the one analysed or under way.
 void olpa_analise_do_codigo(const std::string &codigo);
-// At a run's end: `continua` gets the console lines of the analysis of
-// `codigo` (analise_console) as soon as it is done, at most
-// OLPA_ANALISE_ESPERA_MS after this call (then without them). Called at once
-// when it is done already.
+// At a run's end: `continua` gets the run's result with the analysis's
+// lines put in before its final line, as soon as the analysis of `codigo`
+// is done, at most OLPA_ANALISE_ESPERA_MS after this call (then without
+// them); at once when it is done already, or when there is no analysis.
 constexpr int OLPA_ANALISE_ESPERA_MS = 300;
-void olpa_analise_no_fim(const std::string &codigo, const AnaliseDaExecucao &execucao,
-                         void (*continua)(const std::string &linhas, void *dados), void *dados);
+void olpa_analise_no_fim(const std::string &codigo, const ParserResultado &resultado,
+                         void (*continua)(const ParserResultado &resultado));
+// A run's end still waiting for the analysis goes on at once, without it
+// (before anything else changes the console).
+void olpa_analise_conclui_fim(void);
 // What the editor shows now (for tests): findings underlined, and the text
 // shown on hover at line `linha`, column `coluna` (from 1, in characters).
 int olpa_analise_sublinhados(void);

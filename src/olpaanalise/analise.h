@@ -89,6 +89,11 @@ std::string analise_console(const AnaliseResultado &r, const AnaliseDaExecucao &
 // and why. Nothing when it was not ready in time.
 std::vector<AnaliseLinha> analise_linhas_do_fim(const std::string &codigo, int ms,
                                                 const AnaliseDaExecucao &execucao);
-// Those lines put in the result of the run of `codigo`, before its final
-// "[olpa] sucesso!" (at its end when it failed), with their kinds.
+// What a run's result already told.
+AnaliseDaExecucao analise_da_execucao(const ParserResultado &r);
+// Those lines put in the result of the run of `codigo` before its final
+// status line ("[olpa] sucesso!", or how a run that started ended; after
+// the compiler's errors when it did not), with their kinds, each warning's
+// line marked.
 void analise_no_resultado(const std::string &codigo, int ms, ParserResultado *r);
+void analise_poe_no_resultado(const std::vector<AnaliseLinha> &linhas, ParserResultado *r);

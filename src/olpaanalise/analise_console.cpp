@@ -64,14 +64,23 @@ std::vector<AnaliseLinha> analise_linhas_do_fim(const std::string &codigo, int m
   return {{false, 0, "[olpa] a análise do programa falhou.\n"}};
 }
 
+AnaliseDaExecucao analise_da_execucao(const ParserResultado &r) {
+  return {r.fim != ParserFim::NaoRodou, r.marcas_erro, r.marcas_aviso};
+}
+
 void analise_no_resultado(const std::string &codigo, int ms, ParserResultado *r) {
-  const AnaliseDaExecucao execucao{r->fim != ParserFim::NaoRodou, r->marcas_erro, r->marcas_aviso};
-  const std::vector<AnaliseLinha> linhas = analise_linhas_do_fim(codigo, ms, execucao);
+  analise_poe_no_resultado(analise_linhas_do_fim(codigo, ms, analise_da_execucao(*r)), r);
+}
+
+void analise_poe_no_resultado(const std::vector<AnaliseLinha> &linhas, ParserResultado *r) {
   if (linhas.empty())
     return;
-  // Before "[olpa] sucesso!"; after everything else when the run failed.
+  // Before the final status line: "[olpa] sucesso!", or how a run that
+  // started ended ("[erro] ... interrompido"); after the compiler's errors.
   size_t onde = r->texto.size(), indice = r->linhas.size();
-  if (r->sucesso && !r->linhas.empty()) {
+  const bool final = !r->linhas.empty() && r->linhas.back().tipo != ParserTipo::Texto &&
+                     (r->sucesso || r->fim == ParserFim::Interrompido);
+  if (final) {
     indice = r->linhas.size() - 1;
     onde = r->linhas.back().inicio;
   } else if (!r->texto.empty() && r->texto.back() != '\n') {
@@ -81,6 +90,9 @@ void analise_no_resultado(const std::string &codigo, int ms, ParserResultado *r)
   std::string texto;
   std::vector<ParserLinha> novas;
   for (const AnaliseLinha &l : linhas) {
+    // Each "[aviso] linha N" marks its line, as the run's own do.
+    if (l.aviso && l.linha > 0 && !tem(r->marcas_aviso, l.linha))
+      r->marcas_aviso.push_back(l.linha);
     const size_t inicio = onde + texto.size();
     novas.push_back({l.aviso ? ParserTipo::Aviso : ParserTipo::Olpa, l.linha, inicio,
                      inicio + l.texto.size() - 1});

@@ -64,3 +64,15 @@ TEST_F(Janela, AnaliseDemoradaNaoPrendeAJanela) {
   poe("int main(void) {\n  int x = 2 ^ 8;\n  return x;\n}\n");
   EXPECT_TRUE(espera_que([] { return olpa_analise_sublinhados() == 1; }));
 }
+
+// At "Rodar", the warnings of the text run come before the final line (the
+// run's end waits for them: the tests wait as long as it takes).
+TEST_F(Janela, AnaliseNoConsoleAoRodar) {
+  rodar("int main(void) {\n  int lado = 2 ^ 8;\n  inicia();\n  linha(0, 0, lado, lado);\n"
+        "  termina();\n  return 0;\n}\n");
+  EXPECT_EQ(console(), "[olpa] compilando\n[aviso] linha 2: em C, ^ não é potência: 2 ^ 8 vale 10 "
+                       "(o \"ou exclusivo\" dos bits). Para a potência, use 1 << 8 ou pow de "
+                       "<math.h>\n[olpa] sucesso!\n");
+  EXPECT_EQ(olpa_linhas_marcadas(OLPA_MARCA_AVISO), 1);
+  EXPECT_FALSE(olpa_console_em_erro());
+}
