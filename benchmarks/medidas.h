@@ -17,6 +17,7 @@
 
 #include "olpagfx.h"
 #include "olpaparser.h"
+#include "olpa_comum.h"
 #include "olpaparser_medidas.h"
 
 namespace medidas {
@@ -28,7 +29,7 @@ inline void sem_rastros() {
 }
 
 inline double agora_ms() {
-  return g_get_monotonic_time() / 1000.0;
+  return olpa_agora_ms();
 }
 
 inline double mediana(std::vector<double> v) {

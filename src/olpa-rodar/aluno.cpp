@@ -117,9 +117,6 @@ void prepara_memoria() {
     return;
   const uintptr_t pagina = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
   const uintptr_t inicio = (reinterpret_cast<uintptr_t>(bloco) + pagina - 1) & ~(pagina - 1);
-#ifndef MADV_POPULATE_WRITE
-#define MADV_POPULATE_WRITE 23
-#endif
   madvise(reinterpret_cast<void *>(inicio), TAMANHO - pagina, MADV_POPULATE_WRITE);
   free(bloco);
 }

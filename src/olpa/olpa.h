@@ -3,11 +3,14 @@
 // (olpa_arquivos.cpp).
 #pragma once
 
+#include "olpa_comum.h"
+
 #include <gtk/gtk.h>
 #include <gtksourceview/gtksource.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 // Layout settings.
 extern int olpa_janela_largura, olpa_janela_altura;
@@ -86,8 +89,9 @@ void olpa_marcas_da_execucao(const struct ParserResultado &r);
 void olpa_marca_erro(int linha);
 void olpa_marca_aviso(int linha);
 void olpa_limpa_marcas(void);
-// Lines with a mark of `categoria` (for tests).
+// Lines with a mark of `categoria`: how many, and which (for tests).
 int olpa_linhas_marcadas(const char *categoria = OLPA_MARCA_ERRO);
+std::vector<int> olpa_linhas_com_marca(const char *categoria);
 // The editor's cursor on line `linha` (from 1), shown, with the focus.
 void olpa_vai_para_linha(int linha);
 
@@ -148,11 +152,7 @@ char *olpa_utf8(const char *texto); // ISO-8859-1 to UTF-8; g_free the result
 // The whole editor text, as a run or a save takes it.
 const char *olpa_copia_codigo(void);
 
-// A string GLib allocated, freed with g_free.
-struct OlpaGFree {
-  void operator()(void *p) const { g_free(p); }
-};
-using OlpaTexto = std::unique_ptr<char, OlpaGFree>;
+// A string GLib allocated (OlpaTexto, olpa_comum.h).
 // The editor text of the last run or save, as GTK handed it (a 1 MB program
 // is not copied again on its way to a run).
 extern OlpaTexto olpa_codigo_texto;

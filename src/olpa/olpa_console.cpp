@@ -32,10 +32,6 @@ GtkAdjustment *rolagem() {
   return gtk_scrollable_get_vadjustment(GTK_SCROLLABLE(olpa_campo_console));
 }
 
-double agora_ms() {
-  return g_get_monotonic_time() / 1000.0;
-}
-
 void vai_ao_fim(GtkAdjustment *r) {
   gtk_adjustment_set_value(r, gtk_adjustment_get_upper(r) - gtk_adjustment_get_page_size(r));
 }
@@ -55,12 +51,12 @@ gboolean leitor_age(GtkWidget *, GdkEvent *evento, gpointer) {
   default:
     return FALSE;
   }
-  acao_do_leitor_ms = agora_ms();
+  acao_do_leitor_ms = olpa_agora_ms();
   return FALSE;
 }
 
 void ao_rolar(GtkAdjustment *r, gpointer) {
-  if (arrastando || agora_ms() - acao_do_leitor_ms < ACAO_DO_LEITOR_MS)
+  if (arrastando || olpa_agora_ms() - acao_do_leitor_ms < ACAO_DO_LEITOR_MS)
     seguindo = gtk_adjustment_get_value(r) + gtk_adjustment_get_page_size(r) >=
                gtk_adjustment_get_upper(r) - 1;
 }

@@ -129,6 +129,19 @@ void olpa_limpa_marcas(void) {
     gtk_source_buffer_remove_source_marks(fonte(), &inicio, &fim, c.nome);
 }
 
+std::vector<int> olpa_linhas_com_marca(const char *categoria) {
+  std::vector<int> linhas;
+  GtkTextIter iter;
+  gtk_text_buffer_get_start_iter(olpa_campo_codigo_buffer, &iter);
+  do {
+    GSList *marcas = gtk_source_buffer_get_source_marks_at_iter(fonte(), &iter, categoria);
+    if (marcas)
+      linhas.push_back(gtk_text_iter_get_line(&iter) + 1);
+    g_slist_free(marcas);
+  } while (gtk_text_iter_forward_line(&iter));
+  return linhas;
+}
+
 int olpa_linhas_marcadas(const char *categoria) {
   int n = 0;
   GtkTextIter iter;

@@ -77,9 +77,6 @@ std::atomic<uint32_t> *mudancas;
 bool espera_avisada; // an espera out of range was noted in this run
 OlpaGfxTempos tempos;
 
-double agora_ms() {
-  return g_get_monotonic_time() / 1000.0;
-}
 unsigned char *memoria_pixels;
 unsigned char *ultima_argb;
 char *ultima_caminho;
@@ -155,9 +152,9 @@ void grava_exportar_agora() {
 }
 
 void grava_exportar() {
-  const double inicio = agora_ms();
+  const double inicio = olpa_agora_ms();
   grava_exportar_agora();
-  tempos.grava += agora_ms() - inicio;
+  tempos.grava += olpa_agora_ms() - inicio;
 }
 
 void aplica_cor() {
@@ -218,12 +215,12 @@ void inicia(void) {
   olpa_alpha = 100;
   olpa_x = 320;
   olpa_y = 240;
-  const double inicio = agora_ms();
+  const double inicio = olpa_agora_ms();
   abre_tela();
   cairo_set_source_rgba(tela(), 0, 0, 0, 1.0);
   cairo_rectangle(tela(), 0, 0, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA);
   cairo_fill(tela());
-  tempos.abre += agora_ms() - inicio;
+  tempos.abre += olpa_agora_ms() - inicio;
   cairo_set_source_rgba(tela(), 1.0, 1.0, 1.0, 1.0);
   mudou();
 }

@@ -3,6 +3,8 @@
 // and the tests link it without a display.
 #pragma once
 
+#include "olpa_comum.h"
+
 #include <cairo.h>
 
 #include <atomic>

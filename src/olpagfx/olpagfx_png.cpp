@@ -21,11 +21,6 @@
 
 namespace {
 
-struct OlpaTextoLibera {
-  void operator()(char *p) const { g_free(p); }
-};
-using OlpaTextoC = std::unique_ptr<char, OlpaTextoLibera>;
-
 struct Saida {
   std::string bytes;
 };
@@ -103,9 +98,9 @@ int abre_pasta(const std::string &caminho, const char *raiz, std::string *nome,
     pasta = open(raiz, O_PATH | O_DIRECTORY | O_CLOEXEC);
     resto = caminho.substr(n + 1);
   } else {
-    OlpaTextoC dir(g_path_get_dirname(caminho.c_str()));
+    OlpaTexto dir(g_path_get_dirname(caminho.c_str()));
     pasta = open(dir.get(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    OlpaTextoC base(g_path_get_basename(caminho.c_str()));
+    OlpaTexto base(g_path_get_basename(caminho.c_str()));
     resto = base.get();
   }
   for (size_t barra; pasta >= 0 && (barra = resto.find('/')) != std::string::npos;) {

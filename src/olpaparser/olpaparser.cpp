@@ -19,7 +19,7 @@ ParserAjustes parser_ajustes;
 ParserTempos parser_tempos_atuais;
 
 double parser_agora_ms() {
-  return g_get_monotonic_time() / 1000.0;
+  return olpa_agora_ms();
 }
 
 bool parser_envia_com_descritores(int canal, const void *dados, size_t tamanho, const int *fds,

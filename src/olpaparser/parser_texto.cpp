@@ -1,6 +1,7 @@
 // Text in and out of olpa: a code file read and decoded the one way both the
 // window's "Abrir" and olpa-rodar take it, and a program's text made safe to
 // show on a terminal.
+#include "olpa_comum.h"
 #include "olpaparser.h"
 
 #include <cerrno>
@@ -15,18 +16,14 @@
 
 namespace {
 
-struct GLibera {
-  void operator()(char *p) const { g_free(p); }
-};
-
 // UTF-8 as it is; anything else is taken for a program written by an older
 // Windows editor.
 std::string em_utf8(const std::string &bytes) {
   if (g_utf8_validate(bytes.data(), static_cast<gssize>(bytes.size()), nullptr))
     return bytes;
   for (const char *origem : {"WINDOWS-1252", "ISO-8859-1"}) {
-    std::unique_ptr<char, GLibera> texto(g_convert(bytes.data(), static_cast<gssize>(bytes.size()),
-                                                   "UTF-8", origem, nullptr, nullptr, nullptr));
+    OlpaTexto texto(g_convert(bytes.data(), static_cast<gssize>(bytes.size()), "UTF-8", origem,
+                              nullptr, nullptr, nullptr));
     if (texto)
       return texto.get();
   }

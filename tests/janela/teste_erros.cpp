@@ -57,7 +57,8 @@ TEST_F(Janela, EditorRolaAtePrimeiroErroEConsoleLevaALinha) {
   for (int i = 0; i < 20 && !a_vista(100); i++)
     processa(); // the text view scrolls once its lines are laid out
   EXPECT_TRUE(olpa_console_em_erro());
-  EXPECT_EQ(olpa_linhas_marcadas(), 1);
+  EXPECT_EQ(olpa_linhas_com_marca(OLPA_MARCA_ERRO), std::vector<int>{100})
+      << "the mark on the line the console names";
   EXPECT_TRUE(a_vista(100)) << "the editor shows the marked line";
   EXPECT_FALSE(a_vista(2));
   // The console's "[erro] linha 100: ..." is its second line.
@@ -77,7 +78,7 @@ TEST_F(Janela, AvisoMarcaSemParar) {
   EXPECT_FALSE(olpa_console_em_erro());
   EXPECT_EQ(fundo_do_console(), 0u);
   EXPECT_TRUE(g_str_has_suffix(console().c_str(), "[olpa] sucesso!\n")) << console();
-  EXPECT_EQ(olpa_linhas_marcadas(OLPA_MARCA_AVISO), 1);
+  EXPECT_EQ(olpa_linhas_com_marca(OLPA_MARCA_AVISO), std::vector<int>{3});
   EXPECT_EQ(olpa_linhas_marcadas(OLPA_MARCA_ERRO), 0);
   clica_no_console(2);
   EXPECT_EQ(linha_do_cursor(), 3);

@@ -11,10 +11,6 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#ifndef MADV_POPULATE_WRITE
-#define MADV_POPULATE_WRITE 23
-#endif
-
 // Readies a pre-forked child while nobody waits for it. The first write to
 // each page it shares with the application costs the child a copy-on-write
 // fault, and on some machines those cost more than the run itself: a
