@@ -16,5 +16,6 @@ int main(int argc, char **argv) {
   olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
   gtk_main();
   parser_encerra();
+  analise_encerra(); // its temporary folder with it
   return parser_inicia();
 }

@@ -104,5 +104,12 @@ int main(int argc, char **argv) {
     if (!escreve_tudo(unidade_analisa(texto) + "fim\t" + std::to_string(sequencia) + "\n"))
       break;
   }
+  // Its starter went away: what clang left in the folder goes (the folder,
+  // its starter's to remove, may stay behind if it died).
+  if (GDir *d = g_dir_open(argv[1], 0, nullptr)) {
+    while (const char *nome = g_dir_read_name(d))
+      unlink((std::string(argv[1]) + "/" + nome).c_str());
+    g_dir_close(d);
+  }
   return 0;
 }

@@ -285,6 +285,7 @@ int main(int argc, char **argv) {
   if (!pasta && existe(caso + ".terminal"))
     confere_terminal(nome, caso + ".terminal", programa);
   confere_seguinte(nome);
+  analise_encerra();
   printf("%s: %s\n", nome.c_str(), falhas ? "FALHOU" : regrava ? "regravado" : "ok");
   if (!copia.empty() && system(("rm -rf '" + copia + "'").c_str()) != 0)
     fprintf(stderr, "roda_caso: %s ficou\n", copia.c_str());

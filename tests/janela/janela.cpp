@@ -304,5 +304,6 @@ int main(int argc, char **argv) {
   processa();
   const int r = RUN_ALL_TESTS();
   parser_encerra();
+  analise_encerra();
   return r;
 }
