@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the window as it was at REVISION (by default where this branch left
 # main) into /tmp, and runs bench_janela with it ("before") and this build's
 # window ("after") side by side under Xvfb.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analysis in the real window, as a person meets it: from the last key
 // that makes a mistake (an '=' taken out of "==") to the wavy underline on
 // the screen, for a small and a 1,000-line program; the key's own echo in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What confining a run costs: "Rodar" pressed in the real window until its
 // picture is set, for a small program, with the child confined before main
 // and without, interleaved in one run, medians and their difference.

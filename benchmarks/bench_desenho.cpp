@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing library's own costs: a linha call made by a learner's compiled
 // program in the isolated runner against the same stroke made by direct
 // cairo calls, and the PNG written by termina against cairo's own writer.

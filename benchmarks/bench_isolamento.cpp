@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The price of isolation: a small program run in a child process (as the
 // window runs it: made by the zygote, pre-forked and warmed up while nothing
 // waits, or made inside the run) against the same run inside this process,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real window (the olpa binary), driven as a person would (XTest) and
 // watched on the screen (the X server's DAMAGE reports and its pixels):
 //   - "Parar" clicked during an endless program -> the program's process gone

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One very long line in the editor, against a file of the same size made of
 // ordinary lines: how long "Abrir" takes until the editor is drawn and idle,
 // and how long the window takes to answer a mouse move over the text right

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Memory of the real window (the olpa binary) over many presses of "Rodar",
 // driven as a person would (XTest, programs opened through "Abrir"), each
 // run checked on the screen: programs of several sizes that draw (their

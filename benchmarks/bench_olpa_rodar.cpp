@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // olpa-rodar on one file, the whole process (start, run, picture written,
 // exit), against its floor: this same program started as a process that
 // reads the file, compiles, links and runs it in itself (libtcc, the drawing

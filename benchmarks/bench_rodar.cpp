@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Rodar" pressed in the window (its code, in this process) until the
 // picture is on the screen: drawn by the widget and the X server synced. For
 // a small program and generated ones of 1,000 and 100,000 lines, split by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole class graded by the real binary: 100 learners' files (right ones,
 // slightly wrong ones, ones that do not compile, crash, or never end)
 // through `olpa-rodar --compara`, with one run at a time and with two,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real window driven as a person would (XTest) and watched on the
 // screen (the X server's DAMAGE reports and its pixels): what bench_janela
 // and bench_memoria share. Each window runs in a run tree of its own.
@@ -123,6 +124,7 @@ inline Janela abre(const std::string &bin, const std::string &nome, int y,
       _exit(127);
     setenv("GSETTINGS_BACKEND", "memory", 1);
     setenv("XDG_CONFIG_HOME", (j.raiz + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (j.raiz + "/dados").c_str(), 1); // recovery copies
     const int nulo = open("/dev/null", O_WRONLY);
     dup2(nulo, STDOUT_FILENO);
     dup2(nulo, STDERR_FILENO);

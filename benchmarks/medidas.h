@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Small helpers shared by the benchmarks: a temporary run tree, medians,
 // generated programs, and reading this process's own figures.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor bench_janela sets the real window against: the least a window
 // can do for "Rodar" -> picture on screen. A plain GTK window with the
 // "Rodar" and "Limpar" buttons and the picture where olpa has them; "Rodar"

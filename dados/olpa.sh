@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Starts olpa for the current user. The program works inside a folder of
 # the user's own (OLPA_PASTA, by default ~/olpa):
 #   bin/       working directory, with olpalib/ linked to the installed copy
@@ -24,7 +25,7 @@ fi
 # A link (refreshed, in case olpa was installed elsewhere since) unless the
 # user put a folder of their own there.
 if [ -L "$pasta/bin/olpalib" ] || [ ! -e "$pasta/bin/olpalib" ]; then
-  ln -sfn "$lib/olpalib" "$pasta/bin/olpalib"
+  ln -sfn "$compartilhado/olpalib" "$pasta/bin/olpalib"
 fi
 
 cd "$pasta/bin"

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Copies ORIGEM/*.olp into DESTINO, leaving files that already exist alone.
 file(GLOB arquivos ${ORIGEM}/*.olp)
 file(MAKE_DIRECTORY ${DESTINO})

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs each program of a folder through olpa-rodar, as a learner's "Rodar"
 # would, and keeps the picture it leaves as DESTINO/<program>.png.
 # cmake -DRODAR=olpa-rodar -DOLPALIB=dir -DORIGEM=dir -DDESTINO=dir -DARVORE=scratch-dir

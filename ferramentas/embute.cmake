@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes SAIDA, a C++ source defining NOME as the bytes of ENTRADA (a data
 # file the program carries inside itself, so that a run's child and a fresh
 # run tree have it without looking for files).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes what the build makes from the table of learner functions:
 //   gera-ajuda linguagem SAIDA.lang  the editor's language: C with olpa's functions
 //   gera-ajuda programas PASTA       each function's example as PASTA/NOME.olp

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the application icon at every size a desktop asks for: a dark
 // rounded canvas with a five-pointed star whose strokes go round the
 // rainbow, as a learner's first programs would draw it.
@@ -10,7 +11,7 @@
 
 namespace {
 
-const int TAMANHOS[] = {16, 24, 32, 48, 64};
+const int TAMANHOS[] = {OLPA_ICONE_TAMANHOS}; // the build's list
 
 void caminho_arredondado(cairo_t *cr, double x, double y, double lado, double raio) {
   cairo_new_sub_path(cr);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the start picture shown before the first run and after every
 // clearing or error: a dark canvas with a faint coordinate grid and a short
 // invitation. Usage: gera-init SAIDA.png

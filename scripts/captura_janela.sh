@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Screenshot of the window for the documentation: opens an example with
 # Ctrl+O, runs it with F5 and saves the window as docs/imagens/janela.png.
 # Runs the build's run tree in a virtual X server.
@@ -20,7 +21,7 @@ cp -r "$construcao/olpa/bin" "$tmp/bin"
 mkdir -p "$tmp/telas" "$tmp/exemplos"
 cp "$raiz/exemplos/$exemplo.olp" "$tmp/exemplos/"
 cd "$tmp/bin"
-./olpa >/dev/null 2>&1 &
+XDG_DATA_HOME=$tmp/dados ./olpa >/dev/null 2>&1 &
 pid=$!
 trap 'kill $pid 2>/dev/null; rm -rf "$tmp"' EXIT
 

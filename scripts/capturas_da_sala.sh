@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Screenshots for the documentation, from the real program on a virtual
 # 1366 x 768 screen (a school's): the grown window after a run, the
 # completion popup, the help window (F1) and "Abrir" with its preview, as
@@ -19,7 +20,7 @@ cp -r "$construcao/olpa/bin" "$tmp/bin"
 mkdir -p "$tmp/telas" "$tmp/exemplos"
 cp "$raiz"/exemplos/*.olp "$tmp/exemplos/"
 cd "$tmp/bin"
-XDG_CONFIG_HOME=$tmp/config ./olpa >/dev/null 2>&1 &
+XDG_CONFIG_HOME=$tmp/config XDG_DATA_HOME=$tmp/dados ./olpa >/dev/null 2>&1 &
 pid=$!
 trap 'kill $pid 2>/dev/null; rm -rf "$tmp"' EXIT
 imagens=$raiz/docs/imagens

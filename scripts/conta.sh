@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sizes of the code and of its tests: non-blank lines of C++, C, headers,
 # shell and CMake. Tests are tests/ without the cases' data; code is src/,
 # ferramentas/ and scripts/. With --tempo, also times the whole ctest (the

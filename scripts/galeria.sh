@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Draws the documentation's gallery from the pictures the build drew of the
 # examples with the command-line runner (olpalib/ajuda/exemplos/, the same
 # ones the help window and "Abrir" show): a 320 x 240 copy of each in

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The common errors agree everywhere: the reference's section "Erros comuns"
 # is what gera-ajuda makes of dados/erros_comuns.ini and of the analyser's
 # explanations with a cause (dados/avisos.ini; the help window reads the same

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Nothing English reaches a learner: in what every case shows (consoles, the
 # terminal), no line of the system's own ("[erro]", "[aviso]", "[olpa]") has
 # a word of the compiler's or the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The reference's lists of functions agree with the table of learner
 # functions: every function of the table is in docs/referencia.md, and every
 # function row of its tables ("| `name(...)` |") is in the table.

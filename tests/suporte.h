@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the case runner, the fuzzer and the window test share: pictures as
 // plain pixels, files, a throw-away run tree, and one press of "Rodar"
 // without the window.

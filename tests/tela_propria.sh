@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command under a virtual X server of its own (Xvfb on the first free
 # display), so that tests that drive windows and read the screen back run
 # side by side instead of taking turns on one display.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs olpa into a temporary prefix and starts it the way a user would,
 # with a fresh HOME, under the display of the test run (Xvfb).
 # Usage: OLPA_TITULO=TITLE teste_instalacao.sh BUILD_DIR
@@ -14,13 +15,13 @@ mkdir -p "$HOME"
 cmake --install "$1" --prefix "$p" >/dev/null
 
 # What a desktop needs to find and start olpa.
-for f in bin/olpa bin/olpa-rodar lib/olpa/olpa lib/olpa/olpalib/init.png; do
+for f in bin/olpa bin/olpa-rodar lib/olpa/olpa share/olpa/olpalib/init.png; do
   [ -s "$p/$f" ] || falha "sem $f"
 done
-desktop-file-validate "$p/share/applications/olpa.desktop" || falha "olpa.desktop inválido"
-grep -qx "Exec=olpa" "$p/share/applications/olpa.desktop" || falha "olpa.desktop"
+desktop-file-validate "$p/share/applications/io.github.olpa.desktop" || falha "io.github.olpa.desktop inválido"
+grep -qx "Exec=olpa" "$p/share/applications/io.github.olpa.desktop" || falha "io.github.olpa.desktop"
 for n in 16 24 32 48 64; do
-  [ "$(identify -format '%wx%h' "$p/share/icons/hicolor/${n}x$n/apps/olpa.png")" = "${n}x$n" ] ||
+  [ "$(identify -format '%wx%h' "$p/share/icons/hicolor/${n}x$n/apps/io.github.olpa.png")" = "${n}x$n" ] ||
     falha "ícone $n"
 done
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What every part of olpa uses the same way and defines once: the clock the
 // figures and the run's limits are read on, owning a string GLib allocated,
 // and readying memory in one call on kernels older than the headers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // olpa-analisa: reads programs from standard input, one request at a time,
 // and answers each with clang's findings on standard output. Confines
 // itself before it reads the first program; whoever started it ends it

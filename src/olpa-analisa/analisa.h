@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // olpa-analisa: the process that analyses a learner's program with clang's
 // front end, apart from the window and from the runs, confined, for as long
 // as the window lives (analise_protocolo.h says what it reads and writes).

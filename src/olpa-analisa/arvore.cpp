@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One walk over the program's syntax tree: the drawing library's own
 // rules, that no C compiler knows (a call of a learner function whose
 // argument is a constant out of its range: cor(300, 0, 0), espera(20000),
@@ -6,9 +7,12 @@
 #include "analisa.h"
 
 #include "analise_protocolo.h"
+#include "olpa_funcoes.h"
 
 #include <clang-c/Index.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -43,8 +47,9 @@ std::string posicoes(CXSourceRange faixa) {
          std::to_string(c2);
 }
 
-bool fora(const AnaliseFaixa &f, long long valor) {
-  return f.sem_zero ? valor == 0 : valor < f.minimo || valor > f.maximo;
+// A range that says something (the table leaves the others whole).
+bool tem_faixa(const OlpaFaixa &f) {
+  return f.sem_zero || f.minimo != INT_MIN || f.maximo != INT_MAX;
 }
 
 // A call of `nome` that the learner functions' declarations declare (not a
@@ -61,27 +66,32 @@ bool da_biblioteca(CXCursor chamada) {
   return nossa;
 }
 
-// The first argument out of its range, when one is.
+// The first argument out of its range (the learner functions' table's),
+// when one is.
 void confere(CXCursor chamada, std::string *saida) {
   const std::string funcao = nome_de(chamada);
-  const int n = clang_Cursor_getNumArguments(chamada);
-  for (const AnaliseFaixa &f : ANALISE_FAIXAS) {
-    if (funcao != f.funcao || f.argumento > n || !da_biblioteca(chamada))
+  const size_t indice = olpa_funcao_indice(funcao.c_str());
+  if (indice == OLPA_NUM_FUNCOES || !da_biblioteca(chamada))
+    return;
+  const int n = std::min(clang_Cursor_getNumArguments(chamada), OLPA_MAX_ARGUMENTOS);
+  for (int k = 0; k < n; k++) {
+    const OlpaFaixa &f = OLPA_FUNCOES[indice].faixas[k];
+    if (!tem_faixa(f))
       continue;
-    const CXCursor argumento = clang_Cursor_getArgument(chamada, f.argumento - 1);
+    const CXCursor argumento = clang_Cursor_getArgument(chamada, static_cast<unsigned>(k));
     CXEvalResult valor = clang_Cursor_Evaluate(argumento);
     if (!valor)
       continue;
-    const bool achou = clang_EvalResult_getKind(valor) == CXEval_Int &&
-                       fora(f, clang_EvalResult_getAsLongLong(valor));
-    if (achou)
-      *saida += "d\ta\t" + posicoes(clang_getCursorExtent(argumento)) + "\t" + ANALISE_OPCAO_FAIXA +
-                "\t" + funcao + " " + std::to_string(f.argumento) + " " +
-                std::to_string(clang_EvalResult_getAsLongLong(valor)) + "\nn\t" +
-                posicoes(clang_getCursorExtent(chamada)) + "\tchamada\n";
+    const long long v = clang_EvalResult_getAsLongLong(valor);
+    const bool achou = clang_EvalResult_getKind(valor) == CXEval_Int && v >= INT_MIN &&
+                       v <= INT_MAX && !olpa_faixa_contem(f, static_cast<int>(v));
     clang_EvalResult_dispose(valor);
-    if (achou)
+    if (achou) {
+      *saida += "d\ta\t" + posicoes(clang_getCursorExtent(argumento)) + "\t" + ANALISE_OPCAO_FAIXA +
+                "\t" + funcao + " " + std::to_string(k + 1) + " " + std::to_string(v) + "\nn\t" +
+                posicoes(clang_getCursorExtent(chamada)) + "\tchamada\n";
       return;
+    }
   }
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analyser confined as a run is: clang parses text a learner wrote, and
 // a parser can have bugs. Files: read only beneath the folders of headers,
 // written only in its own temporary folder. System calls: what clang's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One translation unit of clang's, kept from one text to the next: the
 // program is a file in memory, with the learner functions' declarations
 // included in front of it (its lines untouched), and each new text is a

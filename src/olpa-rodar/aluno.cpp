@@ -1,12 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One learner's file graded in a process of its own. This process is the
 // runner's application side, so it is trusted; the learner's program runs in
 // its child as every run does, and reaches neither this process's standard
 // output (where the record goes) nor its standard error (trace lines go
-// nowhere here). The picture the program left is read as untrusted data.
+// nowhere here). The pictures the program left are read as untrusted data.
 #include "aluno.h"
 
 #include "figuras.h"
 #include "olpa_rodar.h"
+#include "registro.h"
 
 #include "olpagfx.h"
 #include "olpaparser.h"
@@ -15,7 +17,7 @@
 #include <cstdio>
 #include <cstdint>
 #include <cstdlib>
-#include <map>
+#include <cstring>
 
 #include <malloc.h>
 #include <sys/mman.h>
@@ -32,54 +34,55 @@ namespace {
 
 const char *const ACHADOS[] = {"figura", "sem_figura", "erro", "interrompido"};
 
-// Every field as "NAME LENGTH\n" and its bytes, then "\n": whatever bytes the
-// console text holds, the record stays whole.
-void campo(std::string *saida, const char *nome, const std::string &valor) {
-  *saida += std::string(nome) + " " + std::to_string(valor.size()) + "\n" + valor + "\n";
-}
+// No code file has more lines than bytes.
+constexpr long LINHA_MAXIMA = PARSER_LIMITE_CODIGO + 1;
 
 } // namespace
 
 std::string aluno_registro(const RegistroAluno &r) {
   std::string saida;
-  campo(&saida, "achado", ACHADOS[static_cast<int>(r.achado)]);
-  campo(&saida, "pontos", std::to_string(r.pontos));
-  campo(&saida, "mensagem", r.mensagem);
-  campo(&saida, "console", r.console);
+  registro_campo(&saida, "achado", ACHADOS[static_cast<int>(r.achado)]);
+  registro_campo(&saida, "comparada", r.comparada ? "1" : "0");
+  registro_comparacao(&saida, r.comparacao);
+  registro_campo(&saida, "parcial", r.parcial ? "1" : "0");
+  registro_campo(&saida, "linhas", registro_lista(r.linhas));
+  registro_campo(&saida, "mensagem", r.mensagem);
+  registro_campo(&saida, "console", r.console);
   return saida;
 }
 
 bool aluno_le_registro(const std::string &texto, RegistroAluno *r) {
-  std::map<std::string, std::string> campos;
+  Campos campos;
   size_t p = 0;
-  while (p < texto.size()) {
-    const size_t espaco = texto.find(' ', p), fim = texto.find('\n', p);
-    if (espaco == std::string::npos || fim == std::string::npos || espaco > fim)
-      return false;
-    char *resto = nullptr;
-    const unsigned long long n = g_ascii_strtoull(texto.c_str() + espaco + 1, &resto, 10);
-    if (resto != texto.c_str() + fim || n > texto.size() - fim - 1 ||
-        texto.size() - fim - 1 - n < 1 || texto[fim + 1 + n] != '\n')
-      return false;
-    campos[texto.substr(p, espaco - p)] = texto.substr(fim + 1, n);
-    p = fim + 1 + n + 1;
-  }
-  if (campos.size() != 4 || !campos.count("achado") || !campos.count("pontos") ||
-      !campos.count("mensagem") || !campos.count("console"))
+  if (!registro_le(texto, &p, &campos) || campos.size() != 11)
     return false;
+  RegistroAluno lido;
   int achado = 0;
   while (achado < 4 && campos["achado"] != ACHADOS[achado])
     achado++;
-  char *fim = nullptr;
-  const long pontos = strtol(campos["pontos"].c_str(), &fim, 10);
-  if (achado == 4 || !fim || *fim || pontos < -1 || pontos > FIGURA_PONTOS)
+  if (achado == 4 || !registro_le_comparacao(campos, &lido.comparacao) ||
+      !registro_le_lista(campos["linhas"], LINHA_MAXIMA, &lido.linhas) ||
+      (campos["comparada"] != "0" && campos["comparada"] != "1") ||
+      (campos["parcial"] != "0" && campos["parcial"] != "1"))
     return false;
-  *r = {static_cast<Achado>(achado), pontos, campos["mensagem"], campos["console"]};
+  lido.achado = static_cast<Achado>(achado);
+  lido.comparada = campos["comparada"] == "1";
+  lido.parcial = campos["parcial"] == "1";
+  lido.mensagem = campos["mensagem"];
+  lido.console = campos["console"];
+  *r = lido;
   return true;
 }
 
 std::vector<std::string> aluno_argumentos(const OpcoesAluno &o) {
-  return {o.tempo_limite, o.modelo, o.figura, o.diferenca, o.arquivo, o.sem_espera};
+  return {o.tempo_limite, o.modelo,     o.figura,       o.diferenca,
+          o.arquivo,      o.sem_espera, o.deslocamento, o.marcas};
+}
+
+std::string aluno_marcas_em_texto(const CoresDasMarcas &c) {
+  char texto[32];
+  snprintf(texto, sizeof texto, "%08x,%08x,%08x", c.faltando, c.sobrando, c.cor);
+  return texto;
 }
 
 // ------------------------------------------------------------ grading
@@ -104,6 +107,14 @@ std::string ultima_linha(const ParserResultado &r) {
   return {};
 }
 
+// Why a run that ended failed, when olpa said it in an "[erro]" line of its own.
+std::string ultimo_erro(const ParserResultado &r) {
+  for (size_t i = r.linhas.size(); i-- > 0;)
+    if (r.linhas[i].tipo == ParserTipo::Erro)
+      return parser_linha_texto(r, r.linhas[i]);
+  return {};
+}
+
 // Grading takes a few pictures of 1.2 MB, and page faults are dear on some
 // machines (a virtual one may pay an exit for each page, and serialise them
 // across processors): the memory is made ready in one call and malloc keeps
@@ -121,14 +132,89 @@ void prepara_memoria() {
   free(bloco);
 }
 
+// A surface of ours holding a copy of 640 x 480 pixels as cairo holds them.
+OlpaSurface copia_de(const unsigned char *pixels) {
+  OlpaSurface s(
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA));
+  cairo_surface_flush(s.get());
+  memcpy(cairo_image_surface_get_data(s.get()), pixels, OLPA_TELA_BYTES);
+  cairo_surface_mark_dirty(s.get());
+  return s;
+}
+
+const unsigned char *pixels_de(cairo_surface_t *s) {
+  cairo_surface_flush(s);
+  return cairo_image_surface_get_stride(s) == OLPA_TELA_STRIDE ? cairo_image_surface_get_data(s)
+                                                               : nullptr;
+}
+
+[[noreturn]] void nao_gravou(const std::string &caminho, const std::string &motivo) {
+  fprintf(stderr, "olpa-rodar: não foi possível gravar \"%s\": %s.\n", caminho.c_str(),
+          motivo.c_str());
+  exit(3);
+}
+
+// A run that wrote no picture may have drawn: its canvas as far as it got,
+// kept as the learner's picture when it holds anything but the background.
+void guarda_parcial(const OpcoesAluno &o, const unsigned char *pixels, RegistroAluno *r) {
+  OpcoesComparacao oc;
+  if (!pixels || compara_so_fundo(pixels, oc))
+    return;
+  prepara_memoria();
+  OlpaSurface parcial = copia_de(pixels);
+  std::string motivo;
+  if (!figura_grava(parcial.get(), o.figura, &motivo))
+    nao_gravou(o.figura, motivo);
+  r->parcial = true;
+}
+
+bool le_marcas(const std::string &texto, CoresDasMarcas *c) {
+  return sscanf(texto.c_str(), "%8x,%8x,%8x", &c->faltando, &c->sobrando, &c->cor) == 3;
+}
+
+// The learner's picture against the model's: the counts, and the picture of the differences.
+void compara_com_modelo(const OpcoesAluno &o, cairo_surface_t *figura, RegistroAluno *r) {
+  std::string motivo;
+  OlpaSurface modelo = figura_le(o.modelo, &motivo);
+  if (!modelo) {
+    fprintf(stderr, "olpa-rodar: não foi possível ler o modelo: %s.\n", motivo.c_str());
+    exit(3);
+  }
+  OpcoesComparacao oc;
+  oc.deslocamento = atoi(o.deslocamento.c_str());
+  CoresDasMarcas cores{};
+  const unsigned char *m = pixels_de(modelo.get()), *a = pixels_de(figura);
+  if (!m || !a || !le_marcas(o.marcas, &cores)) {
+    fprintf(stderr, "olpa-rodar: figuras ou marcas fora do formato esperado.\n");
+    exit(3);
+  }
+  std::vector<Marca> marcas(COMPARA_PONTOS);
+  r->comparacao = compara_figuras(m, a, oc, marcas.data());
+  r->comparada = true;
+  OlpaSurface diferenca(
+      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA));
+  cairo_surface_flush(diferenca.get());
+  compara_desenha_diferencas(m, marcas.data(), cores,
+                             cairo_image_surface_get_data(diferenca.get()));
+  cairo_surface_mark_dirty(diferenca.get());
+  if (!figura_grava(diferenca.get(), o.diferenca, &motivo))
+    nao_gravou(o.diferenca, motivo);
+}
+
 // The picture the run left at the export path, compared and written for the
 // report: only beneath this learner's own ../telas, never through a link.
+// The messages are olpa's own, never a line the program wrote.
 void olha_figura(const OpcoesAluno &o, const ParserResultado &rodada, RegistroAluno *r) {
   const bool sucesso = rodada.sucesso;
   const int fd = rodada.figura_gravada ? parser_abre_em_telas(rodada.caminho.c_str()) : -1;
   if (fd < 0 && (!rodada.figura_gravada || errno == ENOENT)) {
     r->achado = Achado::SemFigura;
-    r->mensagem = sucesso ? "o programa terminou sem gravar uma figura." : ultima_linha(rodada);
+    const std::string por_que = sucesso ? "" : ultimo_erro(rodada);
+    r->mensagem = !por_que.empty() ? por_que
+                  : sucesso        ? "o programa terminou sem gravar uma figura."
+                                   : "o programa terminou sem gravar uma figura: a gravação "
+                                     "falhou (o console diz por quê).";
+    guarda_parcial(o, rodada.figura, r);
     return;
   }
   std::string motivo = "não é um arquivo comum dentro de telas";
@@ -139,28 +225,14 @@ void olha_figura(const OpcoesAluno &o, const ParserResultado &rodada, RegistroAl
   if (!figura) {
     r->achado = Achado::SemFigura;
     r->mensagem = "a figura que o programa gravou não serve: " + motivo + ".";
+    guarda_parcial(o, rodada.figura, r);
     return;
   }
-  if (!figura_grava(figura.get(), o.figura, &motivo)) {
-    fprintf(stderr, "olpa-rodar: não foi possível gravar \"%s\": %s.\n", o.figura.c_str(),
-            motivo.c_str());
-    exit(3);
-  }
+  if (!figura_grava(figura.get(), o.figura, &motivo))
+    nao_gravou(o.figura, motivo);
   r->achado = Achado::Figura;
-  if (o.modelo.empty())
-    return;
-  OlpaSurface modelo = figura_le(o.modelo, &motivo);
-  if (!modelo) {
-    fprintf(stderr, "olpa-rodar: não foi possível ler o modelo: %s.\n", motivo.c_str());
-    exit(3);
-  }
-  r->pontos = figura_conta_diferencas(modelo.get(), figura.get());
-  OlpaSurface diferenca = figura_diferenca(modelo.get(), figura.get());
-  if (!figura_grava(diferenca.get(), o.diferenca, &motivo)) {
-    fprintf(stderr, "olpa-rodar: não foi possível gravar \"%s\": %s.\n", o.diferenca.c_str(),
-            motivo.c_str());
-    exit(3);
-  }
+  if (!o.modelo.empty())
+    compara_com_modelo(o, figura.get(), r);
 }
 
 RegistroAluno corrige(const OpcoesAluno &o) {
@@ -177,6 +249,7 @@ RegistroAluno corrige(const OpcoesAluno &o) {
   ParserResultado rodada;
   rodar_executa(codigo, &rodada);
   r.console = rodada.texto;
+  r.linhas = rodada.marcas_erro;
   parser_encerra();
   switch (rodada.fim) {
   case ParserFim::NaoRodou:
@@ -186,6 +259,7 @@ RegistroAluno corrige(const OpcoesAluno &o) {
   case ParserFim::Interrompido:
     r.achado = Achado::Interrompido;
     r.mensagem = ultima_linha(rodada);
+    guarda_parcial(o, olpa_gfx_pixels(), &r);
     break;
   case ParserFim::Terminou:
     olha_figura(o, rodada, &r);
@@ -197,11 +271,11 @@ RegistroAluno corrige(const OpcoesAluno &o) {
 } // namespace
 
 int aluno_principal(int argc, char **argv) {
-  if (argc != 6) {
+  if (argc != 8) {
     fprintf(stderr, "olpa-rodar: %s é só para uso interno.\n", ALUNO_OPCAO);
     return 2;
   }
-  const OpcoesAluno o{argv[0], argv[1], argv[2], argv[3], argv[4], argv[5]};
+  const OpcoesAluno o{argv[0], argv[1], argv[2], argv[3], argv[4], argv[5], argv[6], argv[7]};
   parser_define_sem_espera(o.sem_espera == "1");
   char *fim = nullptr;
   const double tempo = g_ascii_strtod(o.tempo_limite.c_str(), &fim);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures for grading. A learner's picture is untrusted: it is read only from
 // a regular file, its size checked in the header before anything is decoded,
 // and it is always drawn again into a surface of our own.
@@ -137,38 +138,15 @@ bool figura_grava(cairo_surface_t *figura, const std::string &caminho, std::stri
   return false;
 }
 
-namespace {
-
-const uint32_t *linha_de(cairo_surface_t *s, int y) {
-  return reinterpret_cast<const uint32_t *>(
-      cairo_image_surface_get_data(s) + static_cast<size_t>(y) * cairo_image_surface_get_stride(s));
-}
-
-} // namespace
-
-long figura_conta_diferencas(cairo_surface_t *a, cairo_surface_t *b) {
-  cairo_surface_flush(a);
-  cairo_surface_flush(b);
-  long diferentes = 0;
-  for (int y = 0; y < OLPA_TELA_ALTURA; y++) {
-    const uint32_t *pa = linha_de(a, y), *pb = linha_de(b, y);
-    for (int x = 0; x < OLPA_TELA_LARGURA; x++)
-      diferentes += pa[x] != pb[x];
-  }
-  return diferentes;
-}
-
-OlpaSurface figura_diferenca(cairo_surface_t *modelo, cairo_surface_t *outra) {
-  cairo_surface_flush(modelo);
-  cairo_surface_flush(outra);
-  OlpaSurface diferenca(
-      cairo_image_surface_create(CAIRO_FORMAT_ARGB32, OLPA_TELA_LARGURA, OLPA_TELA_ALTURA));
-  for (int y = 0; y < OLPA_TELA_ALTURA; y++) {
-    const uint32_t *pm = linha_de(modelo, y), *po = linha_de(outra, y);
-    auto *pd = const_cast<uint32_t *>(linha_de(diferenca.get(), y));
-    for (int x = 0; x < OLPA_TELA_LARGURA; x++)
-      pd[x] = pm[x] != po[x] ? FIGURA_MARCA : figura_esmaecida(pm[x]);
-  }
-  cairo_surface_mark_dirty(diferenca.get());
-  return diferenca;
+std::string figura_soma(cairo_surface_t *figura) {
+  cairo_surface_flush(figura);
+  GChecksum *soma = g_checksum_new(G_CHECKSUM_SHA256);
+  const unsigned char *dados = cairo_image_surface_get_data(figura);
+  const int passo = cairo_image_surface_get_stride(figura);
+  for (int y = 0; dados && y < cairo_image_surface_get_height(figura); y++)
+    g_checksum_update(soma, dados + static_cast<size_t>(y) * passo,
+                      static_cast<gssize>(cairo_image_surface_get_width(figura)) * 4);
+  std::string texto = g_checksum_get_string(soma);
+  g_checksum_free(soma);
+  return texto;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // olpa-rodar: runs code files exactly as "Rodar" would with that text in the
 // editor (read as "Abrir" reads them) and prints the console text the window
 // would show, for teachers and tests. Here: its command line, and what its ways of running share
@@ -6,6 +7,7 @@
 #include "olpa_rodar.h"
 
 #include "aluno.h"
+#include "opcoes.h"
 #include "textos.h"
 #include "turma.h"
 
@@ -34,26 +36,6 @@ bool com_analise = false; // the analyser's warnings in the console (not --sem-a
 // is done (or stopped at its own time limit), so that the same file always
 // shows the same warnings.
 constexpr int ESPERA_PELA_ANALISE_MS = 60 * 1000;
-
-void uso() {
-  fprintf(stderr,
-          "uso: olpa-rodar [--tempo-limite SEGUNDOS] [--sem-espera] [--figuras PASTA]\n"
-          "                [--quadros PASTA] [--sem-analise] [--trace] ARQUIVO...\n"
-          "     olpa-rodar --compara MODELO [--relatorio PASTA] [--tolerancia PORCENTO] [-j N]\n"
-          "                [--tempo-limite SEGUNDOS] [--sem-espera] ARQUIVO...\n"
-          "Roda cada arquivo de código (\"-\" para a entrada padrão) como o botão \"Rodar\" e "
-          "mostra o texto do console; com --figuras, guarda a figura de cada um com o nome "
-          "dele.\n"
-          "Antes da linha final, os avisos do analisador (\"[aviso] linha N: ...\"); "
-          "--sem-analise não analisa. Com --trace, as linhas de rastro vão para a saída de "
-          "erros.\n"
-          "Com --sem-espera, espera() não pausa. Com --quadros, a tela vai para "
-          "../telas/PASTA/ a cada espera(), como NNNNN-MS.png (o número do quadro e quantos "
-          "milissegundos ele fica na tela).\n"
-          "Com --compara, roda cada arquivo à parte e compara a figura com a do MODELO (um "
-          "arquivo .olp ou uma figura .png de 640 × 480); o relatório fica em PASTA "
-          "(relatorio/ se não for dada).\n");
-}
 
 } // namespace
 
@@ -101,118 +83,6 @@ bool rodar_executa(const std::string &codigo, ParserResultado *r) {
 
 namespace {
 
-struct Opcoes {
-  std::vector<std::string> arquivos;
-  double tempo_limite = 0; // 0: the runner's own
-  std::string figuras;
-  std::string quadros; // a folder of ../telas for the frames of animations
-  bool sem_espera = false;
-  bool sem_analise = false;
-  bool compara = false, so_compara = false;
-  OpcoesTurma turma;
-};
-
-// A number from `texto` ("0.5" or "0,5") within [minimo, maximo].
-bool le_numero(const char *texto, double minimo, double maximo, double *valor) {
-  if (!texto || !*texto)
-    return false;
-  std::string ponto = texto;
-  for (char &c : ponto)
-    if (c == ',')
-      c = '.';
-  char *fim = nullptr;
-  *valor = g_ascii_strtod(ponto.c_str(), &fim);
-  return fim && *fim == '\0' && *valor >= minimo && *valor <= maximo;
-}
-
-// 0 when the command line makes sense; otherwise the exit status, said.
-int le_opcoes(int argc, char **argv, Opcoes *o) {
-  bool so_arquivos = false;
-  for (int i = 1; i < argc; i++) {
-    const std::string a = argv[i];
-    const char *valor = i + 1 < argc ? argv[i + 1] : nullptr;
-    const char *erro = nullptr;
-    if (so_arquivos || a == "-" || a[0] != '-') {
-      o->arquivos.push_back(a);
-      continue;
-    }
-    if (a == "--") {
-      so_arquivos = true;
-      continue;
-    }
-    if (a == "--ajuda" || a == "--help") {
-      uso();
-      return -1;
-    }
-    if (a == "--sem-analise" || a == "--trace") {
-      (a == "--trace" ? com_trace : o->sem_analise) = true;
-      continue;
-    }
-    if (a == "--sem-espera") {
-      o->sem_espera = o->turma.sem_espera = true;
-      continue;
-    }
-    double n = 0;
-    if (a == "--tempo-limite") {
-      if (!le_numero(valor, 1e-3, 86400, &o->tempo_limite))
-        erro = "--tempo-limite pede um número de segundos maior que zero.";
-    } else if (a == "--quadros") {
-      const std::string pasta = valor ? valor : "";
-      if (pasta.empty() || pasta.find('/') != std::string::npos || pasta == "." || pasta == "..")
-        erro = "--quadros pede o nome de uma pasta dentro de ../telas.";
-      o->quadros = pasta;
-    } else if (a == "--figuras" || a == "--relatorio" || a == "--compara") {
-      if (!valor || !*valor)
-        erro = a == "--compara" ? "--compara pede o modelo (um arquivo .olp ou uma figura .png "
-                                  "de 640 × 480)."
-                                : "esta opção pede o nome de uma pasta.";
-      else if (a == "--figuras")
-        o->figuras = valor;
-      else if (a == "--relatorio")
-        o->turma.relatorio = valor, o->so_compara = true;
-      else
-        o->turma.modelo = valor, o->compara = true;
-    } else if (a == "--tolerancia") {
-      if (!le_numero(valor, 0, 100, &o->turma.tolerancia))
-        erro = "--tolerancia pede uma porcentagem de 0 a 100.";
-      o->so_compara = true;
-    } else if (a == "-j" || a == "--tarefas") {
-      if (!le_numero(valor, 1, 64, &n) || n != static_cast<int>(n))
-        erro = "-j pede quantas execuções ao mesmo tempo, de 1 a 64.";
-      o->turma.tarefas = static_cast<int>(n), o->so_compara = true;
-    } else {
-      fprintf(stderr, "olpa-rodar: opção desconhecida: %s\n", texto_de_uma_linha(a).c_str());
-      uso();
-      return 2;
-    }
-    if (erro) {
-      fprintf(stderr, "olpa-rodar: %s\n", erro);
-      return 2;
-    }
-    i++;
-  }
-  const char *erro = nullptr;
-  if (o->so_compara && !o->compara)
-    erro = "--relatorio, --tolerancia e -j só valem com --compara.";
-  else if (o->compara && !o->figuras.empty())
-    erro = "--figuras não vale com --compara: as figuras ficam no relatório.";
-  else if (o->compara && !o->quadros.empty())
-    erro = "--quadros não vale com --compara.";
-  else if (o->compara)
-    for (const std::string &a : o->arquivos)
-      if (a == "-")
-        erro = "--compara não lê programas da entrada padrão (\"-\").";
-  if (erro) {
-    fprintf(stderr, "olpa-rodar: %s\n", erro);
-    return 2;
-  }
-  if (o->arquivos.empty()) {
-    uso();
-    return 2;
-  }
-  return 0;
-}
-
 // The folder of ../telas the frames go to, made when missing.
 bool prepara_quadros(const std::string &pasta) {
   const std::string caminho = "../telas/" + pasta;
@@ -232,7 +102,7 @@ int main(int argc, char **argv) {
     return aluno_principal(argc - 2, argv + 2);
   Opcoes o;
   o.turma.tarefas = static_cast<int>(g_get_num_processors());
-  const int uso_errado = le_opcoes(argc, argv, &o);
+  const int uso_errado = opcoes_le(argc, argv, &o);
   if (uso_errado != 0)
     return uso_errado < 0 ? 0 : uso_errado;
   if (o.tempo_limite > 0)
@@ -240,22 +110,23 @@ int main(int argc, char **argv) {
   parser_define_sem_espera(o.sem_espera);
   if (!o.quadros.empty() && !prepara_quadros(o.quadros))
     return 2;
-  if (!o.compara) {
+  if (!o.compara && !o.turma.junta) {
     // The compiler's warnings are the analyser's to tell, better, when it is there.
+    com_trace = o.trace;
     com_analise = !o.sem_analise;
     if (o.sem_analise)
       analise_desliga("pedido por --sem-analise");
     parser_define_avisos_do_compilador(!analise_ligada(nullptr));
     const int r = rodar_em_sequencia(o.arquivos, o.figuras);
+    analise_encerra();
     // Everything is said and every child is gone. The libraries' destructors
     // have nothing left to do but write pages the fork left shared, a
     // copy-on-write fault each: the process just ends.
-    analise_encerra();
     fflush(nullptr);
     _exit(r);
   }
   o.turma.arquivos = o.arquivos;
   if (o.tempo_limite > 0)
     o.turma.tempo_limite = o.tempo_limite;
-  return turma_compara(o.turma);
+  return o.turma.junta ? junta_relatorios(o.turma) : turma_compara(o.turma);
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What olpa-rodar's ways of running share: reading a code file and one press
 // of "Rodar".
 #pragma once
@@ -13,7 +14,7 @@ bool rodar_le_arquivo(const char *nome, std::string *texto, std::string *erro);
 // Sends the runner's console text to rodar_executa and its trace lines to `fd_trace`.
 void rodar_prepara(int fd_trace);
 // One press of "Rodar" with `codigo` in the editor: true when it succeeded;
-// the console text it leaves in *console.
+// the run described in *resultado (its console text, the lines to mark, its picture).
 bool rodar_executa(const std::string &codigo, ParserResultado *resultado);
 
 // The files run one after the other (the mode without --compara); with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Child processes run a few at a time from a GLib main loop: spawned with
 // pipes for their output, watched until they exit, killed at a deadline. Each
 // is one olpa-rodar grading one file, so that every learner starts from the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Child processes run a few at a time, each in a fresh temporary run tree of
 // its own, so that no two share a picture folder and none inherits another's
 // leftovers.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Several code files run one after the other in this process, as presses of
 // "Rodar" in one window: the export path and manual saving carry from one to
 // the next. Each file's console text is headed by its name when there are

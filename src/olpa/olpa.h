@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application shell: the one window and its console looks (olpa.cpp),
 // the run, clear and new actions (olpa_acoes.cpp), and the code files
 // (olpa_arquivos.cpp).
@@ -42,6 +43,10 @@ extern const char *const OLPA_IMAGEM_INICIAL;
 inline constexpr char OLPA_MARCA_ERRO[] = "erro";
 inline constexpr char OLPA_MARCA_AVISO[] = "aviso";
 
+// The command line (olpa_opcoes.cpp): --ajuda and --versao answered, the
+// exit status then; -1 when the window is to open.
+int olpa_opcoes(int argc, char **argv);
+
 // The window.
 void olpa_UI(int largura, int altura, const char *titulo);
 void olpa_defs(void);
@@ -52,6 +57,10 @@ bool olpa_console_em_erro(void);
 gboolean olpa_destroi_janela(GtkWidget *janela, GdkEvent *evento, gpointer dados);
 // A yes/no question titled "Confirmação" (ISO-8859-1 text); true on yes.
 bool olpa_pergunta(GtkWindow *pai, const char *pergunta);
+// The question of "Novo", and of whatever else replaces changes not saved:
+// "Deseja abandonar todas as alterações?" in ISO-8859-1.
+inline constexpr char OLPA_PERGUNTA_ABANDONAR[] = "Deseja abandonar todas as altera\xe7\xf5"
+                                                  "es?";
 
 // Button actions: run, clear, new.
 void olpa_botao_executar(GtkWidget *botao, gpointer dados);
@@ -103,6 +112,21 @@ bool olpa_salvar_codigo(void);
 void olpa_aviso(const char *mensagem);
 // Whether the editor holds changes not saved since the last load, save or "Novo".
 bool olpa_codigo_modificado(void);
+
+// Never losing the learner's code (olpa_recupera.cpp). Before anything
+// replaces the editor's text: true when it has no changes not saved, or the
+// learner, asked over `pai`, abandons them.
+bool olpa_pode_substituir_codigo(GtkWindow *pai);
+// The recovery copy: kept while the text has changes not saved, offered at
+// the start after a window that ended without removing its copy; written
+// now (or removed, with no changes); removed when the window ends normally.
+void olpa_recupera_liga(void);
+void olpa_recupera_grava(void);
+void olpa_recupera_encerra(void);
+
+// GTK's and GtkSourceView's own words in Portuguese whatever the machine's
+// language (olpa_idioma.cpp); after gtk_init, which sets the locale.
+void olpa_idioma_portugues(void);
 
 // A warning dialog titled "Aviso" with a UTF-8 text.
 void olpa_aviso_utf8(const char *mensagem);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run, clear and new actions: a run from the editor's text to the
 // console and the picture shown, live while it lasts (the window never waits
 // for a program: "Rodar" reads "Parar" meanwhile), the editor's error marks,
@@ -127,7 +128,7 @@ void ao_fim(const ParserResultado &r) {
   descongela();
 }
 
-void ao_resultado(const ParserResultado &r, ParserMomento momento) {
+void ao_resultado(const ParserResultado &r, ParserMomento momento, void *) {
   switch (momento) {
   case ParserMomento::Texto:
     mostra_console(r);
@@ -273,9 +274,7 @@ void olpa_limpa_codigo_e_console(void) {
 
 void olpa_confirma_limpar(GtkWidget *, gpointer janela) {
   olpa_para_execucao();
-  // "Deseja abandonar todas as alterações?" in ISO-8859-1.
-  if (olpa_pergunta(GTK_WINDOW(janela), "Deseja abandonar todas as altera\xe7\xf5"
-                                        "es?"))
+  if (olpa_pergunta(GTK_WINDOW(janela), OLPA_PERGUNTA_ABANDONAR))
     olpa_limpa_codigo_e_console();
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help window "Ajuda do olpa" (F1), read from what ships beside the
 // program, so it works without a network: every learner function of the
 // table with its example and the picture the build drew from it
@@ -149,6 +150,8 @@ std::string titulo_do_exemplo(const std::string &caminho, const std::string &nom
 }
 
 void abre_exemplo(GtkButton *, gpointer arquivo) {
+  if (!olpa_pode_substituir_codigo(GTK_WINDOW(janela)))
+    return;
   OlpaTexto caminho(g_canonicalize_filename(static_cast<const char *>(arquivo), nullptr));
   olpa_nome_arquivo = caminho.get();
   printf("olp: %s\n", olpa_nome_arquivo.c_str());

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analysis in the window: a pause in typing asks for it, its answer
 // (from the analyser's process, through the main loop) underlines the
 // findings of the text it was asked for, if that is still the text. The

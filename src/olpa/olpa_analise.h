@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analysis in the window (olpa_analise.cpp): the editor's text analysed
 // about half a second after typing stops, each finding underlined (yellow
 // for warnings, red for errors) with its explanation on hover and a mark in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Code files: "Abrir" and "Salvar". The learner's code is never lost: a file
 // that cannot be loaded leaves the editor as it was, a save replaces the old
 // file only once the new one is completely written, and nothing is saved
@@ -66,7 +67,7 @@ GtkWidget *cria_seletor(const char *titulo, GtkFileChooserAction acao, const cha
       gtk_file_chooser_dialog_new(titulo, GTK_WINDOW(olpa_janela), acao, "_Cancelar",
                                   GTK_RESPONSE_CANCEL, aceitar, GTK_RESPONSE_ACCEPT, nullptr);
   GtkFileFilter *filtro = gtk_file_filter_new();
-  gtk_file_filter_set_name(filtro, "Arquivos do Olpa (*.olp)");
+  gtk_file_filter_set_name(filtro, "Arquivos do olpa (*.olp)");
   gtk_file_filter_add_pattern(filtro, "*.olp");
   gtk_file_chooser_add_filter(GTK_FILE_CHOOSER(dialogo), filtro);
   olpa_seletor_cabe_na_tela(dialogo);
@@ -119,7 +120,8 @@ void olpa_abrir(GtkWidget *, gpointer) {
   GtkWidget *dialogo = cria_seletor("Abrir", GTK_FILE_CHOOSER_ACTION_OPEN, "_Abrir");
   olpa_previa_liga(dialogo);
   abre_em_exemplos(dialogo);
-  if (gtk_dialog_run(GTK_DIALOG(dialogo)) == GTK_RESPONSE_ACCEPT) {
+  if (gtk_dialog_run(GTK_DIALOG(dialogo)) == GTK_RESPONSE_ACCEPT &&
+      olpa_pode_substituir_codigo(GTK_WINDOW(dialogo))) {
     olpa_nome_arquivo = escolhido(dialogo);
     printf("olp: %s\n", olpa_nome_arquivo.c_str());
     olpa_carrega_codigo();
@@ -139,8 +141,7 @@ int olpa_carrega_codigo(void) {
   printf("tamanho: %d\n", static_cast<int>(texto.size()));
   printf("%s\n\n", texto.c_str());
   fflush(stdout);
-  // Undoable on purpose, in one step: "Abrir" asks nothing, so undo is the
-  // way back to unsaved work that a load replaced.
+  // Undoable in one step: one more way back to work a load replaced.
   gtk_text_buffer_begin_user_action(olpa_campo_codigo_buffer);
   gtk_text_buffer_set_text(olpa_campo_codigo_buffer, texto.c_str(), -1);
   gtk_text_buffer_end_user_action(olpa_campo_codigo_buffer);

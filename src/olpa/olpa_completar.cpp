@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Completion of the learner functions: typing the start of one (or Ctrl+Space)
 // offers each function of the table that begins so, with its parameters and
 // its one-line description.

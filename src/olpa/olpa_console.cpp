@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The console while runs write into it (see olpa_console.h): the place a
 // run's text goes, its status line, and following the last line.
 #include "olpa_console.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The console while runs write into it: a run's text goes after what the
 // console held when it began, and before a status line that stays below it
 // while the run lasts and goes away when it ends (the console then reads

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's knowledge of olpa's C: the language definition that colours
 // the learner functions apart (generated from the table at build time,
 // installed in olpalib/linguagem/), their completion, a "}" typed on a line

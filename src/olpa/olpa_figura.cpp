@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture's right-click menu: "Salvar figura como…" writes the picture
 // shown, pixel for pixel, as a PNG wherever the learner picks; "Copiar
 // figura" puts it on the clipboard, for a document or a slide.

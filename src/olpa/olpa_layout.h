@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's geometry, in pixels, defined once: a left column with the
 // button bar, the editor and the console; the image view of the canvas's
 // size to its right; a border round it all.

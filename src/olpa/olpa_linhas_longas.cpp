@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Very long lines (a pasted blob) and the editor. Colouring a line of tens
 // of thousands of characters makes GTK lay it out with thousands of colour
 // runs, over and over while the colouring proceeds: the window freezes for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's marks on the lines a run found mistakes in (errors, and
 // warnings in a look of their own): the editor scrolls to the first one, a
 // click on an "[erro]" or "[aviso]" line of the console puts the cursor on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The preview of "Abrir": beside the file list, the picture that the
 // selected example draws (drawn by the build); nothing for other files.
 #include "olpa.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The image view's canvas pictures. A run's picture (or a frame of it) is
 // copied into one of two surfaces made once, in cairo's own format, so
 // that showing it is a copy and a redraw: no picture allocated, converted

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Font size of the editor and the console, for a projector or tired eyes:
 // Ctrl+plus, Ctrl+minus, Ctrl+0 and Ctrl+wheel over either, remembered for
 // the next start in the user's configuration folder (olpa/olpa.conf).

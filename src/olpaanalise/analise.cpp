@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analyser's process as its starter sees it: started on the first
 // request, fed one text at a time through a pipe that never blocks this
 // side, its answers read as they come, killed when one analysis takes

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analysis of a learner's program by clang's front end, as the window
 // and olpa-rodar see it: ask for a text, get its findings (in line order,
 // in Portuguese) later, or at once if it was analysed already. The work is

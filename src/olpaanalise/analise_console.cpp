@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the console shows of the analysis at the end of a run: its findings
 // as "[aviso]" lines, each once and in line order, but for what the run
 // itself told; or why there are none. Put in a run's result before its

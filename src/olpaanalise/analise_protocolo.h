@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the window (or olpa-rodar) and the analyser process olpa-analisa say
-// to each other, and the per-argument ranges of the learner functions that
-// the analyser checks on constant arguments. Plain C++, no library.
+// to each other. The ranges of the learner functions it checks on constant
+// arguments are the table's (olpa_funcoes.h).
 //
 // Request:  "analisa SEQ N\n" followed by N bytes of program text.
 // Answer:   one line a finding, then "fim\tSEQ\n". Fields are tab-separated;
@@ -12,8 +13,6 @@
 // confined (MOTIVO empty, or what could not be put in place).
 #pragma once
 
-#include <climits>
-
 // The option of the findings of the ranges check; its message is
 // "FUNCAO ARGUMENTO VALOR", the argument counted from 1, and its one note,
 // "chamada", spans the whole call.
@@ -22,27 +21,3 @@ constexpr char ANALISE_OPCAO_FAIXA[] = "olpa-faixa";
 // The option of a function the program defines when it defines no main;
 // its message is the function's name.
 constexpr char ANALISE_OPCAO_SEM_MAIN[] = "olpa-sem-main";
-
-// An argument of a learner function with the values it takes.
-struct AnaliseFaixa {
-  const char *funcao;
-  int argumento; // from 1
-  long minimo, maximo;
-  bool sem_zero; // zero is the one value out of range
-};
-
-// The drawing library's own rules that no C compiler knows.
-constexpr AnaliseFaixa ANALISE_FAIXAS[] = {
-    {"cor", 1, 0, 255, false},
-    {"cor", 2, 0, 255, false},
-    {"cor", 3, 0, 255, false},
-    {"cor_e_opacidade", 1, 0, 255, false},
-    {"cor_e_opacidade", 2, 0, 255, false},
-    {"cor_e_opacidade", 3, 0, 255, false},
-    {"cor_e_opacidade", 4, 0, 100, false},
-    {"opacidade", 1, 0, 100, false},
-    {"traco", 1, 1, LONG_MAX, false},
-    {"escala", 1, LONG_MIN, LONG_MAX, true},
-    {"escala", 2, LONG_MIN, LONG_MAX, true},
-    {"espera", 1, 0, 10000, false},
-};

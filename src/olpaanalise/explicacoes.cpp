@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interpreter of the analyser's explanations: the records of the
 // finding's option first, then those of any finding by its wording, then a
 // plain sentence; the values put in from the message, its notes and the
@@ -7,6 +8,7 @@
 #include "analise_protocolo.h"
 #include "fonte.h"
 #include "nomes.h"
+#include "olpa_funcoes.h"
 #include "registros.h"
 
 #include <cstdlib>
@@ -44,11 +46,13 @@ void partes_da_faixa(const AnaliseBruto &a, const std::string &codigo, Partes *p
     return;
   (*p)["funcao"] = funcao;
   (*p)["valor"] = std::to_string(valor);
-  long vale = valor;
-  for (const AnaliseFaixa &f : ANALISE_FAIXAS)
-    if (f.funcao == std::string(funcao) && f.argumento == argumento && !f.sem_zero)
-      vale = valor < f.minimo ? f.minimo : valor > f.maximo ? f.maximo : valor;
-  (*p)["vale"] = std::to_string(vale);
+  const size_t indice = olpa_funcao_indice(funcao);
+  if (indice < OLPA_NUM_FUNCOES && argumento >= 1 && argumento <= OLPA_MAX_ARGUMENTOS) {
+    // The range as the learner functions' table has it.
+    const OlpaFaixa &f = OLPA_FUNCOES[indice].faixas[argumento - 1];
+    (*p)["faixa"] = olpa_faixa_texto(f);
+    (*p)["vale"] = std::to_string(olpa_faixa_limita(f, static_cast<int>(valor)));
+  }
   for (const AnaliseBruto::Nota &n : a.notas)
     if (n.mensagem == "chamada")
       (*p)["chamada"] = explicacoes_trecho(codigo, n.linha, n.coluna, n.linha_fim, n.coluna_fim);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What clang found, explained for a learner, by the records of
 // dados/avisos.ini (carried inside the program). GTK-free.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Portuguese reasons for file errors, by GLib's file error codes.
 #include "olpa_motivos.h"
 

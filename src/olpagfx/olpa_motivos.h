@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Why a file could not be written, in words a learner understands: one table
 // for the code files and the pictures. GTK-free.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a run did with the canvas (the relato of OlpaEstado), noted as the
 // drawing functions are called: enough for the runner to say why a run that
 // ended well shows no picture, or the wrong one.
@@ -7,20 +8,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
 OlpaRelato &relato() {
   return olpa_estado.relato;
-}
-
-// The index + 1 of `funcao` in the table, 0 when it is not there.
-int na_tabela(const char *funcao) {
-  for (size_t i = 0; i < OLPA_NUM_FUNCOES; i++)
-    if (strcmp(OLPA_FUNCOES[i].nome, funcao) == 0)
-      return static_cast<int>(i) + 1;
-  return 0;
 }
 
 } // namespace
@@ -56,17 +48,16 @@ void olpa_relato_sem_tela(void) {
 
 void olpa_relato_cor(const char *funcao, const int *valores, int quantos, const void *de_onde) {
   OlpaRelato &r = relato();
-  if (r.fora_funcao)
+  const size_t indice = olpa_funcao_indice(funcao);
+  if (r.fora_funcao || indice == OLPA_NUM_FUNCOES)
     return;
+  const OlpaFuncao &f = OLPA_FUNCOES[indice];
   bool fora = false;
-  for (int i = 0; i < quantos; i++) {
-    // The last number of cor_e_opacidade, and opacidade's only one, are an opacity.
-    const bool opacidade = i == 3 || strcmp(funcao, "opacidade") == 0;
-    fora = fora || valores[i] < 0 || valores[i] > (opacidade ? 100 : 255);
-  }
+  for (int i = 0; i < std::min(quantos, OLPA_MAX_ARGUMENTOS); i++)
+    fora = fora || !olpa_faixa_contem(f.faixas[i], valores[i]);
   if (!fora)
     return;
-  r.fora_funcao = na_tabela(funcao);
+  r.fora_funcao = static_cast<int>(indice) + 1;
   std::copy(valores, valores + std::min(quantos, 4), r.fora_valores);
   r.fora_de_onde = reinterpret_cast<uintptr_t>(de_onde);
 }

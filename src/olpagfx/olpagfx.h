@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The drawing library offered to learners' programs: one 640 x 480 canvas,
 // a pen, colour and opacity, and text for the console. GTK-free: the runner
 // and the tests link it without a display.
@@ -138,12 +139,18 @@ void olpa_gfx_define_mudancas(std::atomic<uint32_t> *contador);
 // Memory the canvas pixels live in (OLPA_TELA_BYTES, 4-byte aligned); null
 // lets cairo allocate its own. Shared memory lets a child hand the canvas back.
 void olpa_gfx_define_pixels(unsigned char *pixels);
+// That memory (null when cairo's own): after a run that was stopped, the
+// canvas as far as the program got (untrusted pixels, nothing more).
+const unsigned char *olpa_gfx_pixels(void);
 
 // olpa_estado with the canvas part read from cairo, ready to hand over.
 const OlpaEstado &olpa_gfx_exporta_estado(void);
 // Whether `caminho` is an export path define_exportar could have made:
 // "../telas/" and a name that does not climb out of it.
 bool olpa_gfx_exportar_valido(const char *caminho);
+// A state made sane (whatever a misbehaving program scribbled over it): its
+// export path one define_exportar could have made, its flags 0 or 1.
+OlpaEstado olpa_gfx_normaliza_estado(const OlpaEstado &estado);
 // Takes a state back (normalising anything a misbehaving program may have
 // scribbled over); reopens the canvas on the current pixel memory if open.
 void olpa_gfx_importa_estado(const OlpaEstado &estado);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PNG output of the canvas. Same pixels as cairo_surface_write_to_png (8-bit
 // RGBA, un-premultiplied the way cairo does it), but with fast compression and
 // no row filters: cairo's defaults cost several times the drawing itself.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the runner's two sides share, the application's and the child's: the
 // settings of a run, the memory they share, how a child ends, what it notes
 // of a fault and the table of the program's lines. Private to the runner.
@@ -101,6 +102,17 @@ struct Falha {
   uint64_t quadro; // bytes of the faulting function's frame
   EnderecosDaFalha enderecos;
 };
+
+// ------------------------------------------------------------ pictures beneath a telas
+// (parser_telas.cpp)
+
+// The file at `caminho` ("../telas/NOME") of the run tree whose bin/ is
+// `pasta` (AT_FDCWD: this process's), opened beneath that telas without
+// following links, when regular; and the pixels of the PNG in the file open
+// at `fd`, or at `caminho`, when it is 640 x 480.
+int telas_abre(int pasta, const char *caminho);
+bool telas_le_figura_fd(int fd, std::vector<unsigned char> *argb);
+bool telas_le_figura(int pasta, const char *caminho, std::vector<unsigned char> *argb);
 
 // ------------------------------------------------------------ a run's own space
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The runner's public face: its settings, the probe, and the synchronous run
 // (the asynchronous one in rodada.cpp, whose work lives in processo.cpp (the
 // child's process), filho.cpp (inside the child) and desfecho.cpp (what came
@@ -110,8 +111,21 @@ void parser_define_quadros(const char *pasta) {
   parser_ajustes.quadros = pasta ? pasta : "";
 }
 
-void parser_comeca(const char *codigo, ParserOuvinte ouvinte) {
-  rodada_comeca(codigo, ouvinte);
+void parser_comeca(const char *codigo, ParserOuvinte ouvinte, void *dados) {
+  rodada_comeca(codigo, ouvinte, dados);
+}
+
+void parser_roda_ao_lado(const char *codigo, const ParserAoLado &ajustes, ParserOuvinte ouvinte,
+                         void *dados) {
+  AjustesDaRodada a;
+  a.tempo_limite = ajustes.tempo_limite > 0 ? ajustes.tempo_limite : 10.0;
+  a.sem_espera = ajustes.sem_espera;
+  a.pasta = ajustes.pasta;
+  rodada_ao_lado(codigo, a, ouvinte, dados);
+}
+
+int parser_ao_lado_em_curso(void) {
+  return rodada_ao_lado_em_curso();
 }
 
 void parser_interrompe(void) {
@@ -156,7 +170,7 @@ namespace {
 
 ParserResultado *resultado_sincrono;
 
-void guarda_resultado(const ParserResultado &r, ParserMomento momento) {
+void guarda_resultado(const ParserResultado &r, ParserMomento momento, void *) {
   if (momento == ParserMomento::Fim)
     *resultado_sincrono = r;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Pictures a run left in ../telas, read back by the application: opened
 // beneath that folder without following any link (whatever the program left
 // there, or named as its export path), and decoded from the file itself,
@@ -41,19 +42,16 @@ cairo_status_t le_bloco(void *fechamento, unsigned char *dados, unsigned int tam
 
 } // namespace
 
-int parser_abre_em_telas(const char *caminho) {
+int telas_abre(int pasta_bin, const char *caminho) {
   const size_t n = sizeof PASTA_TELAS - 1;
   if (!caminho || strncmp(caminho, PASTA_TELAS, n) != 0 || caminho[n] == '\0') {
     errno = EINVAL;
     return -1;
   }
-  const int pasta = open("../telas", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  const int pasta = openat(pasta_bin, "../telas", O_PATH | O_DIRECTORY | O_CLOEXEC);
   if (pasta < 0)
     return -1;
-  open_how como{};
-  como.flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
-  como.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
-  const int fd = static_cast<int>(syscall(SYS_openat2, pasta, caminho + n, &como, sizeof como));
+  const int fd = pastas_abre(pasta, caminho + n, O_RDONLY | O_NONBLOCK | O_NOCTTY);
   const int erro = errno;
   close(pasta);
   struct stat info;
@@ -66,26 +64,12 @@ int parser_abre_em_telas(const char *caminho) {
   return fd;
 }
 
-long parser_tamanho_em_telas(const char *caminho) {
-  const int fd = parser_abre_em_telas(caminho);
-  if (fd < 0)
-    return -1;
-  struct stat info;
-  const long tamanho = fstat(fd, &info) == 0 ? static_cast<long>(info.st_size) : -1;
-  close(fd);
-  return tamanho;
-}
-
-bool parser_le_figura(const char *caminho, std::vector<unsigned char> *argb) {
-  const int fd = parser_abre_em_telas(caminho);
-  if (fd < 0)
-    return false;
+bool telas_le_figura_fd(int fd, std::vector<unsigned char> *argb) {
   std::string bytes;
   char bloco[65536];
   ssize_t lidos;
   while (bytes.size() <= FIGURA_MAXIMA && (lidos = read(fd, bloco, sizeof bloco)) > 0)
     bytes.append(bloco, static_cast<size_t>(lidos));
-  close(fd);
   if (bytes.size() > FIGURA_MAXIMA)
     return false;
   Leitura leitura{&bytes, 0};
@@ -103,6 +87,33 @@ bool parser_le_figura(const char *caminho, std::vector<unsigned char> *argb) {
   }
   cairo_surface_destroy(s);
   return certa;
+}
+
+bool telas_le_figura(int pasta, const char *caminho, std::vector<unsigned char> *argb) {
+  const int fd = telas_abre(pasta, caminho);
+  if (fd < 0)
+    return false;
+  const bool lida = telas_le_figura_fd(fd, argb);
+  close(fd);
+  return lida;
+}
+
+int parser_abre_em_telas(const char *caminho) {
+  return telas_abre(AT_FDCWD, caminho);
+}
+
+long parser_tamanho_em_telas(const char *caminho) {
+  const int fd = parser_abre_em_telas(caminho);
+  if (fd < 0)
+    return -1;
+  struct stat info;
+  const long tamanho = fstat(fd, &info) == 0 ? static_cast<long>(info.st_size) : -1;
+  close(fd);
+  return tamanho;
+}
+
+bool parser_le_figura(const char *caminho, std::vector<unsigned char> *argb) {
+  return telas_le_figura(AT_FDCWD, caminho, argb);
 }
 
 bool parser_remove_arvore(int pasta, const char *nome) {
@@ -124,8 +135,10 @@ bool parser_remove_arvore(int pasta, const char *nome) {
     // made so first: it is its owner's to remove.
     struct stat i;
     if (fstatat(de, n.c_str(), &i, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(i.st_mode) &&
-        (i.st_mode & S_IRWXU) != S_IRWXU)
-      fchmodat(de, n.c_str(), (i.st_mode & 07777) | S_IRWXU, 0);
+        (i.st_mode & S_IRWXU) != S_IRWXU &&
+        fchmodat(de, n.c_str(), (i.st_mode & 07777) | S_IRWXU, 0) != 0) {
+      // Then the open below says why it cannot be removed.
+    }
     const int f = openat(de, n.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (f < 0)
       return false;

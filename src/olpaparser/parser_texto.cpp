@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Text in and out of olpa: a code file read and decoded the one way both the
 // window's "Abrir" and olpa-rodar take it, and a program's text made safe to
 // show on a terminal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Walking folders through descriptors: beneath a folder, never following a
 // link, entry by entry. For what the application does in folders a program
 // wrote (its space, ../telas), which may hold anything.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the pieces of the case runner (README.md) share: its state, its
 // report of failures, and the checks one piece offers the others.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a run gave against a case's expected files (README.md): the console
 // and what else the window shows as NOME.console, the picture against
 // NOME.png and the pixels of NOME.pontos; on a mismatch the first differing

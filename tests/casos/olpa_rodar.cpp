@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // olpa-rodar itself: each single program's console again through it, the
 // cases of its own (a `comando` file), and what it shows on a terminal.
 #include "caso.h"
@@ -13,7 +14,8 @@
 
 // What is wrong with a report page in a real browser (navegador.cpp).
 std::vector<std::string> confere_navegador(const std::string &pagina,
-                                           const std::vector<std::string> &textos);
+                                           const std::vector<std::string> &textos,
+                                           const std::vector<std::string> &buscas);
 
 // A single program gives the same console through olpa-rodar, which exits 0
 // only when the run succeeded.
@@ -55,12 +57,63 @@ void confere_esperados(const std::string &passo, const std::string &esperado,
   }
 }
 
+// A CSV report read back as a Brazilian spreadsheet would (planilha.py); what
+// it holds, or the reason it could not be read.
+std::string como_planilha(const std::string &csv) {
+  const std::string python = existe("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+  const char *argv[] = {python.c_str(), OLPA_FONTE_DIR "/tests/casos/planilha.py", csv.c_str(),
+                        nullptr};
+  gchar *saida = nullptr, *erros = nullptr;
+  gint status = 0;
+  if (!g_spawn_sync(nullptr, const_cast<gchar **>(argv), nullptr, G_SPAWN_SEARCH_PATH, nullptr,
+                    nullptr, &saida, &erros, &status, nullptr))
+    return "python3 não rodou\n";
+  const std::string texto = glib(saida), problema = glib(erros);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? texto : texto + "ERRO: " + problema;
+}
+
+// One line of `comando`: an olpa-rodar run, or "copia DE PARA" (a learner
+// handing in again); what it printed, as `saida` has it.
+std::string roda_linha(const std::string &nome, const std::string &linha) {
+  gchar **args = nullptr;
+  if (linha.empty() || linha[0] == '#' ||
+      !g_shell_parse_argv(linha.c_str(), nullptr, &args, nullptr))
+    return "";
+  std::vector<std::string> argv = {OLPA_BIN_DIR "/olpa-rodar"};
+  for (gchar **a = args; *a; a++)
+    argv.push_back(glib(g_strcompress(*a)));
+  g_strfreev(args);
+  if (argv.size() == 4 && argv[1] == "copia") {
+    escreve_arquivo(argv[3], le_arquivo(argv[2]));
+    return "$ " + linha + "\n";
+  }
+  std::vector<char *> c;
+  for (std::string &a : argv)
+    c.push_back(a.data());
+  c.push_back(nullptr);
+  gchar *saida = nullptr, *erros = nullptr;
+  gint status = 0;
+  if (!g_spawn_sync(nullptr, c.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &saida, &erros,
+                    &status, nullptr)) {
+    falha(nome, "olpa-rodar não rodou");
+    return "";
+  }
+  std::string relato = "$ " + linha + "\n" + glib(saida);
+  // Its own messages; not the trace lines (compiler warnings, "[arq-s] ...").
+  std::istringstream e(glib(erros));
+  for (std::string l; std::getline(e, l);)
+    if (l.rfind("olpa-rodar:", 0) == 0 || l.rfind("uso:", 0) == 0)
+      relato += "#: " + l + "\n";
+  return relato + "#= saída " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "\n";
+}
+
 } // namespace
 
 // A case with a `comando` file (README.md): its files copied to bin/, each
 // line of `comando` one olpa-rodar run there, what they print against
-// `saida`, files under `esperado/` against the ones left, and the page named
-// by "navegador" in a browser.
+// `saida`, the CSVs named by "planilha" read as a spreadsheet would, files
+// under `esperado/` against the ones left, and the page named by
+// "navegador" in a browser.
 void roda_comando(const std::string &caso, const std::string &nome) {
   for (const std::string &n : nomes_em(caso))
     if (n != "comando" && n != "saida" && n != "esperado" && n != "opcoes" &&
@@ -75,32 +128,8 @@ void roda_comando(const std::string &caso, const std::string &nome) {
   setenv("TMPDIR", temporaria.c_str(), 1);
   std::istringstream linhas(le_arquivo(caso + "/comando"));
   std::string relato;
-  for (std::string linha; std::getline(linhas, linha);) {
-    gchar **args = nullptr;
-    if (linha.empty() || linha[0] == '#' ||
-        !g_shell_parse_argv(linha.c_str(), nullptr, &args, nullptr))
-      continue;
-    std::vector<std::string> argv = {OLPA_BIN_DIR "/olpa-rodar"};
-    for (gchar **a = args; *a; a++)
-      argv.push_back(glib(g_strcompress(*a)));
-    g_strfreev(args);
-    std::vector<char *> c;
-    for (std::string &a : argv)
-      c.push_back(a.data());
-    c.push_back(nullptr);
-    gchar *saida = nullptr, *erros = nullptr;
-    gint status = 0;
-    if (!g_spawn_sync(nullptr, c.data(), nullptr, G_SPAWN_DEFAULT, nullptr, nullptr, &saida, &erros,
-                      &status, nullptr))
-      return falha(nome, "olpa-rodar não rodou");
-    relato += "$ " + linha + "\n" + glib(saida);
-    // Its own messages; not the trace lines (compiler warnings, "[arq-s] ...").
-    std::istringstream e(glib(erros));
-    for (std::string l; std::getline(e, l);)
-      if (l.rfind("olpa-rodar:", 0) == 0 || l.rfind("uso:", 0) == 0)
-        relato += "#: " + l + "\n";
-    relato += "#= saída " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "\n";
-  }
+  for (std::string linha; std::getline(linhas, linha);)
+    relato += roda_linha(nome, linha);
   if (antes)
     setenv("TMPDIR", tmpdir_antes.c_str(), 1);
   else
@@ -108,18 +137,22 @@ void roda_comando(const std::string &caso, const std::string &nome) {
   for (const std::string &n : nomes_em(temporaria))
     falha(nome, "ficou na pasta temporária: " + n);
   confere_texto(nome, caso + "/saida", relato);
-  confere_esperados(nome, caso + "/esperado", "");
-  confere_processos(nome);
   std::istringstream opcoes(le_arquivo(caso + "/opcoes"));
   std::string pagina;
-  std::vector<std::string> textos;
+  std::vector<std::string> textos, buscas;
   for (std::string linha; std::getline(opcoes, linha);)
     if (linha.rfind("navegador ", 0) == 0)
       pagina = linha.substr(10);
     else if (linha.rfind("mostra ", 0) == 0)
       textos.push_back(linha.substr(7));
+    else if (linha.rfind("busca ", 0) == 0)
+      buscas.push_back(linha.substr(6));
+    else if (linha.rfind("planilha ", 0) == 0)
+      escreve_arquivo(linha.substr(9) + ".planilha", como_planilha(linha.substr(9)));
+  confere_esperados(nome, caso + "/esperado", "");
+  confere_processos(nome);
   if (!pagina.empty())
-    for (const std::string &f : confere_navegador(pagina, textos))
+    for (const std::string &f : confere_navegador(pagina, textos, buscas))
       falha(nome, f);
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The case runner (README.md): runs a case's programs, one press of
 // "Rodar" each, in one process and a fresh run tree, and compares what the
 // window would show with the case's expected files (esperados.cpp); cases
@@ -89,7 +90,7 @@ bool aplica_opcoes(const std::string &arquivo) {
           chmod((raiz + "/" + valor).c_str(), strtol(resto.c_str(), nullptr, 8)) == 0 || mudada;
     else if (!chave.empty() && chave != "isolado" && chave != "landlock-antigo" &&
              chave != "sem-namespace" && chave != "sem-olpa-rodar" && chave != "navegador" &&
-             chave != "mostra" && chave[0] != '#')
+             chave != "mostra" && chave != "busca" && chave != "planilha" && chave[0] != '#')
       falha(arquivo, "opção desconhecida: " + chave);
   }
   return mudada;
@@ -118,7 +119,8 @@ Rodada passo(const std::string &nome, const std::string &esperado, const std::st
              int rastro, const std::string &saida) {
   std::map<std::string, std::string> antes, depois;
   fotografa("", &antes);
-  ftruncate(rastro, 0);
+  if (ftruncate(rastro, 0) != 0)
+    falha(nome, "o rastro não pôde ser esvaziado");
   // The program as "Abrir" would put it in the editor (and olpa-rodar reads it).
   std::string codigo, motivo;
   if (!parser_le_codigo(programa.c_str(), &codigo, &motivo))

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Nothing English reaches a learner from the compiler: each of tcc's
 // message formats (formatos_do_tcc.txt), filled in, goes through the
 // compiler's table as an error and as a warning, and no word of the English

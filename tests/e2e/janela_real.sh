@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The real olpa binary driven as a person would, in a run tree of its own:
 # types into the editor, clicks the buttons, answers "Novo" with a key, and
 # checks chosen pixels of real screenshots. Needs an X display (Xvfb),
@@ -74,7 +75,7 @@ rodar() { # replaces the editor text (one line: auto-indent has nothing to do) a
 }
 
 cd "$T/bin"
-GSETTINGS_BACKEND=memory LC_ALL=C.UTF-8 LANGUAGE=C ./olpa >"$T/saida.txt" 2>&1 &
+GSETTINGS_BACKEND=memory XDG_DATA_HOME="$T/dados" LC_ALL=C.UTF-8 LANGUAGE=C ./olpa >"$T/saida.txt" 2>&1 &
 APP=$!
 JANELA=$(timeout "$PRAZO" xdotool search --sync --all --pid "$APP" --name "^${OLPA_TITULO//./\\.}\$" | head -1)
 [ -n "$JANELA" ] || morre "the window did not show"
@@ -90,10 +91,10 @@ botao 4
 espera "Limpar: black console, imagem.png gone" console_preto mostra_inicial sem_imagem vivo
 botao 0
 D=$(timeout "$PRAZO" xdotool search --sync --onlyvisible --name '^Confirma' | head -1)
-xdotool windowfocus --sync "$D" sleep 0.3 key --clearmodifiers alt+y
+xdotool windowfocus --sync "$D" sleep 0.3 key --clearmodifiers alt+s
 while xdotool search --onlyvisible --name '^Confirma' >/dev/null; do sleep 0.05; done
 botao 3 # the welcome text now: a program that draws
-espera "Novo answered yes with a key, then Rodar: black console, the welcome picture" console_preto mostra_boas_vindas
+espera "Novo answered yes (Sim) with a key, then Rodar: black console, the welcome picture" console_preto mostra_boas_vindas
 
 # Runs that last. The button as it reads "Rodar", the pointer away from it.
 xdotool mousemove 0 0 sleep 0.5

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Mutated example programs through the runner, as "Rodar" feeds them (run
 // by roda_caso --fuzz before a case, which must then still pass). Every run
 // ends in success without the error look, or in a failure with the error

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window test's support: GTK and screen helpers, the one dialog
 // driver, and main, which makes one window for every test.
 #include "janela.h"
@@ -297,6 +298,7 @@ int main(int argc, char **argv) {
   setenv("OLPA_ANALISE_ESPERA_MS", "60000", 0);
   olpa_analise_prepara();
   gtk_init(&argc, &argv);
+  olpa_idioma_portugues(); // as the program does
   ::testing::InitGoogleTest(&argc, argv);
   if (system("cp -r " OLPA_BIN_DIR "/olpalib/. olpalib/") != 0)
     return 1;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window test's support: GTK and screen helpers, and the one dialog
 // driver, which answers the dialogs an action blocks in.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The help F1 opens: every learner function, every common error, and the
 // gallery of examples, each of which it opens.
 #include "janela.h"
@@ -68,8 +69,12 @@ TEST_F(Janela, F1AbreAAjuda) {
   ASSERT_NE(abrir_o_primeiro, nullptr);
   const std::string primeiro = le_arquivo(OLPA_FONTE_DIR "/exemplos/01_primeira_linha.olp");
   escreve_arquivo(em_exemplos("01_primeira_linha.olp"), primeiro);
-  gtk_button_clicked(GTK_BUTTON(abrir_o_primeiro));
-  processa();
+  // Changes not saved are asked for first; "no" keeps them.
+  poe("int meu;\n");
+  com_respostas({novo(GTK_RESPONSE_NO)}, [&] { gtk_button_clicked(GTK_BUTTON(abrir_o_primeiro)); });
+  EXPECT_EQ(editor(), "int meu;\n");
+  com_respostas({novo(GTK_RESPONSE_YES)},
+                [&] { gtk_button_clicked(GTK_BUTTON(abrir_o_primeiro)); });
   EXPECT_EQ(editor(), primeiro);
   EXPECT_EQ(olpa_arquivo_temnome, 1);
   gtk_widget_hide(ajuda);

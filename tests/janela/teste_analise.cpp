@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The analysis in the editor: a pause in typing underlines each finding,
 // with its explanation on hover; an analysis that takes too long is
 // stopped, and the window answers the learner meanwhile.

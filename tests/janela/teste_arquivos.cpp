@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Abrir" and "Salvar" through the real dialogs, with the file edge cases
 // that must never lose a learner's code, and closing the window.
 #include "janela.h"
@@ -16,6 +17,8 @@
 namespace {
 
 const Resposta INVALIDO = aviso("Arquivo inválido!");
+// Abandoning the changes not saved, as Abrir asks first.
+const Resposta SIM = novo(GTK_RESPONSE_YES);
 
 const char ACENTOS[] = "// ação\r\nint main() {\r\n\tinicia(); /* “aspas” € */\n}";
 
@@ -27,7 +30,7 @@ TEST_F(Janela, SalvarEAbrirDevolvemOsMesmosBytes) {
   EXPECT_EQ(console(), std::string(OLPA_CONSOLE_INICIAL) + "[olpa] arquivo salvo.\n");
   EXPECT_FALSE(olpa_codigo_modificado());
   poe("// outra coisa\n");
-  clica(olpa_bt_abrir, {abrir(arquivo)});
+  clica(olpa_bt_abrir, {abrir(arquivo), SIM});
   EXPECT_EQ(editor(), ACENTOS);
   gtk_source_buffer_undo(GTK_SOURCE_BUFFER(olpa_campo_codigo_buffer)); // a load undoes in one step
   EXPECT_EQ(editor(), "// outra coisa\n");
@@ -39,7 +42,7 @@ TEST_F(Janela, SalvarEAbrirDevolvemOsMesmosBytes) {
   clica(olpa_bt_salvar, {salvar(exemplos, "sem_extensao", arquivo), substituir(true)});
   EXPECT_EQ(le_arquivo(arquivo), "");
   poe("// meu programa\n");
-  clica(olpa_bt_abrir, {abrir(arquivo), INVALIDO});
+  clica(olpa_bt_abrir, {abrir(arquivo), SIM, INVALIDO});
   EXPECT_EQ(editor(), "// meu programa\n");
 }
 
@@ -50,8 +53,8 @@ TEST_F(Janela, ArquivosQueNaoSaoProgramasSaoRecusados) {
   escreve_arquivo(em_exemplos("some.olp"), "int x;\n");
   poe("// meu programa\n");
   for (const std::string &arquivo : {nulo, grande})
-    clica(olpa_bt_abrir, {abrir(arquivo), INVALIDO});
-  clica(olpa_bt_abrir, {abrir(em_exemplos("some.olp"), true), INVALIDO});
+    clica(olpa_bt_abrir, {abrir(arquivo), SIM, INVALIDO});
+  clica(olpa_bt_abrir, {abrir(em_exemplos("some.olp"), true), SIM, INVALIDO});
   // A pipe must not block the load; a folder is no program either.
   ASSERT_EQ(mkfifo(em_exemplos("cano.olp").c_str(), 0644), 0);
   g_mkdir(em_exemplos("pasta.olp").c_str(), 0755);
@@ -70,7 +73,7 @@ TEST_F(Janela, ArquivosQueNaoSaoProgramasSaoRecusados) {
     cabe += "//" + std::string(77, 'x') + "\n";
   cabe += std::string(PARSER_LIMITE_CODIGO - cabe.size() - 1, 'x') + "\n";
   escreve_arquivo(grande, cabe);
-  clica(olpa_bt_abrir, {abrir(grande)});
+  clica(olpa_bt_abrir, {abrir(grande), SIM});
   EXPECT_EQ(editor(), cabe);
   GtkTextIter fim; // one byte more, typed at the end (not the whole text laid out again)
   gtk_text_buffer_get_end_iter(olpa_campo_codigo_buffer, &fim);
@@ -101,7 +104,7 @@ TEST_F(Janela, ArquivosQueNaoSaoProgramasSaoRecusados) {
               (g_stat(dispositivo.c_str(), &info) == 0 && S_ISCHR(info.st_mode)));
   // Old Mac editors end lines with a lone CR: errors must not all land on line 1.
   escreve_arquivo(nulo, "int a;\rint b;\r\nint c;\r");
-  clica(olpa_bt_abrir, {abrir(nulo)});
+  clica(olpa_bt_abrir, {abrir(nulo), SIM});
   EXPECT_EQ(editor(), "int a;\nint b;\r\nint c;\n");
   // Text from an old Windows editor is converted.
   escreve_arquivo(nulo, "// a\xe7\xe3o custa \x80 5\n");
@@ -109,12 +112,29 @@ TEST_F(Janela, ArquivosQueNaoSaoProgramasSaoRecusados) {
   EXPECT_EQ(editor(), "// ação custa € 5\n");
 }
 
+// Abrir asks before it replaces changes not saved, as "Novo" does: "no"
+// keeps the text, its changes and the file name; with nothing to lose it
+// asks nothing (a question would go unanswered and fail).
+TEST_F(Janela, AbrirComAlteracoesPergunta) {
+  const std::string arquivo = em_exemplos("outro.olp");
+  escreve_arquivo(arquivo, "int outro;\n");
+  poe("int meu;\n");
+  clica(olpa_bt_abrir, {abrir(arquivo), novo(GTK_RESPONSE_NO)});
+  EXPECT_EQ(editor(), "int meu;\n");
+  EXPECT_TRUE(olpa_nome_arquivo.empty());
+  EXPECT_TRUE(olpa_codigo_modificado());
+  clica(olpa_bt_abrir, {abrir(arquivo), SIM});
+  EXPECT_EQ(editor(), "int outro;\n");
+  EXPECT_EQ(olpa_nome_arquivo, arquivo);
+  clica(olpa_bt_abrir, {abrir(arquivo)});
+}
+
 TEST_F(Janela, AbrirLimpaATela) {
   rodar("int main(void) { inicia_arquivo(\"m.png\"); grava_tela(\"m.png\"); }");
   rodar("int main(void) { int x = y; }");
   escreve_arquivo("../telas/imagem.png", le_arquivo("../telas/m.png"));
   escreve_arquivo(em_exemplos("limpa.olp"), "int main(void) { inicia(); termina(); }\n");
-  clica(olpa_bt_abrir, {abrir(em_exemplos("limpa.olp"))});
+  clica(olpa_bt_abrir, {abrir(em_exemplos("limpa.olp")), SIM});
   EXPECT_EQ(console(), OLPA_CONSOLE_INICIAL);
   EXPECT_FALSE(olpa_console_em_erro());
   EXPECT_TRUE(mostra(INICIAL));
@@ -166,7 +186,7 @@ TEST_F(Janela, SalvarSemPoderGravarPreservaOArquivo) {
   escreve_arquivo(real, "int r;\n");
   g_chmod(real.c_str(), 0640);
   ASSERT_EQ(symlink("real.olp", atalho.c_str()), 0);
-  clica(olpa_bt_abrir, {abrir(atalho)});
+  clica(olpa_bt_abrir, {abrir(atalho), SIM});
   poe("int s;\n");
   clica(olpa_bt_salvar, {salvar(exemplos, "atalho.olp"), substituir(true)});
   GStatBuf info;

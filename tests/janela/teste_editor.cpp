@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The editor: it colours and completes the learner functions, puts "}"
 // back under its "{", and keeps long lines from freezing it.
 #include "janela.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Errors that teach, in the window: marks on the lines of errors and of
 // warnings (in their own look), the editor scrolled to the first, a click on
 // a console line going to its line, marks gone when the text is replaced,

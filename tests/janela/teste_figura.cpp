@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The picture beyond the view: saved and copied from its right-click menu,
 // and the examples' pictures shown in "Abrir".
 #include "janela.h"

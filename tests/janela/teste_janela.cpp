@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window under a virtual display: how it starts, its console looks on
 // screen, one pass through Rodar, Limpar and Novo, each shortcut, and a
 // soak that runs cases through the button expecting what the case runner

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window in a classroom's sizes: it grows and shrinks, the picture
 // scrolling on a small screen, and its font zooms and is remembered
 // (XDG_CONFIG_HOME is a folder of the test's own: the zoom's file).

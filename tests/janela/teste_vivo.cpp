@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A run while it lasts: the window stays alive, shows the console text and
 // the canvas as they come, "Parar" (and Esc) stop the program and keep its
 // canvas, F5 starts the editor's text again, and the actions that replace

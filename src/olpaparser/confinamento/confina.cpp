@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Confining a child before the learner's main: it keeps no capability and
 // can gain none, reaches files only beneath the run tree (writing only in
 // ../telas), and makes only the system calls a drawing program needs. What

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Confining a child (confina.cpp): no capabilities, files by Landlock, system
 // calls by seccomp, before the compiler reads the program.
 #pragma once

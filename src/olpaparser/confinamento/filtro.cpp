@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system-call filter of a confined program, as libseccomp builds it. Only
 // gera_filtro links this: the filter is built when olpa is built, and each
 // child loads it as it is, with its own process id put in.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system calls a confined program may make, as libseccomp builds them
 // into the kernel's filter. Built once, when olpa is built (gera_filtro.cpp):
 // building it in each child cost more than all the rest of confining.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the header the runner loads its system-call filter from
 // (filtro_gerado.h): the program libseccomp builds, and where in it the
 // process id goes. The filter is built for two ids; they must differ only

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interpreter of the compiler's wordings (dados/compilador.ini, carried
 // inside the program): each message taken apart by the record "forma",
 // matched against the records in order, its text filled in, placed on the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The compiler's messages about one program as the learner reads them,
 // translated, placed and explained by the records of dados/compilador.ini.
 // GTK-free.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A quick look at C source: tokens one by one (comments, strings and
 // character constants skipped, but noted when they never close), and what
 // the compiler's messages need from them.

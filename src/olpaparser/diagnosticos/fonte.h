@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a quick look at a learner's C source tells, without compiling it:
 // where each line's code starts, what never got closed (a string, a
 // comment, a brace) and the names it uses. The compiler's messages are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names a learner may have meant: the learner functions, the program's own
 // names, C's keywords and the C library functions beginners use (with the
 // header each needs).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Names a learner may have meant, for the runner's messages. GTK-free.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The interpreter of message tables: records read once from their file,
 // matched in order, their texts filled in with what the message held.
 #include "registros.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Tables of messages as data: a file of records (GKeyFile groups), each a
 // pattern over a message (GRegex, with named captures) and the keys that
 // say what to make of it (its Portuguese text, where to place it, what

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The outcome of a run: what the child reported (its events, its exit status,
 // what it left in shared memory, its console text) read once into one value,
 // and the one place that value becomes console text and calls of the hooks.
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include <fcntl.h>
 #include <sys/wait.h>
 
 #include <glib.h>
@@ -163,7 +165,8 @@ void conclui(const Desfecho &d, Mensagens mensagens, bool aparencia_de_erro, boo
 // A run stopped from outside: whatever its canvas held is no longer trusted.
 void interrompido(const Desfecho &d, const std::string &motivo, ParserResultado *r,
                   ParserTipo tipo = ParserTipo::Erro, int linha = 0) {
-  olpa_gfx_fecha_tela();
+  if (!d.ao_lado)
+    olpa_gfx_fecha_tela();
   conclui(d, {{tipo, linha, motivo}}, tipo == ParserTipo::Erro, false, r);
 }
 
@@ -215,7 +218,8 @@ void le_espaco(const Execucao &ex, Desfecho *d) {
   d->espaco_proprio = true;
   d->espaco_estourou = espaco_estourou(ex.espaco);
   errno = 0;
-  if (!d->espaco_estourou && !espaco_junta(ex.espaco))
+  // Beside others (grading), what a run wrote stays in its space.
+  if (!d->espaco_estourou && !ex.ajustes.ao_lado && !espaco_junta(ex.espaco))
     d->espaco_erro = errno ? errno : EIO;
   const char *exportar = d->estado.arquivo_exportar;
   d->figura_nova = d->como == ComoTerminou::Terminou && !d->espaco_estourou && !d->espaco_erro &&
@@ -227,8 +231,10 @@ void le_espaco(const Execucao &ex, Desfecho *d) {
 
 Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   const Eventos eventos = eventos_le(ex.eventos);
-  const Compartilhado &m = *parser_memoria;
+  const Compartilhado &m = *ex.memoria;
   Desfecho d;
+  d.ao_lado = ex.ajustes.ao_lado;
+  d.tempo_limite = ex.ajustes.tempo_limite;
   d.como = como_terminou(ex, eventos);
   d.sinal = WIFSIGNALED(ex.status) ? WTERMSIG(ex.status) : 0;
   // Notes the child left count only where its end shows what they are about.
@@ -243,7 +249,7 @@ Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   d.console = ex.valido;
   d.descartado = ex.descartado;
   if (d.como == ComoTerminou::Terminou)
-    d.estado = m.estado;
+    d.estado = olpa_gfx_normaliza_estado(m.estado);
   le_espaco(ex, &d);
   d.compila = m.compila;
   d.liga = m.liga;
@@ -273,18 +279,30 @@ Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
 namespace {
 
 // The picture of a run that ended well: the file it wrote at its export
-// path (read from the file), or its canvas when it wrote none there.
-void poe_figura(const Desfecho &d, ParserResultado *r) {
-  static std::vector<unsigned char> figura;
-  r->figura_gravada = d.espaco_proprio ? d.figura_nova : olpa_estado.png_gravado != 0;
-  if (r->figura_gravada && parser_le_figura(olpa_arquivo_exportar, &figura))
+// path (read from the file: in its space, or in ../telas when it has none),
+// or its canvas when it wrote none there.
+void poe_figura(const Desfecho &d, const Execucao &ex, ParserResultado *r) {
+  static std::vector<unsigned char> da_janela;
+  std::vector<unsigned char> &figura = d.ao_lado ? r->pixels : da_janela;
+  r->figura_gravada = d.espaco_proprio ? d.figura_nova : d.estado.png_gravado != 0;
+  const char *caminho = d.estado.arquivo_exportar;
+  const bool lida =
+      r->figura_gravada &&
+      (d.ao_lado && d.espaco_proprio
+           ? espaco_le_figura(ex.espaco, caminho, &figura)
+           : telas_le_figura(d.ao_lado ? ex.ajustes.pasta : AT_FDCWD, caminho, &figura));
+  if (lida) {
     r->figura = figura.data();
-  else if (olpa_estado.relato.tela_da_execucao)
-    r->figura = parser_memoria->pixels;
+  } else if (d.estado.relato.tela_da_execucao) {
+    figura.assign(ex.memoria->pixels, ex.memoria->pixels + OLPA_TELA_BYTES);
+    r->figura = d.ao_lado ? figura.data() : ex.memoria->pixels;
+  }
 }
 
-void termina_bem(const Desfecho &d, ParserResultado *r) {
-  olpa_gfx_importa_estado(d.estado);
+void termina_bem(const Desfecho &d, const Execucao &ex, ParserResultado *r) {
+  const OlpaEstado &e = d.estado;
+  if (!d.ao_lado)
+    olpa_gfx_importa_estado(e);
   // One line each, after the program's text: its exit code, a colour out
   // of range, why no picture (or not the expected one) shows.
   Mensagens mensagens;
@@ -293,15 +311,14 @@ void termina_bem(const Desfecho &d, ParserResultado *r) {
         {ParserTipo::Olpa, 0,
          "[olpa] o programa terminou com o código " + std::to_string(d.codigo_saida) + ".\n"});
   // A picture that could not be written said so in an "[erro]" line: no success.
-  if (olpa_gfx_png_falhou())
+  if (e.png_falhou)
     return conclui(d, mensagens, true, false, r);
   mensagens.push_back(
-      {ParserTipo::Aviso, d.linha_da_cor, relato_aviso_de_cor(olpa_estado.relato, d.linha_da_cor)});
-  mensagens.push_back(
-      {ParserTipo::Olpa, 0, relato_por_que(olpa_estado.relato, d.tem_main, olpa_estado)});
+      {ParserTipo::Aviso, d.linha_da_cor, relato_aviso_de_cor(e.relato, d.linha_da_cor)});
+  mensagens.push_back({ParserTipo::Olpa, 0, relato_por_que(e.relato, d.tem_main, e)});
   conclui(d, mensagens, false, true, r);
   if (r->sucesso)
-    poe_figura(d, r);
+    poe_figura(d, ex, r);
 }
 
 // "[erro] linha 6: o programa foi interrompido: " and the cause.
@@ -311,16 +328,16 @@ void parado(const Desfecho &d, const std::string &motivo, ParserResultado *r) {
 
 } // namespace
 
-void desfecho_mostra(const Desfecho &d, ParserResultado *r) {
+void desfecho_mostra(const Desfecho &d, const Execucao &ex, ParserResultado *r) {
   r->terminou = true;
   r->fim = fim_do_desfecho(d.como);
-  r->caminho = olpa_arquivo_exportar;
+  r->caminho = d.ao_lado ? OLPA_ARQUIVO_PADRAO : olpa_arquivo_exportar;
   if (!d.rastro.empty())
     parser_escreve_tudo(parser_ajustes.fd_trace, d.rastro.data(), d.rastro.size());
   switch (d.como) {
   case ComoTerminou::Terminou:
-    termina_bem(d, r);
-    r->caminho = olpa_arquivo_exportar; // the program's, now checked
+    termina_bem(d, ex, r);
+    r->caminho = d.estado.arquivo_exportar; // the program's, now checked
     return;
   case ComoTerminou::NaoIniciou:
     return conclui(d,
@@ -335,7 +352,7 @@ void desfecho_mostra(const Desfecho &d, ParserResultado *r) {
     // Without an error shown there is nothing to mark the console red for.
     return conclui(d, {}, d.com_erros, false, r);
   case ComoTerminou::TempoEsgotado: {
-    const double s = parser_ajustes.tempo_limite;
+    const double s = d.tempo_limite;
     return interrompido(d,
                         "[erro] o programa passou do tempo limite de " + segundos(s) +
                             (s == 1 ? " segundo" : " segundos") +
@@ -343,7 +360,7 @@ void desfecho_mostra(const Desfecho &d, ParserResultado *r) {
                         r);
   }
   case ComoTerminou::Parado: {
-    const double s = 3 * parser_ajustes.tempo_limite;
+    const double s = 3 * d.tempo_limite;
     return interrompido(d,
                         "[erro] o programa ficou " + segundos(s) +
                             " segundos parado, sem terminar e fora de espera() (esperando algo "

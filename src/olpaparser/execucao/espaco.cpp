@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A run's own space in ../telas, the application's side. The child lays an
 // overlay over ../telas (filho/espaco.cpp): the program sees the folder as it
 // is, and what it writes, creates or removes goes to a small memory file
@@ -153,6 +154,20 @@ bool espaco_tem_arquivo(int raiz, const char *caminho) {
   if (cima >= 0)
     close(cima);
   return tem;
+}
+
+bool espaco_le_figura(int raiz, const char *caminho, std::vector<unsigned char> *argb) {
+  constexpr char PASTA_TELAS[] = "../telas/";
+  if (!caminho || strncmp(caminho, PASTA_TELAS, sizeof PASTA_TELAS - 1) != 0)
+    return false;
+  const int cima = pastas_abre(raiz, CIMA, O_RDONLY | O_DIRECTORY);
+  const int fd = cima >= 0 ? pastas_abre(cima, caminho + sizeof PASTA_TELAS - 1, O_RDONLY) : -1;
+  const bool lida = fd >= 0 && telas_le_figura_fd(fd, argb);
+  if (fd >= 0)
+    close(fd);
+  if (cima >= 0)
+    close(cima);
+  return lida;
 }
 
 bool espaco_junta(int raiz) {

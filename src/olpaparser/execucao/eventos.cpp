@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing and reading the events a child reports to the application.
 #include "eventos.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The events a child reports on its event pipe while it compiles and links a
 // program, one a line: the letter, then, for an error, the line it is on.
 // The child closes the pipe before the learner's main runs, so nothing on it

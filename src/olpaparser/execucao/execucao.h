@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application's side of a run: a child forked and fed (processo.cpp,
 // zigoto.cpp), the run driven from a main loop (rodada.cpp), its outcome read
 // once (desfecho.cpp, falha.cpp, relato.cpp) into the one value a run is told
@@ -34,17 +35,36 @@ bool espaco_valido(int raiz);
 bool espaco_estourou(int raiz);
 bool espaco_tem_arquivo(int raiz, const char *caminho);
 bool espaco_junta(int raiz);
+// The pixels of the picture the run left at `caminho` in its space.
+bool espaco_le_figura(int raiz, const char *caminho, std::vector<unsigned char> *argb);
 
 // ------------------------------------------------------------ the child as the application sees it
 // (processo.cpp)
 
-// Maps the shared memory once and puts the canvas pixels there.
+// The memory the window's runs share with their children (made once, the
+// drawing library's canvas pixels put there): parser_memoria.
 bool processo_cria_memoria();
+
+// A run's own settings, taken when it starts. A run beside others (the
+// grading's) starts from the drawing library's defaults, in its own memory
+// and its own run tree, and hands nothing back to this process's drawing
+// state; the window's runs carry that state from one to the next.
+struct AjustesDaRodada {
+  double tempo_limite = 10.0; // seconds of processor time
+  bool sem_espera = false;
+  std::string quadros; // folder of ../telas a picture goes to at each espera; empty: none
+  bool ao_lado = false;
+  int pasta = -1; // beside others: its run tree's bin/ (a descriptor, the caller's)
+};
 
 // One run's child as the application sees it, and everything it said so far.
 // Reading what is there (processo_le) is apart from waiting for it, which a
 // main loop does (rodada.cpp).
 struct Execucao {
+  AjustesDaRodada ajustes;
+  Compartilhado *memoria = nullptr; // shared with the child
+  int memoria_fd = -1;
+  bool memoria_propria = false; // made for this run alone (freed at its end)
   pid_t pid = -1;
   int pidfd = -1;                      // readable once the child has ended; -1 on kernels without
   int comando = -1;                    // the code, to the child
@@ -75,7 +95,9 @@ struct Execucao {
 // Takes the child readied ahead (or forks one), and hands it the drawing state,
 // the run's settings and the code. False, with ex->erro, when no child could be
 // started.
-bool processo_inicia(Execucao *ex, const char *codigo);
+bool processo_inicia(Execucao *ex, const char *codigo, const AjustesDaRodada &ajustes);
+// A run's own memory given back (beside others), once its outcome was read.
+void processo_solta_memoria(Execucao *ex);
 // Reads what the child has written so far, at most about `maximo` bytes,
 // without blocking. False once its console and its events have both ended.
 bool processo_le(Execucao *ex, size_t maximo = SIZE_MAX);
@@ -101,7 +123,8 @@ void processo_descarta_preparado();
 bool zigoto_inicia();
 // A child made by the zygote, the application's own, living filho_vive with
 // these descriptors; -1 (errno set) when there is no zygote or it failed.
-pid_t zigoto_cria_filho(int comando, int console, int controle, bool aquecer);
+pid_t zigoto_cria_filho(int comando, int console, int controle, int memoria, int pasta,
+                        bool aquecer);
 pid_t zigoto_pid();
 // Ends the zygote and waits for it.
 void zigoto_encerra();
@@ -130,6 +153,8 @@ enum class ComoTerminou {
 // program started is checked before it lands here.
 struct Desfecho {
   ComoTerminou como = ComoTerminou::Inesperado;
+  bool ao_lado = false;    // a run beside others: nothing handed back to the drawing state
+  double tempo_limite = 0; // its limit, in seconds
   int sinal = 0;           // Sinal: which one
   bool pilha = false;      // Sinal: the fault was at the stack's end
   int proibida = -1;       // Proibido: the system call, -1 when unknown
@@ -145,7 +170,7 @@ struct Desfecho {
   std::string console;    // the program's text as the console already shows it
   size_t descartado = 0;  // bytes of it beyond the console's limit
   std::string rastro;     // trace lines from after main started, control characters escaped
-  OlpaEstado estado{};    // Terminou: the drawing state handed back (untrusted)
+  OlpaEstado estado{};    // Terminou: the drawing state handed back, made sane
   // Its own space in ../telas (when the kernel gave one): filled by the
   // program (nothing of it kept), or not carried over (errno); and whether
   // the run left a picture at its export path.
@@ -157,7 +182,7 @@ struct Desfecho {
 Desfecho desfecho_le(const Execucao &ex, const std::string &codigo);
 // The one place an outcome becomes console lines (after the program's own,
 // which are there already), marks and the picture, in `*r`, ended.
-void desfecho_mostra(const Desfecho &d, ParserResultado *r);
+void desfecho_mostra(const Desfecho &d, const Execucao &ex, ParserResultado *r);
 
 // ------------------------------------------------------------ the value (resultado.cpp)
 
@@ -175,7 +200,11 @@ void resultado_troca(ParserResultado *r, ParserTipo tipo, const std::string &tex
 
 // A run from the thread-default main context (parser_comeca), stopped
 // (parser_interrompe); whether one is going on; the last one's outcome.
-void rodada_comeca(const char *codigo, ParserOuvinte ouvinte);
+void rodada_comeca(const char *codigo, ParserOuvinte ouvinte, void *dados);
+// A run beside any others (parser_roda_ao_lado), and how many are going on.
+void rodada_ao_lado(const char *codigo, const AjustesDaRodada &ajustes, ParserOuvinte ouvinte,
+                    void *dados);
+int rodada_ao_lado_em_curso();
 void rodada_interrompe();
 bool rodada_em_curso();
 const ParserResultado &rodada_ultimo();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a program's death in its own code tells the learner: the line it
 // happened on, from the code addresses its child noted and the table of
 // lines the child made before main, and a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The application's side of a run: the memory it shares with its children,
 // forking a child (ahead of time when nothing waits), handing it the drawing
 // state and the code, reading its console text and events, and ending its
@@ -25,7 +26,26 @@ Compartilhado *parser_memoria;
 
 namespace {
 
-Execucao preparado; // the child forked ahead for the next run, if any
+Execucao preparado;         // the child forked ahead for the next run, if any
+int memoria_principal = -1; // the window's runs' memory, as a file its children map
+
+// Memory to share with a child: a file in memory, mapped here and handed to
+// the child, which maps it too.
+bool memoria_nova(Compartilhado **m, int *fd) {
+  *fd = memfd_create("olpa-execucao", MFD_CLOEXEC);
+  if (*fd < 0)
+    return false;
+  void *p = ftruncate(*fd, sizeof(Compartilhado)) == 0
+                ? mmap(nullptr, sizeof(Compartilhado), PROT_READ | PROT_WRITE, MAP_SHARED, *fd, 0)
+                : MAP_FAILED;
+  if (p == MAP_FAILED) {
+    close(*fd);
+    *fd = -1;
+    return false;
+  }
+  *m = static_cast<Compartilhado *>(p);
+  return true;
+}
 
 // The compiler's errors come one a line, and it stops after a few; the
 // table of the program's lines, a few bytes a line of code.
@@ -42,6 +62,7 @@ void fecha_par(int par[2]) {
   fecha(&par[1]);
 }
 
+// A child for `ex`, which holds its memory (and, beside others, its tree).
 bool cria_filho(Execucao *ex, bool aquecer) {
   static bool sinais_prontos = false;
   if (!sinais_prontos) {
@@ -51,8 +72,13 @@ bool cria_filho(Execucao *ex, bool aquecer) {
     prctl(PR_SET_DUMPABLE, 0);
     sinais_prontos = true;
   }
-  if (!processo_cria_memoria())
-    return false;
+  if (!ex->memoria) {
+    if (!processo_cria_memoria())
+      return false;
+    ex->memoria = parser_memoria;
+    ex->memoria_fd = memoria_principal;
+  }
+  const int pasta = ex->ajustes.pasta >= 0 ? ex->ajustes.pasta : AT_FDCWD;
   int comando[2] = {-1, -1}, console[2] = {-1, -1}, controle[2] = {-1, -1};
   if (pipe2(comando, O_CLOEXEC) != 0 || pipe2(console, O_CLOEXEC) != 0 ||
       socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, controle) != 0) {
@@ -61,14 +87,21 @@ bool cria_filho(Execucao *ex, bool aquecer) {
     errno = erro;
     return false;
   }
-  pid_t pid = zigoto_cria_filho(comando[0], console[1], controle[1], aquecer);
+  const int diretorio = openat(pasta, ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  pid_t pid =
+      zigoto_cria_filho(comando[0], console[1], controle[1], ex->memoria_fd, diretorio, aquecer);
   if (pid < 0) {
     fflush(stdout);
     fflush(stderr);
     pid = fork();
-    if (pid == 0)
-      filho_vive(comando[0], console[1], controle[1], aquecer);
+    if (pid == 0) {
+      if (fchdir(diretorio) != 0)
+        _exit(0);
+      filho_vive(comando[0], console[1], controle[1], dup(ex->memoria_fd), aquecer);
+    }
   }
+  if (diretorio >= 0)
+    close(diretorio);
   const int erro = errno;
   fecha(&comando[0]), fecha(&console[1]), fecha(&controle[1]);
   if (pid < 0) {
@@ -100,8 +133,15 @@ void fecha_tudo(Execucao *ex) {
 // The drawing state and the run's settings, then the code: its length and
 // its bytes.
 void envia(Execucao *ex, const char *codigo) {
-  Compartilhado *m = parser_memoria;
-  m->estado = olpa_gfx_exporta_estado();
+  Compartilhado *m = ex->memoria;
+  const AjustesDaRodada &a = ex->ajustes;
+  if (a.ao_lado) { // from the defaults, whatever this process drew
+    OlpaEstado inicial{};
+    g_strlcpy(inicial.arquivo_exportar, OLPA_ARQUIVO_PADRAO, sizeof inicial.arquivo_exportar);
+    m->estado = inicial;
+  } else {
+    m->estado = olpa_gfx_exporta_estado();
+  }
   m->pilha_estourou = 0;
   m->proibida = 0;
   m->codigo_saida = 0;
@@ -109,9 +149,9 @@ void envia(Execucao *ex, const char *codigo) {
   m->compila = m->liga = m->confina = m->programa = 0;
   m->faltas_aquece = m->faltas = 0;
   m->abre = m->grava = m->saida = 0;
-  m->tempo_limite = parser_ajustes.tempo_limite;
-  m->sem_espera = parser_ajustes.sem_espera;
-  g_strlcpy(m->quadros, parser_ajustes.quadros.c_str(), sizeof m->quadros);
+  m->tempo_limite = a.tempo_limite;
+  m->sem_espera = a.sem_espera;
+  g_strlcpy(m->quadros, a.quadros.c_str(), sizeof m->quadros);
   m->mudancas = 0;
   m->esperas = 0;
   m->espera_total_us = 0;
@@ -200,13 +240,19 @@ void le_disponivel(Execucao *ex, int *fd, bool de_console, size_t maximo) {
 bool processo_cria_memoria() {
   if (parser_memoria)
     return true;
-  void *p = mmap(nullptr, sizeof(Compartilhado), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,
-                 -1, 0);
-  if (p == MAP_FAILED)
+  if (!memoria_nova(&parser_memoria, &memoria_principal))
     return false;
-  parser_memoria = static_cast<Compartilhado *>(p);
   olpa_gfx_define_pixels(parser_memoria->pixels);
   return true;
+}
+
+void processo_solta_memoria(Execucao *ex) {
+  if (!ex->memoria_propria)
+    return;
+  munmap(ex->memoria, sizeof(Compartilhado));
+  fecha(&ex->memoria_fd);
+  ex->memoria = nullptr;
+  ex->memoria_propria = false;
 }
 
 void processo_prepara() {
@@ -225,22 +271,34 @@ void processo_descarta_preparado() {
   preparado = Execucao{};
 }
 
-bool processo_inicia(Execucao *ex, const char *codigo) {
+bool processo_inicia(Execucao *ex, const char *codigo, const AjustesDaRodada &ajustes) {
   const double inicio = parser_agora_ms();
-  if (preparado.pid <= 0) {
-    // Someone waits: no warming up.
-    if (!cria_filho(&preparado, false)) {
+  if (ajustes.ao_lado) {
+    // Its own memory and tree, and a child of its own.
+    *ex = Execucao{};
+    ex->ajustes = ajustes;
+    if (!memoria_nova(&ex->memoria, &ex->memoria_fd) ||
+        (ex->memoria_propria = true, !cria_filho(ex, false))) {
       ex->erro = errno;
-      preparado = Execucao{};
       return false;
     }
     ex->preparo = parser_agora_ms() - inicio;
+  } else {
+    if (preparado.pid <= 0) {
+      // Someone waits: no warming up.
+      if (!cria_filho(&preparado, false)) {
+        ex->erro = errno;
+        preparado = Execucao{};
+        return false;
+      }
+      ex->preparo = parser_agora_ms() - inicio;
+    }
+    const double preparo = ex->preparo;
+    *ex = preparado;
+    ex->preparo = preparo;
+    ex->ajustes = ajustes;
+    preparado = Execucao{};
   }
-  const double preparo = ex->preparo;
-  *ex = preparado;
-  ex->preparo = preparo;
-  preparado = Execucao{};
-
   const double envio = parser_agora_ms();
   envia(ex, codigo);
   ex->envio = parser_agora_ms() - envio;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a run that ended well says about its picture: why it shows none, or
 // not the one the learner expects (one "[olpa]" line, the likeliest reason),
 // and a colour given out of range. From the drawing library's relato, which
@@ -5,6 +6,8 @@
 #include "execucao.h"
 
 #include "olpa_funcoes.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -20,17 +23,16 @@ std::string lista(const int *valores, int n) {
 std::string relato_aviso_de_cor(const OlpaRelato &r, int linha) {
   if (r.fora_funcao <= 0 || r.fora_funcao > static_cast<int>(OLPA_NUM_FUNCOES))
     return {};
-  const std::string funcao = OLPA_FUNCOES[r.fora_funcao - 1].nome;
-  const int n = funcao == "opacidade" ? 1 : funcao == "cor" ? 3 : 4;
+  const OlpaFuncao &f = OLPA_FUNCOES[r.fora_funcao - 1];
+  const int n = std::clamp(olpa_funcao_assinatura(r.fora_funcao - 1).quantos, 0, 4);
   for (int i = 0; i < n; i++) {
-    const bool opacidade = i == 3 || funcao == "opacidade";
-    const int maximo = opacidade ? 100 : 255, v = r.fora_valores[i];
-    if (v >= 0 && v <= maximo)
+    const int v = r.fora_valores[i];
+    if (olpa_faixa_contem(f.faixas[i], v))
       continue;
     return "[aviso] " + (linha > 0 ? "linha " + std::to_string(linha) + ": " : std::string()) +
-           funcao + "(" + lista(r.fora_valores, n) +
-           "): " + (opacidade ? "a opacidade vai de 0 a 100" : "cada cor vai de 0 a 255") + "; " +
-           std::to_string(v) + " valeu " + std::to_string(v < 0 ? 0 : maximo) + ".\n";
+           f.nome + "(" + lista(r.fora_valores, n) + "): " + olpa_faixa_texto(f.faixas[i]) + "; " +
+           std::to_string(v) + " valeu " + std::to_string(olpa_faixa_limita(f.faixas[i], v)) +
+           ".\n";
   }
   return {};
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The one value a run's outcome is told through (ParserResultado): its
 // console text and that text's lines with their kinds, made as the run goes.
 // The framing ("[olpa] compilando", "[olpa] sucesso!") is written here and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A run driven from the thread-default GLib main context, so that whoever
 // waits for it (the window) stays alive meanwhile: the child's console text
 // and events read as they come, its end learnt from its exit, the time limit
@@ -39,6 +40,7 @@ struct Rodada {
   Execucao ex;
   std::string codigo; // to find a line of it again, after a fault
   ParserOuvinte ouvinte = nullptr;
+  void *dados = nullptr; // the listener's
   ParserResultado resultado;
   Eventos eventos;            // what the child reported so far
   size_t eventos_lidos = 0;   // of ex.eventos
@@ -52,15 +54,16 @@ struct Rodada {
   double ultimo_quadro = 0;
   size_t entregue = 0; // of ex.valido, into the console
 };
-Rodada *atual;
-ParserResultado ultimo; // the last run's outcome
+Rodada *atual;          // the window's run (one at a time)
+int ao_lado;            // runs beside others going on
+ParserResultado ultimo; // the window's last run's outcome
 
-void conclui_rodada();
+void conclui_rodada(Rodada *r);
 
-GSource *anexa(GSource *fonte, GSourceFunc funcao, int prioridade) {
-  g_source_set_callback(fonte, funcao, nullptr, nullptr);
+GSource *anexa(Rodada *r, GSource *fonte, GSourceFunc funcao, int prioridade) {
+  g_source_set_callback(fonte, funcao, r, nullptr);
   g_source_set_priority(fonte, prioridade);
-  g_source_attach(fonte, atual->contexto);
+  g_source_attach(fonte, r->contexto);
   return fonte;
 }
 
@@ -74,7 +77,7 @@ void tira(GSource **fonte) {
 
 void avisa(Rodada *r, ParserMomento momento) {
   if (r->ouvinte)
-    r->ouvinte(r->resultado, momento);
+    r->ouvinte(r->resultado, momento, r->dados);
 }
 
 // What came since the last look into the console: the compiler's messages
@@ -107,9 +110,8 @@ constexpr double PARADO_VEZES = 3;
 constexpr double ANIMACAO_MAXIMA_MS = 10 * 60 * 1000.0;
 
 // Time the child says it spent in espera so far.
-double espera_dita_ms(double agora) {
+double espera_dita_ms(const Compartilhado &m, double agora) {
   constexpr double ESPERA_MAIS_LONGA_MS = OLPA_ESPERA_MAXIMA + 1000;
-  const Compartilhado &m = *parser_memoria;
   const int64_t desde = m.espera_desde_us.load(std::memory_order_relaxed);
   const int64_t ate = m.espera_ate_us.load(std::memory_order_relaxed);
   double dita = m.espera_total_us.load(std::memory_order_relaxed) / 1000.0;
@@ -122,11 +124,12 @@ double espera_dita_ms(double agora) {
 
 // Milliseconds left before a limit, or the limit reached (0).
 double resta_ms(Execucao *ex, double agora) {
-  const double limite = parser_ajustes.tempo_limite * 1000.0;
+  const double limite = ex->ajustes.tempo_limite * 1000.0;
   const ProcessoUso uso = processo_uso(*ex);
   const double cpu = uso.cpu - ex->cpu_inicio, fila = uso.fila - ex->fila_inicio;
   const double parado = std::max(agora - ex->inicio - cpu - fila, 0.0);
-  const double espera = parser_ajustes.sem_espera ? 0 : std::min(espera_dita_ms(agora), parado);
+  const double espera =
+      ex->ajustes.sem_espera ? 0 : std::min(espera_dita_ms(*ex->memoria, agora), parado);
   if (cpu >= limite)
     ex->limite = Execucao::Limite::Processador;
   else if (parado - espera >= PARADO_VEZES * limite ||
@@ -141,8 +144,9 @@ double resta_ms(Execucao *ex, double agora) {
 
 // ------------------------------------------------------------ sources
 
-gboolean ao_ler(gpointer) {
-  Rodada *r = atual;
+// The descriptors' sources call with the descriptor and its condition first.
+gboolean ao_ler(gint, GIOCondition, gpointer dados) {
+  auto *r = static_cast<Rodada *>(dados);
   processo_le(&r->ex, LEITURA_MAXIMA);
   entrega_texto(r);
   // A stream that ended was closed: no source may watch it any more.
@@ -153,24 +157,25 @@ gboolean ao_ler(gpointer) {
   return G_SOURCE_CONTINUE;
 }
 
-gboolean ao_terminar(gpointer) {
-  conclui_rodada();
+gboolean ao_terminar(gint, GIOCondition, gpointer dados) {
+  conclui_rodada(static_cast<Rodada *>(dados));
   return G_SOURCE_REMOVE;
 }
 
-gboolean olha_fim(gpointer) {
-  if (processo_terminou(atual->ex))
-    conclui_rodada();
+gboolean olha_fim(gpointer dados) {
+  auto *r = static_cast<Rodada *>(dados);
+  if (processo_terminou(r->ex))
+    conclui_rodada(r);
   return G_SOURCE_CONTINUE; // the source is gone if the run ended
 }
 
 void arma_prazo(Rodada *r, double ms);
 
-gboolean ao_prazo(gpointer) {
-  Rodada *r = atual;
+gboolean ao_prazo(gpointer dados) {
+  auto *r = static_cast<Rodada *>(dados);
   const double resta = resta_ms(&r->ex, parser_agora_ms());
   if (resta <= 0) {
-    conclui_rodada();
+    conclui_rodada(r);
     return G_SOURCE_REMOVE;
   }
   arma_prazo(r, std::max(resta, 10.0));
@@ -179,21 +184,21 @@ gboolean ao_prazo(gpointer) {
 
 void arma_prazo(Rodada *r, double ms) {
   tira(&r->prazo);
-  r->prazo = anexa(g_timeout_source_new(static_cast<guint>(std::max(ms, 0.0)) + 1), ao_prazo,
+  r->prazo = anexa(r, g_timeout_source_new(static_cast<guint>(std::max(ms, 0.0)) + 1), ao_prazo,
                    G_PRIORITY_DEFAULT);
 }
 
 void mostra_quadro(Rodada *r, uint32_t mudancas) {
   r->mudancas_mostradas = mudancas;
   r->ultimo_quadro = parser_agora_ms();
-  r->resultado.quadro = parser_memoria->pixels;
+  r->resultado.quadro = r->ex.memoria->pixels;
   avisa(r, ParserMomento::Tela);
   r->resultado.quadro = nullptr;
 }
 
-gboolean olha_tela(gpointer) {
-  Rodada *r = atual;
-  const Compartilhado &m = *parser_memoria;
+gboolean olha_tela(gpointer dados) {
+  auto *r = static_cast<Rodada *>(dados);
+  const Compartilhado &m = *r->ex.memoria;
   const uint32_t mudancas = m.mudancas.load(std::memory_order_relaxed);
   const double agora = parser_agora_ms();
   if (mudancas == r->mudancas_mostradas || agora - r->inicio < PRIMEIRO_QUADRO_MS ||
@@ -208,15 +213,17 @@ gboolean olha_tela(gpointer) {
 
 void liga_fontes(Rodada *r) {
   const auto legivel = static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR);
-  r->console = anexa(g_unix_fd_source_new(r->ex.console, legivel), ao_ler, PRIORIDADE_TEXTO);
-  r->controle = anexa(g_unix_fd_source_new(r->ex.controle, legivel), ao_ler, PRIORIDADE_TEXTO);
+  const auto ler = reinterpret_cast<GSourceFunc>(reinterpret_cast<void (*)()>(ao_ler));
+  const auto terminar = reinterpret_cast<GSourceFunc>(reinterpret_cast<void (*)()>(ao_terminar));
+  r->console = anexa(r, g_unix_fd_source_new(r->ex.console, legivel), ler, PRIORIDADE_TEXTO);
+  r->controle = anexa(r, g_unix_fd_source_new(r->ex.controle, legivel), ler, PRIORIDADE_TEXTO);
   if (r->ex.pidfd >= 0)
-    r->fim = anexa(g_unix_fd_source_new(r->ex.pidfd, G_IO_IN), ao_terminar, G_PRIORITY_DEFAULT);
+    r->fim = anexa(r, g_unix_fd_source_new(r->ex.pidfd, G_IO_IN), terminar, G_PRIORITY_DEFAULT);
   else
-    r->fim = anexa(g_timeout_source_new(OLHA_FIM_MS), olha_fim, G_PRIORITY_DEFAULT);
-  arma_prazo(r, parser_ajustes.tempo_limite * 1000.0);
-  if (r->ouvinte)
-    r->tela = anexa(g_timeout_source_new(OLHA_TELA_MS), olha_tela, PRIORIDADE_TELA);
+    r->fim = anexa(r, g_timeout_source_new(OLHA_FIM_MS), olha_fim, G_PRIORITY_DEFAULT);
+  arma_prazo(r, r->ex.ajustes.tempo_limite * 1000.0);
+  if (r->ouvinte && !r->ex.ajustes.ao_lado) // frames are the window's
+    r->tela = anexa(r, g_timeout_source_new(OLHA_TELA_MS), olha_tela, PRIORIDADE_TELA);
 }
 
 // ------------------------------------------------------------ the end
@@ -231,68 +238,103 @@ Desfecho le_desfecho(Rodada *r) {
   processo_encerra(&r->ex);
   entrega_texto(r);
   // Stopped by the learner: the view keeps the canvas as it was drawn so far.
-  const uint32_t mudancas = parser_memoria->mudancas.load(std::memory_order_relaxed);
-  if (r->ex.interrompido && r->ouvinte && mudancas != r->mudancas_mostradas)
+  const uint32_t mudancas = r->ex.memoria->mudancas.load(std::memory_order_relaxed);
+  if (r->ex.interrompido && r->tela && mudancas != r->mudancas_mostradas)
     mostra_quadro(r, mudancas);
   return desfecho_le(r->ex, r->codigo);
 }
 
-void conclui_rodada() {
+void conclui_rodada(Rodada *r) {
   const double fim_visto = parser_agora_ms();
-  Rodada *r = atual;
   for (GSource **fonte : {&r->console, &r->controle, &r->fim, &r->prazo, &r->tela})
     tira(fonte);
+  const bool da_janela = r == atual;
   const Desfecho d = le_desfecho(r);
-  if (r->ex.espaco >= 0) // carried over by now: its memory goes
+  if (da_janela)
+    atual = nullptr; // the end may start the next run
+  else
+    ao_lado--;
+  desfecho_mostra(d, r->ex, &r->resultado);
+  if (r->ex.espaco >= 0) // carried over, or read, by now: its memory goes
     close(r->ex.espaco);
-  atual = nullptr; // the end may start the next run
-  desfecho_mostra(d, &r->resultado);
-  parser_tempos_atuais = {r->ex.preparo,
-                          r->ex.envio,
-                          d.compila,
-                          d.liga,
-                          d.confina,
-                          d.programa,
-                          parser_agora_ms() - r->inicio,
-                          parser_memoria->faltas_aquece,
-                          parser_memoria->faltas,
-                          parser_memoria->abre,
-                          parser_memoria->grava,
-                          r->inicio,
-                          r->ex.inicio,
-                          parser_memoria->saida,
-                          fim_visto};
-  // The outcome outlives the run, until the next one ends.
-  ultimo = std::move(r->resultado);
+  r->ex.espaco = -1;
+  const Compartilhado &m = *r->ex.memoria;
+  if (da_janela)
+    parser_tempos_atuais = {r->ex.preparo,
+                            r->ex.envio,
+                            d.compila,
+                            d.liga,
+                            d.confina,
+                            d.programa,
+                            parser_agora_ms() - r->inicio,
+                            m.faltas_aquece,
+                            m.faltas,
+                            m.abre,
+                            m.grava,
+                            r->inicio,
+                            r->ex.inicio,
+                            m.saida,
+                            fim_visto};
   const ParserOuvinte ouvinte = r->ouvinte;
+  void *dados = r->dados;
+  ParserResultado *resultado = &r->resultado;
+  // The window's outcome outlives the run, until its next one ends.
+  if (da_janela) {
+    ultimo = std::move(r->resultado);
+    resultado = &ultimo;
+  }
+  if (ouvinte)
+    ouvinte(*resultado, ParserMomento::Fim, dados);
+  // A run beside others: its picture (in its memory) was the listener's to take.
+  processo_solta_memoria(&r->ex);
   g_main_context_unref(r->contexto);
   delete r;
-  if (ouvinte)
-    ouvinte(ultimo, ParserMomento::Fim);
 }
 
-gboolean conclui_sem_filho(gpointer) {
-  conclui_rodada();
+gboolean conclui_sem_filho(gpointer dados) {
+  conclui_rodada(static_cast<Rodada *>(dados));
   return G_SOURCE_REMOVE;
 }
 
-} // namespace
-
-void rodada_comeca(const char *codigo, ParserOuvinte ouvinte) {
-  rodada_interrompe();
-  atual = new Rodada;
-  Rodada *r = atual;
+Rodada *comeca(const char *codigo, const AjustesDaRodada &ajustes, ParserOuvinte ouvinte,
+               void *dados) {
+  auto *r = new Rodada;
   r->ouvinte = ouvinte;
+  r->dados = dados;
   resultado_comeca(&r->resultado);
   avisa(r, ParserMomento::Texto);
   r->inicio = parser_agora_ms();
   r->codigo = codigo ? codigo : "";
   r->contexto = g_main_context_ref_thread_default();
-  r->iniciou = processo_inicia(&r->ex, codigo ? codigo : "");
+  r->iniciou = processo_inicia(&r->ex, codigo ? codigo : "", ajustes);
   if (r->iniciou)
     liga_fontes(r);
   else // the end still comes from the main loop, as for any run
-    r->fim = anexa(g_idle_source_new(), conclui_sem_filho, G_PRIORITY_DEFAULT);
+    r->fim = anexa(r, g_idle_source_new(), conclui_sem_filho, G_PRIORITY_DEFAULT);
+  return r;
+}
+
+} // namespace
+
+void rodada_comeca(const char *codigo, ParserOuvinte ouvinte, void *dados) {
+  rodada_interrompe();
+  AjustesDaRodada ajustes;
+  ajustes.tempo_limite = parser_ajustes.tempo_limite;
+  ajustes.sem_espera = parser_ajustes.sem_espera;
+  ajustes.quadros = parser_ajustes.quadros;
+  atual = comeca(codigo, ajustes, ouvinte, dados);
+}
+
+void rodada_ao_lado(const char *codigo, const AjustesDaRodada &ajustes, ParserOuvinte ouvinte,
+                    void *dados) {
+  AjustesDaRodada a = ajustes;
+  a.ao_lado = true;
+  ao_lado++;
+  comeca(codigo, a, ouvinte, dados);
+}
+
+int rodada_ao_lado_em_curso() {
+  return ao_lado;
 }
 
 void rodada_interrompe() {
@@ -301,7 +343,7 @@ void rodada_interrompe() {
   // A program that had already ended is not stopped: it ends as it did.
   if (atual->iniciou && !processo_terminou(atual->ex))
     atual->ex.interrompido = true;
-  conclui_rodada();
+  conclui_rodada(atual);
 }
 
 const ParserResultado &rodada_ultimo() {

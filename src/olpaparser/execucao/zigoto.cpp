@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The zygote: a small process forked from the application at its start,
 // before it grows (a window's libraries, fonts, caches), that forks the
 // children programs run in. A child cast from it is small: it copies little
@@ -33,7 +34,7 @@ struct Pedido {
   int aquecer;
   int confinar;
 };
-constexpr int DESCRITORES = 5; // code, console, events, trace, working directory
+constexpr int DESCRITORES = 6; // code, console, events, trace, working directory, memory
 
 bool envia_pedido(const Pedido &p, const int fds[DESCRITORES]) {
   return parser_envia_com_descritores(canal, &p, sizeof p, fds, DESCRITORES);
@@ -56,7 +57,7 @@ bool recebe_pedido(int fd, Pedido *p, int fds[DESCRITORES]) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   for (;;) {
     Pedido p{};
-    int fds[DESCRITORES] = {-1, -1, -1, -1, -1};
+    int fds[DESCRITORES] = {-1, -1, -1, -1, -1, -1};
     if (!recebe_pedido(fd, &p, fds))
       _exit(0);
     if (fds[0] < 0)
@@ -71,7 +72,7 @@ bool recebe_pedido(int fd, Pedido *p, int fds[DESCRITORES]) {
       close(fds[4]);
       parser_ajustes.fd_trace = fds[3];
       parser_ajustes.confinar = p.confinar != 0;
-      filho_vive(fds[0], fds[1], fds[2], p.aquecer != 0);
+      filho_vive(fds[0], fds[1], fds[2], fds[5], p.aquecer != 0);
     }
     const int resposta = pid < 0 ? -errno : static_cast<int>(pid);
     for (int d : fds)
@@ -86,8 +87,6 @@ bool recebe_pedido(int fd, Pedido *p, int fds[DESCRITORES]) {
 bool zigoto_inicia() {
   if (canal >= 0)
     return true;
-  if (!processo_cria_memoria())
-    return false;
   int par[2];
   if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, par) != 0)
     return false;
@@ -126,11 +125,13 @@ void zigoto_encerra() {
   }
 }
 
-pid_t zigoto_cria_filho(int comando, int console, int controle, bool aquecer) {
+pid_t zigoto_cria_filho(int comando, int console, int controle, int memoria, int pasta,
+                        bool aquecer) {
   if (canal < 0)
     return -1;
-  const int diretorio = open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
-  const int fds[DESCRITORES] = {comando, console, controle, parser_ajustes.fd_trace, diretorio};
+  const int diretorio = fcntl(pasta, F_DUPFD_CLOEXEC, 3);
+  const int fds[DESCRITORES] = {comando,   console, controle, parser_ajustes.fd_trace,
+                                diretorio, memoria};
   const Pedido p{aquecer, parser_ajustes.confinar};
   int resposta = -1;
   const bool feito = diretorio >= 0 && envia_pedido(p, fds) &&

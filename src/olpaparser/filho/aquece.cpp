@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A child's memory readied before its run: the warm-up of a child forked
 // while nobody waits, and the shared pages of one a run waits for.
 #include "filho.h"

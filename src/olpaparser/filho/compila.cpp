@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How every program is compiled, linked and run: behind a prelude that
 // declares the learner functions (their lines untouched: the prelude ends by
 // numbering the next line 1, of "programa"), with tcc's bounds checks when

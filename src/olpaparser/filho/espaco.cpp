@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The child's own space in ../telas: in a user and mount namespace of its
 // own, ../telas overlaid by a memory file system of the budget's size (the
 // application takes that file system and carries into ../telas what the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // espera in a child: the program pauses while the window shows its canvas,
 // and the time it waits is told through shared memory, so that it does not
 // count towards the time limit; for olpa-rodar --quadros, the canvas goes to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The child: the process a learner's program runs in. It takes its fixed
 // descriptors, its own space in ../telas and its resource limits, reads the
 // code, confines itself, and hosts the compile and the run (compila.cpp):
@@ -312,9 +313,17 @@ void filho_rastro(const char *texto, size_t tamanho) {
   rastro(texto, tamanho);
 }
 
-[[noreturn]] void filho_vive(int comando, int console, int controle, bool aquecer) {
+[[noreturn]] void filho_vive(int comando, int console, int controle, int memoria, bool aquecer) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   setpgid(0, 0);
+  // The run's own memory, shared with the application alone (whatever the
+  // zygote or the application had mapped before is not this run's).
+  void *p = mmap(nullptr, sizeof(Compartilhado), PROT_READ | PROT_WRITE, MAP_SHARED, memoria, 0);
+  if (p == MAP_FAILED)
+    _exit(0);
+  close(memoria);
+  parser_memoria = static_cast<Compartilhado *>(p);
+  olpa_gfx_define_pixels(parser_memoria->pixels);
   fixa_descritores(comando, console, controle);
   const int espaco = espaco_prepara_filho();
   if (espaco < 0) {

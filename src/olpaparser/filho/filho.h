@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The child: the process a learner's program runs in (filho.cpp), and what it
 // uses there: compiling and linking (compila.cpp), what the text may make
 // the compiler do (politica.cpp), the table of lines (linhas.cpp), the
@@ -70,7 +71,7 @@ void verifica_sinais(uintptr_t topo_da_pilha, size_t limite_da_pilha);
 // A child's whole life once forked: descriptors, limits and signals, then the
 // code read from `comando`, compiled, linked and run. `aquecer`: touch now,
 // while nobody waits, what the run would otherwise pay for.
-[[noreturn]] void filho_vive(int comando, int console, int controle, bool aquecer);
+[[noreturn]] void filho_vive(int comando, int console, int controle, int memoria, bool aquecer);
 // Readies a child's memory (aquece.cpp): the warm-up while nobody waits; the
 // shared pages at once when a run waits.
 void aquece_tudo();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The lines of a learner's program by address of its code, in the child
 // that runs it. The child compiles the program to an object file first and
 // links that: its debugging table (stabs: functions and their lines by

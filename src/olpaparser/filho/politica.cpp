@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What a program's text may make the compiler do. tcc follows a program's
 // #include, #pragma comment(lib) and #pragma comment(option) wherever they
 // point. A child confines itself before it compiles, so none of that can

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run-time checks of a learner's program, in its child: tcc's bounds
 // checker started on the program's own tables, and every way a program dies
 // in its own code (a check failing, a fault, a division by zero, abort)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Compiling and running a learner's program. Each run compiles, links and
 // runs in a child process, so that nothing the program does (crash, endless
 // loop, memory grab, exit) can take the application or the learner's code
@@ -55,6 +56,9 @@ struct ParserResultado {
   const unsigned char *figura = nullptr;
   std::string caminho;
   bool figura_gravada = false;
+  // A run beside others keeps its picture's pixels here (`figura` points
+  // into them): they outlive the run as long as this value.
+  std::vector<unsigned char> pixels;
 };
 
 // The text of a line of the console.
@@ -64,7 +68,8 @@ std::string parser_linha_texto(const ParserResultado &r, const ParserLinha &l);
 // canvas changed (at most 60 times a second, once the run has lasted long
 // enough to be seen), or the run ended.
 enum class ParserMomento { Texto, Tela, Fim };
-using ParserOuvinte = void (*)(const ParserResultado &resultado, ParserMomento momento);
+using ParserOuvinte = void (*)(const ParserResultado &resultado, ParserMomento momento,
+                               void *dados);
 
 // Whether the compiler's warnings go to the console (by default they do; not
 // when the analyser, which tells them better, is there). Set before a zygote
@@ -81,7 +86,23 @@ int parser_executa(const char *codigo, ParserResultado *resultado = nullptr);
 // context and returns at once; a run in progress is stopped first. The
 // listener hears the framing at once, then the run as it goes; the end
 // always comes from the main loop, never from inside this call.
-void parser_comeca(const char *codigo, ParserOuvinte ouvinte);
+void parser_comeca(const char *codigo, ParserOuvinte ouvinte, void *dados = nullptr);
+
+// A run beside any others (a class graded at once): from the drawing
+// library's defaults, in the run tree whose bin/ folder is `pasta` (a
+// descriptor, kept open by the caller until the end), with its own memory,
+// its own time limit and nothing handed back to this process's drawing
+// state, and nothing it wrote carried into that tree's telas. It is heard
+// like parser_comeca's (no frames); its picture is in the outcome.
+struct ParserAoLado {
+  double tempo_limite = 10.0;
+  bool sem_espera = false;
+  int pasta = -1;
+};
+void parser_roda_ao_lado(const char *codigo, const ParserAoLado &ajustes, ParserOuvinte ouvinte,
+                         void *dados);
+// How many runs beside others are going on.
+int parser_ao_lado_em_curso(void);
 // Stops the run in progress, if any: its child and everything it started are
 // killed, the console gets "[olpa] programa interrompido.", and the end is
 // reported before this returns.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Figures of the runner, for the benchmarks only: the phases of the last run,
 // and the same pipeline run inside the calling process as a floor.
 #pragma once

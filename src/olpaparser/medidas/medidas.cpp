@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The runner's figures for the benchmarks, and its in-process floor: the same
 // compile, link and run without a child, without guards.
 #include "execucao.h"

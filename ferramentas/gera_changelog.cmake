@@ -1,0 +1,53 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The Debian changelog, made from the releases of the AppStream metainfo
+# (newest first, each with its date and what it brought), compressed as
+# Debian wants it.
+# cmake -DMETAINFO=file -DREVISAO=N -DMANTENEDOR="Name <address>" -DSAIDA=changelog.Debian.gz
+#       -P gera_changelog.cmake
+cmake_minimum_required(VERSION 3.18)
+file(READ ${METAINFO} xml)
+set(changelog "")
+while(TRUE)
+  string(FIND "${xml}" "<release " inicio)
+  if(inicio EQUAL -1)
+    break()
+  endif()
+  string(SUBSTRING "${xml}" ${inicio} -1 xml)
+  string(FIND "${xml}" "</release>" fim)
+  string(FIND "${xml}" "/>" vazio)
+  if(fim EQUAL -1 OR (NOT vazio EQUAL -1 AND vazio LESS fim))
+    set(fim ${vazio})
+  endif()
+  string(SUBSTRING "${xml}" 0 ${fim} release)
+  string(SUBSTRING "${xml}" ${fim} -1 xml)
+  string(REGEX MATCH "version=\"([^\"]*)\" date=\"([^\"]*)\"" _ "${release}")
+  set(versao ${CMAKE_MATCH_1})
+  set(data ${CMAKE_MATCH_2})
+  execute_process(COMMAND env LC_ALL=C date -u -R -d "${data} 12:00" OUTPUT_VARIABLE data_rfc
+                  OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  # Its paragraphs and list items (the English ones), one entry each.
+  string(REGEX MATCHALL "<(p|li)>[^<]*</(p|li)>" itens "${release}")
+  set(texto "")
+  foreach(item ${itens})
+    string(REGEX MATCH "^<(p|li)>" marca "${item}")
+    string(REGEX REPLACE "<[^>]*>" "" item "${item}")
+    string(REGEX REPLACE "[ \n]+" " " item "${item}")
+    string(STRIP "${item}" item)
+    if(marca STREQUAL "<p>")
+      string(APPEND texto "  * ${item}\n")
+    else()
+      string(APPEND texto "    - ${item}\n")
+    endif()
+  endforeach()
+  if(texto STREQUAL "")
+    set(texto "  * Version ${versao}.\n")
+  endif()
+  string(APPEND changelog "olpa (${versao}-${REVISAO}) unstable; urgency=medium\n\n${texto}\n"
+         " -- ${MANTENEDOR}  ${data_rfc}\n\n")
+endwhile()
+string(STRIP "${changelog}" changelog)
+get_filename_component(pasta ${SAIDA} DIRECTORY)
+get_filename_component(nome ${SAIDA} NAME_WE)
+file(WRITE ${pasta}/${nome} "${changelog}\n")
+execute_process(COMMAND gzip -9nf ${pasta}/${nome} COMMAND_ERROR_IS_FATAL ANY)
+file(RENAME ${pasta}/${nome}.gz ${SAIDA})
