@@ -256,6 +256,7 @@ Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   d.confina = m.confina;
   d.programa = d.como == ComoTerminou::Terminou ? m.programa : 0;
   d.tem_main = !eventos.tem(Evento::SemMain);
+  d.compilando = !eventos.tem(Evento::Inicio);
   const OlpaRelato &relato = m.estado.relato;
   if (d.como == ComoTerminou::Terminou && relato.fora_funcao) {
     // Where the program called it: the line of a return address into it.
@@ -353,9 +354,16 @@ void desfecho_mostra(const Desfecho &d, const Execucao &ex, ParserResultado *r) 
     return conclui(d, {}, d.com_erros, false, r);
   case ComoTerminou::TempoEsgotado: {
     const double s = d.tempo_limite;
+    const std::string limite = segundos(s) + (s == 1 ? " segundo" : " segundos");
+    // Still compiling: no loop of the program's ran yet.
+    if (d.compilando)
+      return interrompido(d,
+                          "[erro] o compilador passou do tempo limite de " + limite +
+                              " de processamento, e o programa não chegou a rodar (uma macro "
+                              "que cresce demais? um programa grande demais?).\n",
+                          r);
     return interrompido(d,
-                        "[erro] o programa passou do tempo limite de " + segundos(s) +
-                            (s == 1 ? " segundo" : " segundos") +
+                        "[erro] o programa passou do tempo limite de " + limite +
                             " de processamento e foi interrompido (um laço que nunca termina?).\n",
                         r);
   }

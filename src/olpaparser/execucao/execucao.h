@@ -164,13 +164,14 @@ struct Desfecho {
   std::vector<int> linhas; // lines to mark in the editor as errors
   std::vector<int> avisos; // lines to mark as warnings
   bool tem_main = true;
-  int linha_da_cor = 0;   // Terminou: the line of the first colour out of range
-  Falha falha{};          // Sinal, Verificacao: what the child noted of it (untrusted)
-  int linha_da_falha = 0; // ... and the line it names, checked; 0 when none
-  std::string console;    // the program's text as the console already shows it
-  size_t descartado = 0;  // bytes of it beyond the console's limit
-  std::string rastro;     // trace lines from after main started, control characters escaped
-  OlpaEstado estado{};    // Terminou: the drawing state handed back, made sane
+  bool compilando = false; // it ended before main was to run
+  int linha_da_cor = 0;    // Terminou: the line of the first colour out of range
+  Falha falha{};           // Sinal, Verificacao: what the child noted of it (untrusted)
+  int linha_da_falha = 0;  // ... and the line it names, checked; 0 when none
+  std::string console;     // the program's text as the console already shows it
+  size_t descartado = 0;   // bytes of it beyond the console's limit
+  std::string rastro;      // trace lines from after main started, control characters escaped
+  OlpaEstado estado{};     // Terminou: the drawing state handed back, made sane
   // Its own space in ../telas (when the kernel gave one): filled by the
   // program (nothing of it kept), or not carried over (errno); and whether
   // the run left a picture at its export path.
