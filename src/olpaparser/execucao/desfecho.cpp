@@ -287,16 +287,19 @@ void poe_figura(const Desfecho &d, const Execucao &ex, ParserResultado *r) {
   std::vector<unsigned char> &figura = d.ao_lado ? r->pixels : da_janela;
   r->figura_gravada = d.espaco_proprio ? d.figura_nova : d.estado.png_gravado != 0;
   const char *caminho = d.estado.arquivo_exportar;
+  // The file is read back only for who shows it; the canvas costs nothing.
   const bool lida =
-      r->figura_gravada &&
+      r->figura_gravada && ex.ajustes.vista &&
       (d.ao_lado && d.espaco_proprio
            ? espaco_le_figura(ex.espaco, caminho, &figura)
            : telas_le_figura(d.ao_lado ? ex.ajustes.pasta : AT_FDCWD, caminho, &figura));
   if (lida) {
     r->figura = figura.data();
-  } else if (d.estado.relato.tela_da_execucao) {
+  } else if (d.estado.relato.tela_da_execucao && d.ao_lado) { // its memory goes at its end
     figura.assign(ex.memoria->pixels, ex.memoria->pixels + OLPA_TELA_BYTES);
-    r->figura = d.ao_lado ? figura.data() : ex.memoria->pixels;
+    r->figura = figura.data();
+  } else if (d.estado.relato.tela_da_execucao) {
+    r->figura = ex.memoria->pixels;
   }
 }
 
