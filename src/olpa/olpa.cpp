@@ -6,6 +6,7 @@
 
 #include "olpa_acoes.h"
 #include "olpa_ajuda.h"
+#include "olpa_analise.h"
 #include "olpa_arquivos.h"
 #include "olpa_console.h"
 #include "olpa_dialogos.h"
@@ -78,9 +79,15 @@ const Atalho ATALHOS[] = {
 // The parts of the window, each hooked to its widgets once they all exist,
 // in this order. A new part is a line here.
 void (*const PARTES[])(Olpa &) = {
-    olpa_editor_liga, // the language, completion, "}" and long lines
-    olpa_console_liga, olpa_vista_liga, olpa_figura_liga,   olpa_marcas_liga,
-    olpa_zoom_liga,    olpa_ajuda_liga, olpa_execucao_liga,
+    olpa_editor_liga,   // the language, completion, "}" and long lines
+    olpa_console_liga,  // its looks, and its text while runs write into it
+    olpa_vista_liga,    // the picture
+    olpa_figura_liga,   // the picture's right-click menu
+    olpa_marcas_liga,   // the lines a run found mistakes in
+    olpa_analise_liga,  // the editor's underlines, below the marks of runs
+    olpa_zoom_liga,     // the font's size
+    olpa_ajuda_liga,    // F1
+    olpa_execucao_liga, // runs: Esc, "Parar", the first child readied
 };
 
 // Theme paddings would make the five buttons wider and taller than the bar,
@@ -104,7 +111,7 @@ void aplica_estilo() {
 // Window icons: the sizes found in olpalib/icones/ (none is fine).
 void define_icones() {
   GList *icones = nullptr;
-  for (const int n : {16, 24, 32, 48, 64}) {
+  for (const int n : {OLPA_ICONE_TAMANHOS}) { // the build's list
     const std::string caminho = "olpalib/icones/olpa-" + std::to_string(n) + ".png";
     if (GdkPixbuf *icone = gdk_pixbuf_new_from_file(caminho.c_str(), nullptr))
       icones = g_list_append(icones, icone);

@@ -6,6 +6,7 @@
 #include "olpa_execucao.h"
 
 #include "olpa.h"
+#include "olpa_analise.h"
 #include "olpa_console.h"
 #include "olpa_marcas.h"
 #include "olpa_vista.h"
@@ -42,7 +43,9 @@ bool rodando;                         // a run of the window's is in progress
 guint aparencia;                      // the timer that gives it the running look, until then
 bool aparenta_rodando;                // it has that look
 std::string rotulo_rodar, dica_rodar; // the button as it is between runs
-bool clique_repetido; // the button's last press was the second (or third) of a double click
+bool clique_repetido;      // the button's last press was the second (or third) of a double click
+std::string codigo_rodado; // the text of the run in progress
+bool parando;              // the learner is stopping it
 
 gboolean prepara_proxima_execucao(gpointer) {
   parser_prepara();
@@ -114,13 +117,31 @@ void termina() {
   aparenta_rodando = false;
 }
 
-void ao_resultado(const ParserResultado &r, ParserMomento momento, void *) {
-  if (momento == ParserMomento::Fim)
-    termina();
+// The run's end as everyone hears it.
+void fim(const ParserResultado &r) {
+  termina();
   for (const Ouvinte &o : OUVINTES)
-    o.ouve(r, momento);
-  if (momento == ParserMomento::Fim) {
-    prepara_depois_de_pintar();
+    o.ouve(r, ParserMomento::Fim);
+  prepara_depois_de_pintar();
+  descongela();
+}
+
+void ao_resultado(const ParserResultado &r, ParserMomento momento, void *) {
+  if (momento != ParserMomento::Fim) {
+    for (const Ouvinte &o : OUVINTES)
+      o.ouve(r, momento);
+    return;
+  }
+  // The analyser's warnings of this text before the final line; not when
+  // the learner stopped the run.
+  if (parando) {
+    fim(r);
+    return;
+  }
+  olpa_analise_no_fim(codigo_rodado, r, fim);
+  if (rodando && r.sucesso) {
+    // Still waiting: the picture does not wait with the final line.
+    olpa_mostra_imagem(r.figura);
     descongela();
   }
 }
@@ -156,8 +177,12 @@ bool olpa_rodando(void) {
 }
 
 void olpa_para_execucao(void) {
+  // The end is told before this returns: it does not wait for the analysis.
+  olpa_analise_conclui_fim();
+  parando = true;
   if (rodando)
     parser_interrompe();
+  parando = false;
 }
 
 bool olpa_execucao_por_atalho(void) {
@@ -178,6 +203,8 @@ bool olpa_execucao_clique_repetido(void) {
 
 void olpa_codigo_fonte(const char *codigo) {
   olpa_para_execucao();
+  codigo_rodado = codigo;
+  olpa_analise_do_codigo(codigo_rodado);
   rodando = true;
   descongela();
   congela();

@@ -5,6 +5,7 @@
 
 #include <gtk/gtk.h>
 
+#include <string>
 #include <vector>
 
 // Whether the console shows its error look (olpa_console.cpp).
@@ -16,3 +17,7 @@ std::vector<int> olpa_linhas_com_marca(const char *categoria);
 int olpa_zoom_tamanho(void);
 // The help window; null until first shown (olpa_ajuda.cpp).
 GtkWidget *olpa_ajuda_janela(void);
+// The findings the editor underlines now, and the text shown on hover at
+// line `linha`, column `coluna` (from 1, in characters) (olpa_analise.cpp).
+int olpa_analise_sublinhados(void);
+std::string olpa_analise_dica(int linha, int coluna);

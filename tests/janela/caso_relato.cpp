@@ -4,6 +4,7 @@
 // compared by their pixels.
 #include "caso.h"
 
+#include "analise.h"
 #include "olpa_marcas.h"
 #include "olpa_vista.h"
 
@@ -15,6 +16,23 @@
 namespace {
 
 const bool regrava = getenv("OLPA_REGRAVA") != nullptr;
+
+// `texto` as a build without the analyser compares it: without the
+// warnings (the compiler's own are the analyser's when it is there), their
+// marks, and the console's word that there is no analysis.
+std::string sem_avisos(const std::string &texto) {
+  if (analise_ligada(nullptr))
+    return texto;
+  std::istringstream linhas(texto);
+  std::string resto;
+  for (std::string l; std::getline(linhas, l);)
+    if (!g_str_has_prefix(l.c_str(), "[aviso] ") && !g_str_has_prefix(l.c_str(), "| [aviso] ") &&
+        !g_str_has_prefix(l.c_str(), "= marcas de aviso:") &&
+        !g_str_has_prefix(l.c_str(), "[olpa] a análise do programa") &&
+        !g_str_has_prefix(l.c_str(), "| [olpa] a análise do programa"))
+      resto += l + "\n";
+  return resto;
+}
 
 std::string escapado(char c) {
   switch (c) {
@@ -150,7 +168,8 @@ bool confere(Caso &caso, const Linha &l) {
     const std::string esperado = le_arquivo(caso.arquivo(l.palavras[1]));
     const std::string texto = console();
     const bool erro = esperado.find(", console de erro\n") != std::string::npos;
-    if (!esperado.empty() && texto == esperado.substr(0, esperado.find("#= ")) &&
+    if (!esperado.empty() &&
+        sem_avisos(texto) == sem_avisos(esperado.substr(0, esperado.find("#= "))) &&
         erro == olpa_console_em_erro())
       r += "= console igual a " + l.palavras[1] + "\n";
     else
@@ -170,7 +189,7 @@ bool confere(Caso &caso, const Linha &l) {
       r += "= figura diferente de " + l.palavras[1] + ": " + figura(caso, vista) + "\n";
   } else if (verbo == "marcas") {
     r += "= marcas de erro:" + lista(olpa_linhas_com_marca(OLPA_MARCA_ERRO)) +
-         "; de aviso:" + lista(olpa_linhas_com_marca(OLPA_MARCA_AVISO)) + "\n";
+         "\n= marcas de aviso:" + lista(olpa_linhas_com_marca(OLPA_MARCA_AVISO)) + "\n";
   } else if (verbo == "editor" && l.palavras.size() == 2) {
     r += editor() == le_arquivo(caso.arquivo(l.palavras[1]))
              ? "= editor igual a " + l.palavras[1] + "\n"
@@ -240,7 +259,7 @@ void compara_relato(Caso &caso) {
   const std::string saida = OLPA_SAIDA_DIR "/" + caso.nome;
   if (!existe(esperado))
     caso.falha("falta " + esperado + " (OLPA_REGRAVA=1 faz um)");
-  else if (le_arquivo(esperado) != caso.relato)
+  else if (sem_avisos(le_arquivo(esperado)) != sem_avisos(caso.relato))
     caso.falha("o relato difere de " + esperado + " na " +
                primeira_diferenca(le_arquivo(esperado), caso.relato) + "\n  (obtido em " + saida +
                ".janela)");

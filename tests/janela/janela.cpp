@@ -5,6 +5,7 @@
 #include "janela.h"
 
 #include "olpa_acoes.h"
+#include "olpa_analise.h"
 #include "olpa_execucao.h"
 #include "olpa_layout.h"
 #include "olpa_opcoes.h"
@@ -370,6 +371,11 @@ int main(int argc, char **argv) {
   setenv("GSETTINGS_BACKEND", "memory", 1);
   setenv("XDG_CONFIG_HOME", (raiz + "/config").c_str(), 1); // the zoom's file
   gtk_disable_setlocale(); // numbers in messages as the cases write them
+  // The analyser of this build, the compiler's warnings left to it, and a
+  // run's end waiting for it however busy the machine is.
+  setenv("OLPA_ANALISA", OLPA_BIN_DIR "/olpa-analisa", 0);
+  setenv("OLPA_ANALISE_ESPERA_MS", "60000", 0);
+  olpa_analise_prepara();
   gtk_init(&argc, &argv);
   olpa_idioma_portugues(); // as the program does
   // Scrolling jumps rather than glides: where it ends is where it is.
@@ -383,5 +389,6 @@ int main(int argc, char **argv) {
   processa();
   const int r = caso ? roda_caso_da_janela(argv[2]) : RUN_ALL_TESTS();
   parser_encerra();
+  analise_encerra();
   return r;
 }
