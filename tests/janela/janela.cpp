@@ -239,14 +239,56 @@ gboolean tique(gpointer) {
 
 } // namespace
 
+namespace {
+
+// The lists of files GTK's file dialogs finished reading (a dialog selects
+// what it was told to, and names what it offers, only then). GTK's own
+// type, read by its name.
+std::set<gpointer> listas_lidas;
+GType tipo_da_lista;
+
+gboolean lista_lida(GSignalInvocationHint *, guint, const GValue *valores, gpointer) {
+  GObject *lista = G_OBJECT(g_value_get_object(&valores[0]));
+  if (listas_lidas.insert(lista).second)
+    g_object_weak_ref(
+        lista, [](gpointer, GObject *o) { listas_lidas.erase(o); }, nullptr);
+  return TRUE;
+}
+
+// The list a file dialog shows, once it shows one.
+GObject *lista_de(GtkWidget *d) {
+  GObject *lista = nullptr;
+  percorre(d, [&lista](GtkWidget *w) {
+    GtkTreeModel *m = GTK_IS_TREE_VIEW(w) ? gtk_tree_view_get_model(GTK_TREE_VIEW(w)) : nullptr;
+    if (m && G_TYPE_CHECK_INSTANCE_TYPE(m, tipo_da_lista))
+      lista = G_OBJECT(m);
+  });
+  return lista;
+}
+
+} // namespace
+
+void prepara_seletores() {
+  // GTK makes the type with the first list of files it reads.
+  GtkWidget *seletor =
+      GTK_WIDGET(g_object_ref_sink(gtk_file_chooser_widget_new(GTK_FILE_CHOOSER_ACTION_OPEN)));
+  gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(seletor), raiz.c_str());
+  ate([] { return (tipo_da_lista = g_type_from_name("GtkFileSystemModel")) != 0; });
+  g_object_unref(seletor);
+  g_signal_add_emission_hook(g_signal_lookup("finished-loading", tipo_da_lista), 0, lista_lida,
+                             nullptr, nullptr);
+}
+
 bool pronto(GtkWidget *d) {
   if (!gtk_widget_get_mapped(d))
     return false;
   if (!GTK_IS_FILE_CHOOSER(d))
     return true;
-  // Its folder comes once GTK has looked it up; a known file's name after.
+  // Its folder comes once GTK has looked it up, then its list of files;
+  // once that is read, it shows the file it was told to and names it.
   GtkFileChooser *s = GTK_FILE_CHOOSER(d);
-  if (pasta_de(d).empty())
+  GObject *lista = lista_de(d);
+  if (pasta_de(d).empty() || !lista || !listas_lidas.count(lista))
     return false;
   if (gtk_file_chooser_get_action(s) != GTK_FILE_CHOOSER_ACTION_SAVE)
     return true;
@@ -384,6 +426,7 @@ int main(int argc, char **argv) {
     ::testing::InitGoogleTest(&argc, argv);
   if (system("cp -r " OLPA_BIN_DIR "/olpalib/. olpalib/") != 0)
     return 1;
+  prepara_seletores();
   olpa = &olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
   ui = &olpa->ui;
   processa();

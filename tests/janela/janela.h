@@ -57,7 +57,9 @@ void aperta(guint tecla, GdkModifierType mods = static_cast<GdkModifierType>(0))
 void foca_a_janela();
 
 // Whether a dialog can be read and answered: shown, and a file chooser once
-// its folder (and a save dialog's name) is there.
+// its folder is read (and a save dialog's name is there). prepara_seletores,
+// once before any file chooser, lets it tell.
+void prepara_seletores();
 bool pronto(GtkWidget *dialogo);
 // Answers the dialog on top once it is ready; called again (`vez` counts
 // the calls) until it returns true, having answered.
