@@ -31,7 +31,7 @@ std::string figura_codifica(const unsigned char *pixels) {
                                                          CAIRO_FORMAT_ARGB32, OLPA_TELA_LARGURA,
                                                          OLPA_TELA_ALTURA, OLPA_TELA_STRIDE));
   std::string png;
-  olpa_gfx_codifica_png(figura.get(), &png);
+  olpa_gfx_codifica_png(figura.get(), &png, true);
   return png;
 }
 
