@@ -81,7 +81,7 @@ void aplica_estilo() {
 // Window icons: the sizes found in olpalib/icones/ (none is fine).
 void define_icones() {
   GList *icones = nullptr;
-  for (const int n : {16, 24, 32, 48, 64}) {
+  for (const int n : {OLPA_ICONE_TAMANHOS}) { // the build's list
     const std::string caminho = "olpalib/icones/olpa-" + std::to_string(n) + ".png";
     if (GdkPixbuf *icone = gdk_pixbuf_new_from_file(caminho.c_str(), nullptr))
       icones = g_list_append(icones, icone);

@@ -256,6 +256,7 @@ Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   d.confina = m.confina;
   d.programa = d.como == ComoTerminou::Terminou ? m.programa : 0;
   d.tem_main = !eventos.tem(Evento::SemMain);
+  d.compilando = !eventos.tem(Evento::Inicio);
   const OlpaRelato &relato = m.estado.relato;
   if (d.como == ComoTerminou::Terminou && relato.fora_funcao) {
     // Where the program called it: the line of a return address into it.
@@ -286,16 +287,20 @@ void poe_figura(const Desfecho &d, const Execucao &ex, ParserResultado *r) {
   std::vector<unsigned char> &figura = d.ao_lado ? r->pixels : da_janela;
   r->figura_gravada = d.espaco_proprio ? d.figura_nova : d.estado.png_gravado != 0;
   const char *caminho = d.estado.arquivo_exportar;
+  // The file is read back only for who shows it; the canvas costs nothing.
   const bool lida =
-      r->figura_gravada && (d.ao_lado && d.espaco_proprio
-                                ? espaco_le_figura(ex.espaco, caminho, &figura, &r->figura_recusada)
-                                : telas_le_figura(d.ao_lado ? ex.ajustes.pasta : AT_FDCWD, caminho,
-                                                  &figura, &r->figura_recusada));
+      r->figura_gravada && ex.ajustes.vista &&
+      (d.ao_lado && d.espaco_proprio
+           ? espaco_le_figura(ex.espaco, caminho, &figura, &r->figura_recusada)
+           : telas_le_figura(d.ao_lado ? ex.ajustes.pasta : AT_FDCWD, caminho, &figura,
+                             &r->figura_recusada));
   if (lida) {
     r->figura = figura.data();
-  } else if (d.estado.relato.tela_da_execucao) {
+  } else if (d.estado.relato.tela_da_execucao && d.ao_lado) { // its memory goes at its end
     figura.assign(ex.memoria->pixels, ex.memoria->pixels + OLPA_TELA_BYTES);
-    r->figura = d.ao_lado ? figura.data() : ex.memoria->pixels;
+    r->figura = figura.data();
+  } else if (d.estado.relato.tela_da_execucao) {
+    r->figura = ex.memoria->pixels;
   }
 }
 
@@ -356,9 +361,16 @@ void desfecho_mostra(const Desfecho &d, const Execucao &ex, ParserResultado *r) 
     return conclui(d, {}, d.com_erros, false, r);
   case ComoTerminou::TempoEsgotado: {
     const double s = d.tempo_limite;
+    const std::string limite = segundos(s) + (s == 1 ? " segundo" : " segundos");
+    // Still compiling: no loop of the program's ran yet.
+    if (d.compilando)
+      return interrompido(d,
+                          "[erro] o compilador passou do tempo limite de " + limite +
+                              " de processamento, e o programa não chegou a rodar (uma macro "
+                              "que cresce demais? um programa grande demais?).\n",
+                          r);
     return interrompido(d,
-                        "[erro] o programa passou do tempo limite de " + segundos(s) +
-                            (s == 1 ? " segundo" : " segundos") +
+                        "[erro] o programa passou do tempo limite de " + limite +
                             " de processamento e foi interrompido (um laço que nunca termina?).\n",
                         r);
   }
