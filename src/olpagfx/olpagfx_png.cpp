@@ -90,10 +90,12 @@ bool codifica(cairo_surface_t *s, Saida *saida, bool sem_alfa) {
   for (int y = 0; y < altura; y++) {
     const auto *origem = reinterpret_cast<const uint32_t *>(dados + y * stride);
     if (sem_alfa) {
-      for (int x = 0; x < largura; x++) {
-        linha[3 * x] = static_cast<unsigned char>(origem[x] >> 16);
-        linha[3 * x + 1] = static_cast<unsigned char>(origem[x] >> 8);
-        linha[3 * x + 2] = static_cast<unsigned char>(origem[x]);
+      unsigned char *d = linha.data();
+      for (int x = 0; x < largura; x++, d += 3) {
+        const uint32_t p = origem[x]; // once: the bytes written could alias it
+        d[0] = static_cast<unsigned char>(p >> 16);
+        d[1] = static_cast<unsigned char>(p >> 8);
+        d[2] = static_cast<unsigned char>(p);
       }
     } else {
       desfaz_premultiplicacao(origem, linha.data(), largura);
