@@ -103,9 +103,10 @@ bool decodifica_png(const std::string &bytes, std::vector<unsigned char> *argb) 
   png_read_image(png, linhas.data());
   png_read_end(png, nullptr);
   png_destroy_read_struct(&png, &info, nullptr);
+  unsigned char *pixel = argb->data();
   for (size_t i = 0; i < OLPA_TELA_BYTES; i += 4) {
-    const uint32_t p = premultiplicado(argb->data() + i);
-    memcpy(argb->data() + i, &p, 4);
+    const uint32_t p = premultiplicado(pixel + i);
+    memcpy(pixel + i, &p, 4);
   }
   return true;
 }
