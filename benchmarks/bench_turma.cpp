@@ -102,15 +102,18 @@ double processador_ms(int quem) {
          (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e3;
 }
 
-// The whole class through olpa-rodar --compara -j N: its time in ms, and in
-// *cpu the processor time it and every process it started took.
+// The whole class through olpa-rodar --compara -j N into a new report folder
+// (none is removed before the end: a disk's file system makes files slowly
+// where many were just removed): its time in ms, and in *cpu the processor
+// time it and every process it started took.
 double corrige(const std::string &pasta, int tamanho, int tarefas, std::string *resumo,
                double *cpu) {
+  static int relatorios = 0;
   std::vector<std::string> argv = {OLPA_RODAR,
                                    "--compara",
                                    "modelo.olp",
                                    "--relatorio",
-                                   "relatorio",
+                                   "relatorio" + std::to_string(++relatorios),
                                    "-j",
                                    std::to_string(tarefas),
                                    "--tempo-limite",
@@ -124,9 +127,6 @@ double corrige(const std::string &pasta, int tamanho, int tarefas, std::string *
   args.push_back(nullptr);
   gchar *saida = nullptr;
   gint status = 0;
-  const std::string apaga = "rm -rf '" + pasta + "/relatorio'";
-  if (system(apaga.c_str()) != 0)
-    fprintf(stderr, "could not remove the last report\n");
   const double t = agora_ms(), c = processador_ms(RUSAGE_CHILDREN);
   if (!g_spawn_sync(pasta.c_str(), args.data(), nullptr, G_SPAWN_STDERR_TO_DEV_NULL, nullptr,
                     nullptr, &saida, nullptr, &status, nullptr) ||
@@ -144,17 +144,19 @@ double corrige(const std::string &pasta, int tamanho, int tarefas, std::string *
   return ms;
 }
 
-// The floor: every `passo`-th file of the class compiled, run and compared in
-// this process, as olpa-rodar's child and grader do apart. Its time a file, in
-// ms, and in *cpu its processor time a file.
-double piso(const std::string &pasta, int tamanho, int passo, const unsigned char *modelo,
+// The floor: `arquivos` files of the class (all of it, or as many spread over
+// it, every kind alike) compiled, run and compared in this process, as
+// olpa-rodar's child and grader do apart. Its time a file, in ms, and in *cpu
+// its processor time a file.
+double piso(const std::string &pasta, int tamanho, int arquivos, const unsigned char *modelo,
             double *cpu) {
   static std::vector<Marca> marcas(COMPARA_PONTOS);
   OpcoesComparacao oc;
   long diferentes = 0;
-  int arquivos = 0;
   const double t = agora_ms(), c = processador_ms(RUSAGE_SELF);
-  for (int i = 0; i < tamanho; i += passo, arquivos++) {
+  for (int k = 0; k < arquivos; k++) {
+    // A step prime to the class's size: each file once, the kinds mixed.
+    const int i = static_cast<int>(static_cast<long>(k) * 7919 % tamanho);
     std::string codigo, motivo;
     if (!parser_le_codigo((pasta + "/" + nome_do_aluno(i)).c_str(), &codigo, &motivo))
       exit(1);
@@ -242,26 +244,25 @@ int main(int argc, char **argv) {
     std::map<std::string, int> tipos;
     const std::string pasta = cria_turma(raiz.raiz + "/exemplos", tamanho, &tipos);
     const int voltas = tamanho >= 10000 ? 1 : rodadas;
-    // The floor on at most 1,000 of its files, spread over the class.
-    const int passo = std::max(1, tamanho / 1000);
+    // The floor on at most 1,000 of its files.
+    const int amostra = std::min(tamanho, 1000);
     fprintf(figuras, "class of %d (", tamanho);
     for (const auto &[tipo, n] : tipos)
       fprintf(figuras, "%s %d, ", tipo.c_str(), n);
-    fprintf(figuras, "floor on every %s file), %d round%s, interleaved:\n",
-            passo == 1 ? "" : (std::to_string(passo) + "th").c_str(), voltas,
+    fprintf(figuras, "the floor on %d of them), %d round%s, interleaved:\n", amostra, voltas,
             voltas == 1 ? "" : "s");
     Figuras &f = medido[tamanho];
     std::string resumo;
     for (int v = 0; v < voltas; v++) {
       double p = 0, um = 0, dois = 0, pc = 0, uc = 0, dc = 0;
       if (v % 2 == 0) {
-        p = piso(pasta, tamanho, passo, modelo.data(), &pc);
+        p = piso(pasta, tamanho, amostra, modelo.data(), &pc);
         um = corrige(pasta, tamanho, 1, &resumo, &uc) / tamanho;
         dois = corrige(pasta, tamanho, 2, &resumo, &dc) / tamanho;
       } else {
         dois = corrige(pasta, tamanho, 2, &resumo, &dc) / tamanho;
         um = corrige(pasta, tamanho, 1, &resumo, &uc) / tamanho;
-        p = piso(pasta, tamanho, passo, modelo.data(), &pc);
+        p = piso(pasta, tamanho, amostra, modelo.data(), &pc);
       }
       uc /= tamanho, dc /= tamanho;
       f.piso.push_back(p), f.um.push_back(um), f.dois.push_back(dois);
