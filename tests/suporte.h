@@ -48,3 +48,6 @@ struct Rodada {
   std::string caminho;         // the export path
 };
 Rodada roda(const std::string &codigo);
+// Before the first run (and before a zygote is made): the analyser of this
+// build, and the compiler's warnings left to it.
+void prepara_analise();

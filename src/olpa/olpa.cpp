@@ -2,6 +2,7 @@
 // The window: building it, its looks (styles, the console's two looks, the
 // editor's error marks, icons), its keyboard shortcuts and its closing.
 #include "olpa.h"
+#include "olpa_analise.h"
 
 #include "olpa_layout.h"
 #include "olpagfx.h"
@@ -284,6 +285,7 @@ void olpa_UI(int largura, int altura, const char *titulo) {
   cria_editor();
   configura_atalhos();
   olpa_marcas_liga();
+  olpa_analise_liga(GTK_SOURCE_VIEW(olpa_campo_codigo_formatado));
   olpa_zoom_liga();
   olpa_ajuda_liga();
   g_signal_connect(olpa_janela, "delete-event", G_CALLBACK(olpa_destroi_janela), nullptr);

@@ -3,7 +3,9 @@
 // (the asynchronous one in rodada.cpp, whose work lives in processo.cpp (the
 // child's process), filho.cpp (inside the child) and desfecho.cpp (what came
 // of it)).
+#include "diagnosticos.h"
 #include "execucao.h"
+#include "fonte.h"
 
 #include <cerrno>
 #include <cstring>
@@ -189,4 +191,16 @@ int parser_executa(const char *codigo, ParserResultado *resultado) {
   g_main_context_pop_thread_default(contexto);
   g_main_context_unref(contexto);
   return resultado_sincrono->sucesso ? 1 : 0;
+}
+
+int parser_linha_da_abertura(const char *texto, size_t ate) {
+  return fonte_linha_da_abertura(texto, ate);
+}
+
+std::vector<std::string> parser_avisos_descartados() {
+  return diagnosticos_avisos_descartados();
+}
+
+void parser_define_avisos_do_compilador(bool mostrar) {
+  diagnosticos_define_avisos(mostrar);
 }

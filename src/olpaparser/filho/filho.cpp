@@ -6,7 +6,7 @@
 // main run behind guards for exit, memory and crashes.
 #include "eventos.h"
 #include "olpa_funcoes.h"
-#include "parser_diagnosticos.h"
+#include "diagnosticos.h"
 #include "confina.h"
 #include "filho.h"
 
