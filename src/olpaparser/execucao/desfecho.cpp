@@ -288,11 +288,11 @@ void poe_figura(const Desfecho &d, const Execucao &ex, ParserResultado *r) {
   r->figura_gravada = d.espaco_proprio ? d.figura_nova : d.estado.png_gravado != 0;
   const char *caminho = d.estado.arquivo_exportar;
   // The file is read back only for who shows it; the canvas costs nothing.
-  const bool lida =
-      r->figura_gravada && ex.ajustes.vista &&
-      (d.ao_lado && d.espaco_proprio
-           ? espaco_le_figura(ex.espaco, caminho, &figura)
-           : telas_le_figura(d.ao_lado ? ex.ajustes.pasta : AT_FDCWD, caminho, &figura));
+  const bool lida = r->figura_gravada && ex.ajustes.vista &&
+                    (d.ao_lado && d.espaco_proprio
+                         ? espaco_le_figura(ex.espaco, caminho, &figura, &r->figura_recusada)
+                         : telas_le_figura(d.ao_lado ? ex.ajustes.pasta : AT_FDCWD, caminho,
+                                           &figura, &r->figura_recusada));
   if (lida) {
     r->figura = figura.data();
   } else if (d.estado.relato.tela_da_execucao && d.ao_lado) { // its memory goes at its end
@@ -336,6 +336,9 @@ void desfecho_mostra(const Desfecho &d, const Execucao &ex, ParserResultado *r) 
   r->terminou = true;
   r->fim = fim_do_desfecho(d.como);
   r->caminho = d.ao_lado ? OLPA_ARQUIVO_PADRAO : olpa_arquivo_exportar;
+  // Beside others, a run that was stopped keeps its canvas as far as it got.
+  if (d.ao_lado && r->fim == ParserFim::Interrompido && ex.memoria)
+    r->pixels.assign(ex.memoria->pixels, ex.memoria->pixels + OLPA_TELA_BYTES);
   if (!d.rastro.empty())
     parser_escreve_tudo(parser_ajustes.fd_trace, d.rastro.data(), d.rastro.size());
   switch (d.como) {
