@@ -24,8 +24,7 @@ const char MARCA_AVISO[] = "olpa-analise-aviso";
 GtkSourceView *editor;
 GtkTextBuffer *buffer;
 guint pausa;                        // the timer of the pause in typing
-unsigned versao;                    // bumped at each change of the text
-unsigned versao_pedida;             // the text the answer on its way is of
+unsigned versao = 1;                // bumped at each change of the text
 std::vector<AnaliseAchado> achados; // what is underlined now
 
 GtkSourceBuffer *fonte() {
@@ -72,10 +71,21 @@ void sublinha(const AnaliseAchado &a) {
                                        &comeco);
 }
 
-void pronta(const AnaliseResultado &r, void *pedida) {
-  // An answer to an older text: a newer one is on its way, or will be.
-  if (GPOINTER_TO_UINT(pedida) != versao)
-    return;
+// The editor's text, read once for each change.
+const std::string &texto_do_editor() {
+  static std::string texto;
+  static unsigned lido;
+  if (lido != versao) {
+    GtkTextIter inicio, fim;
+    gtk_text_buffer_get_bounds(buffer, &inicio, &fim);
+    OlpaTexto t(gtk_text_buffer_get_text(buffer, &inicio, &fim, FALSE));
+    texto = t.get();
+    lido = versao;
+  }
+  return texto;
+}
+
+void sublinha_todos(const AnaliseResultado &r) {
   limpa();
   if (r.estado != AnaliseEstado::Feita)
     return;
@@ -84,17 +94,66 @@ void pronta(const AnaliseResultado &r, void *pedida) {
     sublinha(a);
 }
 
-std::string texto_do_editor() {
-  GtkTextIter inicio, fim;
-  gtk_text_buffer_get_bounds(buffer, &inicio, &fim);
-  OlpaTexto texto(gtk_text_buffer_get_text(buffer, &inicio, &fim, FALSE));
-  return texto.get();
+// The run's end waiting for the analysis, if one does.
+struct NoFim {
+  std::string codigo;
+  ParserResultado resultado;
+  void (*continua)(const ParserResultado &);
+  guint prazo;
+};
+NoFim *no_fim;
+// A pause in typing came while it waited: the editor's text is asked for
+// once it is over, for the analyser answers only the last request of a
+// text, and a newer text drops the answer on its way.
+bool adiada;
+
+void conclui_no_fim(const AnaliseResultado *r) {
+  NoFim *n = no_fim;
+  no_fim = nullptr;
+  if (n->prazo)
+    g_source_remove(n->prazo);
+  analise_poe_no_resultado(r && r->estado == AnaliseEstado::Feita
+                               ? analise_linhas(*r, analise_da_execucao(n->resultado))
+                               : std::vector<AnaliseLinha>{},
+                           &n->resultado);
+  n->continua(n->resultado);
+  delete n;
+}
+
+void pede_do_editor();
+
+// Every answer the window asked for, whoever asked: it ends the run's end
+// waiting for that text, and underlines the editor when it is the editor's
+// text (an answer to an older one: the editor's is asked for, unless the
+// pause in typing will).
+void pronta(const AnaliseResultado &, void *) {
+  AnaliseResultado desta;
+  if (no_fim && analise_pronta(no_fim->codigo, &desta))
+    conclui_no_fim(&desta);
+  if (pausa)
+    return;
+  if (analise_pronta(texto_do_editor(), &desta))
+    sublinha_todos(desta);
+  else
+    pede_do_editor();
+}
+
+void pede_do_editor() {
+  adiada = no_fim != nullptr;
+  if (!adiada)
+    analise_pede(texto_do_editor(), pronta, nullptr);
+}
+
+// The run's end went on without the analysis.
+void sem_analise_no_fim() {
+  conclui_no_fim(nullptr);
+  if (adiada && !pausa)
+    pede_do_editor();
 }
 
 gboolean pausou(gpointer) {
   pausa = 0;
-  versao_pedida = versao;
-  analise_pede(texto_do_editor(), pronta, GUINT_TO_POINTER(versao));
+  pede_do_editor();
   return G_SOURCE_REMOVE;
 }
 
@@ -168,37 +227,9 @@ void cria_aparencias() {
   }
 }
 
-// The run's end waiting for the analysis, if one does.
-struct NoFim {
-  std::string codigo;
-  ParserResultado resultado;
-  void (*continua)(const ParserResultado &);
-  guint prazo;
-};
-NoFim *no_fim;
-
-void conclui_no_fim(const std::vector<AnaliseLinha> &linhas) {
-  NoFim *n = no_fim;
-  no_fim = nullptr;
-  if (n->prazo)
-    g_source_remove(n->prazo);
-  analise_poe_no_resultado(linhas, &n->resultado);
-  n->continua(n->resultado);
-  delete n;
-}
-
-void pronta_no_fim(const AnaliseResultado &r, void *) {
-  if (no_fim)
-    conclui_no_fim(r.estado == AnaliseEstado::Feita
-                       ? analise_linhas(r, analise_da_execucao(no_fim->resultado))
-                       : std::vector<AnaliseLinha>{});
-  // The editor's underlines are of this text too, when it is still there.
-  pronta(r, GUINT_TO_POINTER(versao_pedida));
-}
-
 gboolean prazo_no_fim(gpointer) {
   no_fim->prazo = 0;
-  conclui_no_fim({});
+  sem_analise_no_fim();
   return G_SOURCE_REMOVE;
 }
 
@@ -237,7 +268,7 @@ void olpa_analise_liga(Olpa &janela) {
 void olpa_analise_do_codigo(const std::string &codigo) {
   AnaliseResultado r;
   if (analise_ligada(nullptr) && !analise_pronta(codigo, &r))
-    analise_pede(codigo, pronta, GUINT_TO_POINTER(versao));
+    analise_pede(codigo, pronta, nullptr);
 }
 
 void olpa_analise_no_fim(const std::string &codigo, const ParserResultado &resultado,
@@ -250,20 +281,28 @@ void olpa_analise_no_fim(const std::string &codigo, const ParserResultado &resul
   }
   no_fim = new NoFim{codigo, resultado, continua, 0};
   if (analise_pronta(codigo, &r)) {
-    pronta_no_fim(r, nullptr);
+    conclui_no_fim(&r);
     return;
   }
   no_fim->prazo = g_timeout_add(espera_ms(), prazo_no_fim, nullptr);
-  analise_pede(codigo, pronta_no_fim, nullptr);
+  analise_pede(codigo, pronta, nullptr);
 }
 
 void olpa_analise_conclui_fim(void) {
   if (no_fim)
-    conclui_no_fim({});
+    sem_analise_no_fim();
 }
 
 int olpa_analise_sublinhados(void) {
   return static_cast<int>(achados.size());
+}
+
+bool olpa_analise_em_pausa(void) {
+  return pausa != 0;
+}
+
+bool olpa_analise_fim_esperando(void) {
+  return no_fim != nullptr;
 }
 
 std::string olpa_analise_dica(int linha, int coluna) {

@@ -21,3 +21,7 @@ GtkWidget *olpa_ajuda_janela(void);
 // line `linha`, column `coluna` (from 1, in characters) (olpa_analise.cpp).
 int olpa_analise_sublinhados(void);
 std::string olpa_analise_dica(int linha, int coluna);
+// Whether the editor's text waits for the pause in typing, and whether a
+// run's end waits for the analysis (olpa_analise.cpp).
+bool olpa_analise_em_pausa(void);
+bool olpa_analise_fim_esperando(void);

@@ -47,7 +47,10 @@ struct Servidor {
   std::string a_enviar;         // what its input has not taken yet
   std::string lido;             // what came from it, not yet a whole line
   bool pronto = false;
-  guint vigia = 0, relogio = 0; // the main loop's watch of its output, and of the time
+  // The main loop's watches of its output, of its input while a text waits
+  // to go in (a text longer than the pipe goes in as the analyser reads),
+  // and of the time.
+  guint vigia = 0, escrita = 0, relogio = 0;
 };
 
 Servidor servidor;
@@ -91,6 +94,8 @@ void remove_pasta(const std::string &pasta) {
 void para_servidor() {
   if (servidor.vigia)
     g_source_remove(servidor.vigia);
+  if (servidor.escrita)
+    g_source_remove(servidor.escrita);
   if (servidor.relogio)
     g_source_remove(servidor.relogio);
   if (servidor.pid > 0) {
@@ -235,6 +240,18 @@ gboolean ao_ler(gint, GIOCondition, gpointer) {
   return G_SOURCE_CONTINUE;
 }
 
+gboolean ao_poder_escrever(gint, GIOCondition, gpointer) {
+  if (!escreve()) {
+    servidor.escrita = 0;
+    perdeu(AnaliseEstado::Falhou);
+    return G_SOURCE_REMOVE;
+  }
+  if (!servidor.a_enviar.empty())
+    return G_SOURCE_CONTINUE;
+  servidor.escrita = 0;
+  return G_SOURCE_REMOVE;
+}
+
 gboolean ao_esgotar(gpointer) {
   servidor.relogio = 0;
   perdeu(AnaliseEstado::Esgotada);
@@ -286,8 +303,14 @@ void envia(Pedido pedido) {
                         ao_ler, nullptr);
     servidor.relogio = g_timeout_add(static_cast<guint>(limite_ms()), ao_esgotar, nullptr);
   }
-  if (!escreve())
+  if (!escreve()) {
     perdeu(AnaliseEstado::Falhou);
+    return;
+  }
+  if (atual.retorno && !servidor.a_enviar.empty() && !servidor.escrita)
+    servidor.escrita =
+        g_unix_fd_add(servidor.entrada, static_cast<GIOCondition>(G_IO_OUT | G_IO_HUP | G_IO_ERR),
+                      ao_poder_escrever, nullptr);
 }
 
 // Feeds and reads the analyser until the current request is answered or

@@ -414,9 +414,10 @@ int main(int argc, char **argv) {
   setenv("XDG_CONFIG_HOME", (raiz + "/config").c_str(), 1); // the zoom's file
   gtk_disable_setlocale(); // numbers in messages as the cases write them
   // The analyser of this build, the compiler's warnings left to it, and a
-  // run's end waiting for it however busy the machine is.
+  // run's end waiting for it, and it not stopped, however busy the machine is.
   setenv("OLPA_ANALISA", OLPA_BIN_DIR "/olpa-analisa", 0);
   setenv("OLPA_ANALISE_ESPERA_MS", "60000", 0);
+  setenv("OLPA_ANALISE_LIMITE_MS", "60000", 0);
   olpa_analise_prepara();
   gtk_init(&argc, &argv);
   olpa_idioma_portugues(); // as the program does
