@@ -7,8 +7,8 @@
 #include "olpa_acoes.h"
 #include "olpa_analise.h"
 #include "olpa_execucao.h"
+#include "olpa_idioma.h"
 #include "olpa_layout.h"
-#include "olpa_opcoes.h"
 #include "olpa_vista.h"
 #include "olpaparser.h"
 

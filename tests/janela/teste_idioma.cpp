@@ -4,7 +4,7 @@
 // holds them, in the dialogs and the completion popup.
 #include "janela.h"
 
-#include "olpa_opcoes.h"
+#include "olpa_idioma.h"
 
 #include <clocale>
 #include <set>
