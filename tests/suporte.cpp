@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 #include <stdexcept>
 
 #include <fcntl.h>
@@ -71,6 +72,17 @@ std::string le_arquivo(const std::string &caminho) {
   std::string s(dados, n);
   g_free(dados);
   return s;
+}
+
+std::string primeira_diferenca(const std::string &esperado, const std::string &obtido) {
+  std::istringstream a(esperado), b(obtido);
+  std::string la, lb;
+  for (int n = 1;; n++) {
+    const bool ha = !!std::getline(a, la), hb = !!std::getline(b, lb);
+    if (ha != hb || la != lb)
+      return "linha " + std::to_string(n) + "\n  esperado: " + (ha ? la.substr(0, 300) : "(nada)") +
+             "\n  obtido:   " + (hb ? lb.substr(0, 300) : "(nada)");
+  }
 }
 
 std::string glib(char *texto) {

@@ -21,6 +21,9 @@ Imagem de_rgba(const unsigned char *rgba, int largura, int altura, int stride, i
 long compara(const Imagem &a, const Imagem &b, const std::string &diferenca = "");
 
 std::string le_arquivo(const std::string &caminho);
+// The first line where `obtido` differs from `esperado`, both shown (a long
+// line cut).
+std::string primeira_diferenca(const std::string &esperado, const std::string &obtido);
 // A string GLib allocated, as a std::string; frees it.
 std::string glib(char *texto);
 void escreve_arquivo(const std::string &caminho, const std::string &conteudo);

@@ -20,7 +20,6 @@ void confere_processos(const std::string &passo);
 
 // esperados.cpp: what a run gave against the case's expected files.
 std::string relato(const Rodada &r);
-std::string primeira_diferenca(const std::string &esperado, const std::string &obtido);
 void confere_texto(const std::string &passo, const std::string &arquivo, const std::string &obtido);
 void confere_pontos(const std::string &passo, const std::string &arquivo, std::string nome);
 void confere_imagem(const std::string &passo, const Rodada &r, const std::string &esperado,

@@ -66,17 +66,6 @@ std::string relato(const Rodada &r) {
   return s + (nomes_em(raiz + "/telas").empty() ? " nada\n" : "\n");
 }
 
-std::string primeira_diferenca(const std::string &esperado, const std::string &obtido) {
-  std::istringstream a(esperado), b(obtido);
-  std::string la, lb;
-  for (int n = 1;; n++) {
-    const bool ha = !!std::getline(a, la), hb = !!std::getline(b, lb);
-    if (ha != hb || la != lb)
-      return "linha " + std::to_string(n) + "\n  esperado: " + (ha ? la.substr(0, 300) : "(nada)") +
-             "\n  obtido:   " + (hb ? lb.substr(0, 300) : "(nada)");
-  }
-}
-
 std::string sem_avisos(const std::string &texto) {
   static const bool sem_analise = getenv("OLPA_SEM_ANALISE") != nullptr;
   if (!sem_analise)

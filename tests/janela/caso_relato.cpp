@@ -111,18 +111,6 @@ std::string telas() {
   return s.empty() ? " nada" : s;
 }
 
-// The first line where `obtido` differs from `esperado`.
-std::string primeira_diferenca(const std::string &esperado, const std::string &obtido) {
-  std::istringstream a(esperado), b(obtido);
-  std::string la, lb;
-  for (int n = 1;; n++) {
-    const bool ha = !!std::getline(a, la), hb = !!std::getline(b, lb);
-    if (ha != hb || la != lb)
-      return "linha " + std::to_string(n) + "\n  esperado: " + (ha ? la : "(nada)") +
-             "\n  obtido:   " + (hb ? lb : "(nada)");
-  }
-}
-
 } // namespace
 
 void Caso::falha(const std::string &texto) {
