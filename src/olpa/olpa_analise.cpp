@@ -132,10 +132,12 @@ void pronta(const AnaliseResultado &, void *) {
     conclui_no_fim(&desta);
   if (pausa)
     return;
-  if (analise_pronta(texto_do_editor(), &desta))
+  if (analise_pronta(texto_do_editor(), &desta)) {
+    adiada = false;
     sublinha_todos(desta);
-  else
+  } else {
     pede_do_editor();
+  }
 }
 
 void pede_do_editor() {
