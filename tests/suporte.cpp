@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "suporte.h"
 
+#include "olpa_registro.h"
+#include "olpagfx.h"
 #include "olpaparser.h"
 
 #include <cstdio>
@@ -119,5 +121,12 @@ Rodada roda(const std::string &codigo) {
   r.avisos = resultado.marcas_aviso;
   r.figura_gravada = resultado.figura_gravada;
   r.caminho = resultado.caminho;
+  if (resultado.figura)
+    r.vista.assign(resultado.figura, resultado.figura + OLPA_TELA_BYTES);
+  r.registro = resultado.registro;
   return r;
+}
+
+std::string lista_de_passos(const Rodada &r) {
+  return olpa_registro_lista(r.registro ? *r.registro : OlpaRegistro{});
 }

@@ -94,7 +94,7 @@ int main(int argc, char **argv) {
   if (!o.quadros.empty() && !prepara_quadros(o.quadros))
     return 2;
   if (!o.compara && !o.turma.junta) {
-    const int r = rodar_em_sequencia(o.arquivos, o.figuras);
+    const int r = rodar_em_sequencia(o.arquivos, o.figuras, o.passos);
     // Everything is said and every child is gone. The libraries' destructors
     // have nothing left to do but write pages the fork left shared, a
     // copy-on-write fault each: the process just ends.

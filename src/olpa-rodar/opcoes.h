@@ -14,6 +14,7 @@ struct Opcoes {
   std::string figuras;
   std::string quadros; // a folder of ../telas for the frames of animations
   bool sem_espera = false;
+  bool passos = false; // each run's record listed after its console
   bool compara = false;
   std::set<std::string> dadas; // the options given
   OpcoesTurma turma;

@@ -115,6 +115,8 @@ void percorre_um(OlpaPassos *p, uint32_t indice) {
 // Goes through the record up to call `ate` or for `ms` milliseconds.
 bool anda(OlpaPassos *p, uint32_t ate, double ms) {
   ate = std::min(ate, total(*p));
+  if (p->efeitos.size() < total(*p)) // the record grew (read again while the run goes on)
+    p->efeitos.resize(total(*p), OlpaEfeito::Nenhum);
   if (p->feito >= ate)
     return p->feito == total(*p);
   OlpaNoMundo no(&p->percurso);
