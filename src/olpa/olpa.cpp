@@ -189,6 +189,7 @@ void cria_imagem() {
   GtkWidget *vista = gtk_bin_get_child(GTK_BIN(olpa_imagem_rolagem));
   gtk_viewport_set_shadow_type(GTK_VIEWPORT(vista), GTK_SHADOW_NONE);
   olpa_figura_liga_menu(eventos);
+  olpa_tira_cria(olpa_saida, eventos);
 }
 
 void cria_botoes() {

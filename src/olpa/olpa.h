@@ -84,8 +84,34 @@ GdkPixbuf *olpa_vista_pixbuf(void);
 void olpa_liga_execucoes(void);
 // Whether a run started by the window is in progress ("Rodar" reads "Parar").
 bool olpa_rodando(void);
+// The console's status line while a run goes on.
+inline constexpr char OLPA_ESTADO_RODANDO[] = "[olpa] rodando…";
 // Stops the run in progress, if any, as "Parar" does.
 void olpa_para_execucao(void);
+
+// The strip of steps under the picture (olpa_tira.cpp): a slider over the
+// calls a run made and the step's text, Pausar (F6) and Passo (F7) beside
+// it; the canvas after any step, the pen on it and its line in the editor;
+// a click on the picture goes to the call that last painted that point,
+// whose coordinates show while the mouse is over it.
+struct OlpaTira {
+  GtkWidget *caixa, *pausar, *passo, *barra, *texto, *coordenadas;
+};
+extern OlpaTira olpa_tira;
+// Built under the picture, in `coluna`; `area_da_figura` takes the picture's
+// clicks and moves.
+void olpa_tira_cria(GtkWidget *coluna, GtkWidget *area_da_figura);
+// A run begins; it stands paused (its record so far); it ended; Limpar.
+void olpa_tira_comeca(void);
+void olpa_tira_pausa(const struct ParserResultado &r);
+void olpa_tira_da_execucao(const struct ParserResultado &r);
+void olpa_tira_limpa(void);
+// A click on the picture at (x, y) of the canvas.
+void olpa_tira_vai_ao_ponto(int x, int y);
+// The step in view, the pen's mark (false: none) and the line highlighted.
+uint32_t olpa_tira_passo_mostrado(void);
+bool olpa_tira_caneta(double *x, double *y);
+int olpa_tira_linha(void);
 
 // The editor's marks (olpa_marcas.cpp): errors and warnings of a run on
 // their lines, the editor scrolled to the first; a click on an "[erro]" or

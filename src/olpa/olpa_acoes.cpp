@@ -14,7 +14,6 @@
 
 namespace {
 
-const char ESTADO_RODANDO[] = "[olpa] rodando…";
 const char ROTULO_PARAR[] = "Parar";
 const char DICA_PARAR[] = "Para o programa (Esc)";
 // A run looks running ("Parar", the status line) once it has lasted this
@@ -93,7 +92,8 @@ gboolean aparenta(gpointer) {
   aparencia = 0;
   descongela();
   aparenta_rodando = true;
-  olpa_console_estado(ESTADO_RODANDO);
+  if (!parser_pausado()) // paused already: the strip says where
+    olpa_console_estado(OLPA_ESTADO_RODANDO);
   OlpaTexto dica(gtk_widget_get_tooltip_text(olpa_bt_executar));
   rotulo_rodar = gtk_button_get_label(GTK_BUTTON(olpa_bt_executar));
   dica_rodar = dica ? dica.get() : "";
@@ -120,7 +120,10 @@ void ao_fim(const ParserResultado &r) {
     printf("[tamanho] %s, %ld\n", r.caminho.c_str(), tamanho < 0 ? 0 : tamanho);
     fflush(stdout);
     olpa_mostra_imagem(r.figura);
+  } else if (r.figura) { // stopped: what it drew until then
+    olpa_mostra_imagem(r.figura);
   }
+  olpa_tira_da_execucao(r);
   descongela();
 }
 
@@ -131,6 +134,9 @@ void ao_resultado(const ParserResultado &r, ParserMomento momento, void *) {
     break;
   case ParserMomento::Tela:
     olpa_mostra_imagem(r.quadro);
+    break;
+  case ParserMomento::Pausa:
+    olpa_tira_pausa(r);
     break;
   case ParserMomento::Fim:
     ao_fim(r);
@@ -231,6 +237,7 @@ void olpa_codigo_fonte(const char *codigo) {
   console_entregue = 0;
   console_trocado = 0;
   aparencia = g_timeout_add(APARENCIA_RODANDO_MS, aparenta, nullptr);
+  olpa_tira_comeca();
   parser_comeca(codigo, ao_resultado);
 }
 
@@ -240,6 +247,7 @@ void olpa_limpa_tela_e_console(GtkWidget *, gpointer) {
   gtk_image_set_from_file(GTK_IMAGE(olpa_imagem), OLPA_IMAGEM_INICIAL);
   olpa_console_normal();
   olpa_limpa_marcas();
+  olpa_tira_limpa();
   if (olpa_tamanho_arquivo(OLPA_ARQUIVO_PADRAO) >= 1)
     remove(OLPA_ARQUIVO_PADRAO);
   olpa_defs();

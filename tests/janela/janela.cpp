@@ -124,6 +124,10 @@ uint32_t fundo_do_console() {
   return na_tela(olpa_campo_console).em(300, 80) & 0xffffff;
 }
 void aperta(guint tecla, GdkModifierType mods) {
+  tecla_so(tecla, mods);
+  processa();
+}
+void tecla_so(guint tecla, GdkModifierType mods) {
   GdkEvent *e = gdk_event_new(GDK_KEY_PRESS);
   e->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(olpa_janela)));
   e->key.keyval = tecla;
@@ -134,7 +138,17 @@ void aperta(guint tecla, GdkModifierType mods) {
       e, gdk_seat_get_keyboard(gdk_display_get_default_seat(gdk_display_get_default())));
   gtk_main_do_event(e);
   gdk_event_free(e);
-  processa();
+}
+bool ate(const std::function<bool()> &feito) {
+  for (gint64 fim = g_get_monotonic_time() + 10 * G_USEC_PER_SEC;
+       !feito() && g_get_monotonic_time() < fim; g_usleep(2000))
+    while (gtk_events_pending())
+      gtk_main_iteration_do(FALSE);
+  return feito();
+}
+uint32_t na_imagem(int x, int y) {
+  const OlpaObjeto<GdkPixbuf> p(olpa_vista_pixbuf());
+  return p ? de_pixbuf(p.get()).em(x, y) : 0;
 }
 
 // ------------------------------------------------------------ dialog driver

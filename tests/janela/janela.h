@@ -33,8 +33,14 @@ Imagem de_pixbuf(GdkPixbuf *p);
 Imagem na_tela(GtkWidget *w); // what the screen shows of a widget
 uint32_t fundo_do_console();
 // A key as the keyboard delivers it: through GTK's event handling to the
-// window, which hands it on to the widget with the focus; then what is pending.
+// window, which hands it on to the widget with the focus; then what is
+// pending (a run to its end). The key alone, while a run goes on.
 void aperta(guint tecla, GdkModifierType mods = static_cast<GdkModifierType>(0));
+void tecla_so(guint tecla, GdkModifierType mods = static_cast<GdkModifierType>(0));
+// Lets the main loop run until `feito` holds, for 10 s at most.
+bool ate(const std::function<bool()> &feito);
+// The pixel the image view shows at (x, y), 0xAARRGGBB.
+uint32_t na_imagem(int x, int y);
 
 // Answers the dialog on top; called on every tick, TIQUE_MS apart (`vez`
 // counts the calls), until it returns true, having answered.

@@ -18,17 +18,9 @@ const char SEM_FIM[] = "int main(void) {\n"
                        "  for (;;)\n"
                        "    linha(i++ % 640, 0, 640 - i % 640, 480);\n"
                        "}\n";
-const std::string PARADO = "[olpa] compilando\n[olpa] programa interrompido.\n";
+// Stopped in its loop's one line.
+const std::string PARADO = "[olpa] compilando\n[olpa] programa interrompido na linha 6.\n";
 const char RODANDO[] = "[olpa] rodando…";
-
-// Lets the main loop run until `feito` holds, for 10 s at most.
-bool ate(const std::function<bool()> &feito) {
-  for (gint64 fim = g_get_monotonic_time() + 10 * G_USEC_PER_SEC;
-       !feito() && g_get_monotonic_time() < fim; g_usleep(2000))
-    while (gtk_events_pending())
-      gtk_main_iteration_do(FALSE);
-  return feito();
-}
 
 std::string rotulo() {
   return gtk_button_get_label(GTK_BUTTON(olpa_bt_executar));
@@ -45,12 +37,6 @@ void comeca(const std::string &codigo) {
   gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
   ASSERT_TRUE(olpa_rodando());
   ASSERT_TRUE(ate([] { return rotulo() == "Parar" && termina_com(RODANDO); })) << console();
-}
-
-// The pixel the image view shows at (x, y), 0xAARRGGBB.
-uint32_t na_imagem(int x, int y) {
-  const OlpaObjeto<GdkPixbuf> p(olpa_vista_pixbuf());
-  return p ? de_pixbuf(p.get()).em(x, y) : 0;
 }
 
 // An endless program: "[olpa] rodando…" below the console text, "Parar" in

@@ -159,7 +159,9 @@ double pausa_total_ms(const Execucao &ex, double agora);
 
 // The record of the program's calls read from the child's memory as far as
 // it goes (again while paused, once more at the end), each call's line found
-// in the table the child sent (none past the program's last line).
+// in the table the child sent (none past the program's last line); at the
+// end (the child gone), without the call it stood paused before, which
+// never ran.
 void registro_le(Execucao *ex, const TabelaDeLinhas &tabela, const std::string &codigo);
 // Its steps, gone through for the notice of a run that ended well when it
 // is no larger than this many calls (a pass costs about what the run spent

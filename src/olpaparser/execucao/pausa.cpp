@@ -31,11 +31,12 @@ void fim_da_pausa(Execucao *ex, double agora) {
 
 } // namespace
 
+// What was let go stays so (`liberado` only grows): a Pausar right after
+// Continuar still lets the call it stood before run.
 void pausa_pede(Execucao *ex) {
   if (ex->pausa_pedida || !ex->memoria)
     return;
   ex->pausa_pedida = true;
-  ex->memoria->liberado.store(0, std::memory_order_relaxed);
   ex->memoria->pausar.store(1, std::memory_order_release);
   acorda(ex->memoria);
 }
@@ -53,6 +54,8 @@ void pausa_solta(Execucao *ex) {
   if (!ex->pausa_pedida)
     return;
   ex->pausa_pedida = false;
+  if (ex->pausado_em > 0)
+    ex->memoria->liberado.store(ex->pausado_em, std::memory_order_relaxed);
   ex->memoria->pausar.store(0, std::memory_order_release);
   fim_da_pausa(ex, parser_agora_ms());
   acorda(ex->memoria);

@@ -18,6 +18,14 @@ void registro_le(Execucao *ex, const TabelaDeLinhas &tabela, const std::string &
     ex->registro = std::make_shared<OlpaRegistro>();
   OlpaRegistro &r = *ex->registro;
   olpa_registro_le_mais(ex->gravado, ex->medidas, &r);
+  // Stopped while it stood paused: the call it stood before was noted, and
+  // never ran.
+  if (ex->pid < 0 && ex->pausado_em > 0 && ex->pausado_em <= r.entradas.size() &&
+      r.chamadas == ex->pausado_em) {
+    r.entradas.resize(ex->pausado_em - 1);
+    r.chamadas = r.entradas.size();
+    r.fechado = true;
+  }
   if (!r.linhas.empty() || r.enderecos.empty())
     return;
   // Each address is just past its call: the call's line is the byte before's.
