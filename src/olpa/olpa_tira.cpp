@@ -275,7 +275,10 @@ GtkWidget *botao(const char *rotulo, GCallback acao, const char *dica) {
 void olpa_tira_cria(GtkWidget *coluna, GtkWidget *area_da_figura) {
   olpa_tira.caixa = gtk_box_new(GTK_ORIENTATION_VERTICAL, 2);
   gtk_widget_set_name(olpa_tira.caixa, "olpa-tira");
-  gtk_widget_set_size_request(olpa_tira.caixa, OLPA_IMAGEM_LARGURA, OLPA_TIRA_ALTURA);
+  gtk_widget_set_size_request(olpa_tira.caixa, -1, OLPA_TIRA_ALTURA); // as wide as the picture
+  // The slider stretches within the strip; the strip does not make the
+  // picture's column take the window's extra room.
+  gtk_widget_set_hexpand(olpa_tira.caixa, FALSE);
   gtk_box_pack_start(GTK_BOX(coluna), olpa_tira.caixa, FALSE, FALSE, 0);
   GtkWidget *linha1 = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, OLPA_ESPACO);
   gtk_box_pack_start(GTK_BOX(olpa_tira.caixa), linha1, FALSE, FALSE, 0);
@@ -302,6 +305,9 @@ void olpa_tira_cria(GtkWidget *coluna, GtkWidget *area_da_figura) {
   olpa_tira.texto = gtk_label_new(TEXTO_VAZIO);
   gtk_label_set_xalign(GTK_LABEL(olpa_tira.texto), 0);
   gtk_label_set_ellipsize(GTK_LABEL(olpa_tira.texto), PANGO_ELLIPSIZE_END);
+  // Its width is the picture's, whatever its text: no wider for a long one.
+  gtk_label_set_width_chars(GTK_LABEL(olpa_tira.texto), 1);
+  gtk_label_set_max_width_chars(GTK_LABEL(olpa_tira.texto), 1);
   gtk_label_set_selectable(GTK_LABEL(olpa_tira.texto), FALSE);
   gtk_box_pack_start(GTK_BOX(linha2), olpa_tira.texto, TRUE, TRUE, 0);
   olpa_tira.coordenadas = gtk_label_new("");

@@ -1,0 +1,135 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The strip of steps in the window (its code, in this process), after a run
+// of 100,000 calls: the slider moved to a step until that step's canvas is
+// on the screen (the frame painted, the X server synced), for jumps to any
+// step, the next one (right arrow), the one before (left arrow) and the
+// first and last (Home, End); median and worst, against a frame of the same
+// window that shows a canvas already made (the floor: copying and drawing
+// it, nothing replayed). The goal is a frame: 16 ms.
+//
+// Run under a display: xvfb-run -a bench_tira [repetitions-scale]
+#include "medidas.h"
+#include "olpa.h"
+#include "olpa_layout.h"
+#include "olpaparser.h"
+
+using medidas::agora_ms;
+using medidas::mediana;
+
+namespace {
+
+// 100,000 calls: the pen moved, turned, coloured, one in four a stroke.
+const char PROGRAMA[] = "int main(void) {\n"
+                        "  int i;\n"
+                        "  inicia();\n"
+                        "  origem(320, 240);\n"
+                        "  for (i = 0; i < 24999; i++) {\n"
+                        "    cor(i % 256, 128, 255 - i % 256);\n"
+                        "    anda_ate(i % 200, 0);\n"
+                        "    linha_ate(6, 6);\n"
+                        "    rotaciona(7);\n"
+                        "  }\n"
+                        "  termina();\n"
+                        "  return 0;\n"
+                        "}\n";
+
+// Until the window has painted a frame and the X server has drawn it.
+void ate_a_tela() {
+  static bool pintou;
+  GdkFrameClock *relogio = gtk_widget_get_frame_clock(olpa_janela);
+  pintou = false;
+  const gulong id =
+      g_signal_connect(relogio, "after-paint",
+                       G_CALLBACK(+[](GdkFrameClock *, gpointer) { pintou = true; }), nullptr);
+  gdk_frame_clock_request_phase(relogio, GDK_FRAME_CLOCK_PHASE_PAINT);
+  while (!pintou)
+    gtk_main_iteration();
+  g_signal_handler_disconnect(relogio, id);
+  gdk_display_sync(gdk_display_get_default());
+}
+
+struct Tempos {
+  std::vector<double> ms;
+  void mostra(FILE *figuras, const char *como) const {
+    fprintf(figuras, "  %-34s median %6.2f ms  worst %6.2f ms  (%zu)\n", como, mediana(ms),
+            *std::max_element(ms.begin(), ms.end()), ms.size());
+  }
+};
+
+// The strip's own work (the slider's handler: the step replayed, shown,
+// its text and line) apart from the frame that draws it.
+std::vector<double> trabalho;
+
+// The slider moved to `passo`, until the canvas is on the screen.
+double passo_na_tela(uint32_t passo) {
+  const double t = agora_ms();
+  gtk_range_set_value(GTK_RANGE(olpa_tira.barra), passo);
+  trabalho.push_back(agora_ms() - t);
+  ate_a_tela();
+  return agora_ms() - t;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  const double escala = argc > 1 ? atof(argv[1]) : 1.0;
+  const int n = std::max(1, static_cast<int>(200 * escala));
+  parser_prepara_zigoto();
+  gtk_init(&argc, &argv);
+  FILE *figuras = medidas::separa_figuras();
+  medidas::Raiz raiz(OLPA_INIT_PNG);
+  olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
+  gtk_text_buffer_set_text(olpa_campo_codigo_buffer, PROGRAMA, -1);
+  gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
+  while (olpa_rodando())
+    gtk_main_iteration();
+  // The window replays the record while idle: the steps, ready.
+  const double t = agora_ms();
+  GtkAdjustment *a = gtk_range_get_adjustment(GTK_RANGE(olpa_tira.barra));
+  const auto total = static_cast<uint32_t>(gtk_adjustment_get_upper(a));
+  while (gtk_range_get_fill_level(GTK_RANGE(olpa_tira.barra)) < total)
+    gtk_main_iteration();
+  const double preparo = agora_ms() - t;
+  ate_a_tela();
+
+  GRand *sorteio = g_rand_new_with_seed(11);
+  Tempos piso, saltos, adiante, atras, pontas;
+  std::vector<unsigned char> quadro(OLPA_TELA_BYTES, 0x40);
+  for (int i = 0; i < n; i++) {
+    const double p = agora_ms();
+    olpa_mostra_imagem(quadro.data());
+    ate_a_tela();
+    piso.ms.push_back(agora_ms() - p);
+    saltos.ms.push_back(passo_na_tela(g_rand_int_range(sorteio, 0, total + 1)));
+    if (i % 2 == 0) {
+      const uint32_t k = g_rand_int_range(sorteio, 1, total);
+      passo_na_tela(k);
+      adiante.ms.push_back(passo_na_tela(k + 1));
+      atras.ms.push_back(passo_na_tela(k));
+    }
+    if (i % 10 == 0) {
+      pontas.ms.push_back(passo_na_tela(0));
+      pontas.ms.push_back(passo_na_tela(total));
+    }
+  }
+  g_rand_free(sorteio);
+  fprintf(figuras,
+          "The strip after a run of %u calls (replayed while idle in %.0f ms), a step until "
+          "its canvas is on the screen:\n",
+          total, preparo);
+  piso.mostra(figuras, "floor: a made canvas shown");
+  saltos.mostra(figuras, "any step (a jump of the slider)");
+  adiante.mostra(figuras, "the next step (right arrow)");
+  atras.mostra(figuras, "the step before (left arrow)");
+  pontas.mostra(figuras, "the first and the last (Home, End)");
+  fprintf(figuras, "  of which the strip's own work: median %.2f ms, worst %.2f ms\n",
+          mediana(trabalho), *std::max_element(trabalho.begin(), trabalho.end()));
+  const double pior = std::max({*std::max_element(saltos.ms.begin(), saltos.ms.end()),
+                                *std::max_element(adiante.ms.begin(), adiante.ms.end()),
+                                *std::max_element(atras.ms.begin(), atras.ms.end()),
+                                *std::max_element(pontas.ms.begin(), pontas.ms.end())});
+  fprintf(figuras, "  goal a frame (16 ms): median %s, worst %s\n",
+          mediana(saltos.ms) <= 16 ? "met" : "NOT met", pior <= 16 ? "met" : "NOT met");
+  parser_encerra();
+  return 0;
+}
