@@ -18,6 +18,8 @@
 
 #include <cmath>
 
+#include <malloc.h>
+
 OlpaTira olpa_tira;
 
 namespace {
@@ -164,8 +166,15 @@ void barra(uint32_t total, uint32_t valor, bool ativa) {
   e.mudando = false;
 }
 
+// A record this large leaves free memory behind in the middle of the heap,
+// which malloc keeps unless asked: given back to the system once it is gone
+// (the runner holds the last run's outcome until the next one ends).
+constexpr size_t REGISTRO_GRANDE = 100000;
+bool solto_grande;
+
 void esquece() {
   para_reprise();
+  solto_grande = solto_grande || (e.registro && e.registro->entradas.size() >= REGISTRO_GRANDE);
   e.passos.reset();
   e.registro.reset();
   e.total = 0;
@@ -364,6 +373,9 @@ void olpa_tira_pausa(const ParserResultado &r) {
 
 void olpa_tira_da_execucao(const ParserResultado &r) {
   esquece();
+  if (solto_grande)
+    malloc_trim(0);
+  solto_grande = false;
   botoes(false, false);
   e.registro = r.registro;
   e.passos = r.passos;
