@@ -89,7 +89,7 @@ sleep 1
 captura "$janela" "$imagens/clique.png"
 xdotool mousemove $((fx + 700)) $((fy + 200))
 
-# A run paused (F6), then stepped twice (F7): the strip follows it.
+# A run paused (F6), then stepped (F7) into a frame: the strip follows it.
 xdotool key ctrl+o
 abrir=$(procura "Abrir")
 sleep 1
@@ -103,9 +103,17 @@ xdotool key F5
 sleep 1.5
 xdotool key F6
 sleep 0.5
-xdotool key F7
-sleep 0.3
-xdotool key F7
+# Step until the frame's floor is drawn, then on into the ball.
+pixel() { import -window root -crop "1x1+$1+$2" -depth 8 txt:- | tail -1 | grep -o '#[0-9A-F]\{6\}'; }
+for _ in $(seq 80); do
+  xdotool key F7
+  sleep 0.1
+  [ "$(pixel $((fx + 320)) $((fy + 443)))" != "#000000" ] && break
+done
+for _ in $(seq 22); do
+  xdotool key F7
+  sleep 0.05
+done
 sleep 1
 captura "$janela" "$imagens/pausado.png"
 xdotool key Escape
