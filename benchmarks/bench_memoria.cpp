@@ -194,8 +194,9 @@ int main(int argc, char **argv) {
             "The same window, %d runs of a program of 1,000,001 calls (a million recorded, "
             "steps replayed while idle), each checked on the screen: %d failed\n",
             milhoes, falhas_milhao);
-    fprintf(figuras, "  window VmRSS after the first          %8ld kB (%+.1f MB over %d runs "
-                     "before)\n",
+    fprintf(figuras,
+            "  window VmRSS after the first          %8ld kB (%+.1f MB over %d runs "
+            "before)\n",
             rss_milhao.front(), (rss_milhao.front() - fim) / 1024.0, feitas);
     fprintf(figuras, "  window VmRSS after the last           %8ld kB\n", rss_milhao.back());
     fprintf(figuras, "  after the 1st and every 20th (kB):");

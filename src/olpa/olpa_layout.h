@@ -22,7 +22,7 @@ constexpr int OLPA_IMAGEM_ALTURA = OLPA_TELA_ALTURA;
 // beside the slider, the step's line of text under them.
 constexpr int OLPA_TIRA_Y = OLPA_IMAGEM_ALTURA + OLPA_ESPACO;
 constexpr int OLPA_TIRA_ALTURA = 55;
-constexpr int OLPA_TIRA_BT_LARGURA = 90; // Pausar (Continuar), Passo
+constexpr int OLPA_TIRA_BT_LARGURA = 90;           // Pausar (Continuar), Passo
 constexpr int OLPA_TIRA_COORDENADAS_LARGURA = 110; // "x 312, y 95", at the text's right
 
 // The content and the window's default size, the border on each side.

@@ -147,8 +147,7 @@ void para_reprise() {
 gboolean reprisa(gpointer) {
   const bool fim = !e.passos || olpa_passos_percorre(e.passos.get(), FATIA_MS);
   if (e.passos)
-    gtk_range_set_fill_level(GTK_RANGE(olpa_tira.barra),
-                             olpa_passos_percorridos(e.passos.get()));
+    gtk_range_set_fill_level(GTK_RANGE(olpa_tira.barra), olpa_passos_percorridos(e.passos.get()));
   if (!fim)
     return G_SOURCE_CONTINUE;
   e.ocioso = 0;
@@ -324,8 +323,8 @@ void olpa_tira_cria(GtkWidget *coluna, GtkWidget *area_da_figura) {
   gtk_widget_set_size_request(olpa_tira.coordenadas, OLPA_TIRA_COORDENADAS_LARGURA, -1);
   gtk_box_pack_end(GTK_BOX(linha2), olpa_tira.coordenadas, FALSE, FALSE, 0);
 
-  gtk_widget_add_events(area_da_figura, GDK_BUTTON_PRESS_MASK | GDK_POINTER_MOTION_MASK |
-                                            GDK_LEAVE_NOTIFY_MASK);
+  gtk_widget_add_events(area_da_figura,
+                        GDK_BUTTON_PRESS_MASK | GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK);
   g_signal_connect(area_da_figura, "button-press-event", G_CALLBACK(ao_clicar), nullptr);
   g_signal_connect(area_da_figura, "motion-notify-event", G_CALLBACK(ao_passar), nullptr);
   g_signal_connect(area_da_figura, "leave-notify-event", G_CALLBACK(ao_sair), nullptr);
@@ -387,8 +386,7 @@ void olpa_tira_da_execucao(const ParserResultado &r) {
   if (!e.registro)
     gtk_label_set_text(GTK_LABEL(olpa_tira.texto), "O programa não rodou: não há passos.");
   else if (e.total == 0)
-    gtk_label_set_text(GTK_LABEL(olpa_tira.texto),
-                       "O programa não chamou nenhuma função do olpa.");
+    gtk_label_set_text(GTK_LABEL(olpa_tira.texto), "O programa não chamou nenhuma função do olpa.");
   else
     gtk_label_set_text(GTK_LABEL(olpa_tira.texto), texto_do_passo(e.total).c_str());
   if (e.passos && olpa_passos_percorridos(e.passos.get()) < e.total)

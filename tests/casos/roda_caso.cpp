@@ -94,8 +94,9 @@ bool aplica_opcoes(const std::string &arquivo) {
       mudada =
           chmod((raiz + "/" + valor).c_str(), strtol(resto.c_str(), nullptr, 8)) == 0 || mudada;
     else if (!chave.empty() && chave != "isolado" && chave != "landlock-antigo" &&
-             chave != "sem-namespace" && chave != "sem-olpa-rodar" && chave != "navegador" &&
-             chave != "mostra" && chave != "busca" && chave != "planilha" && chave[0] != '#')
+             chave != "sem-namespace" && chave != "sem-olpa-rodar" && chave != "sem-reprise" &&
+             chave != "navegador" && chave != "mostra" && chave != "busca" && chave != "planilha" &&
+             chave[0] != '#')
       falha(arquivo, "opção desconhecida: " + chave);
   }
   return mudada;

@@ -12,14 +12,14 @@
 namespace {
 
 const char DESENHO[] = "int main(void) {\n"
-                       "  inicia();\n"                   // passo 1
-                       "  cor(255, 0, 0);\n"             // 2
-                       "  traco(5);\n"                   // 3
-                       "  linha(100, 100, 300, 100);\n"  // 4
-                       "  cor(0, 0, 255);\n"             // 5
-                       "  linha(100, 200, 300, 200);\n"  // 6
-                       "  anda_ate(50, 60);\n"           // 7
-                       "  termina();\n"                  // 8
+                       "  inicia();\n"                  // passo 1
+                       "  cor(255, 0, 0);\n"            // 2
+                       "  traco(5);\n"                  // 3
+                       "  linha(100, 100, 300, 100);\n" // 4
+                       "  cor(0, 0, 255);\n"            // 5
+                       "  linha(100, 200, 300, 200);\n" // 6
+                       "  anda_ate(50, 60);\n"          // 7
+                       "  termina();\n"                 // 8
                        "  return 0;\n"
                        "}\n";
 constexpr uint32_t VERMELHO = 0xffff0000u, AZUL = 0xff0000ffu, PRETO = 0xff000000u,
