@@ -25,6 +25,7 @@ OlpaTira olpa_tira;
 namespace {
 
 constexpr char MARCA_PASSO[] = "passo";
+guint destaque; // the line's highlight waiting for the window to be idle
 const GdkRGBA FUNDO_DO_PASSO = {0.78, 0.88, 1.0, 1.0};
 // The window replays the record a slice at a time while it is idle.
 constexpr double FATIA_MS = 8;
@@ -55,6 +56,9 @@ GtkSourceBuffer *fonte() {
 }
 
 void destaca_linha(int linha) {
+  if (destaque) // a highlight still to come is this one's
+    g_source_remove(destaque);
+  destaque = 0;
   static bool com_fundo = false; // the editor is built after the strip
   if (!com_fundo) {
     GtkSourceMarkAttributes *atributos = gtk_source_mark_attributes_new();
@@ -76,6 +80,22 @@ void destaca_linha(int linha) {
   GtkSourceMark *marca = gtk_source_buffer_create_source_mark(fonte(), nullptr, MARCA_PASSO, &iter);
   gtk_text_view_scroll_to_mark(GTK_TEXT_VIEW(olpa_campo_codigo_formatado), GTK_TEXT_MARK(marca),
                                0.1, FALSE, 0, 0);
+}
+
+// The editor follows the slider once the window is idle again: while it is
+// dragged, the canvas changes every frame, and the line only where it stops.
+int linha_a_destacar;
+
+gboolean destaca_agora(gpointer) {
+  destaque = 0;
+  destaca_linha(linha_a_destacar);
+  return G_SOURCE_REMOVE;
+}
+
+void destaca_depois(int linha) {
+  linha_a_destacar = linha;
+  if (!destaque)
+    destaque = g_idle_add(destaca_agora, nullptr);
 }
 
 void tira_caneta() {
@@ -116,7 +136,7 @@ void mostra_passo(uint32_t k) {
   e.caneta_y = q.caneta_y;
   gtk_widget_queue_draw(olpa_imagem);
   gtk_label_set_text(GTK_LABEL(olpa_tira.texto), texto_do_passo(k).c_str());
-  destaca_linha(k > 0 ? olpa_registro_linha(*e.registro, k - 1) : 0);
+  destaca_depois(k > 0 ? olpa_registro_linha(*e.registro, k - 1) : 0);
 }
 
 void poe_valor(uint32_t k) {
