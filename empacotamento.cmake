@@ -11,6 +11,9 @@ set(OLPA_REVISAO 1) # the package's own revision of this version
 
 install(TARGETS olpa DESTINATION lib/olpa)
 install(TARGETS olpa-rodar DESTINATION bin)
+if(TARGET olpa-analisa)
+  install(TARGETS olpa-analisa DESTINATION lib/olpa)
+endif()
 install(DIRECTORY ${OLPA_BIN}/olpalib DESTINATION share/olpa PATTERN "*.feito" EXCLUDE)
 install(FILES ${OLPA_EXEMPLOS} DESTINATION share/olpa/exemplos)
 foreach(n ${OLPA_ICONE_TAMANHOS})
@@ -69,4 +72,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # headers; C.UTF-8 (in libc-bin) and GLib's Portuguese, for GTK to speak it
 # on any machine.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "tcc, libc6-dev, libglib2.0-data")
+# The analyser parses programs with clang, which needs its own headers
+# (stddef.h and the like) besides the C library's.
+if(TARGET olpa-analisa)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "${CPACK_DEBIAN_PACKAGE_DEPENDS}, libclang-common-14-dev")
+endif()
 include(CPack)

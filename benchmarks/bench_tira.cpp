@@ -50,12 +50,12 @@ void ate_a_tela() {
   const gulong id =
       g_signal_connect(relogio, "after-paint",
                        G_CALLBACK(+[](GdkFrameClock *, gpointer) { pintou = true; }), nullptr);
-  const gulong antes = g_signal_connect(
-      relogio, "layout", G_CALLBACK(+[](GdkFrameClock *, gpointer) {
-        if (layout == 0)
-          layout = agora_ms();
-      }),
-      nullptr);
+  const gulong antes =
+      g_signal_connect(relogio, "layout", G_CALLBACK(+[](GdkFrameClock *, gpointer) {
+                         if (layout == 0)
+                           layout = agora_ms();
+                       }),
+                       nullptr);
   gdk_frame_clock_request_phase(relogio, GDK_FRAME_CLOCK_PHASE_PAINT);
   while (!pintou)
     gtk_main_iteration();

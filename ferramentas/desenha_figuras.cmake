@@ -13,7 +13,8 @@ foreach(programa ${programas})
   file(MAKE_DIRECTORY ${arvore}/bin ${arvore}/telas)
   file(CREATE_LINK ${OLPALIB} ${arvore}/bin/olpalib SYMBOLIC)
   # Only the final picture counts: the pauses of an animation are skipped.
-  execute_process(COMMAND ${RODAR} --sem-espera ${programa} WORKING_DIRECTORY ${arvore}/bin
+  execute_process(COMMAND ${RODAR} --sem-espera --sem-analise --trace ${programa}
+                  WORKING_DIRECTORY ${arvore}/bin
                   RESULT_VARIABLE resultado OUTPUT_VARIABLE console ERROR_VARIABLE rastro)
   # The runner names the picture it left: "[tamanho] PATH, BYTES".
   string(REGEX MATCHALL "\\[tamanho\\] [^\n]*, [0-9]+" figuras "${rastro}")

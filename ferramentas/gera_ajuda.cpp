@@ -86,6 +86,9 @@ bool le_erros(const char *arquivo, std::vector<Erro> *erros) {
   }
   gchar **grupos = g_key_file_get_groups(ini, nullptr);
   for (gchar **g = grupos; *g; g++) {
+    // The analyser's records without a cause explain no common error.
+    if (!g_key_file_has_key(ini, *g, "causa", nullptr))
+      continue;
     Erro e{*g, "", "", ""};
     for (auto [chave, destino] : {std::pair{"mensagem", &e.mensagem},
                                   {"causa", &e.causa},
@@ -115,9 +118,14 @@ std::string secao_de_erros(const std::vector<Erro> &erros) {
        "Estes avisos do compilador não apontam enganos de quem aprende, e ficam de fora do "
        "console (\"…\" é qualquer texto); os outros aparecem traduzidos, como [aviso]. Os "
        "avisos vindos de cabeçalhos (#include) também ficam de fora.\n\n";
+  // The patterns as a reader takes them: any text is "…".
   for (std::string padrao : parser_avisos_descartados()) {
-    for (size_t i; (i = padrao.find("%s")) != std::string::npos;)
-      padrao.replace(i, 2, "…");
+    for (const char *qualquer : {"'[^']*'", ".*", "\\(", "\\)"})
+      for (size_t i; (i = padrao.find(qualquer)) != std::string::npos;)
+        padrao.replace(i, strlen(qualquer),
+                       qualquer[0] == '\''  ? "'…'"
+                       : qualquer[0] == '.' ? "…"
+                                            : qualquer + 1);
     s += "- `" + padrao + "`\n";
   }
   return s;
@@ -141,9 +149,10 @@ int main(int argc, char **argv) {
     return 0;
   }
   std::vector<Erro> erros;
-  if ((modo == "erros" || modo == "mensagens") && argc == 3) {
-    if (!le_erros(argv[2], &erros))
-      return 1;
+  if ((modo == "erros" || modo == "mensagens") && argc >= 3) {
+    for (int i = 2; i < argc; i++)
+      if (!le_erros(argv[i], &erros))
+        return 1;
     if (modo == "erros")
       fputs(secao_de_erros(erros).c_str(), stdout);
     else
@@ -152,6 +161,6 @@ int main(int argc, char **argv) {
     return 0;
   }
   fprintf(stderr, "uso: gera-ajuda linguagem SAIDA.lang | programas PASTA | lista | erros "
-                  "ERROS.ini | mensagens ERROS.ini\n");
+                  "ERROS.ini... | mensagens ERROS.ini...\n");
   return 2;
 }

@@ -11,7 +11,7 @@
 
 namespace {
 
-const int TAMANHOS[] = {16, 24, 32, 48, 64};
+const int TAMANHOS[] = {OLPA_ICONE_TAMANHOS}; // the build's list
 
 void caminho_arredondado(cairo_t *cr, double x, double y, double lado, double raio) {
   cairo_new_sub_path(cr);

@@ -10,6 +10,7 @@ PACOTES=(
   build-essential cmake pkg-config
   libgtk-3-dev libgtksourceview-4-dev libcairo2-dev libpango1.0-dev libpng-dev
   libtcc-dev tcc libseccomp-dev
+  libclang-dev
   adwaita-icon-theme fonts-dejavu-core libglib2.0-data
 )
 TESTES=(

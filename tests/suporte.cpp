@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "suporte.h"
 
+#include "analise.h"
 #include "olpa_registro.h"
 #include "olpagfx.h"
 #include "olpaparser.h"
@@ -114,7 +115,10 @@ Rodada roda(const std::string &codigo) {
   // The run's own outcome, framing and all, as the window shows it.
   ParserResultado resultado;
   Rodada r;
+  // The analyser's warnings too, however long they take: the same every time.
+  analise_pede(codigo, nullptr, nullptr);
   r.resultado = parser_executa(codigo.c_str(), &resultado);
+  analise_no_resultado(codigo, 60 * 1000, &resultado);
   r.console = resultado.texto;
   r.erro = resultado.aparencia_de_erro;
   r.linhas = resultado.marcas_erro;
@@ -129,4 +133,11 @@ Rodada roda(const std::string &codigo) {
 
 std::string lista_de_passos(const Rodada &r) {
   return olpa_registro_lista(r.registro ? *r.registro : OlpaRegistro{});
+}
+
+void prepara_analise() {
+  // The analyser of this build, beside the programs; the compiler's
+  // warnings left to it, as the window and olpa-rodar do.
+  setenv("OLPA_ANALISA", OLPA_BIN_DIR "/olpa-analisa", 0);
+  parser_define_avisos_do_compilador(!analise_ligada(nullptr));
 }

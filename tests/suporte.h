@@ -57,3 +57,6 @@ struct Rodada {
 Rodada roda(const std::string &codigo);
 // The record as `olpa-rodar --passos` lists it after the console.
 std::string lista_de_passos(const Rodada &r);
+// Before the first run (and before a zygote is made): the analyser of this
+// build, and the compiler's warnings left to it.
+void prepara_analise();

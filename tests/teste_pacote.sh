@@ -52,12 +52,17 @@ dpkg -x "$deb" "$raiz"
 usr=$raiz/usr
 for f in bin/olpa bin/olpa-rodar lib/olpa/olpa share/olpa/olpalib/init.png \
   share/olpa/olpalib/linguagem/olpa.lang share/olpa/olpalib/ajuda/erros_comuns.ini \
+  share/olpa/olpalib/ajuda/avisos.ini \
   share/applications/$id.desktop share/metainfo/$id.metainfo.xml \
   share/icons/hicolor/48x48/apps/$id.png share/olpa/exemplos/01_primeira_linha.olp \
   share/man/man1/olpa.1.gz share/man/man1/olpa-rodar.1.gz \
   share/doc/olpa/copyright share/doc/olpa/changelog.Debian.gz; do
   [ -e "$usr/$f" ] || falha "o pacote não tem $f"
 done
+# The analyser, in a build with clang.
+analisa=""
+[ -x "$construcao/olpa/bin/olpa-analisa" ] && analisa=1
+[ -z "$analisa" ] || [ -x "$usr/lib/olpa/olpa-analisa" ] || falha "o pacote não tem o analisador"
 [ "$(ls "$usr"/share/olpa/olpalib/ajuda/funcoes/*.png | wc -l)" -ge 17 ] || falha "figuras das funções"
 ls "$usr"/share/olpa/olpalib/ajuda/*.feito >/dev/null 2>&1 && falha "marcas da construção no pacote"
 [ -z "$(grep -rlF "$construcao" "$raiz")" ] || falha "o pacote depende da pasta da construção"
@@ -147,4 +152,6 @@ rm "$HOME/olpa/telas/imagem.png"
 (cd "$HOME/olpa/bin" && como_usuario "$usr/bin/olpa-rodar" ../exemplos/01_primeira_linha.olp >"$tmp/rodar.txt" 2>/dev/null) ||
   falha "olpa-rodar: $(cat "$tmp/rodar.txt")"
 [ -s "$HOME/olpa/telas/imagem.png" ] || falha "olpa-rodar não gravou a figura"
+[ -n "$analisa" ] && grep -q "análise do programa" "$tmp/rodar.txt" &&
+  falha "olpa-rodar sem o analisador: $(cat "$tmp/rodar.txt")"
 echo "pacote: 1 passed, 0 failed"

@@ -11,6 +11,7 @@
 #include "textos.h"
 #include "turma.h"
 
+#include "analise.h"
 #include "olpagfx.h"
 #include "olpaparser.h"
 
@@ -21,12 +22,20 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
 #include <glib.h>
 #include <unistd.h>
 
 namespace {
 
 int fd_trace = STDERR_FILENO;
+bool com_trace = false;   // trace lines to standard error (--trace); otherwise nowhere
+bool com_analise = false; // the analyser's warnings in the console (not --sem-analise)
+
+// How long a run's end waits for the analysis of its text: here, until it
+// is done (or stopped at its own time limit), so that the same file always
+// shows the same warnings.
+constexpr int ESPERA_PELA_ANALISE_MS = 60 * 1000;
 
 } // namespace
 
@@ -46,7 +55,9 @@ bool rodar_le_arquivo(const char *nome, std::string *texto, std::string *erro) {
 }
 
 void rodar_prepara(int fd) {
-  fd_trace = fd;
+  static const int nulo = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  fd_trace = com_trace || fd != STDERR_FILENO ? fd : nulo;
+  fd = fd_trace;
   parser_define_trace(fd);
   olpa_gfx_define_trace([](const char *texto, size_t n) {
     if (write(fd_trace, texto, n) < 0) {
@@ -56,7 +67,13 @@ void rodar_prepara(int fd) {
 }
 
 bool rodar_executa(const std::string &codigo, ParserResultado *r) {
+  // The analysis goes on beside the run, and its warnings come before the
+  // final line.
+  if (com_analise)
+    analise_pede(codigo, nullptr, nullptr);
   const bool certo = parser_executa(codigo.c_str(), r) == 1;
+  if (com_analise)
+    analise_no_resultado(codigo, ESPERA_PELA_ANALISE_MS, r);
   if (certo) {
     const long tamanho = parser_tamanho_em_telas(r->caminho.c_str());
     dprintf(fd_trace, "[tamanho] %s, %ld\n", r->caminho.c_str(), tamanho < 0 ? 0 : tamanho);
@@ -94,7 +111,14 @@ int main(int argc, char **argv) {
   if (!o.quadros.empty() && !prepara_quadros(o.quadros))
     return 2;
   if (!o.compara && !o.turma.junta) {
+    // The compiler's warnings are the analyser's to tell, better, when it is there.
+    com_trace = o.trace;
+    com_analise = !o.sem_analise;
+    if (o.sem_analise)
+      analise_desliga("pedido por --sem-analise");
+    parser_define_avisos_do_compilador(!analise_ligada(nullptr));
     const int r = rodar_em_sequencia(o.arquivos, o.figuras, o.passos);
+    analise_encerra();
     // Everything is said and every child is gone. The libraries' destructors
     // have nothing left to do but write pages the fork left shared, a
     // copy-on-write fault each: the process just ends.

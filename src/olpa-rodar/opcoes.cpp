@@ -18,7 +18,8 @@ namespace {
 // sections, and "  --opção" lines its options.
 const char SINOPSE[] =
     "uso: olpa-rodar [--tempo-limite SEGUNDOS] [--sem-espera] [--figuras PASTA]\n"
-    "                [--quadros PASTA] [--passos] [--] ARQUIVO...\n"
+    "                [--quadros PASTA] [--sem-analise] [--trace] [--passos]\n"
+    "                [--] ARQUIVO...\n"
     "     olpa-rodar --compara MODELO [--relatorio PASTA] [--tolerancia PORCENTO]\n"
     "                [--deslocamento PONTOS] [--csv-internacional] [-j N]\n"
     "                [--parte K/N] [--tempo-limite SEGUNDOS] [--sem-espera] [--] ARQUIVO...\n"
@@ -28,7 +29,9 @@ const char AJUDA[] =
     "Roda cada arquivo de código do olpa (\"-\" para a entrada padrão) como o botão "
     "\"Rodar\" da janela, sem abri-la, e mostra o texto do console. Roda na pasta bin/ da "
     "pasta do olpa: as figuras vão para ../telas/. Com vários arquivos, o texto de cada um "
-    "vem depois de uma linha com o nome dele. As opções vêm antes dos arquivos.\n"
+    "vem depois de uma linha com o nome dele. Antes da última linha de cada um vêm os avisos "
+    "do analisador do olpa (\"[aviso] linha N: ...\"), os mesmos que o editor sublinha. As "
+    "opções vêm antes dos arquivos.\n"
     "\n"
     "Com --compara, corrige uma turma: roda cada arquivo à parte e compara a figura com a do "
     "MODELO (um arquivo .olp ou uma figura .png de 640 × 480) como um professor olharia; o "
@@ -39,6 +42,9 @@ const char AJUDA[] =
     "  --tempo-limite SEGUNDOS  o tempo de processamento de cada programa (10 s se não for "
     "dado)\n"
     "  --sem-espera             espera() não pausa\n"
+    "  --sem-analise            não analisa os programas (mostra os avisos do compilador, como "
+    "sem o analisador)\n"
+    "  --trace                  as linhas de rastro ([tamanho], [arq-s]...) na saída de erros\n"
     "  --figuras PASTA          guarda a figura de cada arquivo em PASTA, com o nome dele\n"
     "  --quadros PASTA          grava a tela a cada espera() em ../telas/PASTA/, como "
     "NNNNN-MS.png (o número do quadro e quantos milissegundos ele fica na tela)\n"
@@ -81,8 +87,9 @@ const std::set<std::string> COM_VALOR = {
     "--tempo-limite", "--quadros", "--figuras", "--relatorio",    "--compara",
     "--tolerancia",   "-j",        "--tarefas", "--deslocamento", "--parte"};
 const std::set<std::string> SEM_VALOR = {
-    "--sem-espera", "--csv-internacional", "--junta",  "--ajuda", "--help",
-    "--versao",     "--version",           "--passos", "--"};
+    "--sem-espera", "--sem-analise", "--trace", "--csv-internacional",
+    "--junta",      "--ajuda",       "--help",  "--versao",
+    "--version",    "--passos",      "--"};
 // Options of grading a class, and of those the ones --junta takes.
 const std::set<std::string> DA_TURMA = {
     "--relatorio", "--tolerancia", "--deslocamento", "--csv-internacional",
@@ -210,6 +217,10 @@ int opcoes_le(int argc, char **argv, Opcoes *o) {
       return -1;
     }
     o->dadas.insert(a);
+    if (a == "--sem-analise" || a == "--trace") {
+      (a == "--trace" ? o->trace : o->sem_analise) = true;
+      continue;
+    }
     if (a == "--sem-espera" || a == "--csv-internacional" || a == "--junta" || a == "--passos") {
       if (a == "--sem-espera")
         o->sem_espera = o->turma.sem_espera = true;

@@ -2,6 +2,7 @@
 // The window: building it, its looks (styles, the console's two looks, the
 // editor's error marks, icons), its keyboard shortcuts and its closing.
 #include "olpa.h"
+#include "olpa_analise.h"
 
 #include "olpa_layout.h"
 #include "olpagfx.h"
@@ -81,7 +82,7 @@ void aplica_estilo() {
 // Window icons: the sizes found in olpalib/icones/ (none is fine).
 void define_icones() {
   GList *icones = nullptr;
-  for (const int n : {16, 24, 32, 48, 64}) {
+  for (const int n : {OLPA_ICONE_TAMANHOS}) { // the build's list
     const std::string caminho = "olpalib/icones/olpa-" + std::to_string(n) + ".png";
     if (GdkPixbuf *icone = gdk_pixbuf_new_from_file(caminho.c_str(), nullptr))
       icones = g_list_append(icones, icone);
@@ -285,6 +286,7 @@ void olpa_UI(int largura, int altura, const char *titulo) {
   cria_editor();
   configura_atalhos();
   olpa_marcas_liga();
+  olpa_analise_liga(GTK_SOURCE_VIEW(olpa_campo_codigo_formatado));
   olpa_zoom_liga();
   olpa_ajuda_liga();
   g_signal_connect(olpa_janela, "delete-event", G_CALLBACK(olpa_destroi_janela), nullptr);

@@ -4,6 +4,7 @@
 // for a program: "Rodar" reads "Parar" meanwhile), the editor's error marks,
 // and the clearing that "Limpar", "Novo" and a loaded file share.
 #include "olpa.h"
+#include "olpa_analise.h"
 #include "olpa_console.h"
 
 #include "olpagfx.h"
@@ -51,6 +52,9 @@ void prepara_depois_de_pintar() {
   depois_de_pintar = g_signal_connect(relogio, "after-paint", G_CALLBACK(+pintou), nullptr);
   gtk_widget_queue_draw(olpa_bt_executar); // a frame there will be
 }
+
+std::string codigo_rodado; // the text of the run in progress
+bool parando;              // the learner is stopping it
 
 // Of the run's console text, what the console already shows.
 size_t console_entregue;
@@ -139,7 +143,18 @@ void ao_resultado(const ParserResultado &r, ParserMomento momento, void *) {
     olpa_tira_pausa(r);
     break;
   case ParserMomento::Fim:
-    ao_fim(r);
+    // The analyser's warnings of this text before the final line; not when
+    // the learner stopped the run.
+    if (parando) {
+      ao_fim(r);
+      break;
+    }
+    olpa_analise_no_fim(codigo_rodado, r, ao_fim);
+    if (rodando && r.sucesso) {
+      // Still waiting: the picture does not wait with the final line.
+      olpa_mostra_imagem(r.figura);
+      descongela();
+    }
     break;
   }
 }
@@ -200,8 +215,12 @@ bool olpa_rodando(void) {
 }
 
 void olpa_para_execucao(void) {
+  // The end is told before this returns: it does not wait for the analysis.
+  olpa_analise_conclui_fim();
+  parando = true;
   if (rodando)
     parser_interrompe();
+  parando = false;
 }
 
 const char *olpa_copia_codigo(void) {
@@ -230,6 +249,8 @@ void olpa_botao_executar(GtkWidget *, gpointer) {
 
 void olpa_codigo_fonte(const char *codigo) {
   olpa_para_execucao();
+  codigo_rodado = codigo;
+  olpa_analise_do_codigo(codigo_rodado);
   rodando = true;
   descongela();
   congela();

@@ -2,7 +2,8 @@
 // The help window "Ajuda do olpa" (F1), read from what ships beside the
 // program, so it works without a network: every learner function of the
 // table with its example and the picture the build drew from it
-// (olpalib/ajuda/funcoes/), the common errors (olpalib/ajuda/erros_comuns.ini)
+// (olpalib/ajuda/funcoes/), the common errors (olpalib/ajuda/erros_comuns.ini,
+// and the analyser's explanations that have a cause, olpalib/ajuda/avisos.ini)
 // and the gallery of the examples (olpalib/ajuda/exemplos/), each of which
 // opens into the editor.
 #include "olpa.h"
@@ -97,21 +98,21 @@ void pagina_funcoes(GtkWidget *notebook) {
   }
 }
 
-void pagina_erros(GtkWidget *notebook) {
-  GtkWidget *lista = pagina(notebook, "Erros comuns");
+// The groups of `arquivo` that have a cause: what the console shows, why,
+// and what to do. False when it cannot be read.
+bool erros_de(GtkWidget *lista, const char *arquivo) {
   GKeyFile *erros = g_key_file_new();
-  if (!g_key_file_load_from_file(erros, caminho_da_ajuda("erros_comuns.ini").c_str(),
-                                 G_KEY_FILE_NONE, nullptr)) {
-    gtk_box_pack_start(GTK_BOX(lista), rotulo("A lista de erros comuns não foi encontrada."), FALSE,
-                       FALSE, 0);
+  if (!g_key_file_load_from_file(erros, caminho_da_ajuda(arquivo).c_str(), G_KEY_FILE_NONE,
+                                 nullptr)) {
     g_key_file_free(erros);
-    return;
+    return false;
   }
   gchar **grupos = g_key_file_get_groups(erros, nullptr);
   for (gchar **g = grupos; *g; g++) {
+    if (!g_key_file_has_key(erros, *g, "causa", nullptr))
+      continue;
     GtkWidget *textos = gtk_box_new(GTK_ORIENTATION_VERTICAL, 6);
     gtk_box_pack_start(GTK_BOX(textos), rotulo(*g, "olpa-titulo"), FALSE, FALSE, 0);
-    // What the console shows, why, and what to do.
     for (auto [chave, antes] :
          {std::pair{"mensagem", ""}, {"causa", "Por quê: "}, {"o_que_fazer", "O que fazer: "}}) {
       OlpaTexto texto(g_key_file_get_string(erros, *g, chave, nullptr));
@@ -125,6 +126,15 @@ void pagina_erros(GtkWidget *notebook) {
   }
   g_strfreev(grupos);
   g_key_file_free(erros);
+  return true;
+}
+
+void pagina_erros(GtkWidget *notebook) {
+  GtkWidget *lista = pagina(notebook, "Erros comuns");
+  if (!erros_de(lista, "erros_comuns.ini"))
+    gtk_box_pack_start(GTK_BOX(lista), rotulo("A lista de erros comuns não foi encontrada."), FALSE,
+                       FALSE, 0);
+  erros_de(lista, "avisos.ini");
 }
 
 // The first line of an example, a comment, is its title.

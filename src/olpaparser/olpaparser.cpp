@@ -3,7 +3,9 @@
 // (the asynchronous one in rodada.cpp, whose work lives in processo.cpp (the
 // child's process), filho.cpp (inside the child) and desfecho.cpp (what came
 // of it)).
+#include "diagnosticos.h"
 #include "execucao.h"
+#include "fonte.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -66,10 +68,12 @@ ssize_t parser_recebe_com_descritores(int canal, void *dados, size_t tamanho,
   return n;
 }
 
-bool parser_le_tudo(int fd, void *dados, size_t tamanho) {
-  auto *p = static_cast<char *>(dados);
+namespace {
+
+// `tamanho` bytes through `passa` (read or write), in as many goes as it takes.
+template <typename Byte, typename Passa> bool tudo(int fd, Byte *p, size_t tamanho, Passa passa) {
   while (tamanho > 0) {
-    const ssize_t n = read(fd, p, tamanho);
+    const ssize_t n = passa(fd, p, tamanho);
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
@@ -80,18 +84,14 @@ bool parser_le_tudo(int fd, void *dados, size_t tamanho) {
   return true;
 }
 
+} // namespace
+
+bool parser_le_tudo(int fd, void *dados, size_t tamanho) {
+  return tudo(fd, static_cast<char *>(dados), tamanho, read);
+}
+
 bool parser_escreve_tudo(int fd, const void *dados, size_t tamanho) {
-  auto *p = static_cast<const char *>(dados);
-  while (tamanho > 0) {
-    const ssize_t n = write(fd, p, tamanho);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    p += n;
-    tamanho -= static_cast<size_t>(n);
-  }
-  return true;
+  return tudo(fd, static_cast<const char *>(dados), tamanho, write);
 }
 
 void parser_define_trace(int fd) {
@@ -204,10 +204,23 @@ int parser_executa(const char *codigo, ParserResultado *resultado) {
   resultado_sincrono = resultado ? resultado : &proprio;
   GMainContext *contexto = g_main_context_new();
   g_main_context_push_thread_default(contexto);
-  parser_comeca(codigo, guarda_resultado);
+  // Nobody here shows its picture: it is not read back from its file.
+  rodada_comeca(codigo, guarda_resultado, nullptr, false);
   while (parser_rodando())
     g_main_context_iteration(contexto, TRUE);
   g_main_context_pop_thread_default(contexto);
   g_main_context_unref(contexto);
   return resultado_sincrono->sucesso ? 1 : 0;
+}
+
+int parser_linha_da_abertura(const char *texto, size_t ate) {
+  return fonte_linha_da_abertura(texto, ate);
+}
+
+std::vector<std::string> parser_avisos_descartados() {
+  return diagnosticos_avisos_descartados();
+}
+
+void parser_define_avisos_do_compilador(bool mostrar) {
+  diagnosticos_define_avisos(mostrar);
 }

@@ -33,3 +33,8 @@ void confere_olpa_rodar(const std::string &passo, const std::string &programa, c
 void roda_comando(const std::string &caso, const std::string &nome);
 void confere_terminal(const std::string &nome, const std::string &esperado,
                       const std::string &programa);
+
+// `texto` as a build without the analyser compares it (OLPA_SEM_ANALISE):
+// without warnings, which come from the analyser in a build with it and from
+// the compiler in one without; unchanged otherwise.
+std::string sem_avisos(const std::string &texto);

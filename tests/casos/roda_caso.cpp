@@ -12,6 +12,7 @@
 #include "olpa_passos.h"
 #include "olpa_registro.h"
 #include "olpagfx.h"
+#include "analise.h"
 #include "olpaparser.h"
 
 #include <algorithm>
@@ -202,10 +203,11 @@ void confere_seguinte(const std::string &nome) {
     desenhou = em(320, 240) == 0xff00ff00u && em(320, 100) == 0xff000000u;
   }
   // It leaves its canvas open: the console says so, and nothing else.
-  const bool so_isso = g_str_has_prefix(r.console.c_str(), "[olpa] compilando\n[olpa] ") &&
-                       g_str_has_suffix(r.console.c_str(), "termina(), então a figura não foi "
-                                                           "gravada (a tela mostra o desenho até "
-                                                           "aqui).\n[olpa] sucesso!\n");
+  const std::string console = sem_avisos(r.console);
+  const bool so_isso = g_str_has_prefix(console.c_str(), "[olpa] compilando\n[olpa] ") &&
+                       g_str_has_suffix(console.c_str(), "termina(), então a figura não foi "
+                                                         "gravada (a tela mostra o desenho até "
+                                                         "aqui).\n[olpa] sucesso!\n");
   if (r.resultado != 1 || !so_isso || !desenhou)
     falha(nome, "o programa seguinte não rodou ou não desenhou: " + r.console);
   olpa_gfx_fecha_tela();
@@ -226,7 +228,7 @@ void confere_processos(const std::string &passo) {
       std::string eu, comando, estado;
       long pai = 0;
       if (stat >> eu >> comando >> estado >> pai && pai == getpid() &&
-          std::stoi(pid) != parser_zigoto())
+          std::stoi(pid) != parser_zigoto() && std::stoi(pid) != analise_pid())
         sobras += " " + pid + " " + comando, kill(std::stoi(pid), tentativa == 49 ? SIGKILL : 0);
     }
     if (sobras.empty())
@@ -288,6 +290,9 @@ int main(int argc, char **argv) {
   prctl(PR_SET_CHILD_SUBREAPER, 1);
   // Children made as the window makes them (olpa-rodar, which every case
   // also runs, forks its own).
+  prepara_analise();
+  if (!analise_ligada(nullptr))
+    setenv("OLPA_SEM_ANALISE", "1", 1);
   parser_prepara_zigoto();
   const std::string programa =
       glib(g_canonicalize_filename(argc > 2 ? argv[2] : (caso + ".olp").c_str(), nullptr));
@@ -326,6 +331,7 @@ int main(int argc, char **argv) {
   if (!pasta && existe(caso + ".terminal"))
     confere_terminal(nome, caso + ".terminal", programa);
   confere_seguinte(nome);
+  analise_encerra();
   printf("%s: %s\n", nome.c_str(), falhas ? "FALHOU" : regrava ? "regravado" : "ok");
   if (!copia.empty() && system(("rm -rf '" + copia + "'").c_str()) != 0)
     fprintf(stderr, "roda_caso: %s ficou\n", copia.c_str());

@@ -3,6 +3,8 @@
 // driver, and main, which makes one window for every test.
 #include "janela.h"
 
+#include "olpa_analise.h"
+
 #include "olpa_layout.h"
 #include "olpaparser.h"
 
@@ -304,6 +306,11 @@ int main(int argc, char **argv) {
   setenv("GSETTINGS_BACKEND", "memory", 1);
   setenv("XDG_CONFIG_HOME", (raiz.raiz + "/config").c_str(), 1); // the zoom's file
   gtk_disable_setlocale(); // numbers in messages as the cases write them
+  // The analyser of this build, the compiler's warnings left to it, and a
+  // run's end waiting for it however busy the machine is.
+  setenv("OLPA_ANALISA", OLPA_BIN_DIR "/olpa-analisa", 0);
+  setenv("OLPA_ANALISE_ESPERA_MS", "60000", 0);
+  olpa_analise_prepara();
   gtk_init(&argc, &argv);
   olpa_idioma_portugues(); // as the program does
   ::testing::InitGoogleTest(&argc, argv);
@@ -313,5 +320,6 @@ int main(int argc, char **argv) {
   processa();
   const int r = RUN_ALL_TESTS();
   parser_encerra();
+  analise_encerra();
   return r;
 }

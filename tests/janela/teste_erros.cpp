@@ -74,7 +74,7 @@ TEST_F(Janela, EditorRolaAtePrimeiroErroEConsoleLevaALinha) {
 }
 
 TEST_F(Janela, AvisoMarcaSemParar) {
-  rodar("int main(void) {\n  int x = 2;\n  if (x = 3)\n    x++;\n  inicia();\n  termina();\n"
+  rodar("int main(void) {\n  int x = 2;\n  x = sqrt(x);\n  inicia();\n  termina();\n"
         "  return 0;\n}\n");
   EXPECT_FALSE(olpa_console_em_erro());
   EXPECT_EQ(fundo_do_console(), 0u);

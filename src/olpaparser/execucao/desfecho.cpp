@@ -216,6 +216,13 @@ void le_registro(const Execucao &ex, const std::string &codigo, Desfecho *d) {
     d->passos = registro_passos(d->registro);
   if (avisa)
     d->aviso = registro_aviso(*d->registro, d->passos.get(), codigo, &d->linha_do_aviso);
+  // A line the compiler (or the analysis, or a colour out of range) warned
+  // of already: told once is enough.
+  if (d->linha_do_aviso > 0 &&
+      std::find(d->avisos.begin(), d->avisos.end(), d->linha_do_aviso) != d->avisos.end()) {
+    d->aviso.clear();
+    d->linha_do_aviso = 0;
+  }
   if (d->linha_do_aviso > 0)
     d->avisos.push_back(d->linha_do_aviso);
   if (d->ao_lado)
@@ -253,6 +260,7 @@ Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
   d.confina = m.confina;
   d.programa = d.como == ComoTerminou::Terminou ? m.programa : 0;
   d.tem_main = !eventos.tem(Evento::SemMain);
+  d.compilando = !eventos.tem(Evento::Inicio);
   const OlpaRelato &relato = m.estado.relato;
   if (d.como == ComoTerminou::Terminou && relato.fora_funcao) {
     // Where the program called it: the line of a return address into it.
@@ -285,16 +293,19 @@ void poe_figura(const Desfecho &d, const Execucao &ex, ParserResultado *r) {
   std::vector<unsigned char> &figura = d.ao_lado ? r->pixels : da_janela;
   r->figura_gravada = d.espaco_proprio ? d.figura_nova : d.estado.png_gravado != 0;
   const char *caminho = d.estado.arquivo_exportar;
+  // The file is read back only for who shows it; the canvas costs nothing.
   const bool lida =
-      r->figura_gravada &&
+      r->figura_gravada && ex.ajustes.vista &&
       (d.ao_lado && d.espaco_proprio
            ? espaco_le_figura(ex.espaco, caminho, &figura)
            : telas_le_figura(d.ao_lado ? ex.ajustes.pasta : AT_FDCWD, caminho, &figura));
   if (lida) {
     r->figura = figura.data();
-  } else if (d.estado.relato.tela_da_execucao) {
+  } else if (d.estado.relato.tela_da_execucao && d.ao_lado) { // its memory goes at its end
     figura.assign(ex.memoria->pixels, ex.memoria->pixels + OLPA_TELA_BYTES);
-    r->figura = d.ao_lado ? figura.data() : ex.memoria->pixels;
+    r->figura = figura.data();
+  } else if (d.estado.relato.tela_da_execucao) {
+    r->figura = ex.memoria->pixels;
   }
 }
 
@@ -356,9 +367,16 @@ void mostra_fim(const Desfecho &d, const Execucao &ex, ParserResultado *r) {
     return conclui(d, {}, d.com_erros, false, r);
   case ComoTerminou::TempoEsgotado: {
     const double s = d.tempo_limite;
+    const std::string limite = segundos(s) + (s == 1 ? " segundo" : " segundos");
+    // Still compiling: no loop of the program's ran yet.
+    if (d.compilando)
+      return interrompido(d,
+                          "[erro] o compilador passou do tempo limite de " + limite +
+                              " de processamento, e o programa não chegou a rodar (uma macro "
+                              "que cresce demais? um programa grande demais?).\n",
+                          r);
     return interrompido(d,
-                        "[erro] " + na_linha(d) + "o programa passou do tempo limite de " +
-                            segundos(s) + (s == 1 ? " segundo" : " segundos") +
+                        "[erro] " + na_linha(d) + "o programa passou do tempo limite de " + limite +
                             " de processamento e foi interrompido" + d.dica_do_tempo + ".\n",
                         r, ParserTipo::Erro, linha_da_parada(d));
   }

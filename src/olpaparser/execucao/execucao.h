@@ -44,6 +44,10 @@ std::string relato_por_que(const OlpaRelato &r, bool tem_main, const OlpaEstado 
 // `caminho` ("../telas/..."); and everything it left carried into ../telas
 // (false, errno set, when that failed somewhere).
 bool espaco_valido(int raiz);
+// Whether `fd` is a mount namespace; and letting go of one (its teardown, which
+// waits on the kernel, done on a thread of its own).
+bool espaco_e_namespace(int fd);
+void espaco_solta_namespace(int fd);
 bool espaco_estourou(int raiz);
 bool espaco_tem_arquivo(int raiz, const char *caminho);
 bool espaco_junta(int raiz);
@@ -67,6 +71,7 @@ struct AjustesDaRodada {
   std::string quadros; // folder of ../telas a picture goes to at each espera; empty: none
   bool ao_lado = false;
   int pasta = -1;               // beside others: its run tree's bin/ (a descriptor, the caller's)
+  bool vista = true;            // the picture is wanted in the outcome (decoded from its file)
   OlpaRegistroMedidas registro; // how much of its calls is recorded
 };
 
@@ -86,6 +91,7 @@ struct Execucao {
   int console = -1;                    // its console text; -1 once it ended
   int controle = -1;                   // its events; -1 once they ended
   int espaco = -1;                     // its own space, when it sent one
+  int namespace_fd = -1;               // ... and its mount namespace, held until the run's end
   double inicio = 0;                   // when the code went to the child (parser_agora_ms)
   clockid_t relogio = CLOCK_MONOTONIC; // its processor-time clock
   bool tem_relogio = false;
@@ -225,13 +231,14 @@ struct Desfecho {
   std::vector<int> linhas; // lines to mark in the editor as errors
   std::vector<int> avisos; // lines to mark as warnings
   bool tem_main = true;
-  int linha_da_cor = 0;   // Terminou: the line of the first colour out of range
-  Falha falha{};          // Sinal, Verificacao: what the child noted of it (untrusted)
-  int linha_da_falha = 0; // ... and the line it names, checked; 0 when none
-  std::string console;    // the program's text as the console already shows it
-  size_t descartado = 0;  // bytes of it beyond the console's limit
-  std::string rastro;     // trace lines from after main started, control characters escaped
-  OlpaEstado estado{};    // Terminou: the drawing state handed back, made sane
+  bool compilando = false; // it ended before main was to run
+  int linha_da_cor = 0;    // Terminou: the line of the first colour out of range
+  Falha falha{};           // Sinal, Verificacao: what the child noted of it (untrusted)
+  int linha_da_falha = 0;  // ... and the line it names, checked; 0 when none
+  std::string console;     // the program's text as the console already shows it
+  size_t descartado = 0;   // bytes of it beyond the console's limit
+  std::string rastro;      // trace lines from after main started, control characters escaped
+  OlpaEstado estado{};     // Terminou: the drawing state handed back, made sane
   // Its own space in ../telas (when the kernel gave one): filled by the
   // program (nothing of it kept), or not carried over (errno); and whether
   // the run left a picture at its export path.
@@ -274,7 +281,7 @@ void resultado_troca(ParserResultado *r, ParserTipo tipo, const std::string &tex
 
 // A run from the thread-default main context (parser_comeca), stopped
 // (parser_interrompe); whether one is going on; the last one's outcome.
-void rodada_comeca(const char *codigo, ParserOuvinte ouvinte, void *dados);
+void rodada_comeca(const char *codigo, ParserOuvinte ouvinte, void *dados, bool vista = true);
 // A run beside any others (parser_roda_ao_lado), and how many are going on.
 void rodada_ao_lado(const char *codigo, const AjustesDaRodada &ajustes, ParserOuvinte ouvinte,
                     void *dados);

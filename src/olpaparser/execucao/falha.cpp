@@ -6,8 +6,8 @@
 // handed where a text goes). The note is the child's, written while the
 // program ran: only what checks out is used.
 #include "execucao.h"
+#include "nomes.h"
 #include "olpa_avisos.h"
-#include "parser_nomes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -82,14 +82,14 @@ std::string falha_motivo(int sinal, bool pilha, bool verificacao, const Falha &f
     case TipoDeFalha::Sobreposicao:
       return "copiou um pedaço da memória para cima dele mesmo (use memmove).\n";
     default:
-      if (!funcao.empty() && !parser_funcao_do_olpa(funcao))
+      if (!funcao.empty() && !nomes_funcao_do_olpa(funcao))
         return funcao + " passou do fim de um vetor (o vetor é pequeno demais para o que foi "
                         "copiado?).\n";
       return "índice fora do vetor (leu ou escreveu depois do fim de um vetor, ou antes do "
              "começo).\n";
     }
   }
-  if (f.tipo == TipoDeFalha::TextoInvalido && parser_funcao_do_olpa(funcao) && !pilha)
+  if (f.tipo == TipoDeFalha::TextoInvalido && nomes_funcao_do_olpa(funcao) && !pilha)
     return funcao + " recebeu algo que não é um texto (um número? um texto vai entre aspas "
                     "duplas: \"oi\").\n";
   if (sinal == SIGSEGV && pilha && f.quadro > QUADRO_GRANDE)

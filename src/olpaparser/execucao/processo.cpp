@@ -133,6 +133,8 @@ void mata_grupo(pid_t pid) {
 }
 
 void fecha_tudo(Execucao *ex) {
+  espaco_solta_namespace(ex->namespace_fd);
+  ex->namespace_fd = -1;
   fecha(&ex->comando);
   fecha(&ex->console);
   fecha(&ex->controle);
@@ -227,6 +229,8 @@ ssize_t le_eventos(Execucao *ex, int fd, char *bloco, size_t tamanho) {
   for (int recebido : recebidos) {
     if (ex->espaco < 0 && espaco_valido(recebido))
       ex->espaco = recebido;
+    else if (ex->namespace_fd < 0 && espaco_e_namespace(recebido))
+      ex->namespace_fd = recebido;
     else
       close(recebido);
   }

@@ -339,9 +339,10 @@ Rodada *comeca(const char *codigo, const AjustesDaRodada &ajustes, ParserOuvinte
 
 } // namespace
 
-void rodada_comeca(const char *codigo, ParserOuvinte ouvinte, void *dados) {
+void rodada_comeca(const char *codigo, ParserOuvinte ouvinte, void *dados, bool vista) {
   rodada_interrompe();
   AjustesDaRodada ajustes;
+  ajustes.vista = vista;
   ajustes.tempo_limite = parser_ajustes.tempo_limite;
   ajustes.sem_espera = parser_ajustes.sem_espera;
   ajustes.quadros = parser_ajustes.quadros;

@@ -9,7 +9,7 @@
 #include "filho.h"
 
 #include "olpa_funcoes.h"
-#include "parser_diagnosticos.h"
+#include "diagnosticos.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -52,7 +52,7 @@ void parser_erro(void *, const char *mensagem) {
 
 // The messages translated and placed, each to the host.
 void mostra_diagnosticos() {
-  for (const Diagnostico &d : parser_diagnosticos(diagnosticos_de, mensagens))
+  for (const Diagnostico &d : diagnosticos_do_compilador(diagnosticos_de, mensagens))
     hospedeiro->mensagem(d);
   mensagens.clear();
 }
@@ -125,7 +125,7 @@ std::unique_ptr<void, decltype(&free)> liga(const std::string &objeto, int *tama
 const std::string &compila_preludio() {
   static const std::string preludio =
       olpa_funcoes_declaracoes() + "char " + COMPILA_MARCO_DE_LIMITES + "[" +
-      std::to_string(COMPILA_TAMANHO_DO_MARCO) + "];\n#line 1 \"" + PARSER_ARQUIVO + "\"\n";
+      std::to_string(COMPILA_TAMANHO_DO_MARCO) + "];\n#line 1 \"" + DIAGNOSTICOS_ARQUIVO + "\"\n";
   return preludio;
 }
 
@@ -166,7 +166,7 @@ int compila_e_roda(const std::string &texto, const Hospedeiro &h) {
   TccPtr dono(tcc_estado);
   prepara_estado(tcc_estado, TCC_OUTPUT_MEMORY);
   if (const int linha = politica_pragma_proibido(codigo)) {
-    mensagens.push_back(std::string(PARSER_ARQUIVO) + ":" + std::to_string(linha) +
+    mensagens.push_back(std::string(DIAGNOSTICOS_ARQUIVO) + ":" + std::to_string(linha) +
                         ": error: #pragma comment não é permitido no olpa: um programa não "
                         "escolhe opções nem bibliotecas do compilador");
     mostra_diagnosticos();

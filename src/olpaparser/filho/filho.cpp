@@ -6,7 +6,7 @@
 // main run behind guards for exit, memory and crashes.
 #include "eventos.h"
 #include "olpa_funcoes.h"
-#include "parser_diagnosticos.h"
+#include "diagnosticos.h"
 #include "confina.h"
 #include "filho.h"
 
@@ -289,13 +289,18 @@ void fixa_descritores(int comando, int console, int controle) {
   setvbuf(stderr, nullptr, _IONBF, 0);
 }
 
-// Its own space in ../telas goes to the application with the first event.
+// Its own space in ../telas goes to the application with the first event,
+// and its mount namespace with it: held there, the namespace is not torn
+// down as this child exits (that takes milliseconds the run would wait for).
 void envia_espaco(int raiz) {
   if (raiz < 0)
     return;
+  const int fds[2] = {raiz, open("/proc/self/ns/mnt", O_RDONLY | O_CLOEXEC)};
   const char letra[2] = {static_cast<char>(Evento::Espaco), '\n'};
-  parser_envia_com_descritores(FD_CONTROLE, letra, sizeof letra, &raiz, 1);
+  parser_envia_com_descritores(FD_CONTROLE, letra, sizeof letra, fds, fds[1] >= 0 ? 2 : 1);
   close(raiz);
+  if (fds[1] >= 0)
+    close(fds[1]);
 }
 
 // The code, sent as its length and its bytes; false when the application

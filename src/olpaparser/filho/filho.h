@@ -8,7 +8,7 @@
 
 #include "comum.h"
 #include "eventos.h"
-#include "parser_diagnosticos.h"
+#include "diagnosticos.h"
 
 // ------------------------------------------------------------ compiling (compila.cpp)
 

@@ -88,6 +88,11 @@ enum class ParserMomento { Texto, Tela, Pausa, Fim };
 using ParserOuvinte = void (*)(const ParserResultado &resultado, ParserMomento momento,
                                void *dados);
 
+// Whether the compiler's warnings go to the console (by default they do; not
+// when the analyser, which tells them better, is there). Set before a zygote
+// is made: children are forked with it.
+void parser_define_avisos_do_compilador(bool mostrar);
+
 // Compiles and runs one program, waiting for the end in a main context of
 // its own. 1 when it compiled, linked and its main (if any) returned or
 // called exit; 0 when anything failed (or the learner stopped it). Its whole
@@ -189,7 +194,7 @@ bool parser_le_figura(const char *caminho, std::vector<unsigned char> *argb);
 // closes; -1 when none does. Braces in comments, strings and character
 // constants do not count. (For the editor's brace matching.)
 int parser_linha_da_abertura(const char *texto, size_t ate);
-// The compiler's warnings never shown (patterns, "%s" for any text), for the help.
+// The compiler's warnings never shown (patterns of GRegex), for the help.
 std::vector<std::string> parser_avisos_descartados();
 
 // Limit of program text shown per run.
