@@ -106,8 +106,11 @@ void olpa_tira_comeca(void);
 void olpa_tira_pausa(const struct ParserResultado &r);
 void olpa_tira_da_execucao(const struct ParserResultado &r);
 void olpa_tira_limpa(void);
-// A click on the picture at (x, y) of the canvas.
-void olpa_tira_vai_ao_ponto(int x, int y);
+// A click on the picture at (x, y) of the canvas (false: no steps to go to).
+bool olpa_tira_vai_ao_ponto(int x, int y);
+// The picture's part (olpa_tira_figura.cpp): its clicks and the mouse over
+// `area`, the pen's mark over the picture.
+void olpa_tira_liga_figura(GtkWidget *area);
 // The step in view, the pen's mark (false: none) and the line highlighted.
 uint32_t olpa_tira_passo_mostrado(void);
 bool olpa_tira_caneta(double *x, double *y);

@@ -7,7 +7,8 @@
 // to the call that last painted that point; the mouse over it shows where
 // it is, in the canvas's own numbers. During a run, Pausar (F6) stops the
 // program before its next call and Passo (F7) lets one more call run; the
-// strip then follows the run as far as it got.
+// strip then follows the run as far as it got. What the picture does for
+// it (the pen's mark, a click, the mouse over it) is olpa_tira_figura.cpp's.
 #include "olpa.h"
 #include "olpa_console.h"
 #include "olpa_layout.h"
@@ -239,51 +240,6 @@ void ao_passo(GtkButton *, gpointer) {
   parser_passo();
 }
 
-// The pen where the view shows a step: a ring round its point.
-gboolean desenha_caneta(GtkWidget *, cairo_t *cr, gpointer) {
-  if (!e.caneta || e.caneta_x < -8 || e.caneta_y < -8 || e.caneta_x > OLPA_IMAGEM_LARGURA + 8 ||
-      e.caneta_y > OLPA_IMAGEM_ALTURA + 8)
-    return FALSE;
-  cairo_arc(cr, e.caneta_x, e.caneta_y, 7, 0, 2 * M_PI);
-  cairo_set_source_rgb(cr, 1, 1, 1);
-  cairo_set_line_width(cr, 4);
-  cairo_stroke_preserve(cr);
-  cairo_set_source_rgb(cr, 0.85, 0, 0.85);
-  cairo_set_line_width(cr, 2);
-  cairo_stroke(cr);
-  cairo_arc(cr, e.caneta_x, e.caneta_y, 1.5, 0, 2 * M_PI);
-  cairo_fill(cr);
-  return FALSE;
-}
-
-bool na_tela(double x, double y, int *px, int *py) {
-  *px = static_cast<int>(std::floor(x));
-  *py = static_cast<int>(std::floor(y));
-  return *px >= 0 && *py >= 0 && *px < OLPA_TELA_LARGURA && *py < OLPA_TELA_ALTURA;
-}
-
-gboolean ao_passar(GtkWidget *, GdkEventMotion *evento, gpointer) {
-  int x, y;
-  OlpaTexto texto(na_tela(evento->x, evento->y, &x, &y) ? g_strdup_printf("x %d, y %d", x, y)
-                                                        : g_strdup(""));
-  gtk_label_set_text(GTK_LABEL(olpa_tira.coordenadas), texto.get());
-  return FALSE;
-}
-
-gboolean ao_sair(GtkWidget *, GdkEventCrossing *, gpointer) {
-  gtk_label_set_text(GTK_LABEL(olpa_tira.coordenadas), "");
-  return FALSE;
-}
-
-gboolean ao_clicar(GtkWidget *, GdkEventButton *evento, gpointer) {
-  int x, y;
-  if (evento->button != GDK_BUTTON_PRIMARY || evento->type != GDK_BUTTON_PRESS || !e.passos ||
-      !na_tela(evento->x, evento->y, &x, &y))
-    return FALSE;
-  olpa_tira_vai_ao_ponto(x, y);
-  return TRUE;
-}
-
 void atalho(GtkAccelGroup *grupo, GtkWidget *botao, guint tecla) {
   gtk_widget_add_accelerator(botao, "clicked", grupo, tecla, static_cast<GdkModifierType>(0),
                              GTK_ACCEL_VISIBLE);
@@ -343,12 +299,7 @@ void olpa_tira_cria(GtkWidget *coluna, GtkWidget *area_da_figura) {
   gtk_widget_set_size_request(olpa_tira.coordenadas, OLPA_TIRA_COORDENADAS_LARGURA, -1);
   gtk_box_pack_end(GTK_BOX(linha2), olpa_tira.coordenadas, FALSE, FALSE, 0);
 
-  gtk_widget_add_events(area_da_figura,
-                        GDK_BUTTON_PRESS_MASK | GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK);
-  g_signal_connect(area_da_figura, "button-press-event", G_CALLBACK(ao_clicar), nullptr);
-  g_signal_connect(area_da_figura, "motion-notify-event", G_CALLBACK(ao_passar), nullptr);
-  g_signal_connect(area_da_figura, "leave-notify-event", G_CALLBACK(ao_sair), nullptr);
-  g_signal_connect_after(olpa_imagem, "draw", G_CALLBACK(desenha_caneta), nullptr);
+  olpa_tira_liga_figura(area_da_figura);
   GtkAccelGroup *grupo = gtk_accel_group_new();
   gtk_window_add_accel_group(GTK_WINDOW(olpa_janela), grupo);
   atalho(grupo, olpa_tira.pausar, GDK_KEY_F6);
@@ -420,9 +371,9 @@ void olpa_tira_limpa(void) {
   gtk_label_set_text(GTK_LABEL(olpa_tira.texto), TEXTO_VAZIO);
 }
 
-void olpa_tira_vai_ao_ponto(int x, int y) {
+bool olpa_tira_vai_ao_ponto(int x, int y) {
   if (!e.passos)
-    return;
+    return false;
   // The map of who painted what covers the calls replayed: all of them (or,
   // paused, those that ran).
   if (e.pausa > 0)
@@ -435,10 +386,11 @@ void olpa_tira_vai_ao_ponto(int x, int y) {
     OlpaTexto texto(g_strdup_printf(
         "Nenhuma chamada pintou o ponto x %d, y %d: ele está como estava no começo.", x, y));
     gtk_label_set_text(GTK_LABEL(olpa_tira.texto), texto.get());
-    return;
+    return true;
   }
   poe_valor(k);
   mostra_passo(k);
+  return true;
 }
 
 uint32_t olpa_tira_passo_mostrado(void) {

@@ -179,6 +179,12 @@ std::shared_ptr<OlpaPassos> registro_passos(const std::shared_ptr<OlpaRegistro> 
 // *linha), from its record and steps; empty when nothing was lost.
 std::string registro_aviso(const OlpaRegistro &registro, OlpaPassos *passos,
                            const std::string &codigo, int *linha);
+struct Desfecho;
+// An outcome's record (null when the program never ran), and for a run that
+// ended well the notice it gives (its line marked as a warning, unless
+// warned of already); its steps for the window's runs; whether a stopped
+// run's canvas is its own; for the time limit, what its lines suggest.
+void registro_no_desfecho(const Execucao &ex, const std::string &codigo, Desfecho *d);
 // The child readied ahead: forked, or ended.
 void processo_prepara();
 void processo_descarta_preparado();

@@ -52,3 +52,35 @@ std::string registro_aviso(const OlpaRegistro &registro, OlpaPassos *passos,
     }
   return olpa_avisos_do_registro(registro, passos, codigo, linha);
 }
+
+void registro_no_desfecho(const Execucao &ex, const std::string &codigo, Desfecho *d) {
+  if (d->como == ComoTerminou::TempoEsgotado)
+    d->dica_do_tempo = falha_dica_do_tempo(codigo, d->linhas_da_parada);
+  d->registro = ex.registro;
+  const Compartilhado &m = *ex.memoria;
+  // A stopped run's canvas is what it drew until then, when it drew (or
+  // found one open).
+  d->tela = d->registro &&
+            (m.mudancas.load(std::memory_order_relaxed) > 0 || d->registro->inicio.tela_aberta);
+  if (!d->registro)
+    return;
+  const OlpaRelato &relato = d->estado.relato;
+  const bool avisa =
+      d->como == ComoTerminou::Terminou && d->tem_main && !d->estado.png_falhou &&
+      (relato.chamou_inicia || relato.tela_da_execucao); // else the relato says it all
+  if (avisa || !d->ao_lado)
+    d->passos = registro_passos(d->registro);
+  if (avisa)
+    d->aviso = registro_aviso(*d->registro, d->passos.get(), codigo, &d->linha_do_aviso);
+  // A line the compiler, or a colour out of range, warned of already: told
+  // once is enough. (The analysis, told after the run, gives way to it.)
+  if (d->linha_do_aviso > 0 &&
+      std::find(d->avisos.begin(), d->avisos.end(), d->linha_do_aviso) != d->avisos.end()) {
+    d->aviso.clear();
+    d->linha_do_aviso = 0;
+  }
+  if (d->linha_do_aviso > 0)
+    d->avisos.push_back(d->linha_do_aviso);
+  if (d->ao_lado)
+    d->passos.reset();
+}
