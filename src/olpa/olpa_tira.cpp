@@ -323,13 +323,19 @@ void olpa_tira_pausa(const ParserResultado &r) {
     e.registro = r.registro;
     e.passos.reset(olpa_passos_cria(r.registro.get()).release(), OlpaPassosLibera());
   }
+  // The call it stands before is in the record (whatever the program wrote
+  // where the step is said).
   e.pausa = std::min<uint64_t>(r.pausa, r.registro->entradas.size());
   e.total = static_cast<uint32_t>(e.pausa);
+  if (e.pausa == 0)
+    return;
   botoes(true, true);
   barra(e.total, e.total, true);
-  olpa_console_estado(("[olpa] pausado antes da linha " +
-                       std::to_string(olpa_registro_linha(*e.registro, e.total - 1)) + ": " +
-                       olpa_registro_chamada_texto(*e.registro, e.total - 1))
+  const int linha = olpa_registro_linha(*e.registro, e.total - 1);
+  const std::string chamada = olpa_registro_chamada_texto(*e.registro, e.total - 1);
+  olpa_console_estado(("[olpa] pausado antes d" +
+                       (linha > 0 ? "a linha " + std::to_string(linha) + ": " : std::string("e ")) +
+                       chamada)
                           .c_str());
   if (e.total > olpa_passos_percorridos(e.passos.get()) + PAUSA_SEM_REPRISE) {
     olpa_mostra_imagem(r.quadro);
