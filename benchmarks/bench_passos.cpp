@@ -232,6 +232,7 @@ int main(int argc, char **argv) {
           2 * n);
   custo_no_executor(figuras, "100000 linha calls", LINHAS, 2 * n);
   custo_no_executor(figuras, "100000 calls, 1 in 4 a line", MISTURA, 2 * n);
+  custo_no_executor(figuras, "the small program", medidas::PEQUENO, 4 * n);
 
   fprintf(figuras,
           "Recording every call, in this process, fresh shared memory each run "
