@@ -381,7 +381,7 @@ void processo_anota_parada(Execucao *ex) {
     return;
   // A child that is running notes it at once; one starved of processor
   // time, within this. One that blocked the signal is not waited for longer.
-  constexpr double PRAZO_MS = 2000;
+  constexpr double PRAZO_MS = 1000;
   const Compartilhado &m = *ex->memoria;
   for (const double fim = parser_agora_ms() + PRAZO_MS;
        !m.parada_anotada && !processo_terminou(*ex) && parser_agora_ms() < fim;)
