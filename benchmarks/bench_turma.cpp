@@ -1,11 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// A whole class graded by the real binary: 100 learners' files (right ones,
-// slightly wrong ones, ones that do not compile, crash, or never end)
-// through `olpa-rodar --compara`, with one run at a time and with two,
-// interleaved, medians of the total times and the speed-up.
+// Whole classes graded by the real binary, `olpa-rodar --compara`, with one
+// run at a time and with two, against the floor: the same learners'
+// programs compiled, run and compared with the model in this process
+// (parser_executa_no_processo, then compara_figuras on its canvas), measured
+// in the same run, interleaved. Classes of 100, 1,000 and 10,000 generated
+// files (right ones, a house moved by a point or two, another roof colour, no
+// roof, a door the model has not, a few that do not compile); no endless
+// ones, which would measure the time limit, not the grading.
 //
-// bench_turma [repetitions] [time limit in seconds, for the endless ones]
+// bench_turma [rounds] [class sizes...]   (default: 3 rounds; 100 1000 10000;
+//                                          classes of 10,000 or more: 1 round)
 #include "medidas.h"
+
+#include "compara.h"
 
 #include <map>
 #include <sys/wait.h>
@@ -16,7 +23,7 @@ using medidas::mediana;
 namespace {
 
 // The model: a house with a red roof, a door and a window.
-const char CASA[] = R"(void casa(int x, int y) {
+const char CASA[] = R"(void casa(int x, int y, int telhado, int porta) {
   int i;
   traco(4);
   cor(255, 255, 255);
@@ -24,69 +31,103 @@ const char CASA[] = R"(void casa(int x, int y) {
   linha(x + 200, y, x + 200, y - 150);
   linha(x + 200, y - 150, x, y - 150);
   linha(x, y - 150, x, y);
-  cor(255, 0, 0);
-  linha(x - 20, y - 140, x + 100, y - 260);
-  linha(x + 100, y - 260, x + 220, y - 140);
+  if (telhado) {
+    cor(255, 0, telhado == 1 ? 0 : 255);
+    linha(x - 20, y - 140, x + 100, y - 260);
+    linha(x + 100, y - 260, x + 220, y - 140);
+  }
   cor(120, 200, 255);
-  linha(x + 80, y, x + 80, y - 70);
-  linha(x + 80, y - 70, x + 120, y - 70);
-  linha(x + 120, y - 70, x + 120, y);
   traco(2);
   for (i = 0; i < 5; i++)
     linha(x + 140, y - 120 + i * 10, x + 180, y - 120 + i * 10);
+  if (porta) {
+    cor(160, 100, 40);
+    traco(4);
+    linha(x + 60, y, x + 60, y - 70);
+    linha(x + 60, y - 70, x + 100, y - 70);
+    linha(x + 100, y - 70, x + 100, y);
+  }
 }
 )";
 
-std::string programa(const std::string &antes_do_fim, int x, int y) {
-  return std::string(CASA) + "int main(void) {\n  inicia();\n  casa(" + std::to_string(x) + ", " +
-         std::to_string(y) + ");\n" + antes_do_fim + "  termina();\n  return 0;\n}\n";
+std::string programa(int numero, int x, int y, int telhado, int porta, bool compila = true) {
+  return "// aluno " + std::to_string(numero) + "\n" + CASA + "int main(void) {\n  inicia();\n" +
+         "  casa(" + std::to_string(x) + ", " + std::to_string(y) + ", " + std::to_string(telhado) +
+         ", " + std::to_string(porta) + ")" + (compila ? ";" : "") +
+         "\n  termina();\n  return 0;\n}\n";
 }
 
-// The i-th learner of the class, and the kind it is.
+// The i-th learner of a class, and the kind it is: each file's text its own.
 std::string aluno(int i, const char **tipo) {
-  if (i < 50) { // right: the model's own code
-    *tipo = "certo";
-    return "// aluno " + std::to_string(i) + "\n" + programa("", 220, 400);
-  }
-  if (i < 70) { // slightly wrong: the house a few points off
-    *tipo = "quase";
-    return programa("", 220 + (i - 50) % 4 + 1, 400 + (i - 50) / 4);
-  }
-  if (i < 80) {
-    *tipo = "nao_compila";
-    return programa("  cor(0, 0, 0)\n", 220, 400);
-  }
-  if (i < 90) {
-    *tipo = "quebra";
-    return programa("  *(int *)0 = 1;\n", 220, 400);
-  }
-  *tipo = "sem_fim";
-  return programa("  for (;;) {}\n", 220, 400);
+  const int k = i % 20;
+  if (k < 10)
+    return *tipo = "right", programa(i, 220, 400, 1, 0);
+  if (k < 14)
+    return *tipo = "moved", programa(i, 220 + k % 2 + 1, 400 + k / 12, 1, 0);
+  if (k < 16)
+    return *tipo = "roof_colour", programa(i, 220, 400, 2, 0);
+  if (k < 18)
+    return *tipo = "no_roof", programa(i, 220, 400, 0, 0);
+  if (k < 19)
+    return *tipo = "door", programa(i, 220, 400, 1, 1);
+  return *tipo = "no_compile", programa(i, 220, 400, 1, 0, false);
 }
 
-double corrige(const std::string &pasta, int tarefas, const std::string &limite,
-               std::string *resumo) {
-  std::vector<std::string> argv = {std::string(OLPA_BIN_DIR) + "/olpa-rodar",
+std::string nome_do_aluno(int i) {
+  char nome[32];
+  snprintf(nome, sizeof nome, "aluno%05d.olp", i);
+  return nome;
+}
+
+// The class's folder, its files written.
+std::string cria_turma(const std::string &raiz, int tamanho, std::map<std::string, int> *tipos) {
+  const std::string pasta = raiz + "/turma" + std::to_string(tamanho);
+  g_mkdir_with_parents(pasta.c_str(), 0755);
+  g_file_set_contents((pasta + "/modelo.olp").c_str(), programa(0, 220, 400, 1, 0).c_str(), -1,
+                      nullptr);
+  for (int i = 0; i < tamanho; i++) {
+    const char *tipo = nullptr;
+    const std::string codigo = aluno(i, &tipo);
+    (*tipos)[tipo]++;
+    g_file_set_contents((pasta + "/" + nome_do_aluno(i)).c_str(), codigo.c_str(), -1, nullptr);
+  }
+  return pasta;
+}
+
+// Processor time, in ms, of this process (RUSAGE_SELF) or of the children
+// it waited for and theirs (RUSAGE_CHILDREN): olpa-rodar reaps its runs' children.
+double processador_ms(int quem) {
+  const rusage r = medidas::uso(quem);
+  return (r.ru_utime.tv_sec + r.ru_stime.tv_sec) * 1e3 +
+         (r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e3;
+}
+
+// The whole class through olpa-rodar --compara -j N into a new report folder
+// (none is removed before the end: a disk's file system makes files slowly
+// where many were just removed): its time in ms, and in *cpu the processor
+// time it and every process it started took.
+double corrige(const std::string &pasta, int tamanho, int tarefas, std::string *resumo,
+               double *cpu) {
+  static int relatorios = 0;
+  std::vector<std::string> argv = {OLPA_RODAR,
                                    "--compara",
                                    "modelo.olp",
                                    "--relatorio",
-                                   "relatorio-j" + std::to_string(tarefas),
-                                   "--tempo-limite",
-                                   limite,
+                                   "relatorio" + std::to_string(++relatorios),
                                    "-j",
-                                   std::to_string(tarefas)};
-  for (int i = 0; i < 100; i++) {
-    char nome[32];
-    snprintf(nome, sizeof nome, "aluno%03d.olp", i);
-    argv.push_back(nome);
-  }
+                                   std::to_string(tarefas),
+                                   "--tempo-limite",
+                                   "5",
+                                   "--"};
+  for (int i = 0; i < tamanho; i++)
+    argv.push_back(nome_do_aluno(i));
   std::vector<char *> args;
   for (std::string &a : argv)
     args.push_back(a.data());
   args.push_back(nullptr);
   gchar *saida = nullptr;
   gint status = 0;
-  const double t = agora_ms();
+  const double t = agora_ms(), c = processador_ms(RUSAGE_CHILDREN);
   if (!g_spawn_sync(pasta.c_str(), args.data(), nullptr, G_SPAWN_STDERR_TO_DEV_NULL, nullptr,
                     nullptr, &saida, nullptr, &status, nullptr) ||
       !WIFEXITED(status) || WEXITSTATUS(status) != 1) {
@@ -94,10 +135,39 @@ double corrige(const std::string &pasta, int tarefas, const std::string &limite,
     exit(1);
   }
   const double ms = agora_ms() - t;
-  const char *linha = strstr(saida, "100 arquivos:");
+  *cpu = processador_ms(RUSAGE_CHILDREN) - c;
+  const char *linha = strstr(saida, " arquivos:");
+  while (linha && linha > saida && linha[-1] != '\n')
+    linha--;
   *resumo = linha ? std::string(linha, strcspn(linha, "\n")) : "?";
   g_free(saida);
   return ms;
+}
+
+// The floor: `arquivos` files of the class (all of it, or as many spread over
+// it, every kind alike) compiled, run and compared in this process, as
+// olpa-rodar's child and grader do apart. Its time a file, in ms, and in *cpu
+// its processor time a file.
+double piso(const std::string &pasta, int tamanho, int arquivos, const unsigned char *modelo,
+            double *cpu) {
+  static std::vector<Marca> marcas(COMPARA_PONTOS);
+  OpcoesComparacao oc;
+  long diferentes = 0;
+  const double t = agora_ms(), c = processador_ms(RUSAGE_SELF);
+  for (int k = 0; k < arquivos; k++) {
+    // A step prime to the class's size: each file once, the kinds mixed.
+    const int i = static_cast<int>(static_cast<long>(k) * 7919 % tamanho);
+    std::string codigo, motivo;
+    if (!parser_le_codigo((pasta + "/" + nome_do_aluno(i)).c_str(), &codigo, &motivo))
+      exit(1);
+    if (parser_executa_no_processo(codigo.c_str()) == 1)
+      diferentes += compara_figuras(modelo, olpa_gfx_pixels(), oc, marcas.data()).diferentes();
+  }
+  const double ms = agora_ms() - t;
+  *cpu = (processador_ms(RUSAGE_SELF) - c) / arquivos;
+  if (diferentes == 0)
+    fprintf(stderr, "the floor found no differences: did its runs draw?\n");
+  return ms / arquivos;
 }
 
 // Fixed work for one processor: a loop the compiler cannot drop.
@@ -134,7 +204,6 @@ double teto() {
 std::string carga() {
   gchar *texto = nullptr;
   g_file_get_contents("/proc/loadavg", &texto, nullptr, nullptr);
-  // "1-min 5-min 15-min running/total last-pid": the first and how many run now.
   gchar **campos = g_strsplit(texto ? texto : "", " ", -1);
   std::string s = g_strv_length(campos) >= 4 ? std::string(campos[0]) + ", running " + campos[3]
                                              : std::string("?");
@@ -143,52 +212,91 @@ std::string carga() {
   return s;
 }
 
+struct Figuras {
+  std::vector<double> piso, um, dois, sobre_piso, aceleracao;
+  std::vector<double> piso_cpu, um_cpu, dois_cpu, sobre_piso_cpu;
+};
+
 } // namespace
 
 int main(int argc, char **argv) {
-  const int repeticoes = argc > 1 ? atoi(argv[1]) : 3;
-  const std::string limite = argc > 2 ? argv[2] : "0.5";
-  gchar *pasta = g_dir_make_tmp("olpa-bench-turma-XXXXXX", nullptr);
-  std::map<std::string, int> tipos;
-  g_file_set_contents((std::string(pasta) + "/modelo.olp").c_str(), programa("", 220, 400).c_str(),
-                      -1, nullptr);
-  for (int i = 0; i < 100; i++) {
-    const char *tipo = nullptr;
-    const std::string codigo = aluno(i, &tipo);
-    tipos[tipo]++;
-    char nome[64];
-    snprintf(nome, sizeof nome, "%s/aluno%03d.olp", pasta, i);
-    g_file_set_contents(nome, codigo.c_str(), -1, nullptr);
+  const int rodadas = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
+  std::vector<int> tamanhos;
+  for (int i = 2; i < argc; i++)
+    tamanhos.push_back(atoi(argv[i]));
+  if (tamanhos.empty())
+    tamanhos = {100, 1000, 10000};
+  FILE *figuras = medidas::separa_figuras();
+  medidas::Raiz raiz(OLPA_INIT_PNG);
+  medidas::sem_rastros();
+  // The model's canvas, for the floor's comparisons.
+  if (parser_executa_no_processo(programa(0, 220, 400, 1, 0).c_str()) != 1) {
+    fprintf(stderr, "the model did not run\n");
+    return 1;
   }
-  printf("bench_turma: 100 files (");
-  for (const auto &[tipo, n] : tipos)
-    printf("%s %d ", tipo.c_str(), n);
-  printf("), --tempo-limite %s, %d processors, %d repetitions, interleaved; load %s\n",
-         limite.c_str(), static_cast<int>(g_get_num_processors()), repeticoes, carga().c_str());
-
-  std::vector<double> um, dois, razoes, tetos;
-  std::string resumo;
-  for (int r = 0; r < repeticoes; r++) {
-    um.push_back(corrige(pasta, 1, limite, &resumo));
-    dois.push_back(corrige(pasta, 2, limite, &resumo));
-    razoes.push_back(um.back() / dois.back());
-    tetos.push_back(teto());
-    printf("  round %d: -j 1 %.0f ms, -j 2 %.0f ms, speed-up %.2fx; the machine's ceiling %.2fx "
-           "(load %s)\n",
-           r + 1, um.back(), dois.back(), razoes.back(), tetos.back(), carga().c_str());
+  const std::vector<unsigned char> modelo(olpa_gfx_pixels(), olpa_gfx_pixels() + OLPA_TELA_BYTES);
+  fprintf(figuras,
+          "bench_turma: %d processors; load %s; the machine's ceiling for two at once "
+          "(a CPU-bound loop twice in a row / twice at once): %.2fx\n",
+          static_cast<int>(g_get_num_processors()), carga().c_str(), teto());
+  std::map<int, Figuras> medido;
+  for (int tamanho : tamanhos) {
+    std::map<std::string, int> tipos;
+    const std::string pasta = cria_turma(raiz.raiz + "/exemplos", tamanho, &tipos);
+    const int voltas = tamanho >= 10000 ? 1 : rodadas;
+    // The floor on at most 1,000 of its files.
+    const int amostra = std::min(tamanho, 1000);
+    fprintf(figuras, "class of %d (", tamanho);
+    for (const auto &[tipo, n] : tipos)
+      fprintf(figuras, "%s %d, ", tipo.c_str(), n);
+    fprintf(figuras, "the floor on %d of them), %d round%s, interleaved:\n", amostra, voltas,
+            voltas == 1 ? "" : "s");
+    Figuras &f = medido[tamanho];
+    std::string resumo;
+    for (int v = 0; v < voltas; v++) {
+      double p = 0, um = 0, dois = 0, pc = 0, uc = 0, dc = 0;
+      if (v % 2 == 0) {
+        p = piso(pasta, tamanho, amostra, modelo.data(), &pc);
+        um = corrige(pasta, tamanho, 1, &resumo, &uc) / tamanho;
+        dois = corrige(pasta, tamanho, 2, &resumo, &dc) / tamanho;
+      } else {
+        dois = corrige(pasta, tamanho, 2, &resumo, &dc) / tamanho;
+        um = corrige(pasta, tamanho, 1, &resumo, &uc) / tamanho;
+        p = piso(pasta, tamanho, amostra, modelo.data(), &pc);
+      }
+      uc /= tamanho, dc /= tamanho;
+      f.piso.push_back(p), f.um.push_back(um), f.dois.push_back(dois);
+      f.sobre_piso.push_back(um / p), f.aceleracao.push_back(um / dois);
+      f.piso_cpu.push_back(pc), f.um_cpu.push_back(uc), f.dois_cpu.push_back(dc);
+      f.sobre_piso_cpu.push_back(uc / pc);
+      fprintf(figuras,
+              "  round %d: floor %.2f ms a file; -j 1 %.2f ms a file (%.2fx the floor); -j 2 "
+              "%.2f ms a file (speed-up %.2fx); processor time a file: floor %.2f ms, -j 1 "
+              "%.2f ms (%.2fx), -j 2 %.2f ms; load %s\n",
+              v + 1, p, um, um / p, dois, um / dois, pc, uc, uc / pc, dc, carga().c_str());
+    }
+    fprintf(figuras, "  verdicts: %s\n", resumo.c_str());
+    fprintf(figuras,
+            "  median: floor %.2f ms a file; -j 1 %.2f ms a file, %.2fx the floor (goal <= 2x: "
+            "%s); -j 2 %.2f ms a file, speed-up %.2fx (goal >= 1.8x: %s); the class at -j 2 in "
+            "%.1f s\n",
+            mediana(f.piso), mediana(f.um), mediana(f.sobre_piso),
+            mediana(f.sobre_piso) <= 2 ? "met" : "NOT met", mediana(f.dois), mediana(f.aceleracao),
+            mediana(f.aceleracao) >= 1.8 ? "met" : "NOT met", mediana(f.dois) * tamanho / 1000);
+    fprintf(figuras,
+            "  median processor time a file (every process of the grading, the zygote's "
+            "included): floor %.2f ms, -j 1 %.2f ms (%.2fx the floor), -j 2 %.2f ms\n",
+            mediana(f.piso_cpu), mediana(f.um_cpu), mediana(f.sobre_piso_cpu), mediana(f.dois_cpu));
   }
-  printf("verdicts: %s\n", resumo.c_str());
-  printf("median total: -j 1 %.0f ms (%.1f ms a file), -j 2 %.0f ms; speed-up (median of the "
-         "rounds' ratios) %.2fx\n",
-         mediana(um), mediana(um) / 100, mediana(dois), mediana(razoes));
-  printf("the machine's ceiling (a CPU-bound loop twice in a row / twice at once, median): "
-         "%.2fx\n",
-         mediana(tetos));
-  printf("floor of the endless ones alone: %d x %s s = %.1f s at -j 1\n", tipos["sem_fim"],
-         limite.c_str(), tipos["sem_fim"] * g_ascii_strtod(limite.c_str(), nullptr));
-  const std::string apaga = std::string("rm -rf '") + pasta + "'";
-  if (system(apaga.c_str()) != 0)
-    fprintf(stderr, "could not remove %s\n", pasta);
-  g_free(pasta);
+  // Growth: a file's cost at each size against the smallest class's, both
+  // raw and as a multiple of the floor measured beside it.
+  const Figuras &primeira = medido.begin()->second;
+  fprintf(figuras, "growth (a file's cost against the class of %d):\n", medido.begin()->first);
+  for (const auto &[tamanho, f] : medido)
+    fprintf(figuras,
+            "  %6d files: -j 1 %.2f ms a file (%.2fx), -j 2 %.2f ms a file (%.2fx); against "
+            "the floor: -j 1 %.2fx\n",
+            tamanho, mediana(f.um), mediana(f.um) / mediana(primeira.um), mediana(f.dois),
+            mediana(f.dois) / mediana(primeira.dois), mediana(f.sobre_piso));
   return 0;
 }

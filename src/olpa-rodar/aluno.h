@@ -1,48 +1,48 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// One learner's file graded in a process of its own (started by the class's
-// driver in a fresh run tree): the file run once from the defaults, its
-// picture compared with the model, the pictures written for the report, and
-// what was found handed back as a record on standard output.
+// One learner's file graded in this process from its run's outcome: what the
+// run left (a picture, none, an error, a stop), its picture compared with the
+// model's pixels, and the report's pictures written once, from pixels.
 #pragma once
 
-#include "compara.h"
+#include "figuras.h"
+#include "turma.h"
+
+#include "olpaparser.h"
 
 #include <string>
-#include <vector>
 
-// What grading one file found, before the class's tolerance is applied.
+// What a run left, before anything is compared.
 enum class Achado { Figura, SemFigura, Erro, Interrompido };
-
-struct RegistroAluno {
+struct Deixado {
   Achado achado = Achado::Interrompido;
-  bool comparada = false; // a picture was compared with the model's
-  Comparacao comparacao;
-  bool parcial = false;    // for SemFigura and Interrompido: the canvas drawn so far was written
-  std::vector<int> linhas; // lines of its code marked as errors
-  std::string mensagem;    // the line that explains it (empty for a picture)
-  std::string console;     // the run's console text
+  std::string mensagem; // olpa's own line that explains it (empty for a picture)
+  // Figura: its picture. SemFigura, Interrompido: the canvas as far as the
+  // program got, when it drew anything; null otherwise. Points into the outcome.
+  const unsigned char *pixels = nullptr;
 };
+Deixado aluno_deixado(const ParserResultado &resultado);
 
-// The record as written on standard output, and read back; false when the
-// text is not a whole, sane record.
-std::string aluno_registro(const RegistroAluno &r);
-bool aluno_le_registro(const std::string &texto, RegistroAluno *r);
-
-// The hidden option that starts this mode, and its fixed arguments.
-constexpr char ALUNO_OPCAO[] = "--corrige-aluno";
-struct OpcoesAluno {
-  std::string tempo_limite; // seconds, as text
-  std::string modelo;       // the model's picture; empty: nothing to compare
-  std::string figura;       // where the learner's picture goes
-  std::string diferenca;    // where the picture of the differences goes
-  std::string arquivo;      // the code file
-  std::string sem_espera;   // "1": espera returns at once
-  std::string deslocamento; // pixels, as text
-  std::string marcas;       // the kinds' colours: three ARGB words in hex, by commas
+// What every learner is compared with, and what many of them share, made
+// once: the model's picture as PNG (a learner's that is the same to the
+// pixel), the model compared with itself, and the picture of no differences;
+// the files of this grading that hold those two.
+struct Modelo {
+  Pixels pixels;
+  OpcoesComparacao opcoes;
+  CoresDasMarcas cores{};
+  std::string png, png_sem_diferencas;
+  Comparacao propria;
+  std::string arquivo, arquivo_sem_diferencas;
 };
-// The arguments that follow ALUNO_OPCAO.
-std::vector<std::string> aluno_argumentos(const OpcoesAluno &o);
-std::string aluno_marcas_em_texto(const CoresDasMarcas &cores);
-// olpa-rodar --corrige-aluno ...: grades one file and writes the record;
-// 0 when the record was written.
-int aluno_principal(int argc, char **argv);
+// Makes what the learners share, from `pixels` and the stroke displacement.
+void aluno_prepara_modelo(int deslocamento, Modelo *m);
+
+// Grades `c` (whose `figura` and `diferenca` name its pictures, relative to
+// the report folder `relatorio`) from its run's outcome, under the class's
+// tolerance: the verdict, the message, the console, the lines to mark, the
+// comparison, and its pictures written (the names cleared of those it has
+// not). A picture that cannot be written leaves it "interrompido", said.
+void aluno_corrige(const Turma &turma, Modelo *modelo, const std::string &relatorio,
+                   const ParserResultado &resultado, Correcao *c);
+// The same for a run that could not start, `erro` saying why.
+void aluno_nao_rodou(const std::string &erro, Correcao *c);

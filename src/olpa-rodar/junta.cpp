@@ -29,8 +29,9 @@ bool copia_figura(const std::string &de, const std::string &para, const std::str
                   std::string *motivo) {
   if (caminho.empty())
     return true;
-  OlpaSurface figura = figura_le(de + "/" + caminho, motivo);
-  return figura && figura_grava(figura.get(), para + "/" + caminho, motivo);
+  Pixels figura;
+  return figura_le(de + "/" + caminho, &figura, motivo) &&
+         figura_grava(figura.data(), para + "/" + caminho, motivo);
 }
 
 } // namespace
@@ -67,13 +68,12 @@ int junta_relatorios(const OpcoesTurma &o) {
                   ".");
   }
   std::string motivo;
-  OlpaSurface modelo = figura_le(o.relatorio + "/" + TURMA_FIGURA_DO_MODELO, &motivo);
-  if (!modelo)
+  Pixels modelo;
+  if (!figura_le(o.relatorio + "/" + TURMA_FIGURA_DO_MODELO, &modelo, &motivo))
     return erro("nenhuma parte foi dada.");
   OpcoesComparacao oc;
   oc.deslocamento = t.deslocamento;
-  cairo_surface_flush(modelo.get());
-  t.marcas = compara_cores_das_marcas(cairo_image_surface_get_data(modelo.get()), oc);
+  t.marcas = compara_cores_das_marcas(modelo.data(), oc);
   std::stable_sort(t.correcoes.begin(), t.correcoes.end(),
                    [](const Correcao &a, const Correcao &b) { return a.posicao < b.posicao; });
   for (size_t i = 1; i < t.correcoes.size(); i++)

@@ -6,7 +6,6 @@
 // or with --compara a whole class is graded (turma.cpp).
 #include "olpa_rodar.h"
 
-#include "aluno.h"
 #include "opcoes.h"
 #include "textos.h"
 #include "turma.h"
@@ -98,8 +97,6 @@ bool prepara_quadros(const std::string &pasta) {
 } // namespace
 
 int main(int argc, char **argv) {
-  if (argc > 1 && strcmp(argv[1], ALUNO_OPCAO) == 0)
-    return aluno_principal(argc - 2, argv + 2);
   Opcoes o;
   o.turma.tarefas = static_cast<int>(g_get_num_processors());
   const int uso_errado = opcoes_le(argc, argv, &o);

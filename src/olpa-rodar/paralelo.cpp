@@ -1,21 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Child processes run a few at a time from a GLib main loop: spawned with
-// pipes for their output, watched until they exit, killed at a deadline. Each
-// is one olpa-rodar grading one file, so that every learner starts from the
-// defaults in a process of its own: the runner keeps one run at a time per
-// process.
+// Programs run beside each other from one GLib main loop: each run is the
+// runner's own (a child cast from its zygote, confined, its processor time
+// limited, its outcome read once), started in a run tree of its own and
+// heard at its end, when the next one starts. A tree is emptied after its
+// run, for the next one, or removed when anything in it stayed.
 #include "paralelo.h"
 
-#include "olpaparser.h"
-
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
-#include <set>
+#include <cstring>
 
+#include <dirent.h>
 #include <fcntl.h>
-#include <sys/prctl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <glib.h>
@@ -24,199 +21,167 @@
 
 namespace {
 
-// Past the runner's own 1 MiB of console text and its notes.
-constexpr size_t LIMITE_SAIDA = 8u << 20;
-
-struct Lote;
-
-// One task while it runs.
-struct Ativa {
-  Lote *lote = nullptr;
-  size_t indice = 0;
-  GPid pid = 0;
-  int fds[2] = {-1, -1}; // standard output, standard error
-  guint fontes[2] = {0, 0};
-  guint relogio = 0;
-  std::string arvore;
+// A run tree: a temporary folder holding bin/ (open here) and telas/.
+struct Arvore {
+  std::string raiz;
+  int bin = -1;
 };
+
+// Whatever a program left there, however deep, links not followed.
+void apaga(Arvore *a) {
+  if (a->bin >= 0)
+    close(a->bin);
+  if (!a->raiz.empty())
+    parser_remove_arvore(AT_FDCWD, a->raiz.c_str());
+  *a = Arvore{};
+}
+
+bool cria(Arvore *a, std::string *erro) {
+  GError *e = nullptr;
+  gchar *raiz = g_dir_make_tmp("olpa-turma-XXXXXX", &e);
+  if (raiz) {
+    a->raiz = raiz;
+    g_free(raiz);
+    const std::string bin = a->raiz + "/bin";
+    if (g_mkdir(bin.c_str(), 0755) == 0 && g_mkdir((a->raiz + "/telas").c_str(), 0755) == 0)
+      a->bin = open(bin.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  }
+  if (a->bin >= 0)
+    return true;
+  *erro = "não foi possível criar uma pasta temporária (" +
+          std::string(e ? e->message : g_strerror(errno)) + ")";
+  if (e)
+    g_error_free(e);
+  apaga(a);
+  return false;
+}
+
+// Empties the folder `nome` of the tree; false when anything stayed.
+bool esvazia_pasta(const Arvore &a, const char *nome) {
+  const int fd = openat(a.bin, ("../" + std::string(nome)).c_str(),
+                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  DIR *pasta = fd >= 0 ? fdopendir(fd) : nullptr;
+  if (!pasta) {
+    if (fd >= 0)
+      close(fd);
+    return false;
+  }
+  std::vector<std::string> nomes;
+  while (const dirent *e = readdir(pasta))
+    if (strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
+      nomes.emplace_back(e->d_name);
+  bool vazia = true;
+  for (const std::string &n : nomes)
+    vazia = parser_remove_arvore(dirfd(pasta), n.c_str()) && vazia;
+  closedir(pasta);
+  return vazia;
+}
+
+// A tree its run left, ready for the next as if new: nothing in bin/ or telas/.
+bool esvazia(const Arvore &a) {
+  return esvazia_pasta(a, "bin") && esvazia_pasta(a, "telas");
+}
 
 struct Lote {
-  std::vector<Tarefa> *tarefas = nullptr;
+  const std::vector<const char *> *codigos = nullptr;
+  AjustesDoLote ajustes;
+  const AoTerminar *ao_terminar = nullptr;
   size_t proxima = 0;
-  int ativas = 0, maximo = 1;
-  double prazo = 10;
-  const std::function<void(size_t)> *ao_terminar = nullptr;
-  GMainLoop *laco = nullptr;
-  std::set<Ativa *> rodando;
+  int ativas = 0;
   bool interrompido = false;
+  GMainLoop *laco = nullptr;
+  // Trees emptied after their runs: making and removing folders costs a
+  // disk's file system more than a run's own work.
+  std::vector<Arvore> livres;
 };
 
-std::string &destino(Ativa *a, int qual) {
-  Tarefa &t = (*a->lote->tarefas)[a->indice];
-  return qual == 0 ? t.saida : t.erros;
-}
-
-// Reads what is there; false at the end of the stream.
-bool le(Ativa *a, int qual) {
-  char bloco[65536];
-  for (;;) {
-    const ssize_t n = read(a->fds[qual], bloco, sizeof bloco);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n < 0 && errno == EAGAIN)
-      return true;
-    if (n <= 0)
-      return false;
-    std::string &s = destino(a, qual);
-    if (s.size() < LIMITE_SAIDA)
-      s.append(bloco, std::min(static_cast<size_t>(n), LIMITE_SAIDA - s.size()));
-  }
-}
-
-void fecha(Ativa *a, int qual) {
-  if (a->fontes[qual])
-    g_source_remove(a->fontes[qual]);
-  if (a->fds[qual] >= 0)
-    close(a->fds[qual]);
-  a->fontes[qual] = 0;
-  a->fds[qual] = -1;
-}
-
-template <int QUAL> gboolean ao_ler(gint, GIOCondition, gpointer dados) {
-  auto *a = static_cast<Ativa *>(dados);
-  if (le(a, QUAL))
-    return G_SOURCE_CONTINUE;
-  a->fontes[QUAL] = 0; // removed by returning so
-  close(a->fds[QUAL]);
-  a->fds[QUAL] = -1;
-  return G_SOURCE_REMOVE;
-}
-
-// Whatever the program left there, however deep, links not followed.
-void apaga_arvore(const std::string &arvore) {
-  parser_remove_arvore(AT_FDCWD, arvore.c_str());
-}
+// One run while it lasts, in its tree.
+struct Rodando {
+  Lote *lote = nullptr;
+  size_t indice = 0;
+  Arvore arvore;
+};
 
 void inicia_proximas(Lote *l);
 
-void ao_sair(GPid pid, gint status, gpointer dados) {
-  auto *a = static_cast<Ativa *>(dados);
+void ao_ouvir(const ParserResultado &resultado, ParserMomento momento, void *dados) {
+  if (momento != ParserMomento::Fim)
+    return;
+  auto *a = static_cast<Rodando *>(dados);
   Lote *l = a->lote;
-  (*l->tarefas)[a->indice].status = status;
-  g_spawn_close_pid(pid);
-  // What it wrote before it ended is in the pipes; anything a descendant of
-  // it might still write is not waited for.
-  for (int qual = 0; qual < 2; qual++)
-    if (a->fds[qual] >= 0) {
-      le(a, qual);
-      fecha(a, qual);
-    }
-  if (a->relogio)
-    g_source_remove(a->relogio);
-  apaga_arvore(a->arvore);
-  const size_t indice = a->indice;
-  l->rodando.erase(a);
+  if (!l->interrompido)
+    (*l->ao_terminar)(a->indice, &resultado, "");
+  if (esvazia(a->arvore))
+    l->livres.push_back(a->arvore);
+  else
+    apaga(&a->arvore);
   delete a;
   l->ativas--;
-  (*l->ao_terminar)(indice);
   inicia_proximas(l);
 }
 
-gboolean ao_estourar(gpointer dados) {
-  auto *a = static_cast<Ativa *>(dados);
-  (*a->lote->tarefas)[a->indice].estourou = true;
-  kill(a->pid, SIGKILL);
-  a->relogio = 0;
-  return G_SOURCE_REMOVE;
-}
-
-void prepara_filho(gpointer) {
-  // If we go, it goes: its own run's child follows it the same way.
-  prctl(PR_SET_PDEATHSIG, SIGKILL);
-}
-
-bool inicia(Lote *l, size_t indice) {
-  Tarefa &t = (*l->tarefas)[indice];
-  gchar *arvore = g_dir_make_tmp("olpa-turma-XXXXXX", nullptr);
-  if (!arvore) {
-    t.erros = "não foi possível criar uma pasta temporária";
-    return false;
-  }
-  auto *a = new Ativa;
+// The run started in a tree of its own; false (with the reason) when there is none.
+bool inicia(Lote *l, size_t indice, std::string *erro) {
+  auto *a = new Rodando;
   a->lote = l;
   a->indice = indice;
-  a->arvore = arvore;
-  g_free(arvore);
-  const std::string bin = a->arvore + "/bin";
-  g_mkdir(bin.c_str(), 0755);
-  g_mkdir((a->arvore + "/telas").c_str(), 0755);
-  std::vector<char *> argv;
-  for (std::string &s : t.argv)
-    argv.push_back(s.data());
-  argv.push_back(nullptr);
-  GError *erro = nullptr;
-  if (!g_spawn_async_with_pipes(bin.c_str(), argv.data(), nullptr, G_SPAWN_DO_NOT_REAP_CHILD,
-                                prepara_filho, nullptr, &a->pid, nullptr, &a->fds[0], &a->fds[1],
-                                &erro)) {
-    t.erros = erro->message;
-    g_error_free(erro);
-    apaga_arvore(a->arvore);
+  if (!l->livres.empty()) {
+    a->arvore = l->livres.back();
+    l->livres.pop_back();
+  } else if (!cria(&a->arvore, erro)) {
     delete a;
     return false;
   }
-  for (int fd : a->fds)
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-  const auto condicoes = static_cast<GIOCondition>(G_IO_IN | G_IO_HUP | G_IO_ERR);
-  a->fontes[0] = g_unix_fd_add(a->fds[0], condicoes, ao_ler<0>, a);
-  a->fontes[1] = g_unix_fd_add(a->fds[1], condicoes, ao_ler<1>, a);
-  a->relogio = g_timeout_add(static_cast<guint>(l->prazo * 1000), ao_estourar, a);
-  g_child_watch_add(a->pid, ao_sair, a);
-  l->rodando.insert(a);
+  ParserAoLado ajustes;
+  ajustes.tempo_limite = l->ajustes.tempo_limite;
+  ajustes.sem_espera = l->ajustes.sem_espera;
+  ajustes.pasta = a->arvore.bin;
   l->ativas++;
+  parser_roda_ao_lado((*l->codigos)[indice], ajustes, ao_ouvir, a);
   return true;
 }
 
-// Ctrl+C and the like: start nothing more, end what runs (their trees are
-// removed as they end).
-gboolean ao_interromper(gpointer dados) {
-  auto *l = static_cast<Lote *>(dados);
-  l->interrompido = true;
-  l->proxima = l->tarefas->size();
-  for (Ativa *a : l->rodando)
-    kill(a->pid, SIGKILL);
-  return G_SOURCE_CONTINUE;
-}
-
 void inicia_proximas(Lote *l) {
-  while (l->ativas < l->maximo && l->proxima < l->tarefas->size()) {
+  while (!l->interrompido && l->ativas < l->ajustes.ao_mesmo_tempo &&
+         l->proxima < l->codigos->size()) {
     const size_t i = l->proxima++;
-    if (!inicia(l, i))
-      (*l->ao_terminar)(i);
+    std::string erro;
+    if (!inicia(l, i, &erro))
+      (*l->ao_terminar)(i, nullptr, erro);
   }
   if (l->ativas == 0)
     g_main_loop_quit(l->laco);
 }
 
+// Ctrl+C and the like: start nothing more, stop what runs.
+gboolean ao_interromper(gpointer dados) {
+  auto *l = static_cast<Lote *>(dados);
+  l->interrompido = true;
+  parser_interrompe_ao_lado();
+  return G_SOURCE_CONTINUE;
+}
+
 } // namespace
 
-bool paralelo_roda(std::vector<Tarefa> *tarefas, int ao_mesmo_tempo, double prazo,
-                   const std::function<void(size_t)> &ao_terminar) {
-  GMainLoop *laco = g_main_loop_new(nullptr, FALSE);
+bool paralelo_roda(const std::vector<const char *> &codigos, const AjustesDoLote &ajustes,
+                   const AoTerminar &ao_terminar) {
   Lote lote;
-  lote.tarefas = tarefas;
-  lote.maximo = ao_mesmo_tempo > 0 ? ao_mesmo_tempo : 1;
-  lote.prazo = prazo;
+  lote.codigos = &codigos;
+  lote.ajustes = ajustes;
+  lote.ajustes.ao_mesmo_tempo = std::max(ajustes.ao_mesmo_tempo, 1);
   lote.ao_terminar = &ao_terminar;
-  lote.laco = laco;
+  lote.laco = g_main_loop_new(nullptr, FALSE);
   guint sinais[3];
   int i = 0;
   for (int sinal : {SIGINT, SIGTERM, SIGHUP})
     sinais[i++] = g_unix_signal_add(sinal, ao_interromper, &lote);
   inicia_proximas(&lote);
   if (lote.ativas > 0)
-    g_main_loop_run(laco);
+    g_main_loop_run(lote.laco);
   for (guint fonte : sinais)
     g_source_remove(fonte);
-  g_main_loop_unref(laco);
+  g_main_loop_unref(lote.laco);
+  for (Arvore &a : lote.livres)
+    apaga(&a);
   return !lote.interrompido;
 }

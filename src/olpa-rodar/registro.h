@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Records as text that any bytes can be put in: a field is "NAME LENGTH\n",
-// its bytes, then "\n". One learner's grading goes to the class's driver
-// so, and a report keeps its whole class so, to be added to later.
+// its bytes, then "\n". A report keeps its whole class so, to be added to
+// later.
 #pragma once
 
 #include "compara.h"

@@ -34,10 +34,11 @@ bool guarda_figura(const ParserResultado &r, const std::string &arquivo, const s
     nome = base + "-" + std::to_string(k);
   std::string motivo = "não é um arquivo comum dentro de telas";
   const int fd = parser_abre_em_telas(r.caminho.c_str());
-  OlpaSurface figura = fd >= 0 ? figura_le_fd(fd, &motivo) : OlpaSurface();
+  Pixels figura;
+  const bool lida = fd >= 0 && parser_le_figura_fd(fd, &figura, &motivo);
   if (fd >= 0)
     close(fd);
-  if (figura && figura_grava(figura.get(), pasta + "/" + nome + ".png", &motivo))
+  if (lida && figura_grava(figura.data(), pasta + "/" + nome + ".png", &motivo))
     return true;
   fprintf(stderr, "olpa-rodar: a figura de \"%s\" não foi guardada: %s.\n",
           texto_de_uma_linha(arquivo).c_str(), motivo.c_str());

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // olpa-rodar --compara: a whole class graded in one command. The model is
-// made (or read) first; then each learner's file is graded by an olpa-rodar
-// of its own (aluno.cpp), a few at a time (paralelo.cpp); the verdicts join
-// those of a report already in the folder and go to the report's files and a
-// summary table.
+// made (or read) first; then the learners' programs run beside each other, a
+// few at a time, from this process's main loop (paralelo.cpp), and each is
+// graded here as its run ends (aluno.cpp); the verdicts join those of a
+// report already in the folder and go to the report's files and a summary
+// table.
 #include "turma.h"
 
 #include "aluno.h"
@@ -18,7 +19,8 @@
 #include <cstdio>
 #include <unordered_map>
 
-#include <sys/wait.h>
+#include <fcntl.h>
+#include <malloc.h>
 #include <unistd.h>
 
 #include <glib.h>
@@ -32,13 +34,6 @@ std::string caminho_absoluto(const std::string &caminho) {
   return s;
 }
 
-std::string este_programa() {
-  char *caminho = g_file_read_link("/proc/self/exe", nullptr);
-  std::string s = caminho ? caminho : "olpa-rodar";
-  g_free(caminho);
-  return s;
-}
-
 // The pictures of a file of a class of `total`: "07_casa.png" and "07_casa_diferenca.png".
 std::string nome_da_figura(const Correcao &c, size_t total, const char *sufixo) {
   const int digitos = std::max<int>(2, static_cast<int>(std::to_string(total).size()));
@@ -48,49 +43,11 @@ std::string nome_da_figura(const Correcao &c, size_t total, const char *sufixo) 
          sufixo + ".png";
 }
 
-Tarefa tarefa_de(const OpcoesTurma &o, const Turma &t, const std::string &figura,
-                 const std::string &diferenca, const std::string &arquivo) {
-  // The grader works in a run tree of its own: every path it gets is absolute.
-  const std::string raiz = caminho_absoluto(o.relatorio);
-  Tarefa tarefa;
-  tarefa.argv = {este_programa(), ALUNO_OPCAO};
-  char tempo[G_ASCII_DTOSTR_BUF_SIZE];
-  g_ascii_dtostr(tempo, sizeof tempo, o.tempo_limite);
-  const bool compara = !diferenca.empty();
-  for (const std::string &a :
-       aluno_argumentos({tempo, compara ? raiz + "/" + t.modelo_figura : "", raiz + "/" + figura,
-                         compara ? raiz + "/" + diferenca : "", caminho_absoluto(arquivo),
-                         o.sem_espera ? "1" : "0", std::to_string(t.deslocamento),
-                         aluno_marcas_em_texto(t.marcas)}))
-    tarefa.argv.push_back(a);
-  return tarefa;
-}
-
-// The grader's record; when it left none, what little is known.
-RegistroAluno registro_de(const Tarefa &t) {
-  RegistroAluno r;
-  if (WIFEXITED(t.status) && WEXITSTATUS(t.status) == 0 && aluno_le_registro(t.saida, &r))
-    return r;
-  r = RegistroAluno{};
-  std::string motivo = t.erros.substr(0, t.erros.find('\n'));
-  if (t.estourou)
-    motivo = "a correção deste arquivo passou do prazo";
-  else if (motivo.empty())
-    motivo = "a correção deste arquivo falhou";
-  r.mensagem = "[erro] " + texto_de_uma_linha(motivo);
-  return r;
-}
-
 bool termina_em_png(const std::string &caminho) {
   char *minusculo = g_ascii_strdown(caminho.c_str(), -1);
   const bool png = g_str_has_suffix(minusculo, ".png");
   g_free(minusculo);
   return png;
-}
-
-double prazo_de(const OpcoesTurma &o) {
-  // The run's own limit stops a program; this only guards against the grader itself hanging.
-  return 2 * o.tempo_limite + 60;
 }
 
 // Exit status of a grading stopped by a signal, as a shell reports Ctrl+C.
@@ -101,71 +58,60 @@ int interrompida() {
   return INTERROMPIDA;
 }
 
+AjustesDoLote lote_de(const OpcoesTurma &o, int ao_mesmo_tempo) {
+  AjustesDoLote a;
+  a.ao_mesmo_tempo = ao_mesmo_tempo;
+  a.tempo_limite = o.tempo_limite;
+  a.sem_espera = o.sem_espera;
+  return a;
+}
+
+// The model's picture: read from its PNG, or made by its program run as a
+// learner's is. False with the reason; *parada when a signal stopped it.
+bool figura_do_modelo(const OpcoesTurma &o, Turma *t, Pixels *pixels, std::string *motivo,
+                      bool *parada) {
+  if (termina_em_png(o.modelo))
+    return figura_le(o.modelo, pixels, motivo);
+  std::string erro;
+  if (!rodar_le_arquivo(o.modelo.c_str(), &t->modelo_codigo, &erro)) {
+    *motivo = "não gerou uma figura: [erro] não foi possível ler o arquivo: " + erro + ".";
+    return false;
+  }
+  t->modelo_codigo = texto_utf8(t->modelo_codigo);
+  bool pronto = false;
+  *parada = !paralelo_roda({t->modelo_codigo.c_str()}, lote_de(o, 1),
+                           [&](size_t, const ParserResultado *r, const std::string &falha) {
+                             const Deixado d = r ? aluno_deixado(*r) : Deixado{};
+                             t->modelo_console = r ? texto_utf8(r->texto) : "";
+                             pronto = d.achado == Achado::Figura;
+                             if (pronto)
+                               pixels->assign(d.pixels, d.pixels + OLPA_TELA_BYTES);
+                             else
+                               *motivo =
+                                   "não gerou uma figura: " + (r ? d.mensagem : "[erro] " + falha);
+                           });
+  return pronto && !*parada;
+}
+
 // The model's picture at figuras/modelo.png, its checksum and the colours of
 // the marks: 0 when it is there, otherwise the exit status, said.
-int prepara_modelo(const OpcoesTurma &o, Turma *t) {
+int prepara_modelo(const OpcoesTurma &o, Turma *t, Modelo *m) {
   t->modelo_figura = TURMA_FIGURA_DO_MODELO;
-  const std::string destino = o.relatorio + "/" + t->modelo_figura;
   std::string motivo;
-  bool pronto = false;
-  if (termina_em_png(o.modelo)) {
-    OlpaSurface figura = figura_le(o.modelo, &motivo);
-    pronto = figura && figura_grava(figura.get(), destino, &motivo);
-  } else {
-    std::string erro;
-    if (rodar_le_arquivo(o.modelo.c_str(), &t->modelo_codigo, &erro))
-      t->modelo_codigo = texto_utf8(t->modelo_codigo);
-    std::vector<Tarefa> tarefas = {tarefa_de(o, *t, t->modelo_figura, "", o.modelo)};
-    if (!paralelo_roda(&tarefas, 1, prazo_de(o), [](size_t) {}))
-      return interrompida();
-    const RegistroAluno r = registro_de(tarefas[0]);
-    t->modelo_console = texto_utf8(r.console);
-    pronto = r.achado == Achado::Figura;
-    if (!pronto)
-      motivo = "não gerou uma figura: " + r.mensagem;
+  bool parada = false;
+  if (figura_do_modelo(o, t, &m->pixels, &motivo, &parada)) {
+    aluno_prepara_modelo(t->deslocamento, m);
+    t->modelo_soma = figura_soma(m->pixels.data());
+    t->marcas = m->cores;
+    m->arquivo = o.relatorio + "/" + t->modelo_figura;
+    if (figura_grava_png(m->png, m->arquivo, &motivo))
+      return 0;
   }
-  OlpaSurface figura = pronto ? figura_le(destino, &motivo) : nullptr;
-  if (figura) {
-    t->modelo_soma = figura_soma(figura.get());
-    cairo_surface_flush(figura.get());
-    OpcoesComparacao oc;
-    oc.deslocamento = t->deslocamento;
-    t->marcas = compara_cores_das_marcas(cairo_image_surface_get_data(figura.get()), oc);
-    return 0;
-  }
+  if (parada)
+    return interrompida();
   fprintf(stderr, "olpa-rodar: o modelo \"%s\" não serve: %s\n",
           texto_de_uma_linha(o.modelo).c_str(), texto_de_uma_linha(motivo).c_str());
   return 2;
-}
-
-Correcao correcao_de(const Turma &t, const RegistroAluno &r, Correcao c) {
-  c.mensagem = texto_utf8(r.mensagem);
-  c.console = texto_utf8(r.console);
-  c.linhas = r.linhas;
-  c.comparada = r.comparada;
-  c.comparacao = r.comparacao;
-  c.parcial = r.parcial;
-  switch (r.achado) {
-  case Achado::Figura:
-    c.situacao = Situacao::Igual;
-    if (!c.comparada)
-      c.diferenca.clear();
-    situacao_julga(t.tolerancia, &c);
-    return c;
-  case Achado::SemFigura:
-    c.situacao = Situacao::SemFigura;
-    break;
-  case Achado::Erro:
-    c.situacao = Situacao::Erro;
-    break;
-  case Achado::Interrompido:
-    c.situacao = Situacao::Interrompido;
-    break;
-  }
-  if (!c.parcial)
-    c.figura.clear();
-  c.diferenca.clear();
-  return c;
 }
 
 // On a terminal, one line rewritten as files end: how many are done, and the
@@ -266,9 +212,6 @@ std::vector<size_t> lugares(const OpcoesTurma &o, Turma *t) {
     t->correcoes[i].posicao = static_cast<int>(i + 1);
   for (size_t i : onde) {
     Correcao &c = t->correcoes[i];
-    std::string erro;
-    if (rodar_le_arquivo(c.arquivo.c_str(), &c.codigo, &erro))
-      c.codigo = texto_utf8(c.codigo);
     c.figura = nome_da_figura(c, t->total, "");
     c.diferenca = nome_da_figura(c, t->total, "_diferenca");
   }
@@ -292,32 +235,63 @@ int turma_compara(const OpcoesTurma &o) {
             texto_de_uma_linha(o.relatorio).c_str(), g_strerror(errno));
     return 2;
   }
+  // Every run is cast from the zygote, forked now while this process is
+  // small; what the runner traces (compiler warnings) is no part of a report.
+  parser_prepara_zigoto();
+  parser_define_trace(open("/dev/null", O_WRONLY | O_CLOEXEC));
+  // Pictures of 1.2 MB come and go for every learner: malloc keeps reusing
+  // the same memory, rather than mapping it afresh (a page fault a page).
+  mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  mallopt(M_TRIM_THRESHOLD, 64 << 20);
   Turma t;
   t.modelo = o.modelo;
   t.tolerancia = o.tolerancia;
   t.deslocamento = o.deslocamento;
-  if (const int status = prepara_modelo(o, &t))
+  Modelo modelo;
+  if (const int status = prepara_modelo(o, &t, &modelo))
     return status;
   // A part is graded whole each time, into a folder of its own.
   if (const int status = o.partes ? 0 : junta_anterior(o, &t))
     return status;
   const size_t mantidos = t.correcoes.size();
   const std::vector<size_t> onde = lugares(o, &t);
-  std::vector<Tarefa> tarefas;
   std::vector<std::string> arquivos;
-  for (size_t i : onde) {
-    const Correcao &c = t.correcoes[i];
-    tarefas.push_back(tarefa_de(o, t, c.figura, c.diferenca, c.arquivo));
+  std::vector<size_t> rodam; // of `onde`: the files read, which run
+  std::vector<const char *> codigos;
+  for (size_t k = 0; k < onde.size(); k++) {
+    Correcao &c = t.correcoes[onde[k]];
     arquivos.push_back(c.arquivo);
+    std::string erro;
+    if (!rodar_le_arquivo(c.arquivo.c_str(), &c.codigo, &erro)) {
+      c.situacao = Situacao::Erro;
+      c.mensagem = texto_utf8("[erro] não foi possível ler o arquivo: " + erro + ".");
+      c.figura.clear();
+      c.diferenca.clear();
+      continue;
+    }
+    c.codigo = texto_utf8(c.codigo);
+    rodam.push_back(k);
+    codigos.push_back(c.codigo.c_str());
   }
   bool inteira;
   {
     Progresso progresso(arquivos);
-    inteira = paralelo_roda(&tarefas, o.tarefas, prazo_de(o), [&](size_t k) {
-      t.correcoes[onde[k]] = correcao_de(t, registro_de(tarefas[k]), t.correcoes[onde[k]]);
-      progresso.terminou(k);
-    });
+    for (size_t k = 0, j = 0; k < onde.size(); k++)
+      if (j < rodam.size() && rodam[j] == k)
+        j++;
+      else
+        progresso.terminou(k);
+    inteira = paralelo_roda(codigos, lote_de(o, o.tarefas),
+                            [&](size_t j, const ParserResultado *r, const std::string &erro) {
+                              Correcao *c = &t.correcoes[onde[rodam[j]]];
+                              if (r)
+                                aluno_corrige(t, &modelo, o.relatorio, *r, c);
+                              else
+                                aluno_nao_rodou(erro, c);
+                              progresso.terminou(rodam[j]);
+                            });
   }
+  parser_encerra();
   if (!inteira)
     return interrompida();
   for (Correcao &c : t.correcoes)

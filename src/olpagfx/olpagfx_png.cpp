@@ -53,7 +53,20 @@ void desfaz_premultiplicacao(const uint32_t *origem, unsigned char *destino, int
   }
 }
 
-bool codifica(cairo_surface_t *s, Saida *saida) {
+// Whether every pixel is opaque.
+bool opaca(const unsigned char *dados, int largura, int altura, int stride) {
+  for (int y = 0; y < altura; y++) {
+    const auto *linha = reinterpret_cast<const uint32_t *>(dados + y * stride);
+    uint32_t todos = 0xff000000u;
+    for (int x = 0; x < largura; x++)
+      todos &= linha[x];
+    if (todos != 0xff000000u)
+      return false;
+  }
+  return true;
+}
+
+bool codifica(cairo_surface_t *s, Saida *saida, bool sem_alfa) {
   const int largura = cairo_image_surface_get_width(s);
   const int altura = cairo_image_surface_get_height(s);
   const int stride = cairo_image_surface_get_stride(s);
@@ -70,12 +83,23 @@ bool codifica(cairo_surface_t *s, Saida *saida) {
   png_set_write_fn(png, saida, escreve_bloco, sem_flush);
   png_set_compression_level(png, 1);
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-  png_set_IHDR(png, info, largura, altura, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
+  png_set_IHDR(png, info, largura, altura, 8,
+               sem_alfa ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
   for (int y = 0; y < altura; y++) {
-    desfaz_premultiplicacao(reinterpret_cast<const uint32_t *>(dados + y * stride), linha.data(),
-                            largura);
+    const auto *origem = reinterpret_cast<const uint32_t *>(dados + y * stride);
+    if (sem_alfa) {
+      unsigned char *d = linha.data();
+      for (int x = 0; x < largura; x++, d += 3) {
+        const uint32_t p = origem[x]; // once: the bytes written could alias it
+        d[0] = static_cast<unsigned char>(p >> 16);
+        d[1] = static_cast<unsigned char>(p >> 8);
+        d[2] = static_cast<unsigned char>(p);
+      }
+    } else {
+      desfaz_premultiplicacao(origem, linha.data(), largura);
+    }
     png_write_row(png, linha.data());
   }
   png_write_end(png, info);
@@ -177,11 +201,16 @@ bool escreve_trocando(const std::string &caminho, const char *raiz, const std::s
 
 } // namespace
 
-bool olpa_gfx_codifica_png(cairo_surface_t *superficie, std::string *png) {
+bool olpa_gfx_codifica_png(cairo_surface_t *superficie, std::string *png, bool sem_alfa) {
   cairo_surface_flush(superficie);
   Saida saida;
   saida.bytes.reserve(64 * 1024);
-  if (cairo_surface_status(superficie) != CAIRO_STATUS_SUCCESS || !codifica(superficie, &saida))
+  if (cairo_surface_status(superficie) != CAIRO_STATUS_SUCCESS ||
+      !codifica(superficie, &saida,
+                sem_alfa && opaca(cairo_image_surface_get_data(superficie),
+                                  cairo_image_surface_get_width(superficie),
+                                  cairo_image_surface_get_height(superficie),
+                                  cairo_image_surface_get_stride(superficie))))
     return false;
   *png = std::move(saida.bytes);
   return true;

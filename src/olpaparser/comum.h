@@ -112,10 +112,12 @@ struct Falha {
 // The file at `caminho` ("../telas/NOME") of the run tree whose bin/ is
 // `pasta` (AT_FDCWD: this process's), opened beneath that telas without
 // following links, when regular; and the pixels of the PNG in the file open
-// at `fd`, or at `caminho`, when it is 640 x 480.
+// at `fd`, or at `caminho`, when it is 640 x 480 (otherwise why not, when
+// `motivo` is given).
 int telas_abre(int pasta, const char *caminho);
-bool telas_le_figura_fd(int fd, std::vector<unsigned char> *argb);
-bool telas_le_figura(int pasta, const char *caminho, std::vector<unsigned char> *argb);
+bool telas_le_figura_fd(int fd, std::vector<unsigned char> *argb, std::string *motivo = nullptr);
+bool telas_le_figura(int pasta, const char *caminho, std::vector<unsigned char> *argb,
+                     std::string *motivo = nullptr);
 
 // ------------------------------------------------------------ a run's own space
 

@@ -134,6 +134,10 @@ int parser_ao_lado_em_curso(void) {
   return rodada_ao_lado_em_curso();
 }
 
+void parser_interrompe_ao_lado(void) {
+  rodada_interrompe_ao_lado();
+}
+
 void parser_interrompe(void) {
   rodada_interrompe();
 }

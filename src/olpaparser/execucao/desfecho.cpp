@@ -260,11 +260,11 @@ void poe_figura(const Desfecho &d, const Execucao &ex, ParserResultado *r) {
   r->figura_gravada = d.espaco_proprio ? d.figura_nova : d.estado.png_gravado != 0;
   const char *caminho = d.estado.arquivo_exportar;
   // The file is read back only for who shows it; the canvas costs nothing.
-  const bool lida =
-      r->figura_gravada && ex.ajustes.vista &&
-      (d.ao_lado && d.espaco_proprio
-           ? espaco_le_figura(ex.espaco, caminho, &figura)
-           : telas_le_figura(d.ao_lado ? ex.ajustes.pasta : AT_FDCWD, caminho, &figura));
+  const bool lida = r->figura_gravada && ex.ajustes.vista &&
+                    (d.ao_lado && d.espaco_proprio
+                         ? espaco_le_figura(ex.espaco, caminho, &figura, &r->figura_recusada)
+                         : telas_le_figura(d.ao_lado ? ex.ajustes.pasta : AT_FDCWD, caminho,
+                                           &figura, &r->figura_recusada));
   if (lida) {
     r->figura = figura.data();
   } else if (d.estado.relato.tela_da_execucao && d.ao_lado) { // its memory goes at its end
@@ -392,16 +392,15 @@ void mostra_fim(const Desfecho &d, const Execucao &ex, ParserResultado *r) {
   interrompido(d, "[erro] o programa terminou de forma inesperada.\n", r);
 }
 
-// A run stopped after its program ran: the canvas as it drew it until then.
+// A stopped run's canvas as it drew it until then: beside others, its pixels
+// alone (no picture of the run's); in the window, in view when it drew.
 void poe_tela_parada(const Desfecho &d, const Execucao &ex, ParserResultado *r) {
-  if (r->fim != ParserFim::Interrompido || !d.tela)
+  if (r->fim != ParserFim::Interrompido || !ex.memoria)
     return;
-  if (d.ao_lado) {
+  if (d.ao_lado)
     r->pixels.assign(ex.memoria->pixels, ex.memoria->pixels + OLPA_TELA_BYTES);
-    r->figura = r->pixels.data();
-  } else {
+  else if (d.tela)
     r->figura = ex.memoria->pixels;
-  }
 }
 
 } // namespace

@@ -178,13 +178,16 @@ bool espaco_tem_arquivo(int raiz, const char *caminho) {
   return tem;
 }
 
-bool espaco_le_figura(int raiz, const char *caminho, std::vector<unsigned char> *argb) {
+bool espaco_le_figura(int raiz, const char *caminho, std::vector<unsigned char> *argb,
+                      std::string *motivo) {
   constexpr char PASTA_TELAS[] = "../telas/";
   if (!caminho || strncmp(caminho, PASTA_TELAS, sizeof PASTA_TELAS - 1) != 0)
     return false;
   const int cima = pastas_abre(raiz, CIMA, O_RDONLY | O_DIRECTORY);
   const int fd = cima >= 0 ? pastas_abre(cima, caminho + sizeof PASTA_TELAS - 1, O_RDONLY) : -1;
-  const bool lida = fd >= 0 && telas_le_figura_fd(fd, argb);
+  if (fd < 0 && motivo)
+    *motivo = g_strerror(errno);
+  const bool lida = fd >= 0 && telas_le_figura_fd(fd, argb, motivo);
   if (fd >= 0)
     close(fd);
   if (cima >= 0)

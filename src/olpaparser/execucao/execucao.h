@@ -51,8 +51,10 @@ void espaco_solta_namespace(int fd);
 bool espaco_estourou(int raiz);
 bool espaco_tem_arquivo(int raiz, const char *caminho);
 bool espaco_junta(int raiz);
-// The pixels of the picture the run left at `caminho` in its space.
-bool espaco_le_figura(int raiz, const char *caminho, std::vector<unsigned char> *argb);
+// The pixels of the picture the run left at `caminho` in its space (or why
+// there are none, in *motivo).
+bool espaco_le_figura(int raiz, const char *caminho, std::vector<unsigned char> *argb,
+                      std::string *motivo = nullptr);
 
 // ------------------------------------------------------------ the child as the application sees it
 // (processo.cpp)
@@ -292,6 +294,7 @@ void rodada_comeca(const char *codigo, ParserOuvinte ouvinte, void *dados, bool 
 void rodada_ao_lado(const char *codigo, const AjustesDaRodada &ajustes, ParserOuvinte ouvinte,
                     void *dados);
 int rodada_ao_lado_em_curso();
+void rodada_interrompe_ao_lado();
 void rodada_interrompe();
 bool rodada_em_curso();
 // Pausar, Passo, Continuar of the window's run, and whether Pausar holds.

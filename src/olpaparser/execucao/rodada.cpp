@@ -8,6 +8,7 @@
 #include "execucao.h"
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 #include <unistd.h>
@@ -55,9 +56,9 @@ struct Rodada {
   uint64_t pausa_dita = 0; // the step the listener was last told the run stands paused before
   size_t entregue = 0;     // of ex.valido, into the console
 };
-Rodada *atual;          // the window's run (one at a time)
-int ao_lado;            // runs beside others going on
-ParserResultado ultimo; // the window's last run's outcome
+Rodada *atual;              // the window's run (one at a time)
+std::set<Rodada *> ao_lado; // runs beside others going on
+ParserResultado ultimo;     // the window's last run's outcome
 
 void conclui_rodada(Rodada *r);
 
@@ -276,7 +277,7 @@ void conclui_rodada(Rodada *r) {
   if (da_janela)
     atual = nullptr; // the end may start the next run
   else
-    ao_lado--;
+    ao_lado.erase(r);
   desfecho_mostra(d, r->ex, &r->resultado);
   if (r->ex.espaco >= 0) // carried over, or read, by now: its memory goes
     close(r->ex.espaco);
@@ -354,12 +355,21 @@ void rodada_ao_lado(const char *codigo, const AjustesDaRodada &ajustes, ParserOu
                     void *dados) {
   AjustesDaRodada a = ajustes;
   a.ao_lado = true;
-  ao_lado++;
-  comeca(codigo, a, ouvinte, dados);
+  ao_lado.insert(comeca(codigo, a, ouvinte, dados));
 }
 
 int rodada_ao_lado_em_curso() {
-  return ao_lado;
+  return static_cast<int>(ao_lado.size());
+}
+
+void rodada_interrompe_ao_lado() {
+  // Each end may start another run beside: those started now are stopped too.
+  while (!ao_lado.empty()) {
+    Rodada *r = *ao_lado.begin();
+    if (r->iniciou && !processo_terminou(r->ex))
+      r->ex.interrompido = true;
+    conclui_rodada(r);
+  }
 }
 
 void rodada_interrompe() {

@@ -62,7 +62,9 @@ struct ParserResultado {
   std::string caminho;
   bool figura_gravada = false;
   // A run beside others keeps its picture's pixels here (`figura` points
-  // into them): they outlive the run as long as this value.
+  // into them), or, when it was stopped, its canvas as far as it got
+  // (`figura` null; untrusted pixels, nothing more): they outlive the run as
+  // long as this value.
   std::vector<unsigned char> pixels;
   // Every call the program made of a learner function, with its arguments
   // and its line (olpa_registro.h): once the program ran, at its end however
@@ -75,6 +77,9 @@ struct ParserResultado {
   // Paused (ParserMomento::Pausa): the step the program stands before, its
   // call already in the record (0 while it runs).
   uint64_t pausa = 0;
+  // Why the file the run left at the export path is no picture of 640 x 480
+  // (in Portuguese), when it left one that is not.
+  std::string figura_recusada;
 };
 
 // The text of a line of the console.
@@ -120,6 +125,9 @@ void parser_roda_ao_lado(const char *codigo, const ParserAoLado &ajustes, Parser
                          void *dados);
 // How many runs beside others are going on.
 int parser_ao_lado_em_curso(void);
+// Stops every run beside others, as parser_interrompe stops the window's:
+// each one's end is reported before this returns.
+void parser_interrompe_ao_lado(void);
 // Stops the run in progress, if any: its child and everything it started are
 // killed, the console gets "[olpa] programa interrompido.", and the end is
 // reported before this returns.
@@ -189,6 +197,10 @@ bool parser_remove_arvore(int pasta, const char *nome);
 int parser_abre_em_telas(const char *caminho);
 long parser_tamanho_em_telas(const char *caminho);
 bool parser_le_figura(const char *caminho, std::vector<unsigned char> *argb);
+// The pixels of the PNG in the file open at `fd` (from where it stands), when
+// it is a regular file holding a picture of 640 x 480 in any PNG format;
+// false with the reason, in Portuguese, in *motivo.
+bool parser_le_figura_fd(int fd, std::vector<unsigned char> *argb, std::string *motivo);
 
 // The line, counted from 0, of the "{" that a "}" at byte `ate` of `texto`
 // closes; -1 when none does. Braces in comments, strings and character
