@@ -97,8 +97,7 @@ bool aplica_opcoes(const std::string &arquivo) {
     else if (!chave.empty() && chave != "isolado" && chave != "landlock-antigo" &&
              chave != "sem-namespace" && chave != "sem-olpa-rodar" && chave != "sem-reprise" &&
              chave != "navegador" && chave != "mostra" && chave != "busca" && chave != "planilha" &&
-             chave != "ocupados" &&
-             chave[0] != '#')
+             chave != "ocupados" && chave[0] != '#')
       falha(arquivo, "opção desconhecida: " + chave);
   }
   return mudada;
