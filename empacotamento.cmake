@@ -72,6 +72,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # headers; C.UTF-8 (in libc-bin) and GLib's Portuguese, for GTK to speak it
 # on any machine.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "tcc, libc6-dev, libglib2.0-data")
+# The system's reasons for a failure ("Permissão negada") in Portuguese;
+# without them they are told in English.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libc-l10n")
 # The analyser parses programs with clang, which needs its own headers
 # (stddef.h and the like) besides the C library's.
 if(TARGET olpa-analisa)

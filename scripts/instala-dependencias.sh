@@ -11,7 +11,7 @@ PACOTES=(
   libgtk-3-dev libgtksourceview-4-dev libcairo2-dev libpango1.0-dev libpng-dev
   libtcc-dev tcc libseccomp-dev
   libclang-dev
-  adwaita-icon-theme fonts-dejavu-core libglib2.0-data
+  adwaita-icon-theme fonts-dejavu-core libglib2.0-data libc-l10n
 )
 TESTES=(
   googletest libgtest-dev

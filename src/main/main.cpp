@@ -2,6 +2,7 @@
 // olpa: write a C program, press "Rodar", see its picture.
 #include "olpa.h"
 #include "olpa_analise.h"
+#include "olpa_idioma.h"
 #include "olpa_layout.h"
 #include "olpaparser.h"
 
@@ -13,7 +14,7 @@ int main(int argc, char **argv) {
   olpa_analise_prepara();  // before the zygote: its children are made with it
   parser_prepara_zigoto(); // before GTK makes this process big
   gtk_init(&argc, &argv);
-  olpa_idioma_portugues();
+  olpa_idioma_portugues(); // after gtk_init, which sets the locale its way
   // A shorter time limit, for the window's own tests.
   if (const char *limite = getenv("OLPA_TEMPO_LIMITE"))
     parser_define_tempo_limite(atof(limite));

@@ -5,6 +5,7 @@
 // parsing needs (no network, no process, no signals to others). Limits on
 // memory, processor time, open files and the size of what it writes.
 #include "analisa.h"
+#include "olpa_landlock.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -24,18 +25,6 @@
 namespace {
 
 constexpr uint64_t LEITURA = LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR;
-
-void permite(int regras, const char *caminho, uint64_t acesso, uint64_t tratados) {
-  const int fd = open(caminho, O_PATH | O_CLOEXEC);
-  if (fd < 0)
-    return;
-  struct stat info;
-  if (fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode))
-    acesso &= LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_WRITE_FILE;
-  landlock_path_beneath_attr regra{acesso & tratados, fd};
-  syscall(SYS_landlock_add_rule, regras, LANDLOCK_RULE_PATH_BENEATH, &regra, 0);
-  close(fd);
-}
 
 bool restringe_arquivos(const std::string &temporaria) {
   const long abi =
@@ -57,8 +46,8 @@ bool restringe_arquivos(const std::string &temporaria) {
     return false;
   // Headers: the C library's, and clang's own beside its library.
   for (const char *pasta : {"/usr/include", "/usr/local/include", "/usr/lib"})
-    permite(regras, pasta, LEITURA, tratados.arquivos);
-  permite(regras, temporaria.c_str(), tratados.arquivos, tratados.arquivos);
+    olpa_landlock_permite(regras, pasta, LEITURA, tratados.arquivos);
+  olpa_landlock_permite(regras, temporaria.c_str(), tratados.arquivos, tratados.arquivos);
   const bool feito = prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
                      syscall(SYS_landlock_restrict_self, regras, 0) == 0;
   close(regras);

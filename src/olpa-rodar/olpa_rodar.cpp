@@ -11,6 +11,7 @@
 #include "turma.h"
 
 #include "analise.h"
+#include "olpa_idioma.h"
 #include "olpagfx.h"
 #include "olpaparser.h"
 
@@ -97,6 +98,7 @@ bool prepara_quadros(const std::string &pasta) {
 } // namespace
 
 int main(int argc, char **argv) {
+  olpa_idioma_portugues();
   Opcoes o;
   o.turma.tarefas = static_cast<int>(g_get_num_processors());
   const int uso_errado = opcoes_le(argc, argv, &o);

@@ -153,10 +153,6 @@ void olpa_recupera_liga(void);
 void olpa_recupera_grava(void);
 void olpa_recupera_encerra(void);
 
-// GTK's and GtkSourceView's own words in Portuguese whatever the machine's
-// language (olpa_idioma.cpp); after gtk_init, which sets the locale.
-void olpa_idioma_portugues(void);
-
 // A warning dialog titled "Aviso" with a UTF-8 text.
 void olpa_aviso_utf8(const char *mensagem);
 // Keeps a file dialog within a small screen (and within this one).

@@ -4,6 +4,7 @@
 #include "janela.h"
 
 #include "olpa_analise.h"
+#include "olpa_idioma.h"
 
 #include "olpa_layout.h"
 #include "olpaparser.h"

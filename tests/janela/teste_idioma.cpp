@@ -4,6 +4,8 @@
 // holds them, in the dialogs and the completion popup.
 #include "janela.h"
 
+#include "olpa_idioma.h"
+
 #include <clocale>
 #include <set>
 

@@ -7,6 +7,7 @@
 #include "filtro_gerado.h"
 #include "comum.h"
 #include "confina.h"
+#include "olpa_landlock.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -120,7 +121,7 @@ bool larga_capacidades() {
 struct RegrasLandlock {
   uint64_t arquivos, rede, escopo;
 };
-constexpr uint64_t FS_TRUNCATE = 1ull << 14, FS_IOCTL_DEV = 1ull << 15;
+constexpr uint64_t FS_TRUNCATE = OLPA_LANDLOCK_TRUNCATE, FS_IOCTL_DEV = 1ull << 15;
 constexpr uint64_t REDE_TUDO = (1ull << 0) | (1ull << 1);
 constexpr uint64_t ESCOPO_TUDO = (1ull << 0) | (1ull << 1); // abstract sockets, signals
 
@@ -130,19 +131,6 @@ int abi_landlock() {
   const long abi =
       syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
   return abi < 0 ? 0 : static_cast<int>(abi);
-}
-
-void permite(int regras, const char *caminho, uint64_t acesso, uint64_t tratados) {
-  const int fd = open(caminho, O_PATH | O_CLOEXEC);
-  if (fd < 0)
-    return;
-  struct stat info;
-  // A rule on a file may only name what a file can be asked for.
-  if (fstat(fd, &info) == 0 && !S_ISDIR(info.st_mode))
-    acesso &= LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_WRITE_FILE | FS_TRUNCATE;
-  landlock_path_beneath_attr regra{acesso & tratados, fd};
-  syscall(SYS_landlock_add_rule, regras, LANDLOCK_RULE_PATH_BENEATH, &regra, 0);
-  close(fd);
 }
 
 // Files: read beneath ../exemplos and ../telas and what the C library may
@@ -170,15 +158,15 @@ bool restringe_arquivos() {
   const uint64_t escrita = LANDLOCK_ACCESS_FS_WRITE_FILE | LANDLOCK_ACCESS_FS_REMOVE_FILE |
                            LANDLOCK_ACCESS_FS_REMOVE_DIR | LANDLOCK_ACCESS_FS_MAKE_REG |
                            LANDLOCK_ACCESS_FS_MAKE_DIR | FS_TRUNCATE;
-  permite(regras, "../telas", LEITURA | escrita, r.arquivos);
-  permite(regras, "../exemplos", LEITURA, r.arquivos);
+  olpa_landlock_permite(regras, "../telas", LEITURA | escrita, r.arquivos);
+  olpa_landlock_permite(regras, "../exemplos", LEITURA, r.arquivos);
   // The compiler's headers and libraries (it compiles confined), and what
   // the C library may load late.
   for (const char *sistema :
        {"/usr/include", "/usr/local/include", "/usr/lib", "/usr/share/zoneinfo", "/etc/localtime"})
-    permite(regras, sistema, LEITURA, r.arquivos);
-  permite(regras, "/dev/null", LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_WRITE_FILE,
-          r.arquivos);
+    olpa_landlock_permite(regras, sistema, LEITURA, r.arquivos);
+  olpa_landlock_permite(regras, "/dev/null",
+                        LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_WRITE_FILE, r.arquivos);
   const bool feito = syscall(SYS_landlock_restrict_self, regras, 0) == 0;
   close(regras);
   return feito;
