@@ -17,6 +17,7 @@
 using medidas::agora_ms;
 using medidas::incerteza;
 using medidas::mediana;
+using medidas::MISTURA;
 
 namespace {
 
@@ -32,21 +33,6 @@ const char LINHAS[] = "int main(void) {\n"
                       "  }\n"
                       "  return 0;\n"
                       "}\n";
-
-// 100,000 calls, one in four a stroke: the pen moved, turned, coloured.
-const char MISTURA[] = "int main(void) {\n"
-                       "  int i;\n"
-                       "  inicia();\n"
-                       "  origem(320, 240);\n"
-                       "  for (i = 0; i < 24999; i++) {\n"
-                       "    cor(i % 256, 128, 255 - i % 256);\n"
-                       "    anda_ate(i % 200, 0);\n"
-                       "    linha_ate(6, 6);\n"
-                       "    rotaciona(7);\n"
-                       "  }\n"
-                       "  termina();\n"
-                       "  return 0;\n"
-                       "}\n";
 
 // 1,000,001 calls: the record keeps the first million.
 const char MILHAO[] = "int main(void) {\n"

@@ -21,21 +21,6 @@ using medidas::mediana;
 
 namespace {
 
-// 100,000 calls: the pen moved, turned, coloured, one in four a stroke.
-const char PROGRAMA[] = "int main(void) {\n"
-                        "  int i;\n"
-                        "  inicia();\n"
-                        "  origem(320, 240);\n"
-                        "  for (i = 0; i < 24999; i++) {\n"
-                        "    cor(i % 256, 128, 255 - i % 256);\n"
-                        "    anda_ate(i % 200, 0);\n"
-                        "    linha_ate(6, 6);\n"
-                        "    rotaciona(7);\n"
-                        "  }\n"
-                        "  termina();\n"
-                        "  return 0;\n"
-                        "}\n";
-
 // The frame's own work: from its layout to the X server's having drawn it
 // (the rest of the time on the screen is the wait for the frame's turn).
 std::vector<double> quadro;
@@ -102,7 +87,7 @@ int main(int argc, char **argv) {
   FILE *figuras = medidas::separa_figuras();
   medidas::Raiz raiz(OLPA_INIT_PNG);
   olpa_UI(OLPA_JANELA_LARGURA, OLPA_JANELA_ALTURA, OLPA_TITULO);
-  gtk_text_buffer_set_text(olpa_campo_codigo_buffer, PROGRAMA, -1);
+  gtk_text_buffer_set_text(olpa_campo_codigo_buffer, medidas::MISTURA, -1);
   gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
   while (olpa_rodando())
     gtk_main_iteration();

@@ -41,6 +41,19 @@ captura() { # WINDOW FILE
   import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$2"
   echo "docs/imagens/$(basename "$2") (${WIDTH}x${HEIGHT})"
 }
+abre() { # EXAMPLE: its name typed into "Abrir" (the dialog in $abrir), its preview shown
+  xdotool key ctrl+o
+  abrir=$(procura "Abrir")
+  sleep 1
+  xdotool windowfocus --sync "$abrir"
+  xdotool type --delay 30 "$1"
+  sleep 1.5
+}
+escolhe() { # the example in "Abrir" opened, the window focused again
+  xdotool key Return
+  sleep 1.5
+  xdotool windowfocus --sync "$janela"
+}
 
 janela=$(procura "$titulo")
 sleep 1
@@ -51,18 +64,11 @@ xdotool windowfocus --sync "$janela"
 sleep 0.5
 
 # Abrir, with the preview of the selected example.
-xdotool key ctrl+o
-abrir=$(procura "Abrir")
-sleep 1
-xdotool windowfocus --sync "$abrir"
-xdotool type --delay 30 "09_espiral.olp"
-sleep 1.5
+abre 09_espiral.olp
 captura "$abrir" "$imagens/abrir.png"
-xdotool key Return
-sleep 1.5
+escolhe
 
 # The grown window after a run.
-xdotool windowfocus --sync "$janela"
 xdotool key F5
 sleep 2
 captura "$janela" "$imagens/janela_grande.png"
@@ -90,15 +96,8 @@ captura "$janela" "$imagens/clique.png"
 xdotool mousemove $((fx + 700)) $((fy + 200))
 
 # A run paused (F6), then stepped (F7) into a frame: the strip follows it.
-xdotool key ctrl+o
-abrir=$(procura "Abrir")
-sleep 1
-xdotool windowfocus --sync "$abrir"
-xdotool type --delay 30 "16_bola.olp"
-sleep 1
-xdotool key Return
-sleep 1.5
-xdotool windowfocus --sync "$janela"
+abre 16_bola.olp
+escolhe
 xdotool key F5
 sleep 1.5
 xdotool key F6
@@ -119,15 +118,8 @@ captura "$janela" "$imagens/pausado.png"
 xdotool key Escape
 sleep 0.5
 # Back to the spiral, for what comes next.
-xdotool key ctrl+o
-abrir=$(procura "Abrir")
-sleep 1
-xdotool windowfocus --sync "$abrir"
-xdotool type --delay 30 "09_espiral.olp"
-sleep 1
-xdotool key Return
-sleep 1.5
-xdotool windowfocus --sync "$janela"
+abre 09_espiral.olp
+escolhe
 xdotool key F5
 sleep 2
 
