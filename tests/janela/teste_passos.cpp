@@ -37,6 +37,27 @@ const char COLUNAS[] = "int main(void) {\n"
                        "  }\n"
                        "}\n";
 
+// Two columns a frame, one call each.
+const char PARES[] = "int main(void) {\n"
+                     "  int i;\n"
+                     "  inicia();\n"
+                     "  cor(0, 255, 0);\n"
+                     "  for (i = 0;; i = (i + 2) % 640) {\n"
+                     "    espera(10);\n"
+                     "    linha(i, 0, i, 479);\n"
+                     "    linha(i + 1, 0, i + 1, 479);\n"
+                     "  }\n"
+                     "}\n";
+
+// One red column, then frames that draw nothing.
+const char UMA_COLUNA[] = "int main(void) {\n"
+                          "  inicia();\n"
+                          "  cor(255, 0, 0);\n"
+                          "  linha(0, 0, 0, 479);\n"
+                          "  for (;;)\n"
+                          "    espera(10);\n"
+                          "}\n";
+
 std::string texto() {
   return gtk_label_get_text(GTK_LABEL(olpa_tira.texto));
 }
@@ -206,6 +227,51 @@ TEST_F(Janela, PausarPassoEContinuar) {
   EXPECT_EQ(olpa_tira_passo_mostrado(), ultimo - 1);
   EXPECT_FALSE(gtk_widget_get_sensitive(olpa_tira.pausar));
   EXPECT_EQ(na_imagem(0, 240), VERDE) << "the canvas as drawn stays";
+}
+
+// A step the slider stands on stays in view while paused: what the program
+// drew just before it paused (two calls let run at once, the second
+// before the canvas of the first is old) never shows over it. Continuar
+// brings the live canvas back, though the program draws nothing more.
+TEST_F(Janela, OPassoEscolhidoFicaAteContinuar) {
+  poe(PARES);
+  gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
+  ASSERT_TRUE(ate([] { return na_imagem(0, 240) == VERDE; })) << "no live canvas";
+  tecla_so(GDK_KEY_F6);
+  ASSERT_TRUE(ate([] { return pausado() > 0; })) << texto();
+  // On to the first linha of a frame.
+  for (int i = 0; i < 3 && olpa_tira_linha() != 7; i++) {
+    const uint32_t k = pausado();
+    tecla_so(GDK_KEY_F7);
+    ASSERT_TRUE(ate([k] { return pausado() == k + 1; })) << texto();
+  }
+  ASSERT_EQ(olpa_tira_linha(), 7) << texto();
+  const uint32_t k = pausado();
+  const std::string antes = texto();
+  const int x = std::stoi(antes.substr(antes.find("linha(") + 6));
+  tecla_so(GDK_KEY_F7);
+  ASSERT_TRUE(ate([k] { return pausado() == k + 1; })) << texto();
+  tecla_so(GDK_KEY_F7);
+  ASSERT_TRUE(ate([k] { return pausado() == k + 2; })) << texto();
+  EXPECT_EQ(na_imagem(x + 1, 240), VERDE);
+  vai(k - 1); // before both columns
+  aguarda(300);
+  EXPECT_EQ(na_imagem(x, 240), PRETO) << "a live frame over the step shown";
+  EXPECT_EQ(na_imagem(x + 1, 240), PRETO) << "a live frame over the step shown";
+  gtk_button_clicked(GTK_BUTTON(olpa_bt_executar)); // "Parar"
+  EXPECT_FALSE(olpa_rodando());
+
+  poe(UMA_COLUNA);
+  gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
+  ASSERT_TRUE(ate([] { return na_imagem(0, 240) == VERMELHO; })) << "no live canvas";
+  tecla_so(GDK_KEY_F6);
+  ASSERT_TRUE(ate([] { return pausado() > 3; })) << texto();
+  vai(2);
+  EXPECT_EQ(na_imagem(0, 240), PRETO);
+  tecla_so(GDK_KEY_F6); // Continuar
+  EXPECT_TRUE(ate([] { return na_imagem(0, 240) == VERMELHO; })) << "the step stays after Continuar";
+  gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
+  EXPECT_FALSE(olpa_rodando());
 }
 
 // Time paused counts towards no limit: paused well past the idle limit

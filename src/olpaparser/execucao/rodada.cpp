@@ -53,8 +53,9 @@ struct Rodada {
   double inicio = 0;
   uint32_t mudancas_mostradas = 0;
   double ultimo_quadro = 0;
-  uint64_t pausa_dita = 0; // the step the listener was last told the run stands paused before
-  size_t entregue = 0;     // of ex.valido, into the console
+  uint64_t pausa_dita = 0;    // the step the listener was last told the run stands paused before
+  bool volta_ao_vivo = false; // let go from a pause: its live canvas due at the next look
+  size_t entregue = 0;        // of ex.valido, into the console
 };
 Rodada *atual;              // the window's run (one at a time)
 std::set<Rodada *> ao_lado; // runs beside others going on
@@ -217,9 +218,18 @@ void olha_pausa(Rodada *r, double agora) {
 gboolean olha_tela(gpointer dados) {
   auto *r = static_cast<Rodada *>(dados);
   olha_pausa(r, parser_agora_ms());
+  // Paused, or about to be: the pause brings its canvas, and the view may
+  // stand on any earlier step; no live frame goes over it.
+  if (r->ex.pausa_pedida)
+    return G_SOURCE_CONTINUE;
   const Compartilhado &m = *r->ex.memoria;
   const uint32_t mudancas = m.mudancas.load(std::memory_order_relaxed);
   const double agora = parser_agora_ms();
+  if (r->volta_ao_vivo) {
+    r->volta_ao_vivo = false;
+    mostra_quadro(r, mudancas);
+    return G_SOURCE_CONTINUE;
+  }
   if (mudancas == r->mudancas_mostradas || agora - r->inicio < PRIMEIRO_QUADRO_MS ||
       agora - r->ultimo_quadro < QUADRO_MIN_MS)
     return G_SOURCE_CONTINUE;
@@ -395,6 +405,7 @@ void rodada_continua() {
   if (!atual || !atual->iniciou)
     return;
   pausa_solta(&atual->ex);
+  atual->volta_ao_vivo = true;
   atual->pausa_dita = 0;
   atual->resultado.pausa = 0;
 }

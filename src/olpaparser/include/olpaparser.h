@@ -87,8 +87,8 @@ std::string parser_linha_texto(const ParserResultado &r, const ParserLinha &l);
 
 // Why the listener is called: the console text grew (or was replaced), the
 // canvas changed (at most 60 times a second, once the run has lasted long
-// enough to be seen), the program stands paused (its canvas in `quadro`), or
-// the run ended.
+// enough to be seen; not while a pause is asked), the program stands paused
+// (its canvas in `quadro`), or the run ended.
 enum class ParserMomento { Texto, Tela, Pausa, Fim };
 using ParserOuvinte = void (*)(const ParserResultado &resultado, ParserMomento momento,
                                void *dados);
