@@ -269,7 +269,8 @@ TEST_F(Janela, OPassoEscolhidoFicaAteContinuar) {
   vai(2);
   EXPECT_EQ(na_imagem(0, 240), PRETO);
   tecla_so(GDK_KEY_F6); // Continuar
-  EXPECT_TRUE(ate([] { return na_imagem(0, 240) == VERMELHO; })) << "the step stays after Continuar";
+  EXPECT_TRUE(ate([] { return na_imagem(0, 240) == VERMELHO; }))
+      << "the step stays after Continuar";
   gtk_button_clicked(GTK_BUTTON(olpa_bt_executar));
   EXPECT_FALSE(olpa_rodando());
 }
