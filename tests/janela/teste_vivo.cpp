@@ -15,11 +15,10 @@ const char SEM_FIM[] = "int main(void) {\n"
                        "  int i = 0;\n"
                        "  inicia();\n"
                        "  cor(0, 200, 255);\n"
-                       "  for (;;)\n"
-                       "    linha(i++ % 640, 0, 640 - i % 640, 480);\n"
+                       "  for (;;) linha(i++ % 640, 0, 640 - i % 640, 480);\n"
                        "}\n";
-// Stopped in its loop's one line.
-const std::string PARADO = "[olpa] compilando\n[olpa] programa interrompido na linha 6.\n";
+// Stopped in its loop's one line (wherever in the loop it was).
+const std::string PARADO = "[olpa] compilando\n[olpa] programa interrompido na linha 5.\n";
 const char RODANDO[] = "[olpa] rodando…";
 
 std::string rotulo() {
@@ -39,18 +38,25 @@ void comeca(const std::string &codigo) {
   ASSERT_TRUE(ate([] { return rotulo() == "Parar" && termina_com(RODANDO); })) << console();
 }
 
+// SEM_FIM under way, in its loop (its canvas drawn on a cleared picture):
+// stopped now, it is stopped on its line, not while it still compiles.
+void comeca_sem_fim() {
+  clica(olpa_bt_limpar);
+  comeca(SEM_FIM);
+  ASSERT_TRUE(ate([] { return na_imagem(320, 240) == 0xff00c8ffu; })) << "no live canvas";
+}
+
 // An endless program: "[olpa] rodando…" below the console text, "Parar" in
 // the button's own place, the canvas drawn as it goes; "Parar" stops it at
 // once, keeps the canvas, and the next program runs as ever.
 TEST_F(Janela, PararUmLacoSemFim) {
   GtkAllocation antes, durante;
   gtk_widget_get_allocation(olpa_bt_executar, &antes);
-  comeca(SEM_FIM);
+  comeca_sem_fim();
   EXPECT_EQ(console(), std::string("[olpa] compilando\n") + RODANDO);
   gtk_widget_get_allocation(olpa_bt_executar, &durante);
   EXPECT_EQ(std::make_tuple(antes.x, antes.y, antes.width, antes.height),
             std::make_tuple(durante.x, durante.y, durante.width, durante.height));
-  ASSERT_TRUE(ate([] { return na_imagem(320, 240) == 0xff00c8ffu; })) << "no live canvas";
   EXPECT_TRUE(gtk_text_view_get_editable(GTK_TEXT_VIEW(olpa_campo_codigo_formatado)));
   gtk_button_clicked(GTK_BUTTON(olpa_bt_executar)); // "Parar"
   EXPECT_FALSE(olpa_rodando());
@@ -92,12 +98,12 @@ TEST_F(Janela, ConsoleETelaAoVivo) {
 
 // Esc stops; F5 and Ctrl+R stop and run the editor's text again.
 TEST_F(Janela, EscParaEF5RodaDeNovo) {
-  comeca(SEM_FIM);
+  comeca_sem_fim();
   aperta(GDK_KEY_Escape);
   EXPECT_FALSE(olpa_rodando());
   EXPECT_EQ(console(), PARADO);
   for (const auto &[chave, mods] : {std::pair{GDK_KEY_F5, 0}, {GDK_KEY_r, GDK_CONTROL_MASK}}) {
-    comeca(SEM_FIM);
+    comeca_sem_fim();
     poe("int main(void) { escreve_console(\"de novo\\n\"); }");
     aperta(chave, static_cast<GdkModifierType>(mods));
     EXPECT_EQ(console(), "[olpa] compilando\nde novo\n[olpa] o programa não chamou inicia(), então "
@@ -109,19 +115,19 @@ TEST_F(Janela, EscParaEF5RodaDeNovo) {
 // "Limpar", "Novo", "Abrir" and closing the window stop the run before
 // anything else; closing still asks about unsaved changes.
 TEST_F(Janela, AcoesParamARodadaAntes) {
-  comeca(SEM_FIM);
+  comeca_sem_fim();
   clica(olpa_bt_limpar);
   EXPECT_FALSE(olpa_rodando());
   EXPECT_EQ(console(), OLPA_CONSOLE_INICIAL);
   EXPECT_TRUE(mostra(INICIAL));
-  comeca(SEM_FIM);
+  comeca_sem_fim();
   clica(olpa_bt_novo, {novo(GTK_RESPONSE_NO)});
   EXPECT_EQ(console(), PARADO);
   EXPECT_EQ(editor(), SEM_FIM);
-  comeca(SEM_FIM);
+  comeca_sem_fim();
   clica(olpa_bt_abrir, {responde(GTK_RESPONSE_CANCEL)});
   EXPECT_EQ(console(), PARADO);
-  comeca(SEM_FIM);
+  comeca_sem_fim();
   GtkWidget *fechar = gtk_button_new(); // as the window's close box
   g_signal_connect_swapped(fechar, "clicked", G_CALLBACK(gtk_window_close), olpa_janela);
   clica(fechar,

@@ -187,11 +187,17 @@ void le_espaco(const Execucao &ex, Desfecho *d) {
 void le_parada(const Execucao &ex, const Eventos &eventos, const std::string &codigo, Desfecho *d) {
   const bool de_fora = d->como == ComoTerminou::TempoEsgotado || d->como == ComoTerminou::Parado ||
                        d->como == ComoTerminou::Interrompido;
-  if (!de_fora || !ex.memoria->parada_anotada)
-    return;
-  const EnderecosDaFalha onde = ex.memoria->parada;
-  d->linhas_da_parada =
-      falha_linhas_da_parada(eventos.tabela, codigo, onde, ex.memoria->parada_no_salto != 0);
+  if (de_fora && ex.memoria->parada_anotada)
+    d->linhas_da_parada = falha_linhas_da_parada(eventos.tabela, codigo, ex.memoria->parada,
+                                                 ex.memoria->parada_no_salto != 0);
+  if (d->como == ComoTerminou::TempoEsgotado) {
+    int laco = 0;
+    d->dica_do_tempo = falha_dica_do_tempo(codigo, d->linhas_da_parada, &laco);
+    // A loop that never ends is stopped anywhere in it, as the moment
+    // falls: the loop is the line named, the same on every run.
+    if (laco > 0)
+      d->linhas_da_parada.front() = laco;
+  }
   const int linha = d->linhas_da_parada.empty() ? 0 : d->linhas_da_parada.front();
   if (linha > 0 && d->como != ComoTerminou::Interrompido)
     d->linhas.push_back(linha);

@@ -27,8 +27,10 @@ std::vector<int> falha_linhas_da_parada(const TabelaDeLinhas &t, const std::stri
                                         const EnderecosDaFalha &e, bool no_salto);
 // What a run stopped at its time limit suggests about those lines: the
 // loop that never ends, the loop that only counts (use espera), nothing
-// when no loop holds them, the old guess when none is known.
-std::string falha_dica_do_tempo(const std::string &codigo, const std::vector<int> &linhas);
+// when no loop holds them, the old guess when none is known. The loop's
+// line in *laco (0: none).
+std::string falha_dica_do_tempo(const std::string &codigo, const std::vector<int> &linhas,
+                                int *laco);
 
 // What a run that ended well says about its picture (parser_relato.cpp):
 // the first colour out of range as an "[aviso]" (on `linha` when known), and
@@ -254,8 +256,9 @@ struct Desfecho {
   int espaco_erro = 0;
   bool figura_nova = false;
   double compila = 0, liga = 0, confina = 0, programa = 0; // the child's phase times
-  // Stopped from outside: the lines where the program was (nearest first),
-  // and for the time limit what they suggest.
+  // Stopped from outside: the lines where the program was (nearest first;
+  // at the time limit, a loop that never ends in place of where in it it
+  // was), and for the time limit what they suggest.
   std::vector<int> linhas_da_parada;
   std::string dica_do_tempo;
   // The record of its calls (null: it never ran), its steps (the window's

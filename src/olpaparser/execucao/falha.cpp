@@ -116,7 +116,9 @@ std::vector<int> falha_linhas_da_parada(const TabelaDeLinhas &t, const std::stri
   return linhas;
 }
 
-std::string falha_dica_do_tempo(const std::string &codigo, const std::vector<int> &linhas) {
+std::string falha_dica_do_tempo(const std::string &codigo, const std::vector<int> &linhas,
+                                int *laco_achado) {
+  *laco_achado = 0;
   if (linhas.empty())
     return " (um laço que nunca termina?)";
   // The loop around where it was, or around a call that led there.
@@ -124,6 +126,7 @@ std::string falha_dica_do_tempo(const std::string &codigo, const std::vector<int
     const OlpaLaco laco = olpa_controle_laco_da_linha(codigo, linha);
     if (!laco.linha)
       continue;
+    *laco_achado = laco.linha;
     const std::string l = std::to_string(laco.linha);
     if (laco.so_conta)
       return ": o laço da linha " + l +

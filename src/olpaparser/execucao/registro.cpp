@@ -54,8 +54,6 @@ std::string registro_aviso(const OlpaRegistro &registro, OlpaPassos *passos,
 }
 
 void registro_no_desfecho(const Execucao &ex, const std::string &codigo, Desfecho *d) {
-  if (d->como == ComoTerminou::TempoEsgotado)
-    d->dica_do_tempo = falha_dica_do_tempo(codigo, d->linhas_da_parada);
   d->registro = ex.registro;
   const Compartilhado &m = *ex.memoria;
   // A stopped run's canvas is what it drew until then, when it drew (or
