@@ -25,7 +25,11 @@ install(FILES ${OLPA_METAINFO} DESTINATION share/metainfo)
 install(PROGRAMS ${CMAKE_SOURCE_DIR}/dados/olpa.sh DESTINATION bin RENAME olpa)
 install(FILES ${OLPA_MAN}/olpa.1.gz ${OLPA_MAN}/olpa-rodar.1.gz DESTINATION share/man/man1)
 # The compiler's version notes are of no use in an installed program.
-install(CODE "foreach(p lib/olpa/olpa bin/olpa-rodar)
+set(olpa_binarios lib/olpa/olpa bin/olpa-rodar)
+if(TARGET olpa-analisa)
+  list(APPEND olpa_binarios lib/olpa/olpa-analisa)
+endif()
+install(CODE "foreach(p ${olpa_binarios})
   execute_process(COMMAND ${CMAKE_OBJCOPY} --remove-section=.comment
                           \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${p} COMMAND_ERROR_IS_FATAL ANY)
 endforeach()")

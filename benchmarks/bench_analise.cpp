@@ -75,6 +75,10 @@ void cursor_no_igual(const Janela &j) {
 
 void mede(Janela &j, const char *nome, int linhas, int vezes) {
   abre_programa(j, nome);
+  // Abrir asks before it replaces changes not saved: "Sim".
+  executa("d=$(xdotool search --onlyvisible --pid " + std::to_string(j.pid) +
+          " --name Confirma | head -1) && [ -n \"$d\" ] && xdotool windowfocus --sync $d && "
+          "xdotool key alt+s");
   g_usleep(2000000); // the first analysis of the text
   std::vector<double> eco, sublinhado;
   for (int i = 0; i < vezes; i++) {

@@ -5,13 +5,17 @@
 // reparse that keeps the preamble of its #includes when they did not change.
 #include "analisa.h"
 
+#include "analise_protocolo.h"
 #include "olpa_funcoes.h"
 
 #include <clang-c/Index.h>
 
 #include <cstring>
 #include <iterator>
+#include <map>
+#include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -141,6 +145,73 @@ std::string diagnostico(CXDiagnostic d, const Arvore &arvore) {
   return linha;
 }
 
+// The program's object-like macros whose text ends in ';' (#define TAMANHO
+// 200;), by name, with the line of their #define; and the lines each is used
+// on. Read from clang's tokens of the program: a use's error need not point
+// at the macro (i < TAMANHO; is "expected expression").
+struct DefinesComPontoEVirgula {
+  std::map<std::string, unsigned> definidos;
+  std::map<unsigned, std::set<std::string>> usos;
+};
+
+DefinesComPontoEVirgula defines_com_ponto_e_virgula() {
+  DefinesComPontoEVirgula d;
+  CXFile programa = clang_getFile(unidade, PROGRAMA);
+  size_t tamanho = 0;
+  if (!programa || !clang_getFileContents(unidade, programa, &tamanho))
+    return d;
+  const CXSourceRange tudo =
+      clang_getRange(clang_getLocationForOffset(unidade, programa, 0),
+                     clang_getLocationForOffset(unidade, programa, static_cast<unsigned>(tamanho)));
+  CXToken *fichas = nullptr;
+  unsigned n = 0;
+  clang_tokenize(unidade, tudo, &fichas, &n);
+  auto linha_de = [&](unsigned i) {
+    unsigned l = 0;
+    clang_getSpellingLocation(clang_getTokenLocation(unidade, fichas[i]), nullptr, &l, nullptr,
+                              nullptr);
+    return l;
+  };
+  auto texto = [&](unsigned i) { return texto_de(clang_getTokenSpelling(unidade, fichas[i])); };
+  std::vector<std::pair<unsigned, std::string>> nomes; // every identifier, with its line
+  for (unsigned i = 0; i < n; i++) {
+    const unsigned linha = linha_de(i);
+    if (texto(i) == "#" && i + 2 < n && texto(i + 1) == "define" && linha_de(i + 2) == linha) {
+      const std::string nome = texto(i + 2);
+      unsigned fim = i + 3;
+      while (fim < n && linha_de(fim) == linha)
+        fim++;
+      // Object-like: no '(' right after the name.
+      const bool funcao = i + 3 < fim && texto(i + 3) == "(" &&
+                          clang_getTokenExtent(unidade, fichas[i + 3]).begin_int_data ==
+                              clang_getTokenExtent(unidade, fichas[i + 2]).end_int_data;
+      if (!funcao && fim > i + 3 && texto(fim - 1) == ";")
+        d.definidos.emplace(nome, linha);
+      i = fim - 1;
+    } else if (clang_getTokenKind(fichas[i]) == CXToken_Identifier) {
+      nomes.emplace_back(linha, texto(i));
+    }
+  }
+  clang_disposeTokens(unidade, fichas, n);
+  for (const auto &[linha, nome] : nomes)
+    if (d.definidos.count(nome))
+      d.usos[linha].insert(nome);
+  return d;
+}
+
+// A note for an error on a line that uses such a macro: the mistake is at
+// its #define.
+std::string nota_de_define(CXDiagnostic d, const DefinesComPontoEVirgula &defines) {
+  if (clang_getDiagnosticSeverity(d) < CXDiagnostic_Error)
+    return {};
+  const auto usos = defines.usos.find(no_programa(clang_getDiagnosticLocation(d)).linha);
+  if (usos == defines.usos.end())
+    return {};
+  const std::string &nome = *usos->second.begin();
+  return "n\t" + std::to_string(defines.definidos.at(nome)) + "\t1\t0\t0\t" + ANALISE_NOTA_DEFINE +
+         " '" + nome + "'\n";
+}
+
 CXUnsavedFile arquivo(const char *nome, const std::string &texto) {
   return {nome, texto.data(), static_cast<unsigned long>(texto.size())};
 }
@@ -167,10 +238,16 @@ std::string unidade_analisa(const std::string &texto) {
                                               &unidade) != CXError_Success)
     return {};
   const Arvore arvore = arvore_percorre(unidade);
+  const DefinesComPontoEVirgula defines = defines_com_ponto_e_virgula();
   std::string resposta;
   for (unsigned i = 0; i < clang_getNumDiagnostics(unidade); i++) {
     CXDiagnostic d = clang_getDiagnostic(unidade, i);
-    resposta += diagnostico(d, arvore);
+    const std::string achado = diagnostico(d, arvore);
+    // Its own notes come after the finding's line, this one first of them.
+    const size_t fim = achado.find('\n');
+    resposta += fim == std::string::npos ? achado
+                                         : achado.substr(0, fim + 1) + nota_de_define(d, defines) +
+                                               achado.substr(fim + 1);
     clang_disposeDiagnostic(d);
   }
   return resposta + arvore.faixas + arvore_sem_main(arvore, unidade);

@@ -21,3 +21,7 @@ constexpr char ANALISE_OPCAO_FAIXA[] = "olpa-faixa";
 // The option of a function the program defines when it defines no main;
 // its message is the function's name.
 constexpr char ANALISE_OPCAO_SEM_MAIN[] = "olpa-sem-main";
+
+// The note the analyser adds to an error on a line that uses a macro whose
+// #define ends in ';', at that #define: "NOTA 'NOME'".
+constexpr char ANALISE_NOTA_DEFINE[] = "olpa-define-com-ponto-e-virgula";

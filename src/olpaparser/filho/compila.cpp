@@ -192,8 +192,10 @@ int compila_e_roda(const std::string &texto, const Hospedeiro &h) {
   uint64_t principal_no_objeto = 0;
   if (!principal)
     h.evento(Evento::SemMain);
-  else if (linhas_le_objeto(objeto, &tabela, &principal_no_objeto))
+  else if (linhas_le_objeto(objeto, &tabela, &principal_no_objeto)) {
     tabela.base = reinterpret_cast<uintptr_t>(principal) - principal_no_objeto;
+    verifica_so_o_programa(tabela);
+  }
   h.solta(tabela);
   parser_memoria->programa = parser_agora_ms();
   int codigo_saida = 0;

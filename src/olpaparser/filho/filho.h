@@ -64,6 +64,8 @@ const std::vector<GuardaDeMemoria> &filho_guardas_de_memoria();
 // started and its failures caught; the handlers of faults.
 void verifica_registra(TCCState *s);
 void verifica_prepara(TCCState *s, const void *bloco, size_t tamanho);
+// Only addresses in the program's own code are noted from then on.
+void verifica_so_o_programa(const TabelaDeLinhas &t);
 void verifica_sinais(uintptr_t topo_da_pilha, size_t limite_da_pilha);
 
 // ------------------------------------------------------------ the child (filho.cpp)

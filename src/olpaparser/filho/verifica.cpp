@@ -205,6 +205,16 @@ void verifica_prepara(TCCState *s, const void *bloco, size_t tamanho) {
     *erro = reinterpret_cast<void *>(ao_falhar_verificacao);
 }
 
+void verifica_so_o_programa(const TabelaDeLinhas &t) {
+  // Stale words on the stack (a deep library frame's buffers, left by the
+  // compiler) point into the block's data too; sixteen of those would hide
+  // the return address into the learner's code.
+  if (t.base != 0 && t.tamanho > 0) {
+    texto_inicio = static_cast<uintptr_t>(t.base);
+    texto_fim = static_cast<uintptr_t>(t.base + t.tamanho);
+  }
+}
+
 void verifica_sinais(uintptr_t topo, size_t limite) {
   pilha_topo = topo;
   pilha_limite = limite;
