@@ -48,8 +48,9 @@ const unsigned char *desenhado(const unsigned char *pixels) {
 }
 
 // The steps a report lists under a picture that differs: enough to follow
-// what the program drew, not a flood (olpa-rodar --passos lists them all).
-constexpr uint32_t PASSOS_NO_RELATORIO = 2000;
+// what the program drew, not a flood in a class of thousands (olpa-rodar
+// --passos lists them all).
+constexpr uint32_t PASSOS_NO_RELATORIO = 300;
 
 std::string passos(const OlpaRegistro &r) {
   const uint32_t n =
