@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The steps of a run: what recording every call costs a program (100,000
-// calls, recorded and not, interleaved); how long any step of a 100,000-call
+// The steps of a run: what recording every call costs a run through the
+// runner, end to end, and a program in this process (100,000 calls,
+// recorded and not, interleaved); how long any step of a 100,000-call
 // record takes to show (median and worst); and the memory of a 1,000,000-call
 // record, with the pictures kept to step through it.
 //
@@ -16,6 +17,7 @@
 using medidas::agora_ms;
 using medidas::incerteza;
 using medidas::mediana;
+using medidas::MISTURA;
 
 namespace {
 
@@ -31,21 +33,6 @@ const char LINHAS[] = "int main(void) {\n"
                       "  }\n"
                       "  return 0;\n"
                       "}\n";
-
-// 100,000 calls, one in four a stroke: the pen moved, turned, coloured.
-const char MISTURA[] = "int main(void) {\n"
-                       "  int i;\n"
-                       "  inicia();\n"
-                       "  origem(320, 240);\n"
-                       "  for (i = 0; i < 24999; i++) {\n"
-                       "    cor(i % 256, 128, 255 - i % 256);\n"
-                       "    anda_ate(i % 200, 0);\n"
-                       "    linha_ate(6, 6);\n"
-                       "    rotaciona(7);\n"
-                       "  }\n"
-                       "  termina();\n"
-                       "  return 0;\n"
-                       "}\n";
 
 // 1,000,001 calls: the record keeps the first million.
 const char MILHAO[] = "int main(void) {\n"
@@ -98,6 +85,42 @@ void custo(FILE *figuras, const char *nome, const char *programa, int n) {
   fprintf(figuras, "  %-26s not recorded %7.2f ms %s   recorded %7.2f ms %s   ratio %.3fx\n", nome,
           mediana(sem), incerteza(sem).c_str(), mediana(com), incerteza(com).c_str(),
           mediana(razao));
+}
+
+// The runner end to end (parser_executa: the child forked from the zygote,
+// compile, run, the record read back with its lines, the outcome), with the
+// record and without, in turn: the whole run's milliseconds, and main's in
+// the child.
+void custo_no_executor(FILE *figuras, const char *nome, const char *programa, int n) {
+  const OlpaRegistroMedidas completo;
+  std::vector<double> sem, com, razao, main_sem, main_com;
+  auto uma = [&](bool gravando, std::vector<double> *total, std::vector<double> *principal) {
+    parser_define_registro(gravando ? completo.chamadas : 0, completo.textos);
+    olpa_gfx_fecha_tela();
+    const double t = agora_ms();
+    ParserResultado r;
+    if (parser_executa(programa, &r) != 1 || !r.registro != !gravando) {
+      fprintf(stderr, "the run failed:\n%s\n", r.texto.c_str());
+      exit(1);
+    }
+    total->push_back(agora_ms() - t);
+    principal->push_back(parser_tempos().programa);
+  };
+  uma(false, &sem, &main_sem); // the zygote's first child, and the caches, warmed
+  sem.clear(), main_sem.clear();
+  for (int i = 0; i < n; i++) {
+    uma(i % 2 == 0, i % 2 == 0 ? &com : &sem, i % 2 == 0 ? &main_com : &main_sem);
+    uma(i % 2 != 0, i % 2 != 0 ? &com : &sem, i % 2 != 0 ? &main_com : &main_sem);
+    razao.push_back(com.back() / sem.back());
+  }
+  parser_define_registro(completo.chamadas, completo.textos);
+  fprintf(figuras,
+          "  %-26s not recorded %7.2f ms %s   recorded %7.2f ms %s   ratio of medians %.3fx, "
+          "median ratio %.3fx\n"
+          "  %-26s main alone: not recorded %7.2f ms, recorded %7.2f ms, %.3fx\n",
+          nome, mediana(sem), incerteza(sem).c_str(), mediana(com), incerteza(com).c_str(),
+          mediana(com) / mediana(sem), mediana(razao), "", mediana(main_sem), mediana(main_com),
+          mediana(main_com) / mediana(main_sem));
 }
 
 // The time a step took on the clock, and this thread's processor time in it
@@ -184,9 +207,18 @@ OlpaPassosPtr passos(FILE *figuras, const OlpaRegistro &r, int n) {
 
 int main(int argc, char **argv) {
   const int n = argc > 1 ? atoi(argv[1]) : 9;
+  parser_prepara_zigoto(); // as the window does, before this process grows
   FILE *figuras = medidas::separa_figuras();
   medidas::Raiz raiz(OLPA_INIT_PNG);
   medidas::sem_rastros();
+
+  fprintf(figuras,
+          "Recording in the runner, end to end (press to outcome, the child's record read "
+          "back with its lines; medians of %d pairs, interleaved):\n",
+          2 * n);
+  custo_no_executor(figuras, "100000 linha calls", LINHAS, 2 * n);
+  custo_no_executor(figuras, "100000 calls, 1 in 4 a line", MISTURA, 2 * n);
+  custo_no_executor(figuras, "the small program", medidas::PEQUENO, 4 * n);
 
   fprintf(figuras,
           "Recording every call, in this process, fresh shared memory each run "

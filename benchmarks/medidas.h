@@ -102,6 +102,22 @@ inline const char PEQUENO[] = "int main(void) {\n"
                               "  return 0;\n"
                               "}\n";
 
+// 100,000 calls of learner functions, one in four a stroke: the pen moved,
+// turned, coloured.
+inline const char MISTURA[] = "int main(void) {\n"
+                              "  int i;\n"
+                              "  inicia();\n"
+                              "  origem(320, 240);\n"
+                              "  for (i = 0; i < 24999; i++) {\n"
+                              "    cor(i % 256, 128, 255 - i % 256);\n"
+                              "    anda_ate(i % 200, 0);\n"
+                              "    linha_ate(6, 6);\n"
+                              "    rotaciona(7);\n"
+                              "  }\n"
+                              "  termina();\n"
+                              "  return 0;\n"
+                              "}\n";
+
 // A picture program with `linhas` lines of drawing, one call per line.
 inline std::string programa(int linhas) {
   std::string p = "int main(void) {\n  inicia();\n  cor(255, 0, 0);\n";

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Screenshots for the documentation, from the real program on a virtual
-# 1366 x 768 screen (a school's): the grown window after a run, the
-# completion popup, the help window (F1) and "Abrir" with its preview, as
-# docs/imagens/{janela_grande,completar,ajuda,abrir}.png.
+# 1366 x 768 screen (a school's): the grown window after a run, the strip of
+# steps moved back, a click on the picture taken to its line, a run paused
+# and stepped, the completion popup, the help window (F1) and "Abrir" with
+# its preview, as docs/imagens/{janela_grande,passo_a_passo,clique,pausado,
+# completar,ajuda,abrir}.png.
 # Usage: scripts/capturas_da_sala.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 raiz="$(cd "$(dirname "$0")/.." && pwd)"
@@ -39,6 +41,19 @@ captura() { # WINDOW FILE
   import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$2"
   echo "docs/imagens/$(basename "$2") (${WIDTH}x${HEIGHT})"
 }
+abre() { # EXAMPLE: its name typed into "Abrir" (the dialog in $abrir), its preview shown
+  xdotool key ctrl+o
+  abrir=$(procura "Abrir")
+  sleep 1
+  xdotool windowfocus --sync "$abrir"
+  xdotool type --delay 30 "$1"
+  sleep 1.5
+}
+escolhe() { # the example in "Abrir" opened, the window focused again
+  xdotool key Return
+  sleep 1.5
+  xdotool windowfocus --sync "$janela"
+}
 
 janela=$(procura "$titulo")
 sleep 1
@@ -49,21 +64,64 @@ xdotool windowfocus --sync "$janela"
 sleep 0.5
 
 # Abrir, with the preview of the selected example.
-xdotool key ctrl+o
-abrir=$(procura "Abrir")
-sleep 1
-xdotool windowfocus --sync "$abrir"
-xdotool type --delay 30 "09_espiral.olp"
-sleep 1.5
+abre 09_espiral.olp
 captura "$abrir" "$imagens/abrir.png"
-xdotool key Return
-sleep 1.5
+escolhe
 
 # The grown window after a run.
-xdotool windowfocus --sync "$janela"
 xdotool key F5
 sleep 2
 captura "$janela" "$imagens/janela_grande.png"
+
+# The strip of steps: the slider taken back to a third of the run, the
+# canvas as it was then, the pen marked, the call's line in the editor.
+eval "$(xdotool getwindowgeometry --shell "$janela")"
+fx=$((X + WIDTH - 10 - 640)) fy=$((Y + 10)) # the picture, at the window's right
+xdotool mousemove $((fx + 190 + (640 - 190) / 3)) $((fy + 480 + 5 + 16)) click 1
+xdotool mousemove $((fx + 700)) $((fy + 200))
+sleep 1
+captura "$janela" "$imagens/passo_a_passo.png"
+
+# A click on a stroke of the picture: the step that drew it, its line.
+ponto=""
+for p in "470 250" "440 330" "250 380" "200 150" "330 90" "520 140"; do
+  set -- $p
+  c=$(convert ../telas/imagem.png -crop "1x1+$1+$2" -depth 8 txt:- | tail -1 | grep -o '#[0-9A-F]\{6\}')
+  [ "$c" != "#000000" ] && { ponto=$p; break; }
+done
+set -- ${ponto:-470 250}
+xdotool mousemove $((fx + $1)) $((fy + $2)) click 1
+sleep 1
+captura "$janela" "$imagens/clique.png"
+xdotool mousemove $((fx + 700)) $((fy + 200))
+
+# A run paused (F6), then stepped (F7) into a frame: the strip follows it.
+abre 16_bola.olp
+escolhe
+xdotool key F5
+sleep 1.5
+xdotool key F6
+sleep 0.5
+# Step until the frame's floor is drawn, then on into the ball.
+pixel() { import -window root -crop "1x1+$1+$2" -depth 8 txt:- | tail -1 | grep -o '#[0-9A-F]\{6\}'; }
+for _ in $(seq 80); do
+  xdotool key F7
+  sleep 0.1
+  [ "$(pixel $((fx + 320)) $((fy + 443)))" != "#000000" ] && break
+done
+for _ in $(seq 22); do
+  xdotool key F7
+  sleep 0.05
+done
+sleep 1
+captura "$janela" "$imagens/pausado.png"
+xdotool key Escape
+sleep 0.5
+# Back to the spiral, for what comes next.
+abre 09_espiral.olp
+escolhe
+xdotool key F5
+sleep 2
 
 # Completion: a click on the line of "return 0;" (the example's line 24),
 # a new line after it, then the start of a name.

@@ -2,6 +2,8 @@
 #include "suporte.h"
 
 #include "analise.h"
+#include "olpa_registro.h"
+#include "olpagfx.h"
 #include "olpaparser.h"
 
 #include <cstdio>
@@ -135,7 +137,14 @@ Rodada roda(const std::string &codigo) {
   r.avisos = resultado.marcas_aviso;
   r.figura_gravada = resultado.figura_gravada;
   r.caminho = resultado.caminho;
+  if (resultado.figura)
+    r.vista.assign(resultado.figura, resultado.figura + OLPA_TELA_BYTES);
+  r.registro = resultado.registro;
   return r;
+}
+
+std::string lista_de_passos(const Rodada &r) {
+  return olpa_registro_lista(r.registro ? *r.registro : OlpaRegistro{});
 }
 
 void prepara_analise() {

@@ -5,8 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+struct OlpaRegistro;
 
 struct Imagem {
   int largura = 0, altura = 0;
@@ -49,8 +52,14 @@ struct Rodada {
   std::vector<int> avisos;
   bool figura_gravada = false; // a picture written at the export path
   std::string caminho;         // the export path
+  // What the image view shows after it (640 x 480 ARGB32 as cairo holds
+  // it; empty: the start picture), and the record of the program's calls.
+  std::vector<unsigned char> vista;
+  std::shared_ptr<const OlpaRegistro> registro;
 };
 Rodada roda(const std::string &codigo);
+// The record as `olpa-rodar --passos` lists it after the console.
+std::string lista_de_passos(const Rodada &r);
 // Before the first run (and before a zygote is made): the analyser of this
 // build, and the compiler's warnings left to it.
 void prepara_analise();

@@ -8,6 +8,8 @@
 
 #include "textos.h"
 
+#include "olpa_registro.h"
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -43,6 +45,23 @@ std::string ultimo_erro(const ParserResultado &r) {
 // A canvas kept as a partial drawing only when it holds anything but the background.
 const unsigned char *desenhado(const unsigned char *pixels) {
   return pixels && !compara_so_fundo(pixels, OpcoesComparacao{}) ? pixels : nullptr;
+}
+
+// The steps a report lists under a picture that differs: enough to follow
+// what the program drew, not a flood in a class of thousands (olpa-rodar
+// --passos lists them all).
+constexpr uint32_t PASSOS_NO_RELATORIO = 300;
+
+std::string passos(const OlpaRegistro &r) {
+  const uint32_t n =
+      static_cast<uint32_t>(std::min<size_t>(r.entradas.size(), PASSOS_NO_RELATORIO));
+  std::string lista;
+  for (uint32_t i = 0; i < n; i++)
+    lista += olpa_registro_passo(r, i) + "\n";
+  if (n < r.entradas.size())
+    lista += "[… e mais " + texto_numero(static_cast<long>(r.entradas.size() - n)) +
+             " passos, que olpa-rodar --passos mostra]\n";
+  return texto_utf8(lista + olpa_registro_fim(r));
 }
 
 // What the pictures of one learner are worked in: one learner at a time.
@@ -142,6 +161,7 @@ void aluno_corrige(const Turma &t, Modelo *m, const std::string &relatorio,
   c->linhas = r.marcas_erro;
   c->comparada = c->parcial = false;
   c->comparacao = Comparacao{};
+  c->passos.clear();
   const std::string figura = relatorio + "/" + c->figura;
   std::string motivo;
   bool gravou = true;
@@ -150,6 +170,8 @@ void aluno_corrige(const Turma &t, Modelo *m, const std::string &relatorio,
     gravou = compara(m, d.pixels, figura, relatorio + "/" + c->diferenca, c, &motivo);
     c->situacao = Situacao::Igual;
     situacao_julga(t.tolerancia, c);
+    if (c->situacao == Situacao::Diferente && r.registro)
+      c->passos = passos(*r.registro);
     break;
   case Achado::SemFigura:
   case Achado::Interrompido:

@@ -32,6 +32,7 @@ void escreve_correcao(std::string *s, const Correcao &c) {
   registro_campo(s, "figura", c.figura);
   registro_campo(s, "diferenca", c.diferenca);
   registro_campo(s, "parcial", c.parcial ? "1" : "0");
+  registro_campo(s, "passos", c.passos);
   registro_campo(s, "fim", "");
 }
 
@@ -65,6 +66,7 @@ bool le_correcao(Campos &k, size_t total, Correcao *c) {
   c->figura = k["figura"];
   c->diferenca = k["diferenca"];
   c->parcial = k["parcial"] == "1";
+  c->passos = k["passos"];
   return true;
 }
 

@@ -116,7 +116,7 @@ int main(int argc, char **argv) {
     if (o.sem_analise)
       analise_desliga("pedido por --sem-analise");
     parser_define_avisos_do_compilador(!analise_ligada(nullptr));
-    const int r = rodar_em_sequencia(o.arquivos, o.figuras);
+    const int r = rodar_em_sequencia(o.arquivos, o.figuras, o.passos);
     analise_encerra();
     // Everything is said and every child is gone. The libraries' destructors
     // have nothing left to do but write pages the fork left shared, a

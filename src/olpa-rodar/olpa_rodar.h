@@ -19,4 +19,5 @@ bool rodar_executa(const std::string &codigo, ParserResultado *resultado);
 
 // The files run one after the other (the mode without --compara); with
 // `figuras` not empty, each one's picture is kept there. The exit status.
-int rodar_em_sequencia(const std::vector<std::string> &arquivos, const std::string &figuras);
+int rodar_em_sequencia(const std::vector<std::string> &arquivos, const std::string &figuras,
+                       bool passos);

@@ -18,7 +18,8 @@ namespace {
 // sections, and "  --opção" lines its options.
 const char SINOPSE[] =
     "uso: olpa-rodar [--tempo-limite SEGUNDOS] [--sem-espera] [--figuras PASTA]\n"
-    "                [--quadros PASTA] [--sem-analise] [--trace] [--] ARQUIVO...\n"
+    "                [--quadros PASTA] [--sem-analise] [--trace] [--passos]\n"
+    "                [--] ARQUIVO...\n"
     "     olpa-rodar --compara MODELO [--relatorio PASTA] [--tolerancia PORCENTO]\n"
     "                [--deslocamento PONTOS] [--csv-internacional] [-j N]\n"
     "                [--parte K/N] [--tempo-limite SEGUNDOS] [--sem-espera] [--] ARQUIVO...\n"
@@ -47,6 +48,9 @@ const char AJUDA[] =
     "  --figuras PASTA          guarda a figura de cada arquivo em PASTA, com o nome dele\n"
     "  --quadros PASTA          grava a tela a cada espera() em ../telas/PASTA/, como "
     "NNNNN-MS.png (o número do quadro e quantos milissegundos ele fica na tela)\n"
+    "  --passos                 depois do console, cada chamada de função do olpa que o "
+    "programa fez, uma por linha: \"passo N · linha L: nome(argumentos)\", e no fim "
+    "\"[olpa] N passos\"\n"
     "  --compara MODELO         corrige a turma dos ARQUIVOs contra o MODELO\n"
     "  --relatorio PASTA        onde gravar o relatório do --compara (relatorio/ se não for "
     "dada); um relatório que já está lá recebe só os arquivos dados\n"
@@ -83,8 +87,9 @@ const std::set<std::string> COM_VALOR = {
     "--tempo-limite", "--quadros", "--figuras", "--relatorio",    "--compara",
     "--tolerancia",   "-j",        "--tarefas", "--deslocamento", "--parte"};
 const std::set<std::string> SEM_VALOR = {
-    "--sem-espera", "--sem-analise", "--trace",  "--csv-internacional", "--junta",
-    "--ajuda",      "--help",        "--versao", "--version",           "--"};
+    "--sem-espera", "--sem-analise", "--trace", "--csv-internacional",
+    "--junta",      "--ajuda",       "--help",  "--versao",
+    "--version",    "--passos",      "--"};
 // Options of grading a class, and of those the ones --junta takes.
 const std::set<std::string> DA_TURMA = {
     "--relatorio", "--tolerancia", "--deslocamento", "--csv-internacional",
@@ -173,6 +178,8 @@ const char *confere(const Opcoes &o) {
     return "--figuras não vale com --compara: as figuras ficam no relatório.";
   if (o.compara && !o.quadros.empty())
     return "--quadros não vale com --compara.";
+  if ((o.compara || junta) && o.passos)
+    return "--passos não vale com --compara nem com --junta.";
   for (const std::string &a : o.arquivos)
     if (o.compara && a == "-")
       return "--compara não lê programas da entrada padrão (\"-\").";
@@ -214,9 +221,11 @@ int opcoes_le(int argc, char **argv, Opcoes *o) {
       (a == "--trace" ? o->trace : o->sem_analise) = true;
       continue;
     }
-    if (a == "--sem-espera" || a == "--csv-internacional" || a == "--junta") {
+    if (a == "--sem-espera" || a == "--csv-internacional" || a == "--junta" || a == "--passos") {
       if (a == "--sem-espera")
         o->sem_espera = o->turma.sem_espera = true;
+      else if (a == "--passos")
+        o->passos = true;
       else if (a == "--junta")
         o->turma.junta = true;
       else

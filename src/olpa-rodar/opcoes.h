@@ -14,6 +14,7 @@ struct Opcoes {
   std::string figuras;
   std::string quadros; // a folder of ../telas for the frames of animations
   bool sem_espera = false;
+  bool passos = false;      // each run's record listed after its console
   bool sem_analise = false; // no analysis (and the compiler's own warnings)
   bool trace = false;       // trace lines to standard error
   bool compara = false;

@@ -49,6 +49,14 @@ std::string console(const std::string &texto, bool aberto) {
          "</pre></details>\n";
 }
 
+// The calls that made a picture that differs, folded under the pictures.
+std::string passos(const std::string &lista) {
+  if (lista.empty())
+    return "";
+  return "<details class=\"passos\"><summary>Passos do desenho</summary><pre class=\"console\">" +
+         texto_html(lista, true) + "</pre></details>\n";
+}
+
 std::vector<std::string> linhas_de(const std::string &codigo) {
   std::vector<std::string> linhas;
   size_t p = 0;
@@ -178,6 +186,7 @@ std::string relatorio_ficha(const Turma &t, size_t i) {
           figura(c.diferenca, "diferença", "nada a comparar") + "</div>\n";
   if (!c.diferenca.empty())
     html += relatorio_ficha_legenda();
+  html += passos(c.passos);
   const bool com_erro = c.situacao == Situacao::Erro || !c.linhas.empty();
   // A drawing's console says little when it ran well; a run that went wrong, more.
   const bool desenhou = c.situacao == Situacao::Igual || c.situacao == Situacao::Diferente;

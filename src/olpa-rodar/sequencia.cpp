@@ -2,12 +2,14 @@
 // Several code files run one after the other in this process, as presses of
 // "Rodar" in one window: the export path and manual saving carry from one to
 // the next. Each file's console text is headed by its name when there are
-// several; with a pictures folder, each picture is kept under its file's name.
+// several; with a pictures folder, each picture is kept under its file's
+// name; with --passos, each run's record of calls follows its console.
 #include "olpa_rodar.h"
 
 #include "figuras.h"
 #include "textos.h"
 
+#include "olpa_registro.h"
 #include "olpagfx.h"
 #include "olpaparser.h"
 
@@ -45,7 +47,8 @@ bool guarda_figura(const ParserResultado &r, const std::string &arquivo, const s
 
 } // namespace
 
-int rodar_em_sequencia(const std::vector<std::string> &arquivos, const std::string &figuras) {
+int rodar_em_sequencia(const std::vector<std::string> &arquivos, const std::string &figuras,
+                       bool passos) {
   std::vector<std::string> codigos(arquivos.size());
   for (size_t i = 0; i < arquivos.size(); i++) {
     std::string erro;
@@ -81,7 +84,9 @@ int rodar_em_sequencia(const std::vector<std::string> &arquivos, const std::stri
              arquivo == "-" ? "(entrada padrão)" : texto_de_uma_linha(arquivo).c_str());
     ParserResultado r;
     bool certo = rodar_executa(codigos[i], &r);
-    std::string texto = r.texto;
+    // The record of a program that never ran has no calls.
+    std::string texto =
+        passos ? r.texto + olpa_registro_lista(r.registro ? *r.registro : OlpaRegistro{}) : r.texto;
     // A terminal would obey the program's control characters (clear the
     // screen, retitle the window, rewrite a line): show them instead.
     if (terminal)

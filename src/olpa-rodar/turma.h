@@ -41,6 +41,10 @@ struct Correcao {
   // differences, relative to the report folder; empty when there is none.
   std::string figura, diferenca;
   bool parcial = false; // `figura` is the canvas of a run that wrote none
+  // For a picture that differs, the calls its run made, a step a line as
+  // olpa-rodar --passos prints them (the first ones, when there are many),
+  // its last line their count; empty otherwise.
+  std::string passos;
   int mesmo_codigo = 0; // a group of files with the same code (0: none)
 };
 

@@ -15,6 +15,7 @@
 #include "olpa_figura.h"
 #include "olpa_layout.h"
 #include "olpa_marcas.h"
+#include "olpa_tira.h"
 #include "olpa_vista.h"
 #include "olpa_zoom.h"
 #include "olpagfx.h"
@@ -87,6 +88,7 @@ void (*const PARTES[])(Olpa &) = {
     olpa_analise_liga,  // the editor's underlines, below the marks of runs
     olpa_zoom_liga,     // the font's size
     olpa_ajuda_liga,    // F1
+    olpa_tira_liga,     // the strip of steps under the picture, F6 and F7
     olpa_execucao_liga, // runs: Esc, "Parar", the first child readied
 };
 

@@ -13,13 +13,22 @@
 #include <memory>
 #include <string>
 
+// The strip of steps under the picture (olpa_tira.h): its box, Pausar
+// (Continuar) and Passo, the slider, the step's text and the point under
+// the mouse.
+struct OlpaTiraUI {
+  GtkWidget *caixa = nullptr, *pausar = nullptr, *passo = nullptr, *barra = nullptr,
+            *texto = nullptr, *coordenadas = nullptr;
+};
+
 // The widgets, made once by olpa_UI and alive for the life of the process.
 // A new widget is a member here, made where olpa.cpp makes its neighbours.
 struct OlpaUI {
   GtkWidget *olpa_janela = nullptr; // the main window, parent of every dialog
   // A fixed layout whose one child, the content, takes all its room: the
   // left column (buttons, then the editor above the console with a border
-  // to drag between them) and the picture in a scrolled view.
+  // to drag between them) and the picture in a scrolled view, the strip of
+  // steps under it (olpa_tira, made by its part).
   GtkWidget *olpa_layout = nullptr, *olpa_conteudo = nullptr, *olpa_coluna = nullptr,
             *olpa_divisao = nullptr;
   GtkWidget *olpa_saida = nullptr, *olpa_imagem_rolagem = nullptr, *olpa_imagem = nullptr;
@@ -30,6 +39,7 @@ struct OlpaUI {
   GtkTextBuffer *olpa_campo_codigo_buffer = nullptr, *olpa_campo_console_buffer = nullptr;
   GtkSourceLanguageManager *olpa_linguagem_manager = nullptr;
   GtkSourceLanguage *olpa_linguagem = nullptr;
+  OlpaTiraUI olpa_tira;
 };
 
 // The program in the editor and the file it belongs to. Unnamed (flag 0) at

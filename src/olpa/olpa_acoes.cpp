@@ -8,6 +8,7 @@
 #include "olpa_dialogos.h"
 #include "olpa_execucao.h"
 #include "olpa_marcas.h"
+#include "olpa_tira.h"
 #include "olpa_vista.h"
 #include "olpagfx.h"
 
@@ -41,6 +42,7 @@ void olpa_limpa_tela(OlpaUI &ui) {
   olpa_mostra_imagem(nullptr);
   olpa_console_normal();
   olpa_limpa_marcas();
+  olpa_tira_limpa();
   if (olpa_tamanho_arquivo(OLPA_ARQUIVO_PADRAO) >= 1)
     remove(OLPA_ARQUIVO_PADRAO);
   olpa_gfx_defs();

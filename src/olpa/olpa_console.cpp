@@ -212,7 +212,7 @@ void olpa_console_ouve(const ParserResultado &r, ParserMomento momento) {
     olpa_console_estado(nullptr);
     em_execucao = false;
   }
-  if (momento != ParserMomento::Tela)
+  if (momento == ParserMomento::Texto || momento == ParserMomento::Fim)
     mostra(r);
   if (momento == ParserMomento::Fim && r.aparencia_de_erro)
     olpa_console_erro();

@@ -9,6 +9,7 @@
 #include "olpa_analise.h"
 #include "olpa_console.h"
 #include "olpa_marcas.h"
+#include "olpa_tira.h"
 #include "olpa_vista.h"
 #include "olpaparser.h"
 
@@ -27,9 +28,9 @@ const Ouvinte OUVINTES[] = {
     {olpa_console_comeca, olpa_console_ouve}, // the text, the status line, the look
     {olpa_limpa_marcas, olpa_marcas_ouve},    // the editor's marks
     {nullptr, olpa_vista_ouve},               // the canvas as it goes, the picture at the end
+    {olpa_tira_comeca, olpa_tira_ouve},       // the steps, while paused and at the end
 };
 
-const char ESTADO_RODANDO[] = "[olpa] rodando…";
 const char ROTULO_PARAR[] = "Parar";
 const char DICA_PARAR[] = "Para o programa (Esc)";
 // A run looks running ("Parar", the status line) once it has lasted this
@@ -98,7 +99,8 @@ gboolean aparenta(gpointer) {
   aparencia = 0;
   descongela();
   aparenta_rodando = true;
-  olpa_console_estado(ESTADO_RODANDO);
+  if (!parser_pausado()) // paused already: the strip says where
+    olpa_console_estado(OLPA_ESTADO_RODANDO);
   OlpaTexto dica(gtk_widget_get_tooltip_text(botao));
   rotulo_rodar = gtk_button_get_label(GTK_BUTTON(botao));
   dica_rodar = dica ? dica.get() : "";

@@ -13,6 +13,8 @@ void olpa_execucao_liga(Olpa &janela);
 // Starts running `codigo` and returns; the outcome shows when the run ends.
 // A run in progress is stopped first.
 void olpa_codigo_fonte(const char *codigo);
+// The console's status line while a run goes on.
+inline constexpr char OLPA_ESTADO_RODANDO[] = "[olpa] rodando…";
 // Whether a run started by the window is in progress.
 bool olpa_rodando(void);
 // Stops the run in progress, if any, as "Parar" does.

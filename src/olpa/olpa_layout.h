@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The window's geometry, in pixels, defined once: a left column with the
 // button bar, the editor and the console; the image view of the canvas's
-// size to its right; a border round it all.
+// size to its right, the strip of steps under it; a border round it all.
 #pragma once
 
 #include "olpagfx.h"
@@ -14,19 +14,25 @@ constexpr int OLPA_BT_ALTURA = 30;       // each button, and the bar
 constexpr int OLPA_EDITOR_Y = 50;
 constexpr int OLPA_EDITOR_ALTURA = 320;
 constexpr int OLPA_CONSOLE_Y = 380;
-constexpr int OLPA_CONSOLE_ALTURA = 100;
+constexpr int OLPA_CONSOLE_ALTURA = 160;
 constexpr int OLPA_IMAGEM_X = 360; // the image view, as large as the canvas
 constexpr int OLPA_IMAGEM_LARGURA = OLPA_TELA_LARGURA;
 constexpr int OLPA_IMAGEM_ALTURA = OLPA_TELA_ALTURA;
+// The strip of steps under the picture, as wide as it: Pausar and Passo
+// beside the slider, the step's line of text under them.
+constexpr int OLPA_TIRA_Y = OLPA_IMAGEM_ALTURA + OLPA_ESPACO;
+constexpr int OLPA_TIRA_ALTURA = 55;
+constexpr int OLPA_TIRA_BT_LARGURA = 90;           // Pausar (Continuar), Passo
+constexpr int OLPA_TIRA_COORDENADAS_LARGURA = 110; // "x 312, y 95", at the text's right
 
 // The content and the window's default size, the border on each side.
 constexpr int OLPA_CONTEUDO_LARGURA = OLPA_IMAGEM_X + OLPA_IMAGEM_LARGURA;
-constexpr int OLPA_CONTEUDO_ALTURA = OLPA_IMAGEM_ALTURA;
+constexpr int OLPA_CONTEUDO_ALTURA = OLPA_TIRA_Y + OLPA_TIRA_ALTURA;
 constexpr int OLPA_JANELA_LARGURA = OLPA_CONTEUDO_LARGURA + 2 * OLPA_BORDA;
 constexpr int OLPA_JANELA_ALTURA = OLPA_CONTEUDO_ALTURA + 2 * OLPA_BORDA;
 
 static_assert(OLPA_CONSOLE_Y + OLPA_CONSOLE_ALTURA == OLPA_CONTEUDO_ALTURA,
-              "the console ends where the picture does");
+              "the console ends where the strip under the picture does");
 
 // The gaps the numbers above leave: under the button bar, between the editor
 // and the console (the border the learner can drag), and between the left

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's marks on the lines a run found mistakes in (errors, and
 // warnings in a look of their own): the editor scrolls to the first one, a
-// click on an "[erro]" or "[aviso]" line of the console puts the cursor on
-// its line, and they go as soon as the program's text is replaced.
+// click on a line of the console about a line of the program ("[erro]",
+// "[aviso]", "[olpa]") puts the cursor on it, and they go as soon as the
+// program's text is replaced.
 #include "olpa_marcas.h"
 
 #include "olpa.h"
@@ -117,9 +118,8 @@ void olpa_marcas_ouve(const ParserResultado &r, ParserMomento momento) {
   for (int linha : r.marcas_aviso)
     marca(linha, OLPA_MARCA_AVISO);
   linhas_do_console.clear();
-  for (const ParserLinha &l : r.linhas)
-    linhas_do_console.push_back(l.tipo == ParserTipo::Erro || l.tipo == ParserTipo::Aviso ? l.linha
-                                                                                          : 0);
+  for (const ParserLinha &l : r.linhas) // the program's own text is about no line
+    linhas_do_console.push_back(l.tipo == ParserTipo::Texto ? 0 : l.linha);
 }
 
 void olpa_limpa_marcas(void) {

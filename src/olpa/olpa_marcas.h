@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The editor's marks on the lines a run found mistakes in (errors, and
 // warnings in a look of their own): the editor scrolls to the first one, a
-// click on an "[erro]" or "[aviso]" line of the console puts the cursor on
-// its line, and they go as soon as the program's text is replaced.
+// click on a line of the console about a line of the program ("[erro]",
+// "[aviso]", "[olpa]") puts the cursor on it, and they go as soon as the
+// program's text is replaced.
 #pragma once
 
 struct Olpa;

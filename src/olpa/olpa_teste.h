@@ -5,6 +5,8 @@
 
 #include <gtk/gtk.h>
 
+#include <cstdint>
+
 #include <string>
 #include <vector>
 
@@ -25,3 +27,7 @@ std::string olpa_analise_dica(int linha, int coluna);
 // run's end waits for the analysis (olpa_analise.cpp).
 bool olpa_analise_em_pausa(void);
 bool olpa_analise_fim_esperando(void);
+// The step the strip's slider shows, and the editor's line it highlights
+// (olpa_tira.cpp).
+uint32_t olpa_tira_passo_mostrado(void);
+int olpa_tira_linha(void);

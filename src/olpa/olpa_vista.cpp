@@ -98,6 +98,8 @@ void olpa_vista_ouve(const ParserResultado &r, ParserMomento momento) {
     printf("[tamanho] %s, %ld\n", r.caminho.c_str(), tamanho < 0 ? 0 : tamanho);
     fflush(stdout);
     olpa_mostra_imagem(r.figura);
+  } else if (momento == ParserMomento::Fim && r.figura) { // stopped: what it drew until then
+    olpa_mostra_imagem(r.figura);
   }
 }
 

@@ -19,9 +19,14 @@ const OlpaFaixa &faixa(size_t funcao, int argumento) {
   return OLPA_FUNCOES[funcao].faixas[argumento];
 }
 
+// The line the notice names first (0: none).
+int culpada;
+
 // "linha(1, 2, 3, 4), na linha 7,": a call as the program made it, and where.
 std::string onde(const OlpaRegistro &r, uint32_t i) {
   const int linha = olpa_registro_linha(r, i);
+  if (!culpada)
+    culpada = linha;
   return olpa_registro_chamada_texto(r, i) +
          (linha > 0 ? ", na linha " + std::to_string(linha) + "," : std::string());
 }
@@ -58,6 +63,7 @@ std::string nada_rodou(const OlpaRegistro &r, const std::string &codigo) {
       codigo, {OLPA_FUNCOES[f.linha].nome, OLPA_FUNCOES[f.linha_ate].nome}, rodaram);
   if (!c.chamada)
     return {};
+  culpada = c.tipo == OlpaBloco::Nenhum ? c.chamada : c.linha;
   const std::string inicio = "[olpa] o desenho não rodou nenhuma vez: ";
   const std::string l = std::to_string(c.linha);
   switch (c.tipo) {
@@ -81,11 +87,12 @@ std::string nada_rodou(const OlpaRegistro &r, const std::string &codigo) {
 // Why stroke `i` showed nothing, naming the call at fault.
 std::string por_que(const OlpaRegistro &r, uint32_t i, OlpaEfeito efeito) {
   const OlpaIndices &f = olpa_funcoes_indices();
-  const std::string traco = onde(r, i);
+  // The stroke, named only where it is the call at fault.
+  const auto traco = [&r, i] { return onde(r, i); };
   long setter = -1;
   switch (efeito) {
   case OlpaEfeito::SemTela:
-    return "[olpa] " + traco +
+    return "[olpa] " + traco() +
            (ultima(r, i, {f.termina}) > ultima(r, i, {f.inicia, f.inicia_arquivo})
                 ? " desenha depois de termina(), que já fechou a tela, então não aparece.\n"
                 : " desenha antes de inicia(), quando ainda não há tela, então não aparece.\n");
@@ -108,14 +115,16 @@ std::string por_que(const OlpaRegistro &r, uint32_t i, OlpaEfeito efeito) {
     return culpa(r, i, {f.traco}, "deixa a caneta sem largura", "a caneta já estava sem largura",
                  olpa_faixa_texto(faixa(f.traco, 0)));
   case OlpaEfeito::SemComprimento:
-    return "[olpa] " + traco +
+    return "[olpa] " + traco() +
            " começa e acaba no mesmo ponto, então não aparece: uma linha precisa de dois pontos "
            "diferentes.\n";
-  case OlpaEfeito::ForaDaTela:
+  case OlpaEfeito::ForaDaTela: {
+    const std::string primeiro = traco();
     return "[olpa] nada do que o programa desenhou caiu dentro da tela (x vai de 0 a " +
            std::to_string(OLPA_TELA_LARGURA - 1) + ", e y de 0 a " +
            std::to_string(OLPA_TELA_ALTURA - 1) + "): o primeiro traço foi " +
-           traco.substr(0, traco.size() - (traco.back() == ',')) + ".\n";
+           primeiro.substr(0, primeiro.size() - (primeiro.back() == ',')) + ".\n";
+  }
   case OlpaEfeito::CorDoFundo:
     return culpa(r, i, {f.cor, f.cor_e_opacidade}, "pinta de preto, a cor do fundo",
                  "a caneta já estava preta, a cor do fundo,", "escolha outra cor");
@@ -128,10 +137,8 @@ bool falta(OlpaEfeito e) {
   return e != OlpaEfeito::Nenhum && e != OlpaEfeito::Pintou && e != OlpaEfeito::Repetido;
 }
 
-} // namespace
-
-std::string olpa_avisos_do_registro(const OlpaRegistro &r, const OlpaPassos *passos,
-                                    const std::string &codigo) {
+// The notice itself (olpa_avisos_do_registro).
+std::string aviso_de(const OlpaRegistro &r, const OlpaPassos *passos, const std::string &codigo) {
   const uint32_t n = static_cast<uint32_t>(r.entradas.size());
   const OlpaIndices &f = olpa_funcoes_indices();
   bool desenhou = false, dentro = false;
@@ -160,4 +167,15 @@ std::string olpa_avisos_do_registro(const OlpaRegistro &r, const OlpaPassos *pas
       return por_que(r, i, e);
   }
   return {};
+}
+
+} // namespace
+
+std::string olpa_avisos_do_registro(const OlpaRegistro &r, const OlpaPassos *passos,
+                                    const std::string &codigo, int *linha) {
+  culpada = 0;
+  const std::string aviso = aviso_de(r, passos, codigo);
+  if (linha)
+    *linha = aviso.empty() ? 0 : culpada;
+  return aviso;
 }

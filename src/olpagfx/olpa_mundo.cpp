@@ -27,7 +27,9 @@ constexpr char NOME_ACEITO[] = "passo.png";
 
 void olpa_mundo_inicia(OlpaMundo *mundo) {
   *mundo = OlpaMundo{};
-  mundo->pixels.reset(new uint32_t[OLPA_TELA_LARGURA * OLPA_TELA_ALTURA]());
+  // Not cleared: a world's pixels are written whole (olpa_mundo_comeca, or a
+  // picture put back) before anything reads them.
+  mundo->pixels.reset(new uint32_t[OLPA_TELA_LARGURA * OLPA_TELA_ALTURA]);
 }
 
 OlpaNoMundo::OlpaNoMundo(OlpaMundo *mundo)

@@ -9,6 +9,7 @@
 #include "olpa_funcoes.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 
@@ -21,14 +22,24 @@ constexpr uint32_t INTERVALO_CHAMADAS = 20000;
 
 } // namespace
 
+namespace {
+struct Libera {
+  void operator()(void *p) const { free(p); }
+};
+} // namespace
+
 struct OlpaPassos {
   const OlpaRegistro *registro = nullptr;
   OlpaMundo percurso, vista;
   bool vista_pronta = false;
   OlpaInstantaneos instantaneos;
-  std::vector<uint32_t> quem;      // by pixel: the step that changed it last
+  // By pixel: the step that changed it last (zeroed as the kernel hands
+  // memory over, no page touched before a call changes it).
+  std::unique_ptr<uint32_t[], Libera> quem{
+      static_cast<uint32_t *>(calloc(OLPA_TELA_LARGURA * OLPA_TELA_ALTURA, sizeof(uint32_t)))};
   std::vector<OlpaEfeito> efeitos; // by call
-  std::vector<uint32_t> antes;     // pixels before a call, where it may change them
+  // Pixels before a call, where it may change them (written there first).
+  std::unique_ptr<uint32_t[]> antes{new uint32_t[OLPA_TELA_LARGURA * OLPA_TELA_ALTURA]};
   OlpaAlcance alcance;
   uint32_t feito = 0; // calls gone through
   bool comecou = false;
@@ -51,7 +62,7 @@ void guarda_antes(OlpaPassos *p, const uint32_t *pixels) {
   const OlpaAlcance &a = p->alcance;
   for (int y = a.y0; y < a.y1; y++)
     std::copy(pixels + y * OLPA_TELA_LARGURA + a.x0[y], pixels + y * OLPA_TELA_LARGURA + a.x1[y],
-              p->antes.data() + y * OLPA_TELA_LARGURA + a.x0[y]);
+              p->antes.get() + y * OLPA_TELA_LARGURA + a.x0[y]);
 }
 long marca_mudados(OlpaPassos *p, const uint32_t *pixels, uint32_t passo) {
   const OlpaAlcance &a = p->alcance;
@@ -115,6 +126,8 @@ void percorre_um(OlpaPassos *p, uint32_t indice) {
 // Goes through the record up to call `ate` or for `ms` milliseconds.
 bool anda(OlpaPassos *p, uint32_t ate, double ms) {
   ate = std::min(ate, total(*p));
+  if (p->efeitos.size() < total(*p)) // the record grew (read again while the run goes on)
+    p->efeitos.resize(total(*p), OlpaEfeito::Nenhum);
   if (p->feito >= ate)
     return p->feito == total(*p);
   OlpaNoMundo no(&p->percurso);
@@ -154,8 +167,6 @@ OlpaPassosPtr olpa_passos_cria(const OlpaRegistro *registro, size_t orcamento) {
   olpa_mundo_inicia(&p->percurso);
   olpa_mundo_inicia(&p->vista);
   p->instantaneos.orcamento = orcamento;
-  p->quem.assign(OLPA_TELA_LARGURA * OLPA_TELA_ALTURA, 0);
-  p->antes.assign(OLPA_TELA_LARGURA * OLPA_TELA_ALTURA, 0);
   p->efeitos.assign(registro->entradas.size(), OlpaEfeito::Nenhum);
   return p;
 }

@@ -24,6 +24,8 @@ using OlpaPassosPtr = std::unique_ptr<OlpaPassos, OlpaPassosLibera>;
 constexpr size_t OLPA_PASSOS_ORCAMENTO = size_t{64} << 20;
 
 // The steps of `registro`, which must outlive them. Nothing is replayed yet.
+// A record read further (olpa_registro_le_mais) has its new calls gone
+// through by the same pass.
 OlpaPassosPtr olpa_passos_cria(const OlpaRegistro *registro,
                                size_t orcamento = OLPA_PASSOS_ORCAMENTO);
 

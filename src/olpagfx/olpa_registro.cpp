@@ -38,11 +38,14 @@ OlpaEscuta escuta;
 
 // The pages of the next entries made in one call rather than a fault each
 // (a fault costs more than a dozen calls' recording); where the kernel
-// cannot, the faults come as they would.
+// cannot, the faults come as they would. As many again as are made, from a
+// page's worth to 96 KiB at a time: a small program's few calls take little.
 void prepara_entradas() {
-  constexpr uint32_t LOTE = 4096; // entries (96 KiB) at a time
+  constexpr uint32_t LOTE = 4096; // entries at most at a time
   const size_t pagina = static_cast<size_t>(sysconf(_SC_PAGESIZE));
-  const uint32_t ate = std::min(g.medidas.chamadas, g.prontas + LOTE);
+  const uint32_t lote =
+      std::clamp(g.prontas, static_cast<uint32_t>(pagina / sizeof(OlpaEntrada)), LOTE);
+  const uint32_t ate = std::min(g.medidas.chamadas, g.prontas + lote);
   const auto de = reinterpret_cast<uintptr_t>(g.entradas + g.prontas) & ~(pagina - 1);
   const auto fim = reinterpret_cast<uintptr_t>(g.entradas + ate);
   madvise(reinterpret_cast<void *>(de), fim - de, MADV_POPULATE_WRITE);

@@ -84,12 +84,19 @@ struct OlpaRegistro {
   std::vector<uint64_t> enderecos;         // the distinct return addresses (just past each
                                            // call: its line is that of the byte before), sorted
   std::vector<int> linhas;                 // ... and the program's line of each, once given
+  bool fechado = false; // a call that was none was met: nothing past it is ever read
 };
 // Reads the record in `memoria` (laid out for `medidas`): counts bounded,
 // every call checked; the calls kept stop before the first one that is not a
 // call of a learner function (a program wrote over them).
 void olpa_registro_le(const void *memoria, const OlpaRegistroMedidas &medidas,
                       OlpaRegistro *registro);
+// The same while the program may still be running (or after, once more):
+// what `registro` holds already is kept as it was read, and the calls and
+// texts written since are added, checked the same way. The lines must be
+// given again when new addresses came (registro.linhas is then empty).
+void olpa_registro_le_mais(const void *memoria, const OlpaRegistroMedidas &medidas,
+                           OlpaRegistro *registro);
 
 // One call, as the program made it.
 struct OlpaChamada {
@@ -115,3 +122,6 @@ std::string olpa_registro_passo(const OlpaRegistro &registro, uint32_t indice);
 std::string olpa_registro_chamada_texto(const OlpaRegistro &registro, uint32_t indice);
 // The closing line: "[olpa] N passos\n", and how many calls were not kept.
 std::string olpa_registro_fim(const OlpaRegistro &registro);
+// The whole list, as olpa-rodar --passos prints it: a step a line, then the
+// closing line.
+std::string olpa_registro_lista(const OlpaRegistro &registro);

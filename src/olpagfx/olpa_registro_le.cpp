@@ -86,29 +86,50 @@ std::string_view sem_caractere_partido(std::string_view texto) {
 
 void olpa_registro_le(const void *memoria, const OlpaRegistroMedidas &m, OlpaRegistro *r) {
   *r = OlpaRegistro{};
-  if (!memoria)
+  olpa_registro_le_mais(memoria, m, r);
+}
+
+void olpa_registro_le_mais(const void *memoria, const OlpaRegistroMedidas &m, OlpaRegistro *r) {
+  if (!memoria || r->fechado)
     return;
   const auto *base = static_cast<const unsigned char *>(memoria);
   const OlpaRegistroPartes partes = olpa_registro_partes(m);
   OlpaRegistroCabecalho c;
   memcpy(&c, base, sizeof c);
+  // What was read stays as it was read: the program may have written over
+  // it since. Only the calls and texts past it are new.
+  const size_t lidas = r->entradas.size();
+  if (lidas == 0) {
+    r->inicio = c.inicio;
+    r->tela_inicial.clear();
+    if (c.tela_inicial && c.inicio.tela_aberta)
+      r->tela_inicial.assign(base + partes.pixels, base + partes.pixels + OLPA_TELA_BYTES);
+  }
   const uint32_t guardadas = std::min(c.guardadas, m.chamadas);
-  r->textos.assign(reinterpret_cast<const char *>(base + partes.textos),
-                   std::min(c.textos, m.textos));
-  r->entradas.resize(guardadas);
-  memcpy(r->entradas.data(), base + partes.entradas, sizeof(OlpaEntrada) * guardadas);
+  const size_t textos = std::min(c.textos, m.textos);
+  if (textos > r->textos.size())
+    r->textos.append(reinterpret_cast<const char *>(base + partes.textos) + r->textos.size(),
+                     textos - r->textos.size());
+  if (guardadas > lidas) {
+    r->entradas.resize(guardadas);
+    memcpy(r->entradas.data() + lidas, base + partes.entradas + sizeof(OlpaEntrada) * lidas,
+           sizeof(OlpaEntrada) * (guardadas - lidas));
+  }
   const auto invalida =
-      std::find_if(r->entradas.begin(), r->entradas.end(),
+      std::find_if(r->entradas.begin() + static_cast<long>(lidas), r->entradas.end(),
                    [&](const OlpaEntrada &e) { return !valida(e, r->textos.size()); });
-  r->entradas.erase(invalida, r->entradas.end());
-  r->chamadas = std::max<uint64_t>(c.chamadas, guardadas);
-  r->inicio = c.inicio;
-  if (c.tela_inicial && c.inicio.tela_aberta)
-    r->tela_inicial.assign(base + partes.pixels, base + partes.pixels + OLPA_TELA_BYTES);
-  for (const OlpaEntrada &e : r->entradas)
-    r->enderecos.push_back(e.palavra & OLPA_ENTRADA_ENDERECO);
+  if (invalida != r->entradas.end()) {
+    r->entradas.erase(invalida, r->entradas.end());
+    r->fechado = true;
+  }
+  r->chamadas = std::max({r->chamadas, c.chamadas, uint64_t{guardadas}});
+  const size_t antes = r->enderecos.size();
+  for (size_t i = lidas; i < r->entradas.size(); i++)
+    r->enderecos.push_back(r->entradas[i].palavra & OLPA_ENTRADA_ENDERECO);
   std::sort(r->enderecos.begin(), r->enderecos.end());
   r->enderecos.erase(std::unique(r->enderecos.begin(), r->enderecos.end()), r->enderecos.end());
+  if (r->enderecos.size() != antes) // lines are given for the addresses as they stand
+    r->linhas.clear();
 }
 
 OlpaChamada olpa_registro_chamada(const OlpaRegistro &r, uint32_t indice) {
@@ -172,4 +193,11 @@ std::string olpa_registro_fim(const OlpaRegistro &r) {
     texto += " (e mais " + std::to_string(r.chamadas - n) +
              (r.chamadas - n == 1 ? " que não foi guardado)" : " que não foram guardados)");
   return texto + "\n";
+}
+
+std::string olpa_registro_lista(const OlpaRegistro &r) {
+  std::string lista;
+  for (uint32_t i = 0; i < r.entradas.size(); i++)
+    lista += olpa_registro_passo(r, i) + "\n";
+  return lista + olpa_registro_fim(r);
 }

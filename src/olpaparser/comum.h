@@ -4,6 +4,7 @@
 // of a fault and the table of the program's lines. Private to the runner.
 #pragma once
 
+#include "olpa_registro.h"
 #include "olpagfx.h"
 #include "olpaparser.h"
 #include "olpaparser_medidas.h"
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <libtcc.h>
 
@@ -49,6 +51,7 @@ struct ParserAjustes {
   std::string quadros;        // folder a picture goes to at each espera; empty: none
   bool confinar = true;       // off only in the benchmark of what confining costs
   bool verificar = true;      // bounds checks, when tcc's checker is installed; off to measure them
+  OlpaRegistroMedidas registro; // how much of a run's calls is recorded (no calls: none)
 };
 extern ParserAjustes parser_ajustes;
 extern ParserTempos parser_tempos_atuais;
@@ -154,9 +157,40 @@ struct Compartilhado {
   std::atomic<int64_t> espera_total_us; // time spent in esperas that ended
   std::atomic<int64_t> espera_desde_us; // when the espera under way began; 0 outside one
   std::atomic<int64_t> espera_ate_us;   // ... and when it is to end
+  // The size of the record of the program's calls in this run (written
+  // before the child reads its code; no calls: nothing recorded).
+  uint32_t registro_chamadas, registro_textos;
+  // Pausar and Passo: while `pausar` holds, the program waits before any
+  // call past step `liberado`, saying which in `pausado_em` (0 while it
+  // runs); `vez` is bumped, and woken, at each change of the two.
+  std::atomic<uint32_t> pausar;
+  std::atomic<uint32_t> vez;
+  std::atomic<uint64_t> liberado;
+  std::atomic<uint64_t> pausado_em;
+  // Where the program was when the application stopped it (the time limit,
+  // Parar): noted by the child when asked (SINAL_DE_PARADA), just before it
+  // is killed.
+  EnderecosDaFalha parada;
+  volatile sig_atomic_t parada_anotada;
+  volatile sig_atomic_t parada_no_salto; // ... at a jump to itself (an empty loop)
   alignas(64) unsigned char pixels[OLPA_TELA_BYTES];
 };
 extern Compartilhado *parser_memoria;
+
+// The memory file a run shares is Compartilhado, then, from the next page,
+// the record of the program's calls at its largest (a mapping of its own:
+// the warm-up never touches it, and only the calls made take memory).
+inline size_t memoria_registro_inicio() {
+  const size_t pagina = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  return (sizeof(Compartilhado) + pagina - 1) / pagina * pagina;
+}
+inline size_t memoria_tamanho() {
+  return memoria_registro_inicio() + olpa_registro_tamanho();
+}
+
+// What the application sends a child to have it note where its program is
+// (ignored by default: a child that has not set itself up for it goes on).
+constexpr int SINAL_DE_PARADA = SIGURG;
 
 // How a child ends besides its clean _exit(0) after main (or exit).
 constexpr int SAIDA_SEM_MEMORIA = 3; // the program asked for memory it could not have

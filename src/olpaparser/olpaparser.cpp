@@ -7,6 +7,7 @@
 #include "execucao.h"
 #include "fonte.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -105,6 +106,12 @@ void parser_define_sem_espera(bool sem_espera) {
   parser_ajustes.sem_espera = sem_espera;
 }
 
+void parser_define_registro(uint32_t chamadas, uint32_t textos) {
+  const OlpaRegistroMedidas maximo;
+  parser_ajustes.registro.chamadas = std::min(chamadas, maximo.chamadas);
+  parser_ajustes.registro.textos = std::min(textos, maximo.textos);
+}
+
 void parser_define_quadros(const char *pasta) {
   parser_ajustes.quadros = pasta ? pasta : "";
 }
@@ -119,6 +126,7 @@ void parser_roda_ao_lado(const char *codigo, const ParserAoLado &ajustes, Parser
   a.tempo_limite = ajustes.tempo_limite > 0 ? ajustes.tempo_limite : 10.0;
   a.sem_espera = ajustes.sem_espera;
   a.pasta = ajustes.pasta;
+  a.registro = parser_ajustes.registro;
   rodada_ao_lado(codigo, a, ouvinte, dados);
 }
 
@@ -136,6 +144,22 @@ void parser_interrompe(void) {
 
 int parser_rodando(void) {
   return rodada_em_curso() ? 1 : 0;
+}
+
+void parser_pausa(void) {
+  rodada_pausa();
+}
+
+void parser_passo(void) {
+  rodada_passo();
+}
+
+void parser_continua(void) {
+  rodada_continua();
+}
+
+int parser_pausado(void) {
+  return rodada_pausada() ? 1 : 0;
 }
 
 const ParserResultado &parser_ultimo_resultado(void) {

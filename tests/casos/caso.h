@@ -10,6 +10,7 @@
 
 extern const bool regrava; // OLPA_REGRAVA=1: the expected files are rewritten
 extern std::string raiz;   // the run tree
+extern std::string vista;  // the picture the view showed after the last run (a PNG; "": none)
 extern int falhas;
 
 void falha(const std::string &passo, const std::string &texto);
@@ -26,7 +27,8 @@ void confere_imagem(const std::string &passo, const Rodada &r, const std::string
                     const std::string &saida);
 
 // olpa_rodar.cpp: the command-line runner itself.
-void confere_olpa_rodar(const std::string &passo, const std::string &programa, const Rodada &r);
+void confere_olpa_rodar(const std::string &passo, const std::string &programa, const Rodada &r,
+                        bool passos);
 void roda_comando(const std::string &caso, const std::string &nome);
 void confere_terminal(const std::string &nome, const std::string &esperado,
                       const std::string &programa);

@@ -104,7 +104,8 @@ void confere_pontos(const std::string &passo, const std::string &arquivo, std::s
     if (linha.empty() || linha[0] == '#')
       continue;
     if (linha[0] == '[') {
-      lida = le_png(nome = "../telas/" + linha.substr(1, linha.find(']') - 1), &im);
+      const std::string outra = linha.substr(1, linha.find(']') - 1);
+      lida = le_png(nome = outra == "vista" ? vista : "../telas/" + outra, &im);
       continue;
     }
     std::istringstream in(linha);

@@ -21,24 +21,29 @@ std::vector<std::string> confere_navegador(const std::string &pagina,
                                            const std::vector<std::string> &buscas);
 
 // A single program gives the same console through olpa-rodar, which exits 0
-// only when the run succeeded.
-void confere_olpa_rodar(const std::string &passo, const std::string &programa, const Rodada &r) {
+// only when the run succeeded (and with --passos, the same record after it).
+void confere_olpa_rodar(const std::string &passo, const std::string &programa, const Rodada &r,
+                        bool passos) {
   RaizTemporaria outra;
   const char *sem_espera = getenv("OLPA_SEM_ESPERA");
-  const char *argv[] = {OLPA_BIN_DIR "/olpa-rodar",
-                        "--tempo-limite",
-                        getenv("OLPA_LIMITE"),
-                        sem_espera ? sem_espera : programa.c_str(),
-                        sem_espera ? programa.c_str() : nullptr,
-                        nullptr};
+  std::vector<const char *> argv = {OLPA_BIN_DIR "/olpa-rodar", "--tempo-limite",
+                                    getenv("OLPA_LIMITE")};
+  if (sem_espera)
+    argv.push_back(sem_espera);
+  if (passos)
+    argv.push_back("--passos");
+  argv.push_back(programa.c_str());
+  argv.push_back(nullptr);
   gchar *saida = nullptr;
   gint status = 0;
-  if (!g_spawn_sync(nullptr, const_cast<gchar **>(argv), nullptr, G_SPAWN_STDERR_TO_DEV_NULL,
+  if (!g_spawn_sync(nullptr, const_cast<gchar **>(argv.data()), nullptr, G_SPAWN_STDERR_TO_DEV_NULL,
                     nullptr, nullptr, &saida, nullptr, &status, nullptr))
     return falha(passo, "olpa-rodar não rodou");
+  // With --passos, the record follows the console.
   const std::string console = glib(saida);
-  if (sem_avisos(console) != sem_avisos(r.console))
-    falha(passo, "olpa-rodar mostra outro console: " + primeira_diferenca(r.console, console));
+  const std::string esperado = passos ? r.console + lista_de_passos(r) : r.console;
+  if (sem_avisos(console) != sem_avisos(esperado))
+    falha(passo, "olpa-rodar mostra outro console: " + primeira_diferenca(esperado, console));
   if (!WIFEXITED(status) || (WEXITSTATUS(status) == 0) != (r.resultado == 1))
     falha(passo, "olpa-rodar saiu com " + std::to_string(status));
 }

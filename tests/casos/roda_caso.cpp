@@ -9,6 +9,8 @@
 // roda_caso --fuzz SEMENTE QUANTIDADE CASO   mutated examples first (fuzz_rodar.cpp)
 // OLPA_REGRAVA=1 rewrites the expected files from what the runs gave.
 #include "caso.h"
+#include "olpa_passos.h"
+#include "olpa_registro.h"
 #include "olpagfx.h"
 #include "analise.h"
 #include "olpaparser.h"
@@ -32,7 +34,8 @@
 int fuzz(uint64_t semente, long quantidade); // fuzz_rodar.cpp
 
 const bool regrava = getenv("OLPA_REGRAVA") != nullptr;
-std::string raiz; // the run tree
+std::string raiz;  // the run tree
+std::string vista; // the picture the view showed after the last run, as a PNG ("" for none)
 int falhas = 0;
 
 void falha(const std::string &passo, const std::string &texto) {
@@ -71,6 +74,9 @@ bool aplica_opcoes(const std::string &arquivo) {
           setenv("OLPA_LIMITE", valor.c_str(), 1);
     else if (chave == "sem-espera") // olpa-rodar too
       parser_define_sem_espera(true), setenv("OLPA_SEM_ESPERA", "--sem-espera", 1);
+    else if (chave == "registro") // calls kept, bytes of texts
+      parser_define_registro(static_cast<uint32_t>(std::stoul(valor)),
+                             static_cast<uint32_t>(std::stoul(resto)));
     else if (chave == "ambiente")
       putenv(strdup(valor.c_str()));
     else if (chave == "arquivo") // C escapes ("\\n", "\\377") name what git cannot keep
@@ -89,9 +95,9 @@ bool aplica_opcoes(const std::string &arquivo) {
       mudada =
           chmod((raiz + "/" + valor).c_str(), strtol(resto.c_str(), nullptr, 8)) == 0 || mudada;
     else if (!chave.empty() && chave != "isolado" && chave != "landlock-antigo" &&
-             chave != "sem-namespace" && chave != "sem-olpa-rodar" && chave != "navegador" &&
-             chave != "mostra" && chave != "busca" && chave != "planilha" && chave != "ocupados" &&
-             chave[0] != '#')
+             chave != "sem-namespace" && chave != "sem-olpa-rodar" && chave != "sem-reprise" &&
+             chave != "navegador" && chave != "mostra" && chave != "busca" && chave != "planilha" &&
+             chave != "ocupados" && chave[0] != '#')
       falha(arquivo, "opção desconhecida: " + chave);
   }
   return mudada;
@@ -115,6 +121,37 @@ void fotografa(const std::string &pasta, std::map<std::string, std::string> *fot
   }
 }
 
+// The picture the view shows after a run, kept as a PNG for `[vista]` of
+// NOME.pontos.
+std::string guarda_vista(const Rodada &r, const std::string &saida) {
+  if (r.vista.empty())
+    return "";
+  OlpaSurface s(cairo_image_surface_create_for_data(const_cast<unsigned char *>(r.vista.data()),
+                                                    CAIRO_FORMAT_ARGB32, OLPA_TELA_LARGURA,
+                                                    OLPA_TELA_ALTURA, OLPA_TELA_STRIDE));
+  const std::string caminho = saida + ".vista.png";
+  return cairo_surface_write_to_png(s.get(), caminho.c_str()) == CAIRO_STATUS_SUCCESS ? caminho
+                                                                                      : "";
+}
+
+// NOME.quem: "X Y" a line, and the step whose call last changed that pixel.
+std::string quem_pintou(const std::string &arquivo, const Rodada &r) {
+  if (!r.registro)
+    return "sem registro\n";
+  OlpaPassosPtr passos = olpa_passos_cria(r.registro.get());
+  while (!olpa_passos_percorre(passos.get(), 100)) {
+  }
+  std::istringstream linhas(le_arquivo(arquivo));
+  std::string saida;
+  for (int x, y; linhas >> x >> y;) {
+    std::string resto;
+    std::getline(linhas, resto);
+    saida += std::to_string(x) + " " + std::to_string(y) + " " +
+             std::to_string(olpa_passos_quem_pintou(passos.get(), x, y)) + "\n";
+  }
+  return saida;
+}
+
 // One press of "Rodar" and everything checked after it.
 Rodada passo(const std::string &nome, const std::string &esperado, const std::string &programa,
              int rastro, const std::string &saida) {
@@ -129,6 +166,11 @@ Rodada passo(const std::string &nome, const std::string &esperado, const std::st
   const Rodada r = roda(codigo);
   parser_encerra();
   confere_texto(nome, esperado + ".console", relato(r));
+  if (existe(esperado + ".passos"))
+    confere_texto(nome, esperado + ".passos", lista_de_passos(r));
+  if (existe(esperado + ".quem"))
+    confere_texto(nome, esperado + ".quem", quem_pintou(esperado + ".quem", r));
+  vista = guarda_vista(r, saida);
   if (existe(esperado + ".trace")) {
     std::string linhas(static_cast<size_t>(lseek(rastro, 0, SEEK_END)), '\0');
     confere_texto(
@@ -268,6 +310,7 @@ int main(int argc, char **argv) {
   olpa_gfx_fecha_tela();
   olpa_gfx_defs();
   parser_define_tempo_limite(10);
+  parser_define_registro(OlpaRegistroMedidas{}.chamadas, OlpaRegistroMedidas{}.textos);
   setenv("OLPA_LIMITE", "10", 1);
   const bool arvore_mudada = aplica_opcoes(opcoes);
   if (pasta && existe(caso + "/comando"))
@@ -276,7 +319,7 @@ int main(int argc, char **argv) {
     const Rodada r = passo(nome, caso, programa, rastro, std::string(OLPA_SAIDA_DIR "/") + nome);
     if (!isolado && !arvore_mudada && !regrava &&
         le_arquivo(opcoes).find("sem-olpa-rodar") == std::string::npos)
-      confere_olpa_rodar(nome, programa, r);
+      confere_olpa_rodar(nome, programa, r, existe(caso + ".passos"));
   }
   for (const std::string &n :
        pasta && !existe(caso + "/comando") ? nomes_em(caso) : std::vector<std::string>{})

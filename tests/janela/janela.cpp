@@ -147,6 +147,16 @@ void aperta(guint t, GdkModifierType mods) {
   tecla(t, mods);
   processa();
 }
+void aguarda(int ms) {
+  const gint64 fim = g_get_monotonic_time() + static_cast<gint64>(ms) * 1000;
+  while (g_get_monotonic_time() < fim)
+    if (!g_main_context_iteration(nullptr, FALSE))
+      g_usleep(1000);
+}
+uint32_t na_imagem(int x, int y) {
+  const OlpaObjeto<GdkPixbuf> p(olpa_vista_pixbuf());
+  return p ? de_pixbuf(p.get()).em(x, y) : 0;
+}
 void foca_a_janela() {
   gdk_window_focus(gtk_widget_get_window(ui->olpa_janela), GDK_CURRENT_TIME);
   ate([] { return gtk_window_is_active(GTK_WINDOW(ui->olpa_janela)) != FALSE; });

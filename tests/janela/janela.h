@@ -55,6 +55,13 @@ void tecla(guint tecla, GdkModifierType mods = static_cast<GdkModifierType>(0));
 void aperta(guint tecla, GdkModifierType mods = static_cast<GdkModifierType>(0));
 // The main window has the keyboard (no window manager gives it).
 void foca_a_janela();
+// The pixel the image view shows at (x, y), 0xAARRGGBB.
+uint32_t na_imagem(int x, int y);
+// Lets GTK work for `ms` milliseconds, timers included: only before
+// checking that something did NOT happen meanwhile (a busy machine lets
+// less happen, and the check still holds). Whatever is to happen is waited
+// for with `ate`.
+void aguarda(int ms);
 
 // Whether a dialog can be read and answered: shown, and a file chooser once
 // its folder is read (and a save dialog's name is there). prepara_seletores,

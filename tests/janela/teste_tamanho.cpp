@@ -7,6 +7,8 @@
 #include "olpa_layout.h"
 #include "olpa_zoom.h"
 
+#include <tuple>
+
 namespace {
 
 GdkRectangle area(GtkWidget *w) {
@@ -45,9 +47,10 @@ TEST_F(Janela, AJanelaCresceEDiminui) {
   ASSERT_EQ(editor.width, OLPA_COLUNA_LARGURA);
   redimensiona(1260, 760);
   const int largura = 1260 - 2 * OLPA_BORDA - OLPA_VAO_IMAGEM - OLPA_IMAGEM_LARGURA;
+  const int mais_alta = 760 - OLPA_JANELA_ALTURA;
   EXPECT_EQ(area(ui->olpa_campo_codigo_container).width, largura);
   EXPECT_EQ(area(ui->olpa_campo_console_container).width, largura);
-  EXPECT_EQ(area(ui->olpa_campo_codigo_container).height, editor.height + 260);
+  EXPECT_EQ(area(ui->olpa_campo_codigo_container).height, editor.height + mais_alta);
   EXPECT_EQ(area(ui->olpa_campo_console_container).height, console.height);
   // The picture keeps its size, at the right, at the top.
   const GdkRectangle imagem = area(ui->olpa_imagem);
@@ -60,7 +63,11 @@ TEST_F(Janela, AJanelaCresceEDiminui) {
   processa();
   EXPECT_EQ(area(ui->olpa_campo_codigo_container).height, 400);
   EXPECT_EQ(area(ui->olpa_campo_console_container).height, 760 - 20 - 50 - 400 - 10);
-  gtk_paned_set_position(GTK_PANED(ui->olpa_divisao), OLPA_EDITOR_ALTURA + 260);
+  gtk_paned_set_position(GTK_PANED(ui->olpa_divisao), OLPA_EDITOR_ALTURA + mais_alta);
+  // The strip of steps stays under the picture, as wide as it.
+  const GdkRectangle tira = area(ui->olpa_tira.caixa);
+  EXPECT_EQ(std::make_tuple(tira.x, tira.y, tira.width),
+            std::make_tuple(imagem.x, OLPA_TIRA_Y, OLPA_IMAGEM_LARGURA));
 
   // A netbook's screen: the picture scrolls.
   redimensiona(700, 420);

@@ -1,15 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The runner of the steps' cases (README.md): each program compiled and run
-// in this process with its calls recorded, its steps listed as
-// `olpa-rodar --passos` lists them and compared with NOME.passos, its
-// notice with NOME.aviso, the pixel map with NOME.quem; and every step
-// replayed and held against the canvas as the run left it after that call,
-// pixel for pixel.
+// The replay of the steps (README.md): each program compiled and run in
+// this process with its calls recorded and the canvas hashed after every
+// call; then every step replayed and held against the canvas as the run
+// left it after that call, pixel for pixel. What the record lists, its
+// notice and its pixel map are the cases' (tests/casos: NOME.passos,
+// NOME.console, NOME.quem), through the real child.
 //
-// roda_passos CASO                 CASO: passos/NOME (NOME.olp, or NOME/NN.olp in turn)
-// roda_passos --exemplo PROGRAMA   only the replay, of any program
-// OLPA_REGRAVA=1 rewrites the expected files from what the runs gave.
-#include "olpa_avisos.h"
+// roda_passos CASO                 CASO: casos/NOME (NOME.olp, or NOME/NN.olp in turn)
+// roda_passos --exemplo PROGRAMA   any program
 #include "olpa_passos.h"
 #include "programa.h"
 #include "suporte.h"
@@ -22,7 +20,6 @@
 
 namespace {
 
-const bool regrava = getenv("OLPA_REGRAVA") != nullptr;
 int falhas = 0;
 
 void falha(const std::string &onde, const std::string &texto) {
@@ -30,56 +27,18 @@ void falha(const std::string &onde, const std::string &texto) {
   falhas++;
 }
 
-// The first line that differs, for the failure's message.
-std::string primeira_diferenca(const std::string &esperado, const std::string &obtido) {
-  std::istringstream a(esperado), b(obtido);
-  std::string la, lb;
-  for (int n = 1;; n++) {
-    const bool tem_a = static_cast<bool>(std::getline(a, la));
-    const bool tem_b = static_cast<bool>(std::getline(b, lb));
-    if (!tem_a && !tem_b)
-      return "iguais linha a linha, diferem no fim";
-    if (!tem_a || !tem_b || la != lb)
-      return "linha " + std::to_string(n) + ": esperado \"" + (tem_a ? la : "(fim)") +
-             "\", obtido \"" + (tem_b ? lb : "(fim)") + "\"";
-  }
-}
-
-void confere(const std::string &onde, const std::string &arquivo, const std::string &obtido) {
-  if (regrava) {
-    if (!obtido.empty() || existe(arquivo))
-      escreve_arquivo(arquivo, obtido);
-    return;
-  }
-  const std::string esperado = le_arquivo(arquivo);
-  if (esperado != obtido)
-    falha(onde, arquivo + ": " + primeira_diferenca(esperado, obtido));
-}
-
-// NOME.opcoes: "chamadas N", "textos N" (the record's size); "so-reprise":
-// the steps replayed, and nothing else compared.
-struct Opcoes {
-  OlpaRegistroMedidas medidas;
-  bool so_reprise = false;
-};
-Opcoes opcoes_de(const std::string &arquivo) {
-  Opcoes o;
+// NOME.opcoes (the case's): "registro CHAMADAS TEXTOS", the record's size;
+// the rest is the case runner's.
+OlpaRegistroMedidas medidas_de(const std::string &arquivo) {
+  OlpaRegistroMedidas m;
   std::istringstream linhas(le_arquivo(arquivo));
-  for (std::string chave; linhas >> chave;) {
-    if (chave == "so-reprise") {
-      o.so_reprise = true;
-      continue;
-    }
-    uint32_t n = 0;
-    linhas >> n;
-    if (chave == "chamadas")
-      o.medidas.chamadas = n;
-    else if (chave == "textos")
-      o.medidas.textos = n;
-    else
-      falha(arquivo, "opção desconhecida: " + chave);
+  for (std::string linha; std::getline(linhas, linha);) {
+    std::istringstream in(linha);
+    std::string chave;
+    if (in >> chave && chave == "registro")
+      in >> m.chamadas >> m.textos;
   }
-  return o;
+  return m;
 }
 
 // Step `passo` replayed against the live run.
@@ -125,37 +84,10 @@ void confere_reprise(const std::string &onde, const Gravada &vivo) {
   g_rand_free(sorteio);
 }
 
-// NOME.quem: "X Y" a line, and the step the map gives (written when rewriting).
-std::string quem(const std::string &arquivo, const OlpaPassos *passos) {
-  std::istringstream linhas(le_arquivo(arquivo));
-  std::string saida;
-  for (int x, y; linhas >> x >> y;) {
-    std::string resto;
-    std::getline(linhas, resto);
-    saida += std::to_string(x) + " " + std::to_string(y) + " " +
-             std::to_string(olpa_passos_quem_pintou(passos, x, y)) + "\n";
-  }
-  return saida;
-}
-
-void um_programa(const std::string &onde, const std::string &base, bool so_reprise) {
-  const std::string codigo = le_arquivo(base + ".olp");
-  const Opcoes opcoes = opcoes_de(base + ".opcoes");
-  const Gravada g = roda_programa(codigo, opcoes.medidas);
+void um_programa(const std::string &onde, const std::string &base) {
+  const Gravada g = roda_programa(le_arquivo(base + ".olp"), medidas_de(base + ".opcoes"));
   if (!g.compilou)
     return falha(onde, "não compilou:\n" + g.erros);
-  if (!so_reprise && !opcoes.so_reprise) {
-    std::string texto;
-    for (uint32_t i = 0; i < g.registro.entradas.size(); i++)
-      texto += olpa_registro_passo(g.registro, i) + "\n";
-    confere(onde, base + ".passos", texto + olpa_registro_fim(g.registro));
-    OlpaPassosPtr passos = olpa_passos_cria(&g.registro);
-    while (!olpa_passos_percorre(passos.get(), 100)) {
-    }
-    confere(onde, base + ".aviso", olpa_avisos_do_registro(g.registro, passos.get(), codigo));
-    if (existe(base + ".quem"))
-      confere(onde, base + ".quem", quem(base + ".quem", passos.get()));
-  }
   confere_reprise(onde, g);
 }
 
@@ -169,7 +101,7 @@ int main(int argc, char **argv) {
   RaizTemporaria arvore; // pictures the programs write go to its telas/
   const std::string nome = glib(g_path_get_basename(caso.c_str()));
   if (exemplo)
-    um_programa(nome, caso.substr(0, caso.size() - 4), true);
+    um_programa(nome, caso.substr(0, caso.size() - 4));
   else if (g_file_test(caso.c_str(), G_FILE_TEST_IS_DIR)) {
     std::vector<std::string> programas;
     if (GDir *d = g_dir_open(caso.c_str(), 0, nullptr)) {
@@ -180,9 +112,9 @@ int main(int argc, char **argv) {
     }
     std::sort(programas.begin(), programas.end());
     for (const std::string &p : programas)
-      um_programa(nome + "/" + p, caso + "/" + p, false);
+      um_programa(nome + "/" + p, caso + "/" + p);
   } else
-    um_programa(nome, caso, false);
-  printf("%s: %s\n", nome.c_str(), falhas ? "FALHOU" : regrava ? "regravado" : "ok");
+    um_programa(nome, caso);
+  printf("%s: %s\n", nome.c_str(), falhas ? "FALHOU" : "ok");
   return falhas ? 1 : 0;
 }

@@ -2,7 +2,8 @@
 // A record read back after the program that wrote it scribbled over it:
 // whatever the memory holds, what is read is bounded, every call in it is a
 // call of a learner function, and listing, replaying and the notices work
-// on it. Calls are recorded here by calling the library's functions.
+// on it; read while it grows, it is what it is read at the end. Calls are
+// recorded here by calling the library's functions.
 #include "olpa_avisos.h"
 #include "olpa_funcoes.h"
 #include "olpa_passos.h"
@@ -101,6 +102,57 @@ TEST(Registro, CadaByteEstragado) {
       olpa_registro_le(m.dados(), MEDIDAS, &r);
       confere_sao(r);
     }
+}
+
+// Read while it grows (a program paused after each call): the same calls,
+// texts and steps as read once at the end; what was read stays as read when
+// the program writes over it afterwards; and nothing past a call that is
+// none is ever read.
+TEST(Registro, LidoEnquantoCresce) {
+  Memoria m;
+  memset(m.dados(), 0, m.tamanho());
+  OlpaRegistro aos_poucos;
+  static Memoria *viva;
+  static OlpaRegistro *lendo;
+  viva = &m, lendo = &aos_poucos;
+  olpa_gfx_define_console([](const char *, size_t) {});
+  olpa_registro_define(m.dados(), MEDIDAS);
+  olpa_registro_define_escuta(
+      [](uint64_t) { olpa_registro_le_mais(viva->dados(), MEDIDAS, lendo); });
+  olpa_gfx_nova_execucao();
+  inicia();
+  cor(255, 0, 0);
+  linha(0, 0, 640, 480);
+  escreve_console("oi");
+  linha_ate(10, 10);
+  olpa_registro_define_escuta(nullptr);
+  olpa_registro_define(nullptr);
+  olpa_gfx_fecha_tela();
+  olpa_registro_le_mais(m.dados(), MEDIDAS, &aos_poucos);
+  OlpaRegistro de_uma_vez;
+  olpa_registro_le(m.dados(), MEDIDAS, &de_uma_vez);
+  EXPECT_EQ(olpa_registro_lista(aos_poucos), olpa_registro_lista(de_uma_vez));
+  EXPECT_EQ(aos_poucos.enderecos, de_uma_vez.enderecos);
+  EXPECT_EQ(aos_poucos.chamadas, 5u);
+  // Written over once read: nothing of it changes.
+  const size_t entradas = olpa_registro_partes(MEDIDAS).entradas;
+  const std::vector<unsigned char> antes(m.dados(), m.dados() + m.tamanho());
+  memset(m.dados() + entradas, 0xff, sizeof(OlpaEntrada));
+  olpa_registro_le_mais(m.dados(), MEDIDAS, &aos_poucos);
+  EXPECT_EQ(olpa_registro_lista(aos_poucos), olpa_registro_lista(de_uma_vez));
+  memcpy(m.dados(), antes.data(), antes.size());
+  // A call that is none closes it: later ones are never read.
+  OlpaRegistro fechado;
+  OlpaEntrada boa;
+  memcpy(&boa, m.dados() + entradas + 2 * sizeof(OlpaEntrada), sizeof boa);
+  memset(m.dados() + entradas + 2 * sizeof(OlpaEntrada), 0xff, sizeof(OlpaEntrada));
+  olpa_registro_le(m.dados(), MEDIDAS, &fechado);
+  EXPECT_EQ(fechado.entradas.size(), 2u);
+  EXPECT_TRUE(fechado.fechado);
+  memcpy(m.dados() + entradas + 2 * sizeof(OlpaEntrada), &boa, sizeof boa);
+  olpa_registro_le_mais(m.dados(), MEDIDAS, &fechado);
+  EXPECT_EQ(fechado.entradas.size(), 2u);
+  confere_sao(fechado);
 }
 
 // All of it random, many times over.

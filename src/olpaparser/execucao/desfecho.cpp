@@ -65,51 +65,6 @@ std::string segundos(double s) {
 
 const char PAROU[] = "[erro] o programa foi interrompido: ";
 
-// Signals a program may get, by what they mean to a learner.
-struct NomeDeSinal {
-  int sinal;
-  const char *motivo;
-};
-const NomeDeSinal SINAIS[] = {
-    {SIGBUS, "acessou memória inválida (um ponteiro errado?)"},
-    {SIGFPE, "divisão inteira por zero"},
-    {SIGILL, "executou uma instrução inválida"},
-    {SIGABRT, "abortou (abort ou assert)"},
-    {SIGXFSZ, "escreveu um arquivo grande demais"},
-    {SIGXCPU, "usou processamento demais"},
-    {SIGALRM, "o despertador que ele mesmo pediu (alarm) tocou"},
-    {SIGVTALRM, "o despertador de tempo de processamento que ele mesmo pediu tocou"},
-    {SIGPROF, "o despertador de tempo de processamento que ele mesmo pediu tocou"},
-    {SIGTERM, "recebeu um pedido para terminar (SIGTERM)"},
-    {SIGKILL, "foi encerrado à força (SIGKILL)"},
-    {SIGINT, "recebeu uma interrupção (SIGINT)"},
-    {SIGQUIT, "recebeu um pedido para sair (SIGQUIT)"},
-    {SIGHUP, "recebeu o sinal de terminal desligado (SIGHUP)"},
-    {SIGUSR1, "recebeu o sinal do usuário 1 (SIGUSR1)"},
-    {SIGUSR2, "recebeu o sinal do usuário 2 (SIGUSR2)"},
-    {SIGPIPE, "escreveu num cano que ninguém lê (SIGPIPE)"},
-    {SIGTRAP, "parou num ponto de depuração (SIGTRAP)"},
-    {SIGSTKFLT, "teve uma falha na pilha do coprocessador (SIGSTKFLT)"},
-    {SIGIO, "recebeu um aviso de entrada e saída (SIGIO)"},
-    {SIGPWR, "recebeu um aviso de falta de energia (SIGPWR)"},
-    {SIGSYS, "tentou fazer algo que o olpa não permite"},
-};
-
-std::string motivo_do_sinal(int sinal, bool pilha) {
-  if (sinal == SIGSEGV)
-    return pilha ? "a pilha estourou (uma recursão que nunca termina?).\n"
-                 : "acessou memória inválida (um ponteiro ou índice de vetor errado?).\n";
-  for (const NomeDeSinal &s : SINAIS)
-    if (s.sinal == sinal)
-      return std::string(s.motivo) + ".\n";
-  if (sinal >= SIGRTMIN && sinal <= SIGRTMAX)
-    return "recebeu o sinal de tempo real " + std::to_string(sinal - SIGRTMIN) + " (SIGRTMIN+" +
-           std::to_string(sinal - SIGRTMIN) + ").\n";
-  const char *nome = sigabbrev_np(sinal);
-  return "recebeu o sinal " + std::to_string(sinal) +
-         (nome ? std::string(" (SIG") + nome + ")" : "") + ".\n";
-}
-
 // Trace lines as a log can take them: no control characters but line ends,
 // nothing invalid, nothing longer than the buffer they came in.
 std::string rastro_valido(const Compartilhado &m) {
@@ -227,6 +182,27 @@ void le_espaco(const Execucao &ex, Desfecho *d) {
                    olpa_gfx_exportar_valido(exportar) && espaco_tem_arquivo(ex.espaco, exportar);
 }
 
+// Stopped from outside (the time limit, idle too long, Parar): where the
+// program was, as its child noted it, and what that suggests.
+void le_parada(const Execucao &ex, const Eventos &eventos, const std::string &codigo, Desfecho *d) {
+  const bool de_fora = d->como == ComoTerminou::TempoEsgotado || d->como == ComoTerminou::Parado ||
+                       d->como == ComoTerminou::Interrompido;
+  if (de_fora && ex.memoria->parada_anotada)
+    d->linhas_da_parada = falha_linhas_da_parada(eventos.tabela, codigo, ex.memoria->parada,
+                                                 ex.memoria->parada_no_salto != 0);
+  if (d->como == ComoTerminou::TempoEsgotado) {
+    int laco = 0;
+    d->dica_do_tempo = falha_dica_do_tempo(codigo, d->linhas_da_parada, &laco);
+    // A loop that never ends is stopped anywhere in it, as the moment
+    // falls: the loop is the line named, the same on every run.
+    if (laco > 0)
+      d->linhas_da_parada.front() = laco;
+  }
+  const int linha = d->linhas_da_parada.empty() ? 0 : d->linhas_da_parada.front();
+  if (linha > 0 && d->como != ComoTerminou::Interrompido)
+    d->linhas.push_back(linha);
+}
+
 } // namespace
 
 Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
@@ -274,6 +250,8 @@ Desfecho desfecho_le(const Execucao &ex, const std::string &codigo) {
     if (d.linha_da_falha > 0)
       d.linhas.push_back(d.linha_da_falha);
   }
+  le_parada(ex, eventos, codigo, &d);
+  registro_no_desfecho(ex, codigo, &d);
   return d;
 }
 
@@ -320,6 +298,7 @@ void termina_bem(const Desfecho &d, const Execucao &ex, ParserResultado *r) {
   mensagens.push_back(
       {ParserTipo::Aviso, d.linha_da_cor, relato_aviso_de_cor(e.relato, d.linha_da_cor)});
   mensagens.push_back({ParserTipo::Olpa, 0, relato_por_que(e.relato, d.tem_main, e)});
+  mensagens.push_back({ParserTipo::Olpa, d.linha_do_aviso, d.aviso});
   conclui(d, mensagens, false, true, r);
   if (r->sucesso)
     poe_figura(d, ex, r);
@@ -330,17 +309,17 @@ void parado(const Desfecho &d, const std::string &motivo, ParserResultado *r) {
   interrompido(d, parada(d, motivo), r, ParserTipo::Erro, d.linha_da_falha);
 }
 
-} // namespace
+// "[erro] linha 6: " when the line it stood on is known.
+std::string na_linha(const Desfecho &d) {
+  return d.linhas_da_parada.empty() ? std::string()
+                                    : "linha " + std::to_string(d.linhas_da_parada.front()) + ": ";
+}
+int linha_da_parada(const Desfecho &d) {
+  return d.linhas_da_parada.empty() ? 0 : d.linhas_da_parada.front();
+}
 
-void desfecho_mostra(const Desfecho &d, const Execucao &ex, ParserResultado *r) {
-  r->terminou = true;
-  r->fim = fim_do_desfecho(d.como);
-  r->caminho = d.ao_lado ? OLPA_ARQUIVO_PADRAO : olpa_arquivo_exportar;
-  // Beside others, a run that was stopped keeps its canvas as far as it got.
-  if (d.ao_lado && r->fim == ParserFim::Interrompido && ex.memoria)
-    r->pixels.assign(ex.memoria->pixels, ex.memoria->pixels + OLPA_TELA_BYTES);
-  if (!d.rastro.empty())
-    parser_escreve_tudo(parser_ajustes.fd_trace, d.rastro.data(), d.rastro.size());
+// The console's end and the picture, by how it ended.
+void mostra_fim(const Desfecho &d, const Execucao &ex, ParserResultado *r) {
   switch (d.como) {
   case ComoTerminou::Terminou:
     termina_bem(d, ex, r);
@@ -369,17 +348,17 @@ void desfecho_mostra(const Desfecho &d, const Execucao &ex, ParserResultado *r) 
                               "que cresce demais? um programa grande demais?).\n",
                           r);
     return interrompido(d,
-                        "[erro] o programa passou do tempo limite de " + limite +
-                            " de processamento e foi interrompido (um laço que nunca termina?).\n",
-                        r);
+                        "[erro] " + na_linha(d) + "o programa passou do tempo limite de " + limite +
+                            " de processamento e foi interrompido" + d.dica_do_tempo + ".\n",
+                        r, ParserTipo::Erro, linha_da_parada(d));
   }
   case ComoTerminou::Parado: {
     const double s = 3 * d.tempo_limite;
     return interrompido(d,
-                        "[erro] o programa ficou " + segundos(s) +
+                        "[erro] " + na_linha(d) + "o programa ficou " + segundos(s) +
                             " segundos parado, sem terminar e fora de espera() (esperando algo "
                             "que nunca vem, como uma tecla?), e foi interrompido.\n",
-                        r);
+                        r, ParserTipo::Erro, linha_da_parada(d));
   }
   case ComoTerminou::SemMemoria:
     return interrompido(d, std::string(PAROU) + "usou memória demais.\n", r);
@@ -387,7 +366,7 @@ void desfecho_mostra(const Desfecho &d, const Execucao &ex, ParserResultado *r) 
     return interrompido(d, "[erro] o programa é grande demais para a memória.\n", r);
   case ComoTerminou::Sinal: {
     const std::string motivo = falha_motivo(d.sinal, d.pilha, false, d.falha);
-    return parado(d, motivo.empty() ? motivo_do_sinal(d.sinal, d.pilha) : motivo, r);
+    return parado(d, motivo.empty() ? falha_motivo_do_sinal(d.sinal, d.pilha) : motivo, r);
   }
   case ComoTerminou::Verificacao:
     return parado(d, falha_motivo(0, false, true, d.falha), r);
@@ -404,11 +383,43 @@ void desfecho_mostra(const Desfecho &d, const Execucao &ex, ParserResultado *r) 
                         "[erro] não foi possível isolar o programa do resto do sistema, então "
                         "ele não foi rodado.\n",
                         r);
-  case ComoTerminou::Interrompido:
+  case ComoTerminou::Interrompido: {
     // The learner asked for it: not an error, and the canvas stays in view.
-    return interrompido(d, "[olpa] programa interrompido.\n", r, ParserTipo::Olpa);
+    const int linha = linha_da_parada(d);
+    return interrompido(d,
+                        linha ? "[olpa] programa interrompido na linha " + std::to_string(linha) +
+                                    ".\n"
+                              : "[olpa] programa interrompido.\n",
+                        r, ParserTipo::Olpa, linha);
+  }
   case ComoTerminou::Inesperado:
     break;
   }
   interrompido(d, "[erro] o programa terminou de forma inesperada.\n", r);
+}
+
+// A stopped run's canvas as it drew it until then: beside others, its pixels
+// alone (no picture of the run's); in the window, in view when it drew.
+void poe_tela_parada(const Desfecho &d, const Execucao &ex, ParserResultado *r) {
+  if (r->fim != ParserFim::Interrompido || !ex.memoria)
+    return;
+  if (d.ao_lado)
+    r->pixels.assign(ex.memoria->pixels, ex.memoria->pixels + OLPA_TELA_BYTES);
+  else if (d.tela)
+    r->figura = ex.memoria->pixels;
+}
+
+} // namespace
+
+void desfecho_mostra(const Desfecho &d, const Execucao &ex, ParserResultado *r) {
+  r->terminou = true;
+  r->fim = fim_do_desfecho(d.como);
+  r->caminho = d.ao_lado ? OLPA_ARQUIVO_PADRAO : olpa_arquivo_exportar;
+  if (!d.rastro.empty())
+    parser_escreve_tudo(parser_ajustes.fd_trace, d.rastro.data(), d.rastro.size());
+  mostra_fim(d, ex, r);
+  poe_tela_parada(d, ex, r);
+  r->registro = d.registro;
+  r->passos = d.passos;
+  r->pausa = 0;
 }

@@ -15,8 +15,22 @@
 int falha_linha(const TabelaDeLinhas &t, const std::string &codigo, const Falha &f,
                 bool recursao = false);
 std::string falha_motivo(int sinal, bool pilha, bool verificacao, const Falha &f);
+// What a signal that ended a program means to a learner ("divisão inteira
+// por zero.\n").
+std::string falha_motivo_do_sinal(int sinal, bool pilha);
 // Whether the stack ran out through a recursion, rather than a huge frame.
 bool falha_de_recursao(bool pilha, const Falha &f);
+// Where a program stopped from outside was (the time limit, Parar): the
+// lines of the addresses its child noted that are the program's, nearest
+// first (empty when none is); `no_salto`: it was at a jump to itself.
+std::vector<int> falha_linhas_da_parada(const TabelaDeLinhas &t, const std::string &codigo,
+                                        const EnderecosDaFalha &e, bool no_salto);
+// What a run stopped at its time limit suggests about those lines: the
+// loop that never ends, the loop that only counts (use espera), nothing
+// when no loop holds them, the old guess when none is known. The loop's
+// line in *laco (0: none).
+std::string falha_dica_do_tempo(const std::string &codigo, const std::vector<int> &linhas,
+                                int *laco);
 
 // What a run that ended well says about its picture (parser_relato.cpp):
 // the first colour out of range as an "[aviso]" (on `linha` when known), and
@@ -60,8 +74,9 @@ struct AjustesDaRodada {
   bool sem_espera = false;
   std::string quadros; // folder of ../telas a picture goes to at each espera; empty: none
   bool ao_lado = false;
-  int pasta = -1;    // beside others: its run tree's bin/ (a descriptor, the caller's)
-  bool vista = true; // the picture is wanted in the outcome (decoded from its file)
+  int pasta = -1;               // beside others: its run tree's bin/ (a descriptor, the caller's)
+  bool vista = true;            // the picture is wanted in the outcome (decoded from its file)
+  OlpaRegistroMedidas registro; // how much of its calls is recorded
 };
 
 // One run's child as the application sees it, and everything it said so far.
@@ -70,6 +85,8 @@ struct AjustesDaRodada {
 struct Execucao {
   AjustesDaRodada ajustes;
   Compartilhado *memoria = nullptr; // shared with the child
+  unsigned char *gravado = nullptr; // ... and the record of its calls, as the child writes it
+  OlpaRegistroMedidas medidas;      // ... of the size this run's record has
   int memoria_fd = -1;
   bool memoria_propria = false; // made for this run alone (freed at its end)
   pid_t pid = -1;
@@ -99,6 +116,15 @@ struct Execucao {
   bool interrompido = false; // stopped by the learner
   int status = 0;            // as waitpid gives it
   double preparo = 0, envio = 0;
+  // The record as read so far (while paused, and at the end): null until
+  // the program ran.
+  std::shared_ptr<OlpaRegistro> registro;
+  // Pausar: asked for; the step the child was last seen standing before (0:
+  // not seen paused), since when (parser_agora_ms), and the time it stood
+  // paused before that, which no time limit counts.
+  bool pausa_pedida = false;
+  uint64_t pausado_em = 0;
+  double pausa_desde = 0, pausado_ms = 0;
 };
 // Takes the child readied ahead (or forks one), and hands it the drawing state,
 // the run's settings and the code. False, with ex->erro, when no child could be
@@ -117,9 +143,52 @@ struct ProcessoUso {
 ProcessoUso processo_uso(const Execucao &ex);
 // Whether the child has ended (without taking its status).
 bool processo_terminou(const Execucao &ex);
+// Has the child note where its program is (SINAL_DE_PARADA) before it is
+// stopped from outside, and waits a little for the note.
+void processo_anota_parada(Execucao *ex);
 // Ends the child's whole group and takes its status and what it left unread
 // (its own space stays open, for the outcome to carry over).
 void processo_encerra(Execucao *ex);
+// The memory the child's record took, given back (once it was read).
+void processo_solta_registro(Execucao *ex);
+
+// ------------------------------------------------------------ Pausar and Passo (pausa.cpp)
+
+// What the application asks of the child: to stop before its next call,
+// one call more, to go on. Each wakes it.
+void pausa_pede(Execucao *ex);
+void pausa_passo(Execucao *ex);
+void pausa_solta(Execucao *ex);
+// The step the child stands paused before, as asked (0 when it does not, or
+// was not asked to); the time paused counted from when it is first seen.
+uint64_t pausa_olha(Execucao *ex, double agora);
+// Milliseconds the child stood paused so far.
+double pausa_total_ms(const Execucao &ex, double agora);
+
+// ------------------------------------------------------------ the record (registro.cpp)
+
+// The record of the program's calls read from the child's memory as far as
+// it goes (again while paused, once more at the end), each call's line found
+// in the table the child sent (none past the program's last line); at the
+// end (the child gone), without the call it stood paused before, which
+// never ran.
+void registro_le(Execucao *ex, const TabelaDeLinhas &tabela, const std::string &codigo);
+// Its steps, gone through for the notice of a run that ended well when it
+// is no larger than this many calls (a pass costs about what the run spent
+// drawing; a larger one goes on in the window, and its lost strokes are not
+// told).
+constexpr uint32_t REGISTRO_AVISO_CHAMADAS = 50000;
+std::shared_ptr<OlpaPassos> registro_passos(const std::shared_ptr<OlpaRegistro> &registro);
+// The notice of a run that ended well ("[olpa] ..." naming a line, in
+// *linha), from its record and steps; empty when nothing was lost.
+std::string registro_aviso(const OlpaRegistro &registro, OlpaPassos *passos,
+                           const std::string &codigo, int *linha);
+struct Desfecho;
+// An outcome's record (null when the program never ran), and for a run that
+// ended well the notice it gives (its line marked as a warning, unless
+// warned of already); its steps for the window's runs; whether a stopped
+// run's canvas is its own; for the time limit, what its lines suggest.
+void registro_no_desfecho(const Execucao &ex, const std::string &codigo, Desfecho *d);
 // The child readied ahead: forked, or ended.
 void processo_prepara();
 void processo_descarta_preparado();
@@ -187,6 +256,20 @@ struct Desfecho {
   int espaco_erro = 0;
   bool figura_nova = false;
   double compila = 0, liga = 0, confina = 0, programa = 0; // the child's phase times
+  // Stopped from outside: the lines where the program was (nearest first;
+  // at the time limit, a loop that never ends in place of where in it it
+  // was), and for the time limit what they suggest.
+  std::vector<int> linhas_da_parada;
+  std::string dica_do_tempo;
+  // The record of its calls (null: it never ran), its steps (the window's
+  // runs; beside others only while the notice needs them), the notice of a
+  // run that ended well and its line, and whether a stopped run's canvas is
+  // its own.
+  std::shared_ptr<OlpaRegistro> registro;
+  std::shared_ptr<OlpaPassos> passos;
+  std::string aviso;
+  int linha_do_aviso = 0;
+  bool tela = false;
 };
 Desfecho desfecho_le(const Execucao &ex, const std::string &codigo);
 // The one place an outcome becomes console lines (after the program's own,
@@ -217,4 +300,9 @@ int rodada_ao_lado_em_curso();
 void rodada_interrompe_ao_lado();
 void rodada_interrompe();
 bool rodada_em_curso();
+// Pausar, Passo, Continuar of the window's run, and whether Pausar holds.
+void rodada_pausa();
+void rodada_passo();
+void rodada_continua();
+bool rodada_pausada();
 const ParserResultado &rodada_ultimo();

@@ -26,24 +26,32 @@ Compartilhado *parser_memoria;
 
 namespace {
 
-Execucao preparado;         // the child forked ahead for the next run, if any
-int memoria_principal = -1; // the window's runs' memory, as a file its children map
+Execucao preparado;                // the child forked ahead for the next run, if any
+int memoria_principal = -1;        // the window's runs' memory, as a file its children map
+unsigned char *registro_principal; // ... its record's part
 
 // Memory to share with a child: a file in memory, mapped here and handed to
-// the child, which maps it too.
-bool memoria_nova(Compartilhado **m, int *fd) {
+// the child, which maps it too; the record of the calls apart.
+bool memoria_nova(Compartilhado **m, unsigned char **registro, int *fd) {
   *fd = memfd_create("olpa-execucao", MFD_CLOEXEC);
   if (*fd < 0)
     return false;
-  void *p = ftruncate(*fd, sizeof(Compartilhado)) == 0
-                ? mmap(nullptr, sizeof(Compartilhado), PROT_READ | PROT_WRITE, MAP_SHARED, *fd, 0)
+  const int protecao = PROT_READ | PROT_WRITE;
+  void *p = ftruncate(*fd, static_cast<off_t>(memoria_tamanho())) == 0
+                ? mmap(nullptr, sizeof(Compartilhado), protecao, MAP_SHARED, *fd, 0)
                 : MAP_FAILED;
-  if (p == MAP_FAILED) {
+  void *q = p != MAP_FAILED ? mmap(nullptr, olpa_registro_tamanho(), protecao, MAP_SHARED, *fd,
+                                   static_cast<off_t>(memoria_registro_inicio()))
+                            : MAP_FAILED;
+  if (q == MAP_FAILED) {
+    if (p != MAP_FAILED)
+      munmap(p, sizeof(Compartilhado));
     close(*fd);
     *fd = -1;
     return false;
   }
   *m = static_cast<Compartilhado *>(p);
+  *registro = static_cast<unsigned char *>(q);
   return true;
 }
 
@@ -76,6 +84,7 @@ bool cria_filho(Execucao *ex, bool aquecer) {
     if (!processo_cria_memoria())
       return false;
     ex->memoria = parser_memoria;
+    ex->gravado = registro_principal;
     ex->memoria_fd = memoria_principal;
   }
   const int pasta = ex->ajustes.pasta >= 0 ? ex->ajustes.pasta : AT_FDCWD;
@@ -159,6 +168,18 @@ void envia(Execucao *ex, const char *codigo) {
   m->espera_total_us = 0;
   m->espera_desde_us = 0;
   m->espera_ate_us = 0;
+  m->registro_chamadas = ex->medidas.chamadas;
+  m->registro_textos = ex->medidas.textos;
+  m->pausar = 0;
+  m->vez = 0;
+  m->liberado = 0;
+  m->pausado_em = 0;
+  m->parada = EnderecosDaFalha{};
+  m->parada_anotada = 0;
+  m->parada_no_salto = 0;
+  // No record of an earlier run is read as this one's, whatever this one's
+  // child reaches.
+  memset(ex->gravado, 0, sizeof(OlpaRegistroCabecalho));
   const uint64_t tamanho = strlen(codigo);
   // A large program in the pipe at once, rather than in turns with the child.
   if (tamanho > 60000)
@@ -244,7 +265,7 @@ void le_disponivel(Execucao *ex, int *fd, bool de_console, size_t maximo) {
 bool processo_cria_memoria() {
   if (parser_memoria)
     return true;
-  if (!memoria_nova(&parser_memoria, &memoria_principal))
+  if (!memoria_nova(&parser_memoria, &registro_principal, &memoria_principal))
     return false;
   olpa_gfx_define_pixels(parser_memoria->pixels);
   return true;
@@ -254,8 +275,10 @@ void processo_solta_memoria(Execucao *ex) {
   if (!ex->memoria_propria)
     return;
   munmap(ex->memoria, sizeof(Compartilhado));
+  munmap(ex->gravado, olpa_registro_tamanho());
   fecha(&ex->memoria_fd);
   ex->memoria = nullptr;
+  ex->gravado = nullptr;
   ex->memoria_propria = false;
 }
 
@@ -281,7 +304,7 @@ bool processo_inicia(Execucao *ex, const char *codigo, const AjustesDaRodada &aj
     // Its own memory and tree, and a child of its own.
     *ex = Execucao{};
     ex->ajustes = ajustes;
-    if (!memoria_nova(&ex->memoria, &ex->memoria_fd) ||
+    if (!memoria_nova(&ex->memoria, &ex->gravado, &ex->memoria_fd) ||
         (ex->memoria_propria = true, !cria_filho(ex, false))) {
       ex->erro = errno;
       return false;
@@ -303,6 +326,7 @@ bool processo_inicia(Execucao *ex, const char *codigo, const AjustesDaRodada &aj
     ex->ajustes = ajustes;
     preparado = Execucao{};
   }
+  ex->medidas = ajustes.registro;
   const double envio = parser_agora_ms();
   envia(ex, codigo);
   ex->envio = parser_agora_ms() - envio;
@@ -350,6 +374,25 @@ bool processo_terminou(const Execucao &ex) {
   siginfo_t info{};
   return waitid(P_PID, static_cast<id_t>(ex.pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 ||
          info.si_pid != 0;
+}
+
+void processo_anota_parada(Execucao *ex) {
+  if (ex->pid <= 0 || processo_terminou(*ex) || kill(ex->pid, SINAL_DE_PARADA) != 0)
+    return;
+  // A child that is running notes it at once; one starved of processor
+  // time, within this. One that blocked the signal is not waited for longer.
+  constexpr double PRAZO_MS = 1000;
+  const Compartilhado &m = *ex->memoria;
+  for (const double fim = parser_agora_ms() + PRAZO_MS;
+       !m.parada_anotada && !processo_terminou(*ex) && parser_agora_ms() < fim;)
+    g_usleep(200);
+}
+
+void processo_solta_registro(Execucao *ex) {
+  if (ex->gravado && ex->memoria_fd >= 0)
+    fallocate(ex->memoria_fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE,
+              static_cast<off_t>(memoria_registro_inicio()),
+              static_cast<off_t>(olpa_registro_tamanho()));
 }
 
 void processo_encerra(Execucao *ex) {

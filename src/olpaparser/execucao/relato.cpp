@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// What a run that ended well says about its picture: why it shows none, or
-// not the one the learner expects (one "[olpa]" line, the likeliest reason),
-// and a colour given out of range. From the drawing library's relato, which
+// What a run that ended well says about its picture: why it shows none (no
+// main, no inicia, no termina, manual saving), and a colour given out of
+// range. From the drawing library's relato, which
 // the program could have written over: flags only, checked on import.
 #include "execucao.h"
 
@@ -51,14 +51,6 @@ std::string relato_por_que(const OlpaRelato &r, bool tem_main, const OlpaEstado 
            "termina() não gravou a figura: aperte Limpar para desligá-la.\n";
   if (!estado.png_gravado && estado.gravamanual)
     return "[olpa] com inicia_arquivo, termina() não grava a figura: só grava_tela grava.\n";
-  if (r.estragada && !r.dentro)
-    return "[olpa] uma escala com 0 (escala(0, ...)) estragou o desenho: as linhas depois dela "
-           "não aparecem.\n";
-  if (r.desenhou && !r.dentro)
-    return "[olpa] nada do que o programa desenhou caiu dentro da tela (x vai de 0 a 639, e y "
-           "de 0 a 479).\n";
-  if (r.sem_tela)
-    return "[olpa] o programa desenhou linhas antes de inicia() ou depois de termina(), e elas "
-           "não aparecem.\n";
+  // Strokes that show nothing are the record's to tell (registro.cpp), naming their line.
   return {};
 }

@@ -53,7 +53,9 @@ struct Rodada {
   double inicio = 0;
   uint32_t mudancas_mostradas = 0;
   double ultimo_quadro = 0;
-  size_t entregue = 0; // of ex.valido, into the console
+  uint64_t pausa_dita = 0;    // the step the listener was last told the run stands paused before
+  bool volta_ao_vivo = false; // let go from a pause: its live canvas due at the next look
+  size_t entregue = 0;        // of ex.valido, into the console
 };
 Rodada *atual;              // the window's run (one at a time)
 std::set<Rodada *> ao_lado; // runs beside others going on
@@ -128,7 +130,8 @@ double resta_ms(Execucao *ex, double agora) {
   const double limite = ex->ajustes.tempo_limite * 1000.0;
   const ProcessoUso uso = processo_uso(*ex);
   const double cpu = uso.cpu - ex->cpu_inicio, fila = uso.fila - ex->fila_inicio;
-  const double parado = std::max(agora - ex->inicio - cpu - fila, 0.0);
+  // Paused by the learner, it is neither busy nor idle.
+  const double parado = std::max(agora - ex->inicio - cpu - fila - pausa_total_ms(*ex, agora), 0.0);
   const double espera =
       ex->ajustes.sem_espera ? 0 : std::min(espera_dita_ms(*ex->memoria, agora), parado);
   if (cpu >= limite)
@@ -197,11 +200,36 @@ void mostra_quadro(Rodada *r, uint32_t mudancas) {
   r->resultado.quadro = nullptr;
 }
 
+// Paused before a call it had not been told of yet: the record as far as
+// it got, and the canvas, to the listener.
+void olha_pausa(Rodada *r, double agora) {
+  const uint64_t em = pausa_olha(&r->ex, agora);
+  if (em == 0 || em == r->pausa_dita)
+    return;
+  r->pausa_dita = em;
+  registro_le(&r->ex, r->eventos.tabela, r->codigo);
+  r->resultado.registro = r->ex.registro;
+  r->resultado.pausa = em;
+  r->resultado.quadro = r->ex.memoria->pixels;
+  avisa(r, ParserMomento::Pausa);
+  r->resultado.quadro = nullptr;
+}
+
 gboolean olha_tela(gpointer dados) {
   auto *r = static_cast<Rodada *>(dados);
+  olha_pausa(r, parser_agora_ms());
+  // Paused, or about to be: the pause brings its canvas, and the view may
+  // stand on any earlier step; no live frame goes over it.
+  if (r->ex.pausa_pedida)
+    return G_SOURCE_CONTINUE;
   const Compartilhado &m = *r->ex.memoria;
   const uint32_t mudancas = m.mudancas.load(std::memory_order_relaxed);
   const double agora = parser_agora_ms();
+  if (r->volta_ao_vivo) {
+    r->volta_ao_vivo = false;
+    mostra_quadro(r, mudancas);
+    return G_SOURCE_CONTINUE;
+  }
   if (mudancas == r->mudancas_mostradas || agora - r->inicio < PRIMEIRO_QUADRO_MS ||
       agora - r->ultimo_quadro < QUADRO_MIN_MS)
     return G_SOURCE_CONTINUE;
@@ -236,12 +264,17 @@ Desfecho le_desfecho(Rodada *r) {
     d.erro = r->ex.erro;
     return d;
   }
+  // Stopped from outside after main began: where it was, before it dies.
+  processo_le(&r->ex);
+  entrega_texto(r);
+  const bool rodou = r->eventos.tem(Evento::Inicio);
+  if (rodou && (r->ex.interrompido || r->ex.limite != Execucao::Limite::Nenhum))
+    processo_anota_parada(&r->ex);
   processo_encerra(&r->ex);
   entrega_texto(r);
-  // Stopped by the learner: the view keeps the canvas as it was drawn so far.
-  const uint32_t mudancas = r->ex.memoria->mudancas.load(std::memory_order_relaxed);
-  if (r->ex.interrompido && r->tela && mudancas != r->mudancas_mostradas)
-    mostra_quadro(r, mudancas);
+  if (rodou)
+    registro_le(&r->ex, r->eventos.tabela, r->codigo);
+  processo_solta_registro(&r->ex);
   return desfecho_le(r->ex, r->codigo);
 }
 
@@ -324,6 +357,7 @@ void rodada_comeca(const char *codigo, ParserOuvinte ouvinte, void *dados, bool 
   ajustes.tempo_limite = parser_ajustes.tempo_limite;
   ajustes.sem_espera = parser_ajustes.sem_espera;
   ajustes.quadros = parser_ajustes.quadros;
+  ajustes.registro = parser_ajustes.registro;
   atual = comeca(codigo, ajustes, ouvinte, dados);
 }
 
@@ -355,6 +389,29 @@ void rodada_interrompe() {
   if (atual->iniciou && !processo_terminou(atual->ex))
     atual->ex.interrompido = true;
   conclui_rodada(atual);
+}
+
+void rodada_pausa() {
+  if (atual && atual->iniciou)
+    pausa_pede(&atual->ex);
+}
+
+void rodada_passo() {
+  if (atual && atual->iniciou)
+    pausa_passo(&atual->ex);
+}
+
+void rodada_continua() {
+  if (!atual || !atual->iniciou)
+    return;
+  pausa_solta(&atual->ex);
+  atual->volta_ao_vivo = true;
+  atual->pausa_dita = 0;
+  atual->resultado.pausa = 0;
+}
+
+bool rodada_pausada() {
+  return atual && atual->ex.pausa_pedida;
 }
 
 const ParserResultado &rodada_ultimo() {

@@ -2,13 +2,17 @@
 // espera in a child: the program pauses while the window shows its canvas,
 // and the time it waits is told through shared memory, so that it does not
 // count towards the time limit; for olpa-rodar --quadros, the canvas goes to
-// a picture at each espera, a frame of the animation.
+// a picture at each espera, a frame of the animation. And Pausar: before a
+// call, while the application asks, the program waits.
 #include "filho.h"
 
 #include <cerrno>
 #include <string>
 
+#include <linux/futex.h>
+#include <sys/syscall.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <glib.h>
 
@@ -57,6 +61,26 @@ void espera_do_filho(int ms) {
   m->espera_desde_us.store(0, std::memory_order_relaxed);
 }
 
+// Before call `passo` runs: while Pausar holds and the call is past the
+// last one let go, the program waits, saying before which call. The
+// application bumps `vez` (and wakes it) at each change.
+void espera_de_pausa(uint64_t passo) {
+  Compartilhado *m = parser_memoria;
+  if (!m->pausar.load(std::memory_order_acquire))
+    return;
+  for (;;) {
+    const uint32_t vez = m->vez.load(std::memory_order_acquire);
+    if (!m->pausar.load(std::memory_order_acquire) ||
+        passo <= m->liberado.load(std::memory_order_acquire))
+      break;
+    m->pausado_em.store(passo, std::memory_order_release);
+    const timespec um_segundo{1, 0}; // and looks again, whatever woke it
+    syscall(SYS_futex, reinterpret_cast<uint32_t *>(&m->vez), FUTEX_WAIT, vez, &um_segundo, nullptr,
+            0);
+  }
+  m->pausado_em.store(0, std::memory_order_release);
+}
+
 } // namespace
 
 void espera_prepara_filho() {
@@ -68,4 +92,5 @@ void espera_prepara_filho() {
     ajuste.quadros = std::string("../telas/") + m->quadros + "/";
   olpa_gfx_define_espera(espera_do_filho);
   olpa_gfx_define_mudancas(&m->mudancas);
+  olpa_registro_define_escuta(espera_de_pausa);
 }

@@ -41,7 +41,8 @@ constexpr int FD_TRACE = 5;    // the application's own standard output
 // runs) shared memory.
 OlpaEscritor rastro;
 
-long faltas_no_codigo; // page faults when the code came
+long faltas_no_codigo;       // page faults when the code came
+void *registro = MAP_FAILED; // where the record of the calls goes
 uintptr_t topo_pilha;
 size_t limite_pilha;
 
@@ -204,6 +205,17 @@ void limita_recursos() {
   limite_pilha = pilha.rlim_cur == RLIM_INFINITY ? (8u << 20) : pilha.rlim_cur;
 }
 
+// The record of the calls, of the size the application asked for (read
+// before the program runs; none fits past the mapping's).
+void prepara_registro() {
+  const OlpaRegistroMedidas maximo;
+  OlpaRegistroMedidas medidas;
+  medidas.chamadas = std::min(parser_memoria->registro_chamadas, maximo.chamadas);
+  medidas.textos = std::min(parser_memoria->registro_textos, maximo.textos);
+  if (registro != MAP_FAILED && medidas.chamadas > 0)
+    olpa_registro_define(registro, medidas);
+}
+
 } // namespace
 
 const std::vector<GuardaDeMemoria> &filho_guardas_de_memoria() {
@@ -322,10 +334,14 @@ void filho_rastro(const char *texto, size_t tamanho) {
   prctl(PR_SET_PDEATHSIG, SIGKILL);
   setpgid(0, 0);
   // The run's own memory, shared with the application alone (whatever the
-  // zygote or the application had mapped before is not this run's).
+  // zygote or the application had mapped before is not this run's); the
+  // record of the calls in a mapping of its own, which nothing touches
+  // before the program calls.
   void *p = mmap(nullptr, sizeof(Compartilhado), PROT_READ | PROT_WRITE, MAP_SHARED, memoria, 0);
   if (p == MAP_FAILED)
     _exit(0);
+  registro = mmap(nullptr, olpa_registro_tamanho(), PROT_READ | PROT_WRITE, MAP_SHARED, memoria,
+                  static_cast<off_t>(memoria_registro_inicio()));
   close(memoria);
   parser_memoria = static_cast<Compartilhado *>(p);
   olpa_gfx_define_pixels(parser_memoria->pixels);
@@ -362,6 +378,7 @@ void filho_rastro(const char *texto, size_t tamanho) {
   limita_processador();
   espera_prepara_filho();
   prepara_sinais();
+  prepara_registro();
   olpa_gfx_importa_estado(parser_memoria->estado);
   olpa_gfx_nova_execucao();
   compila_e_roda(texto, FILHO);

@@ -2,7 +2,8 @@
 // The run-time checks of a learner's program, in its child: tcc's bounds
 // checker started on the program's own tables, and every way a program dies
 // in its own code (a check failing, a fault, a division by zero, abort)
-// noted in shared memory, with the code addresses that name its line. What
+// noted in shared memory, with the code addresses that name its line; and
+// where it was when the application stops it (the time limit, Parar). What
 // is noted after main started may have been written by the program itself:
 // the application checks it, and a forged note only misleads its author.
 #include "filho.h"
@@ -34,8 +35,7 @@ bool no_texto(uintptr_t endereco) {
   return endereco >= texto_inicio && endereco < texto_fim;
 }
 
-void anota(uintptr_t endereco) {
-  EnderecosDaFalha &e = falha().enderecos;
+void anota(uintptr_t endereco, EnderecosDaFalha &e = falha().enderecos) {
   if (e.quantos < ENDERECOS_DA_FALHA && no_texto(endereco))
     e.enderecos[e.quantos++] = endereco;
 }
@@ -51,15 +51,15 @@ bool legivel(uintptr_t endereco) {
 // Return addresses into the program's code on the stack from `de`: the
 // calls that led here, nearest first. Only the part of the stack in use,
 // and never far.
-void anota_pilha(uintptr_t de) {
+void anota_pilha(uintptr_t de, EnderecosDaFalha &e = falha().enderecos) {
   de &= ~static_cast<uintptr_t>(7);
   const uintptr_t ate = std::min(pilha_topo, de + (64u << 10));
   bool pagina_legivel = false;
-  for (uintptr_t p = de; p + 8 <= ate && falha().enderecos.quantos < ENDERECOS_DA_FALHA; p += 8) {
+  for (uintptr_t p = de; p + 8 <= ate && e.quantos < ENDERECOS_DA_FALHA; p += 8) {
     if (p == de || (p & 4095) == 0)
       pagina_legivel = legivel(p);
     if (pagina_legivel)
-      anota(*reinterpret_cast<const uintptr_t *>(p));
+      anota(*reinterpret_cast<const uintptr_t *>(p), e);
   }
 }
 
@@ -134,6 +134,37 @@ void ao_falhar(int sinal, siginfo_t *info, void *contexto) {
   raise(sinal); // delivered as the handler returns
 }
 
+// The application stops the program (SINAL_DE_PARADA, then SIGKILL): where
+// it was is noted, the instruction it was at and the calls that led there,
+// and it waits to be killed, drawing nothing more. Only the application's
+// request counts: a program that raised the signal itself goes on.
+void ao_ser_parado(int, siginfo_t *info, void *contexto) {
+  if (info->si_code != SI_USER || info->si_pid != getppid())
+    return;
+  const auto *uc = static_cast<const ucontext_t *>(contexto);
+  const uintptr_t pc = static_cast<uintptr_t>(uc->uc_mcontext.gregs[REG_RIP]);
+  const uintptr_t sp = static_cast<uintptr_t>(uc->uc_mcontext.gregs[REG_RSP]);
+  EnderecosDaFalha &e = parser_memoria->parada;
+  e = EnderecosDaFalha{};
+  if (no_texto(pc)) {
+    e.exato = 1;
+    anota(pc, e);
+    // jmp to itself (short or near): an empty loop, which has no line of its own.
+    const auto *codigo = reinterpret_cast<const unsigned char *>(pc);
+    parser_memoria->parada_no_salto =
+        (pc + 2 <= texto_fim && codigo[0] == 0xeb && codigo[1] == 0xfe) ||
+        (pc + 5 <= texto_fim && codigo[0] == 0xe9 && codigo[1] == 0xfb && codigo[2] == 0xff &&
+         codigo[3] == 0xff && codigo[4] == 0xff);
+  }
+  if (sp < pilha_topo)
+    anota_pilha(sp, e);
+  parser_memoria->parada_anotada = 1;
+  sigset_t nenhum;
+  sigfillset(&nenhum);
+  for (;;)
+    sigsuspend(&nenhum);
+}
+
 // The table of the bounds of the program's static data: it starts with the
 // pair (address, size) of the prelude's marker, somewhere in the relocated
 // block.
@@ -192,4 +223,9 @@ void verifica_sinais(uintptr_t topo, size_t limite) {
   sa.sa_flags = SA_SIGINFO | SA_ONSTACK;
   for (int sinal : {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT})
     sigaction(sinal, &sa, nullptr);
+  struct sigaction parada {};
+  parada.sa_sigaction = ao_ser_parado;
+  parada.sa_flags = SA_SIGINFO | SA_ONSTACK;
+  sigfillset(&parada.sa_mask); // nothing else runs meanwhile
+  sigaction(SINAL_DE_PARADA, &parada, nullptr);
 }

@@ -7,8 +7,13 @@
 // ran in one process. GTK-free.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+struct OlpaRegistro; // olpa_registro.h
+struct OlpaPassos;   // olpa_passos.h
 
 // How a run ended.
 enum class ParserFim {
@@ -61,6 +66,17 @@ struct ParserResultado {
   // (`figura` null; untrusted pixels, nothing more): they outlive the run as
   // long as this value.
   std::vector<unsigned char> pixels;
+  // Every call the program made of a learner function, with its arguments
+  // and its line (olpa_registro.h): once the program ran, at its end however
+  // it ended, and while it stands paused (as far as it got). Null when it
+  // never ran (or nothing was recorded).
+  std::shared_ptr<const OlpaRegistro> registro;
+  // Its steps (olpa_passos.h), for the window's runs that ended: gone through
+  // as far as the console's notice needed; whoever shows them goes on.
+  std::shared_ptr<OlpaPassos> passos;
+  // Paused (ParserMomento::Pausa): the step the program stands before, its
+  // call already in the record (0 while it runs).
+  uint64_t pausa = 0;
   // Why the file the run left at the export path is no picture of 640 x 480
   // (in Portuguese), when it left one that is not.
   std::string figura_recusada;
@@ -71,8 +87,9 @@ std::string parser_linha_texto(const ParserResultado &r, const ParserLinha &l);
 
 // Why the listener is called: the console text grew (or was replaced), the
 // canvas changed (at most 60 times a second, once the run has lasted long
-// enough to be seen), or the run ended.
-enum class ParserMomento { Texto, Tela, Fim };
+// enough to be seen; not while a pause is asked), the program stands paused
+// (its canvas in `quadro`), or the run ended.
+enum class ParserMomento { Texto, Tela, Pausa, Fim };
 using ParserOuvinte = void (*)(const ParserResultado &resultado, ParserMomento momento,
                                void *dados);
 
@@ -117,6 +134,15 @@ void parser_interrompe_ao_lado(void);
 void parser_interrompe(void);
 // 1 while a run is in progress.
 int parser_rodando(void);
+// Pausar: the window's run stops before its next call of a learner
+// function, and is told as ParserMomento::Pausa (again after each Passo).
+// The time it stands paused counts towards no limit. Passo: one more call,
+// then paused again. Continuar: it goes on.
+void parser_pausa(void);
+void parser_passo(void);
+void parser_continua(void);
+// Whether Pausar was asked of the run in progress (and not Continuar since).
+int parser_pausado(void);
 
 // What the console says when no compiler state can be made.
 extern const char *const PARSER_SEM_COMPILADOR; // "[erro fatal] linguagem olpa ausente.\n"
@@ -132,6 +158,10 @@ void parser_define_trace(int fd);
 void parser_define_tempo_limite(double segundos);
 // espera returns at once (for a batch of programs to check).
 void parser_define_sem_espera(bool sem_espera);
+// How much of each run's calls the record keeps: the first `chamadas`
+// calls, and `textos` bytes of their texts (at most, and by default,
+// 1,000,000 and 1 MiB); 0 calls: nothing is recorded.
+void parser_define_registro(uint32_t chamadas, uint32_t textos);
 // At each espera, the canvas goes as a picture to "../telas/<pasta>/" (which
 // must exist), named "NNNNN-MS.png": the frame's number and how long it is
 // shown, in milliseconds. At most PARSER_QUADROS_MAX per run. Empty: none.
