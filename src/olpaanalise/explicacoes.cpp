@@ -98,6 +98,9 @@ Explicacao explica(const AnaliseBruto &a, const std::string &codigo) {
     partes_da_faixa(a, codigo, &partes);
   // A record that asks for a note holds only when one of them matches.
   auto aceita = [&a](const Registro &r, Partes *p) {
+    const std::string &trecho = r.chave("trecho");
+    if (!trecho.empty() && !registros_casa(trecho, (*p)["trecho"], p))
+      return false;
     const std::string &nota = r.chave("nota");
     if (nota.empty())
       return true;
