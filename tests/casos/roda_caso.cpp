@@ -97,7 +97,7 @@ bool aplica_opcoes(const std::string &arquivo) {
     else if (!chave.empty() && chave != "isolado" && chave != "landlock-antigo" &&
              chave != "sem-namespace" && chave != "sem-olpa-rodar" && chave != "sem-reprise" &&
              chave != "navegador" && chave != "mostra" && chave != "busca" && chave != "planilha" &&
-             chave != "ocupados" && chave[0] != '#')
+             chave != "ocupados" && chave != "sem-analisador" && chave[0] != '#')
       falha(arquivo, "opção desconhecida: " + chave);
   }
   return mudada;
@@ -290,6 +290,8 @@ int main(int argc, char **argv) {
   prctl(PR_SET_CHILD_SUBREAPER, 1);
   // Children made as the window makes them (olpa-rodar, which every case
   // also runs, forks its own).
+  if (le_arquivo(opcoes).find("sem-analisador") != std::string::npos)
+    setenv("OLPA_ANALISA", "/olpa-sem-analisador", 1); // an installation without it
   prepara_analise();
   if (!analise_ligada(nullptr))
     setenv("OLPA_SEM_ANALISE", "1", 1);
