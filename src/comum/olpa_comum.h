@@ -4,7 +4,9 @@
 // and readying memory in one call on kernels older than the headers.
 #pragma once
 
+#include <cstring>
 #include <memory>
+#include <string>
 
 #include <glib.h>
 
@@ -24,3 +26,17 @@ using OlpaTexto = std::unique_ptr<char, OlpaGFree>;
 #ifndef MADV_POPULATE_WRITE
 #define MADV_POPULATE_WRITE 23
 #endif
+
+// Text as a console or a page can take it: valid UTF-8 (a broken sequence
+// becomes U+FFFD), no NUL (a space in its place).
+inline std::string olpa_texto_valido(const char *bruto, size_t tamanho) {
+  if (g_utf8_validate(bruto, static_cast<gssize>(tamanho), nullptr) &&
+      memchr(bruto, '\0', tamanho) == nullptr)
+    return std::string(bruto, tamanho);
+  std::string texto(bruto, tamanho);
+  for (char &c : texto)
+    if (c == '\0')
+      c = ' ';
+  OlpaTexto valido(g_utf8_make_valid(texto.data(), static_cast<gssize>(texto.size())));
+  return valido.get();
+}

@@ -9,12 +9,7 @@
 #include <glib.h>
 
 std::string texto_utf8(const std::string &bruto) {
-  if (g_utf8_validate(bruto.data(), static_cast<gssize>(bruto.size()), nullptr))
-    return bruto;
-  char *valido = g_utf8_make_valid(bruto.data(), static_cast<gssize>(bruto.size()));
-  std::string texto = valido;
-  g_free(valido);
-  return texto;
+  return olpa_texto_valido(bruto.data(), bruto.size());
 }
 
 namespace {

@@ -8,6 +8,7 @@
 #include "analise_protocolo.h"
 #include "fonte.h"
 #include "nomes.h"
+#include "olpa_comum.h"
 #include "olpa_funcoes.h"
 #include "registros.h"
 
@@ -140,8 +141,6 @@ Explicacao explica(const AnaliseBruto &a, const std::string &codigo) {
 Explicacao explicacoes_explica(const AnaliseBruto &achado, const std::string &codigo) {
   // Whatever the analyser sent, what is shown is text a console can take.
   Explicacao e = explica(achado, codigo);
-  gchar *valido = g_utf8_make_valid(e.texto.c_str(), static_cast<gssize>(e.texto.size()));
-  e.texto = valido;
-  g_free(valido);
+  e.texto = olpa_texto_valido(e.texto.data(), e.texto.size());
   return e;
 }

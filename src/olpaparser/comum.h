@@ -28,8 +28,6 @@ struct TccDeleter {
 using TccPtr = std::unique_ptr<TCCState, TccDeleter>;
 
 double parser_agora_ms();
-// A program's text as a console can take it: valid UTF-8, no NUL.
-std::string parser_texto_valido(const char *bruto, size_t tamanho);
 // Writes all of `dados` unless the descriptor fails; false then. Reads
 // exactly `tamanho` bytes; false when the stream ended or failed first.
 bool parser_escreve_tudo(int fd, const void *dados, size_t tamanho);

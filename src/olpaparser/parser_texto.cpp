@@ -149,17 +149,3 @@ std::string parser_escapa_controles(const std::string &texto) {
   }
   return saida;
 }
-
-std::string parser_texto_valido(const char *bruto, size_t tamanho) {
-  if (g_utf8_validate(bruto, static_cast<gssize>(tamanho), nullptr) &&
-      memchr(bruto, '\0', tamanho) == nullptr)
-    return std::string(bruto, tamanho);
-  std::string texto(bruto, tamanho);
-  for (char &c : texto)
-    if (c == '\0')
-      c = ' ';
-  char *valido = g_utf8_make_valid(texto.data(), static_cast<gssize>(texto.size()));
-  std::string saida = valido;
-  g_free(valido);
-  return saida;
-}

@@ -69,7 +69,7 @@ const char PAROU[] = "[erro] o programa foi interrompido: ";
 // nothing invalid, nothing longer than the buffer they came in.
 std::string rastro_valido(const Compartilhado &m) {
   const size_t n = std::min<size_t>(m.rastro_tamanho, sizeof m.rastro);
-  return parser_escapa_controles(parser_texto_valido(m.rastro, n));
+  return parser_escapa_controles(olpa_texto_valido(m.rastro, n));
 }
 
 // A message of the run's own, with its kind and the program's line it is about.

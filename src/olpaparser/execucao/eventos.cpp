@@ -30,7 +30,7 @@ void le_mensagem(Evento e, const std::string &resto, Eventos *eventos) {
     return;
   char *texto = g_strcompress(resto.c_str() + espaco + 1);
   eventos->mensagens.push_back(
-      {e == Evento::Aviso, atoi(resto.c_str()), parser_texto_valido(texto, strlen(texto))});
+      {e == Evento::Aviso, atoi(resto.c_str()), olpa_texto_valido(texto, strlen(texto))});
   g_free(texto);
 }
 

@@ -209,7 +209,7 @@ size_t corte_seguro(const std::string &t, size_t desde) {
 void valida_console(Execucao *ex, bool fim) {
   const size_t corte = fim ? ex->texto.size() : corte_seguro(ex->texto, ex->validado);
   if (corte > ex->validado)
-    ex->valido += parser_texto_valido(ex->texto.data() + ex->validado, corte - ex->validado);
+    ex->valido += olpa_texto_valido(ex->texto.data() + ex->validado, corte - ex->validado);
   ex->validado = corte;
 }
 
