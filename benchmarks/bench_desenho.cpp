@@ -19,17 +19,7 @@ namespace {
 constexpr int LINHAS = 100000;
 
 // Short strokes spread over the canvas. No termina: the PNG is measured apart.
-const char PROGRAMA[] = "int main(void) {\n"
-                        "  int i, x, y;\n"
-                        "  inicia();\n"
-                        "  cor(255, 0, 0);\n"
-                        "  for (i = 0; i < 100000; i++) {\n"
-                        "    x = i % 630;\n"
-                        "    y = (i / 630 * 7) % 470;\n"
-                        "    linha(x, y, x + 8, y + 8);\n"
-                        "  }\n"
-                        "  return 0;\n"
-                        "}\n";
+const std::string PROGRAMA = medidas::programa_de_linhas(LINHAS);
 
 long tamanho(const char *caminho) {
   GStatBuf st;
@@ -140,13 +130,13 @@ int main(int argc, char **argv) {
   for (int i = 0; i < n; i++) {
     olpa_gfx_fecha_tela();
     parser_prepara();
-    confere(parser_executa(PROGRAMA), "isolated");
+    confere(parser_executa(PROGRAMA.c_str()), "isolated");
     const double iso = parser_tempos().programa;
     muitas = desenha_direto(&ms);
     const double meio = ms;
 
     olpa_gfx_fecha_tela();
-    confere(parser_executa_no_processo(PROGRAMA), "in-process");
+    confere(parser_executa_no_processo(PROGRAMA.c_str()), "in-process");
     const double dentro = parser_tempos().programa;
     muitas = desenha_direto(&ms);
 

@@ -102,6 +102,24 @@ inline const char PEQUENO[] = "int main(void) {\n"
                               "  return 0;\n"
                               "}\n";
 
+// A program that draws `linhas` short red lines across the canvas, after
+// inicia and cor.
+inline std::string programa_de_linhas(int linhas) {
+  return "int main(void) {\n"
+         "  int i, x, y;\n"
+         "  inicia();\n"
+         "  cor(255, 0, 0);\n"
+         "  for (i = 0; i < " +
+         std::to_string(linhas) +
+         "; i++) {\n"
+         "    x = i % 630;\n"
+         "    y = (i / 630 * 7) % 470;\n"
+         "    linha(x, y, x + 8, y + 8);\n"
+         "  }\n"
+         "  return 0;\n"
+         "}\n";
+}
+
 // 100,000 calls of learner functions, one in four a stroke: the pen moved,
 // turned, coloured.
 inline const char MISTURA[] = "int main(void) {\n"
