@@ -290,11 +290,15 @@ int main(int argc, char **argv) {
   prctl(PR_SET_CHILD_SUBREAPER, 1);
   // Children made as the window makes them (olpa-rodar, which every case
   // also runs, forks its own).
-  if (le_arquivo(opcoes).find("sem-analisador") != std::string::npos)
-    setenv("OLPA_ANALISA", "/olpa-sem-analisador", 1); // an installation without it
   prepara_analise();
   if (!analise_ligada(nullptr))
     setenv("OLPA_SEM_ANALISE", "1", 1);
+  // An installation without the analyser, in a build that has it: its
+  // console compared whole.
+  if (le_arquivo(opcoes).find("sem-analisador") != std::string::npos) {
+    setenv("OLPA_ANALISA", "/olpa-sem-analisador", 1);
+    parser_define_avisos_do_compilador(!analise_ligada(nullptr));
+  }
   parser_prepara_zigoto();
   const std::string programa =
       glib(g_canonicalize_filename(argc > 2 ? argv[2] : (caso + ".olp").c_str(), nullptr));
